@@ -1,0 +1,229 @@
+// The command line: fills the conversion job from its options, converts each
+// PDF in turn and reports through the job's callbacks.
+#include <getopt.h>
+#include <unistd.h>
+
+#include <GlobalParams.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "control/convert_doc.h"
+#include "control/page_range.h"
+#include "platform/files.h"
+
+namespace {
+
+const char* kUsage =
+    "Usage: quillmark [options] FILE.pdf...\n"
+    "Converts PDF files into RTF documents, or extracts their pictures.\n"
+    "\n"
+    "  -o, --output-dir DIR      where documents and picture folders go (default: .)\n"
+    "  -p, --pages RANGE         \"1,3,7,10-15\" (default: all pages)\n"
+    "  -l, --layout NAME         flowing | exact | no-images | plain-text (default: flowing)\n"
+    "  -f, --format rtf|doc      output format (default: rtf)\n"
+    "      --remove-images       leave pictures out of FLOWING and EXACT documents\n"
+    "  -x, --extract-images      extract pictures instead of converting\n"
+    "      --image-format NAME   jpg | png | bmp | tiff | pcx | pbm | pnm | ppm (default jpg)\n"
+    "      --page-xml FILE       write the intermediate page XML document of the (single)\n"
+    "                            input to FILE instead of converting it\n"
+    "  -q, --quiet               print nothing but errors\n"
+    "  -v, --verbose             print the conversion's log lines\n"
+    "  -h, --help                show this text\n"
+    "      --version             show the version\n"
+    "\n"
+    "Exit status: 0 when every file converted, 1 when any failed, 2 on a usage error.\n";
+
+// The job of the command line: log lines with -v, a progress bar on a
+// terminal, one result line per file.
+class CliJob : public CConvertPara {
+public:
+    bool m_bVerbose = false;
+    bool m_bQuiet = false;
+    bool m_bTty = false;
+    std::string m_strTarget;
+
+    void ShowProgress(int32_t percent) override {
+        if (!m_bTty || m_bQuiet) return;
+        int p = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+        int filled = p * 30 / 100;
+        std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "==============================", 30 - filled, "", p);
+        std::fflush(stderr);
+        m_bBarShown = true;
+    }
+    void ShowMessage(const char* text) override {
+        if (!m_bVerbose) return;
+        EndBar();
+        std::fprintf(stderr, "%s\n", text);
+    }
+    void FileStarted(const std::string&, const std::string& target) override { m_strTarget = target; }
+    void FileFinished(const std::string&, const std::string&) override {}
+    void EndBar() {
+        if (m_bBarShown) {
+            std::fprintf(stderr, "\r%*s\r", 40, "");
+            m_bBarShown = false;
+        }
+    }
+
+private:
+    bool m_bBarShown = false;
+};
+
+const char* ReasonFor(int code) {
+    switch (code) {
+        case kResultPdfFailed: return "the PDF does not open or needs a password";
+        case kResultOutputFailed: return "the output file cannot be written";
+        case kResultPageFailed: return "a page could not be converted";
+        default: return "the conversion failed";
+    }
+}
+
+struct ImageFormat {
+    const char* name;
+    const char* device;
+};
+const ImageFormat kImageFormats[] = {{"jpg", "jpeg"},     {"jpeg", "jpeg"},  {"png", "png16m"}, {"bmp", "bmp16m"},
+                                     {"tiff", "tiff24nc"}, {"tif", "tiff24nc"}, {"pcx", "pcx24b"}, {"pbm", "pbm"},
+                                     {"pnm", "pnm"},       {"ppm", "ppm"}};
+
+// Writes the page XML document of `pdf` to `out`; 0 on success.
+int WritePageXml(CliJob& job, const std::string& pdf, const std::string& out) {
+    job.m_strSource = pdf;
+    CConvertDoc conv(&job);
+    globalParams = std::make_unique<GlobalParams>();
+    int r = conv.ExtractText(1, -1, "jpeg");
+    globalParams.reset();
+    if (r != 0) return r;
+    if (!qm::CopyFile(job.m_strXmlPath, out)) return kResultOutputFailed;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CliJob job;
+    std::string pages;
+    std::string pageXml;
+    std::string layout = "flowing";
+    std::string format = "rtf";
+    std::string imageFormat = "jpg";
+    bool extract = false;
+    bool removeImages = false;
+    std::string outDir = ".";
+
+    enum { kOptRemoveImages = 1000, kOptImageFormat, kOptPageXml, kOptVersion };
+    static const option kOptions[] = {
+        {"output-dir", required_argument, nullptr, 'o'},
+        {"pages", required_argument, nullptr, 'p'},
+        {"layout", required_argument, nullptr, 'l'},
+        {"format", required_argument, nullptr, 'f'},
+        {"remove-images", no_argument, nullptr, kOptRemoveImages},
+        {"extract-images", no_argument, nullptr, 'x'},
+        {"image-format", required_argument, nullptr, kOptImageFormat},
+        {"page-xml", required_argument, nullptr, kOptPageXml},
+        {"quiet", no_argument, nullptr, 'q'},
+        {"verbose", no_argument, nullptr, 'v'},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, kOptVersion},
+        {nullptr, 0, nullptr, 0},
+    };
+    int c;
+    while ((c = getopt_long(argc, argv, "o:p:l:f:xqvh", kOptions, nullptr)) != -1) {
+        switch (c) {
+            case 'o': outDir = optarg; break;
+            case 'p': pages = optarg; break;
+            case 'l': layout = optarg; break;
+            case 'f': format = optarg; break;
+            case 'x': extract = true; break;
+            case 'q': job.m_bQuiet = true; break;
+            case 'v': job.m_bVerbose = true; break;
+            case 'h': std::fputs(kUsage, stdout); return 0;
+            case kOptRemoveImages: removeImages = true; break;
+            case kOptImageFormat: imageFormat = optarg; break;
+            case kOptPageXml: pageXml = optarg; break;
+            case kOptVersion: std::printf("quillmark %s\n", QUILLMARK_VERSION); return 0;
+            default: std::fputs(kUsage, stderr); return 2;
+        }
+    }
+    std::vector<std::string> files(argv + optind, argv + argc);
+    if (files.empty()) {
+        std::fputs("quillmark: no input file\n", stderr);
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    if (layout == "flowing") job.m_nKind = kRunFlowing;
+    else if (layout == "exact") job.m_nKind = kRunExact;
+    else if (layout == "no-images") job.m_nKind = kRunNoImages;
+    else if (layout == "plain-text") job.m_nKind = kRunPlainText;
+    else {
+        std::fprintf(stderr, "quillmark: unknown layout '%s'\n", layout.c_str());
+        return 2;
+    }
+    if (format != "rtf" && format != "doc") {
+        std::fprintf(stderr, "quillmark: unknown format '%s'\n", format.c_str());
+        return 2;
+    }
+    job.m_nOutputFormat = format == "doc" ? 1 : 0;
+    if (extract) {
+        const ImageFormat* f = nullptr;
+        for (const auto& it : kImageFormats)
+            if (imageFormat == it.name) f = &it;
+        if (f == nullptr) {
+            std::fprintf(stderr, "quillmark: unknown image format '%s'\n", imageFormat.c_str());
+            return 2;
+        }
+        job.m_nKind = kRunExtractImages;
+        job.m_strDevice = f->device;
+    }
+    job.m_nRemoveImages = removeImages ? 1 : 0;
+    if (!pages.empty()) {
+        if (ParsePageRange(pages, job.m_pages) == 0) {
+            std::fprintf(stderr, "quillmark: no page in range '%s'\n", pages.c_str());
+            return 2;
+        }
+        job.m_nPageFlags &= ~0xFu;
+    }
+    job.m_bTty = isatty(STDERR_FILENO) != 0;
+
+    if (!pageXml.empty()) {
+        if (files.size() != 1) {
+            std::fputs("quillmark: --page-xml takes exactly one input file\n", stderr);
+            return 2;
+        }
+        int r = WritePageXml(job, files[0], pageXml);
+        if (r != 0) {
+            std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(), ReasonFor(r));
+            return 1;
+        }
+        return 0;
+    }
+
+    int failed = 0;
+    for (const std::string& file : files) {
+        job.m_strSource = file;
+        job.m_strOutDir = outDir;
+        job.m_nFirstPage = 1;
+        job.m_nLastPage = -1;
+        job.m_strTarget.clear();
+        int r = CConvertDoc::Convert(&job);
+        job.EndBar();
+        if (r == 0 && job.m_nKind != kRunExtractImages && job.m_nOutputFormat) {
+            // A Word document is the same RTF text under the .doc name.
+            std::string doc = job.m_strOutDir + "/" + job.m_strBaseName + ".doc";
+            if (qm::CopyFile(job.m_strRtfPath, doc)) std::filesystem::remove(job.m_strRtfPath);
+            else r = kResultOutputFailed;
+        }
+        job.FileFinished(file, job.m_strTarget);
+        if (r != 0) {
+            ++failed;
+            std::fprintf(stderr, "quillmark: %s: %s\n", file.c_str(), ReasonFor(r));
+        } else if (!job.m_bQuiet) {
+            std::printf("%s -> %s\n", file.c_str(), job.m_strTarget.c_str());
+        }
+    }
+    return failed == 0 ? 0 : 1;
+}

@@ -1,0 +1,252 @@
+#include "control/convert_doc.h"
+
+#include <GlobalParams.h>
+#include <Outline.h>
+#include <PDFDoc.h>
+
+#include <cmath>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "control/rtf_document.h"
+#include "extract/html_output_dev.h"
+#include "extract/metadata.h"
+#include "platform/files.h"
+
+namespace {
+CConvertDoc* g_current = nullptr;
+std::vector<std::unique_ptr<CRtfShpObject>> g_images;
+std::string g_fontMapKey;
+
+std::string FileNameOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string BaseNameOf(const std::string& path) {
+    std::string name = FileNameOf(path);
+    auto dot = name.find_last_of('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+}  // namespace
+
+CConvertDoc* CurrentConvertDoc() { return g_current; }
+std::vector<std::unique_ptr<CRtfShpObject>>& SharedImageList() { return g_images; }
+void ClearSharedImageList() { g_images.clear(); }
+std::string& FontMapKey() { return g_fontMapKey; }
+
+CConvertDoc::CConvertDoc(CConvertPara* job) : m_pJob(job) {
+    // A private workspace per conversion; the program's folder is not
+    // writable once installed and two runs must never share one.
+    m_strWorkspace = qm::MakeWorkspace();
+    m_bOwnsWorkspace = !m_strWorkspace.empty();
+    job->m_strWorkspace = m_strWorkspace;
+
+    m_strBaseName = BaseNameOf(job->m_strSource);
+    job->m_strBaseName = m_strBaseName;
+
+    std::string& out = job->m_strOutDir;
+    if (out.empty()) out = ".";
+    if (out.size() > 1 && out.back() == '/') out.pop_back();
+    // A missing output folder is made rather than failing the file.
+    std::error_code ec;
+    std::filesystem::create_directories(out, ec);
+
+    if (m_bOwnsWorkspace) qm::CopyFile(job->m_strSource, m_strWorkspace + "/" + m_strBaseName + ".pdf");
+    job->m_strXmlPath = m_strWorkspace + "/" + m_strBaseName + ".xml";
+    job->m_strRtfPath = out + "/" + m_strBaseName + ".rtf";
+
+    g_current = this;
+    g_fontMapKey = job->m_strFontKey;
+}
+
+CConvertDoc::CConvertDoc(const std::string& pdfPath) {
+    auto slash = pdfPath.find_last_of('/');
+    m_strWorkspace = slash == std::string::npos ? "." : pdfPath.substr(0, slash);
+    m_strBaseName = BaseNameOf(pdfPath);
+    g_current = this;
+    g_fontMapKey.clear();
+}
+
+CConvertDoc::~CConvertDoc() {
+    ClosePdf();
+    if (m_bOwnsWorkspace) ClearWorkspace();
+    if (g_current == this) g_current = nullptr;
+}
+
+void CConvertDoc::ClearWorkspace() { qm::RemoveWorkspace(m_strWorkspace); }
+
+void CConvertDoc::ClosePdf() { m_pPdf.reset(); }
+
+PDFDoc* CConvertDoc::OpenPdf(const char* ownerPassword) {
+    if (!globalParams) return nullptr;
+    ClosePdf();
+    std::string path = m_strWorkspace + "/" + m_strBaseName + ".pdf";
+    std::optional<GooString> owner;
+    std::optional<GooString> user;
+    if (ownerPassword != nullptr) owner = GooString(ownerPassword);
+    if (m_pJob != nullptr && !m_pJob->m_strUserPassword.empty()) user = GooString(m_pJob->m_strUserPassword);
+    auto doc = std::make_unique<PDFDoc>(std::make_unique<GooString>(path), owner, user);
+    if (!doc->isOk()) return nullptr;
+    m_pPdf = std::move(doc);
+    return m_pPdf.get();
+}
+
+int CConvertDoc::PageCount(const std::string& pdfPath) {
+    CConvertDoc query(pdfPath);
+    // A query made while a conversion runs must leave that conversion's
+    // settings object alone: make one only when there is none.
+    bool ownParams = false;
+    if (!globalParams) {
+        globalParams = std::make_unique<GlobalParams>();
+        ownParams = true;
+    }
+    globalParams->setErrQuiet(false);
+    globalParams->setTextEncoding("Latin1");
+    int count = 0;
+    if (query.OpenPdf(nullptr) != nullptr) count = query.m_pPdf->getNumPages();
+    query.ClosePdf();
+    if (ownParams) globalParams.reset();
+    return count;
+}
+
+int CConvertDoc::Convert(CConvertPara* job) {
+    CConvertDoc conv(job);
+    globalParams = std::make_unique<GlobalParams>();
+    int result = 0;
+    switch (job->m_nKind) {
+        case kRunFlowing:
+        case kRunExact:
+            conv.ExtractText(job->m_nFirstPage, job->m_nLastPage, "jpeg");
+            result = conv.ConvertPages(true);
+            break;
+        case kRunNoImages:
+        case kRunPlainText:
+            conv.ExtractText(job->m_nFirstPage, job->m_nLastPage, "jpeg");
+            result = conv.ConvertPages(false);
+            break;
+        case kRunExtractImages:
+            result = conv.ExtractImages();
+            break;
+        default:
+            break;
+    }
+    conv.ClosePdf();
+    globalParams.reset();
+    return result;
+}
+
+int CConvertDoc::ExtractText(int, int, const std::string& device) {
+    m_pJob->ShowMessage("Reading text content from pdf started.");
+    globalParams->setErrQuiet(false);
+    globalParams->setTextEncoding("Latin1");
+    PDFDoc* doc = OpenPdf(nullptr);
+    if (doc == nullptr) return kResultPdfFailed;
+
+    DocMetadata meta = ReadDocMetadata(doc);
+
+    // Names background images of the web-page forms of the device, which
+    // this program never writes; kept so the device is set up as designed.
+    std::string ext = "png";
+    for (const char* e : {"png", "jpeg", "bmp", "pcx", "tiff", "pbm"}) {
+        if (device.find(e) != std::string::npos) {
+            ext = e;
+            break;
+        }
+    }
+
+    Outline* outline = doc->getOutline();
+    bool hasOutline = outline != nullptr && outline->getItems() != nullptr && !outline->getItems()->empty();
+    {
+        HtmlOutputDev dev(m_strWorkspace + "/" + m_strBaseName, meta.title, meta.author, meta.keywords,
+                          meta.subject, meta.date, ext, true, 1, hasOutline);
+        if (dev.isOk()) {
+            int n = doc->getNumPages();
+            m_pJob->m_nLastPage = n;
+            m_fZoom = 1.5;
+            doc->displayPages(&dev, 1, n, 72 * m_fZoom, 72 * m_fZoom, 0, true, true, true);
+        }
+    }
+    ClosePdf();
+    return kResultOk;
+}
+
+int CConvertDoc::ProgressFor(int page) const {
+    // The divisor is 0 for a one-page range; the bar then stays at 0.
+    double p = static_cast<double>(page) / static_cast<double>(m_pJob->m_nLastPage - m_pJob->m_nFirstPage) * 100.0;
+    if (!std::isfinite(p) || p >= 2147483648.0 || p < -2147483648.0) return INT_MIN;
+    return static_cast<int>(p);
+}
+
+int CConvertDoc::ConvertPages(bool withImages) {
+    CConvertPara* job = m_pJob;
+    if (withImages) ClearSharedImageList();
+    if (OpenPdf(nullptr) == nullptr) return kResultPdfFailed;
+    std::unique_ptr<CRtfDocument> doc = CRtfDocument::CreateDocument(job->m_strXmlPath, job->m_strRtfPath);
+    if (!doc) return kResultPdfFailed;
+    if (!doc->OpenOutput()) return kResultOutputFailed;
+    doc->SetLayout(job->m_nKind);
+
+    std::string target = job->m_strOutDir + "/" + m_strBaseName + (job->m_nOutputFormat ? ".doc" : ".rtf");
+    job->FileStarted(job->m_strSource, target);
+
+    int result = kResultOk;
+    char line[64];
+    for (job->m_nCurPage = job->m_nFirstPage; job->m_nCancel == 0 && job->m_nCurPage <= job->m_nLastPage;
+         ++job->m_nCurPage) {
+        const int page = job->m_nCurPage;
+        if (job->IsPageSelected(page)) {
+            std::snprintf(line, sizeof line, "Conversion of <%u> page started.", static_cast<unsigned>(page));
+            job->ShowMessage(line);
+            job->ShowProgress(ProgressFor(page));
+            if (withImages) {
+                m_nRotation = 0;
+                ImagesForPage(page, 0, job->m_strDevice);
+            }
+            if (!doc->BeginPage(page)) return kResultPageFailed;
+            if (withImages) doc->AddImages(SharedImageList());
+            int flags = (page == job->m_nFirstPage ? 1 : 0) | (page == job->m_nLastPage ? 2 : 0);
+            if (!doc->EndPage(flags)) {
+                result = kResultPageFailed;
+                break;
+            }
+        }
+        if (withImages) ClearSharedImageList();
+    }
+    if (withImages) ClearSharedImageList();
+    if (result == kResultOk) doc->Save(job->m_strRtfPath);
+    doc.reset();
+    ClosePdf();
+    return result;
+}
+
+int CConvertDoc::ExtractImages() {
+    CConvertPara* job = m_pJob;
+    // The page count comes from the workspace copy.
+    {
+        globalParams->setErrQuiet(false);
+        globalParams->setTextEncoding("Latin1");
+        if (OpenPdf(nullptr) == nullptr) return kResultPdfFailed;
+        job->m_nLastPage = m_pPdf->getNumPages();
+    }
+    ClearSharedImageList();
+    job->FileStarted(job->m_strSource, job->m_strOutDir);
+    int r = 0;
+    char line[64];
+    for (job->m_nCurPage = job->m_nFirstPage; job->m_nCancel == 0 && job->m_nCurPage <= job->m_nLastPage;
+         ++job->m_nCurPage) {
+        const int page = job->m_nCurPage;
+        if (!job->IsPageSelected(page)) continue;
+        std::snprintf(line, sizeof line, "Conversion of <%u> page started.", static_cast<unsigned>(page));
+        job->ShowMessage(line);
+        job->ShowProgress(ProgressFor(page));
+        r = ImagesForPage(page, 0, job->m_strDevice);
+        if (r != 0) job->ShowMessage("Found problem while filtering graphics for the page.");
+        ClearSharedImageList();
+    }
+    ClearSharedImageList();
+    ClosePdf();
+    return r;
+}

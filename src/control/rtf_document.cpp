@@ -1,0 +1,103 @@
+#include "control/rtf_document.h"
+
+#include <new>
+
+#include "layout/xml_parse.h"
+#include "rtf/rtf_file.h"
+
+std::unique_ptr<CRtfDocument> CRtfDocument::CreateDocument(const std::string& xmlPath, const std::string& rtfPath) {
+    if (xmlPath.empty()) return nullptr;
+    auto reader = std::make_unique<CRtfXmlParse>(xmlPath);
+    auto doc = std::make_unique<CRtfDocument>(std::move(reader));
+    doc->m_strRtfPath = rtfPath;
+    if (!doc->m_pReader->ReadFonts(doc.get())) return nullptr;
+    // The header's document information is read but not kept.
+    CRtfXmlParse::DocInfo info;
+    doc->m_pReader->GetDocInfo(&info);
+    return doc;
+}
+
+CRtfDocument::CRtfDocument(std::unique_ptr<CRtfXmlParse> reader) : m_pReader(std::move(reader)) {
+    QM_TAG_INIT();
+}
+
+CRtfDocument::~CRtfDocument() {
+    // The writer closes the document group; then the reader and the page go.
+    m_pFile.reset();
+    m_pReader.reset();
+    m_pPage.reset();
+    m_specs.RemoveAll();
+    m_fonts.RemoveAll();
+    m_colors.RemoveAll();
+}
+
+int CRtfDocument::OpenOutput() {
+    if (!m_pFile) {
+        try {
+            m_pFile = std::make_unique<CRtfFile>(this, m_strRtfPath);
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
+    }
+    if (m_pFile->IsOk()) return 1;
+    m_pFile.reset();
+    return 0;
+}
+
+void CRtfDocument::SetLayout(int layout) {
+    m_nLayout = (layout == kLayoutExact || layout == kLayoutNoImages || layout == kLayoutPlainText) ? layout
+                                                                                                    : kLayoutFlowing;
+}
+
+int CRtfDocument::BeginPage(int page) {
+    if (!m_pReader) return 1;
+    if (!m_pPage) {
+        try {
+            m_pPage = std::make_unique<CRtfPage>(this, page);
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
+    }
+    m_pReader->ParsePage(this, page);
+    m_nPage = page;
+    if (m_pPage && m_nLayout == kLayoutFlowing) m_pPage->BuildFlow();
+    return 1;
+}
+
+int CRtfDocument::AddImages(std::vector<std::unique_ptr<CRtfShpObject>>& objects) {
+    if (!m_pPage) return 0;
+    return m_pPage->AddObjects(objects);
+}
+
+int CRtfDocument::AddElement(CRtfXmlText* text) {
+    if (!m_pPage) return 0;
+    return CRtfTextPool::AddText(this, text) ? 1 : 0;
+}
+
+int CRtfDocument::EndPage(int flags) {
+    if (m_pFile) m_pFile->WritePage(this, flags);
+    if (m_pPage) {
+        m_rcPrevPage = m_pPage->m_rect;
+        m_bPrevPageFlags = m_pPage->SectionFlags();
+        m_pPage.reset();
+    }
+    return 1;
+}
+
+int CRtfDocument::Save(const std::string&) { return 1; }
+
+void CRtfDocument::SetInfo(const std::string& author, const std::string& op, const std::string& third,
+                           const std::string& subject) {
+    m_strAuthor = author;
+    m_strOperator = op;
+    m_strThird = third;
+    m_strSubject = subject;
+}
+
+std::string CRtfDocument::GetSourceName() const { return m_pReader ? m_pReader->GetFileName() : std::string(); }
+
+CRtfFont* CRtfDocument::FindSpecById(int32_t id) const {
+    for (CRtfFont* f : m_specs)
+        if (f->m_nId == id) return f;
+    return nullptr;
+}

@@ -1,0 +1,393 @@
+// The layout model: the plain objects into which the page XML reader turns
+// one page, and from which the layout engine and the RTF writer rebuild it.
+//
+// Units: every position and size is a signed 32-bit integer in page units
+// (108 per inch, origin top left, y downwards). Lists never own their
+// items; the page owns the fragments, words, blocks, sections and cells it
+// makes (CRtfPage::Own), the document owns fonts and colours.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "layout/containers.h"
+#include "platform/rect.h"
+
+class CRtfDocument;
+class CRtfPage;
+class CRtfXmlText;
+class CRtfTextPool;
+class CRtfFont;
+template <class T = void> class TRtfFontData;
+class RtfColorData;
+
+// Page units to RTF twips: value x 13.6666 in double precision, truncated
+// toward zero (100 -> 1366, -1 -> -13, 612 -> 8363).
+inline int32_t ToTwips(double v) { return static_cast<int32_t>(v * 13.6666); }
+
+struct CSize {
+    int32_t cx = 0;
+    int32_t cy = 0;
+};
+
+// The default page box, used until the page XML gives a size.
+constexpr int32_t kDefaultPageWidth = 612;
+constexpr int32_t kDefaultPageHeight = 792;
+// Page dimensions larger than this are cut to it.
+constexpr int32_t kMaxPageExtent = 2375;
+
+class DebugRtfXmlTextList;
+
+// One data child of a text element: a run of characters in one format.
+template <class T = void>
+class TRtfWord : public CTagged {
+    QM_TAGGED_CLASS(TRtfWord, nullptr)
+public:
+    TRtfWord() { QM_TAG_INIT(); }
+    ~TRtfWord() override = default;
+
+    // Extent of `text` in `face` at `size` points with this word's style,
+    // in device pixels.
+    CSize MeasureWord(const std::string& face, int size, const std::string& text) const;
+
+    int32_t m_nColor = 0;
+    float m_fRise = 0;
+    float m_fLeading = 0;
+    int32_t m_nFont = 0;
+    int16_t m_nCharSpace = 0;
+    int16_t m_nWordSpace = 0;
+    uint8_t m_nHScale = 0;
+    uint8_t m_nStyle = 0;  // 0x01 bold, 0x02 italic, 0x04 underline, 0x40 shadow
+    uint16_t m_nFontSize = 10;
+    std::string m_strText;  // entity-decoded, braces escaped for RTF
+    std::string m_strAux;
+    TPtr<CRtfXmlText> m_pText;
+};
+
+// The words of one fragment.
+class CRtfSentence : public TSafeList<TRtfWord<void>> {
+    QM_TAGGED_CLASS(CRtfSentence, TSafeList<TRtfWord<void>>::StaticTag())
+public:
+    CRtfSentence() { QM_TAG_INIT(); }
+    // ORs `style` into every word; returns whether there was a word.
+    bool SetWordStyle(uint8_t style);
+};
+
+class DebugRtfXmlTextList : public TSafeList<CRtfXmlText> {
+    QM_TAGGED_CLASS(DebugRtfXmlTextList, TSafeList<CRtfXmlText>::StaticTag())
+public:
+    DebugRtfXmlTextList() { QM_TAG_INIT(); }
+};
+
+// Layout flags of a fragment.
+enum : int32_t {
+    kTextAboveRight = 0x01,   // intake: lies above and right of the previous line
+    kTextBelowLeft = 0x02,    // intake: the previous fragment of such a pair
+    kTextSorted = 0x04,       // taken by the sort of the flowing build
+    kTextReadOrder = 0x08,    // taken into reading order by the line writer
+    kTextInRow = 0x40,        // gathered into a row
+    kTextRaised = 0x80,       // written as superscript or subscript
+    kTextTableRow = 0x100,    // written as a one-row table
+};
+
+// One text element of the page XML: a positioned fragment of text.
+class CRtfXmlText : public CTagged {
+    QM_TAGGED_CLASS(CRtfXmlText, nullptr)
+public:
+    CRtfXmlText() { QM_TAG_INIT(); }
+    ~CRtfXmlText() override;
+
+    // Words are owned by their fragment; m_words lists them in order.
+    TRtfWord<void>* NewWord();
+
+    // Line building (words and fragments).
+    CSize MeasureText() const;
+    int FitToText(CRtfSentence& words, CRtfDocument* doc);
+    void ShrinkToText(CRtfSentence& words, CRtfDocument* doc);
+    int FitFontSize(CRtfSentence& words, CRtfDocument* doc);
+    int ReduceFontSize(int points);
+    // Joins `text` to this line head when it continues the line; returns the
+    // position in m_pJoined (null when rejected) and may set *place to 1
+    // (above the line) or 2 (below it / too far left).
+    TSafeList<CRtfXmlText>::POSITION TryJoin(CRtfXmlText* text, int* place);
+    int MarkUnderline(const CRect& rule);
+
+    CRect m_rect;
+    TPtr<CRtfPage> m_pPage;
+    int32_t m_nRotation = 0;  // 0, 90, 180, 270
+    uint8_t m_bToc = 0;
+    CRtfSentence m_words;
+    int32_t m_nFont = 0;
+    int32_t m_nColor = 0;
+    uint16_t m_nFontSize = 10;
+    uint8_t m_nFontStyle = 0;
+    CRect m_rcLine;
+    TPtr<DebugRtfXmlTextList> m_pJoined;
+    int32_t m_nFlags = 0;
+    int32_t m_nWrittenTop = 0;
+    int32_t m_nAngle = 0;
+    TPtr<TSafeList<RtfColorData>> m_pColors;
+    TPtr<TSafeList<TRtfFontData<void>>> m_pFonts;
+
+private:
+    std::vector<std::unique_ptr<TRtfWord<void>>> m_wordStore;
+};
+
+// A block of fragments: one column of a section, or a table cell's content.
+class CRtfParagraphs : public CTagged {
+    QM_TAGGED_CLASS(CRtfParagraphs, nullptr)
+public:
+    CRtfParagraphs() { QM_TAG_INIT(); }
+    explicit CRtfParagraphs(CRtfXmlText* first) {
+        QM_TAG_INIT();
+        if (first != nullptr) {
+            m_texts.AddTail(first);
+            m_rect = first->m_rcLine;
+        }
+    }
+    ~CRtfParagraphs() override = default;
+
+    DebugRtfXmlTextList m_texts;
+    CRect m_rect;
+};
+
+// A horizontal band of the page laid out in one or more columns.
+class CRtfSection : public CTagged {
+    QM_TAGGED_CLASS(CRtfSection, nullptr)
+public:
+    explicit CRtfSection(int columns = 1);
+    ~CRtfSection() override = default;
+
+    // Makes a block owned by this section (not yet in m_columns).
+    CRtfParagraphs* NewBlock(CRtfXmlText* first = nullptr);
+
+    CRect m_rect;
+    TSafeList<CRtfParagraphs> m_columns;
+
+private:
+    std::vector<std::unique_ptr<CRtfParagraphs>> m_blockStore;
+};
+
+// One cell of a reconstructed one-row table.
+class CRtfCell : public CTagged {
+    QM_TAGGED_CLASS(CRtfCell, nullptr)
+public:
+    CRtfCell() { QM_TAG_INIT(); }
+    ~CRtfCell() override = default;
+
+    int32_t m_nValue = 0;
+    DebugRtfXmlTextList m_texts;
+    TPtr<CRtfXmlText> m_pLink;
+    TSafeList<CRtfParagraphs> m_blocks;
+    CRect m_rect;
+};
+
+// The flowing text of a page: its sections, top to bottom.
+template <class T = void>
+class TRtfFlowingText : public CTagged {
+    QM_TAGGED_CLASS(TRtfFlowingText, nullptr)
+public:
+    TRtfFlowingText() { QM_TAG_INIT(); }
+    ~TRtfFlowingText() override = default;
+    bool FirstHasColumns() const { return m_sections.GetCount() > 0 && m_sections.GetHead()->m_columns.GetCount() > 1; }
+    bool LastHasColumns() const { return m_sections.GetCount() > 0 && m_sections.GetTail()->m_columns.GetCount() > 1; }
+
+    TSafeList<CRtfSection> m_sections;
+};
+
+// A floating drawing object of a page: a picture or a drawn path.
+class CRtfShpObject : public CTagged {
+    QM_TAGGED_CLASS(CRtfShpObject, nullptr)
+public:
+    enum Kind : int32_t { kImage = 1, kLine = 2 };
+    explicit CRtfShpObject(int32_t kind) : m_nKind(kind) { QM_TAG_INIT(); }
+    ~CRtfShpObject() override = default;
+
+    int32_t m_nKind;
+    int32_t m_nZOrder = 0;
+    int32_t m_nNumber = 0;
+};
+
+// A stroked or filled path.
+class CRtfLine : public CRtfShpObject {
+    QM_TAGGED_CLASS(CRtfLine, CRtfShpObject::StaticTag())
+public:
+    CRtfLine() : CRtfShpObject(kLine) { QM_TAG_INIT(); }
+
+    CRect m_rect;            // box of the last sub-path written
+    int32_t m_nLineWidth = 0;  // points, truncated
+    std::string m_strPath;   // the path as PostScript text
+    std::string m_strShape;  // the path's RTF shape text
+    double m_d1 = 0.0;
+    double m_d2 = 0.0;
+    double m_fWidth = 612.0;
+    double m_fHeight = 792.0;
+    std::string m_strExtra;
+    uint8_t m_bFlag = 0;
+    int32_t m_nPageWidth = 612;
+    int32_t m_nPageHeight = 792;
+};
+
+// A picture rendered from the page PostScript.
+class CRtfImage : public CRtfShpObject {
+    QM_TAGGED_CLASS(CRtfImage, CRtfShpObject::StaticTag())
+public:
+    CRtfImage() : CRtfShpObject(kImage) { QM_TAG_INIT(); ++s_nAlive; }
+    ~CRtfImage() override { --s_nAlive; }
+    static int AliveCount() { return s_nAlive; }
+
+    double m_d1 = 0.0;
+    double m_d2 = 0.0;
+    int32_t m_n1 = 0;
+    int32_t m_n2 = 0;
+    int32_t m_n3 = 0;
+    std::string m_strImageMatrix;  // placement numbers handed over by the PostScript side
+    std::string m_strCmLine;
+    std::string m_strTemplate;
+    std::string m_strImagePath;  // the rendered picture file
+    std::string m_strHexPath;    // the picture's hexadecimal text file
+
+private:
+    static inline int s_nAlive = 0;
+};
+
+// One colour of the RTF colour table.
+class RtfColorData : public CTagged {
+    QM_TAGGED_CLASS(RtfColorData, nullptr)
+public:
+    RtfColorData() { QM_TAG_INIT(); }
+    RtfColorData(uint8_t r, uint8_t g, uint8_t b, int32_t index) : m_red(r), m_green(g), m_blue(b), m_nIndex(index) {
+        QM_TAG_INIT();
+    }
+    ~RtfColorData() override = default;
+    uint32_t Rgb() const { return m_red + 256u * m_green + 65536u * m_blue; }
+
+    uint8_t m_red = 0;
+    uint8_t m_green = 0;
+    uint8_t m_blue = 0;
+    uint8_t m_spare = 0;
+    int32_t m_nIndex = 0;
+};
+
+// Face name and one value shared by output fonts and font specifications.
+template <class T = void>
+class TRtfFontBase : public CTagged {
+    QM_TAGGED_CLASS(TRtfFontBase, nullptr)
+public:
+    TRtfFontBase() { QM_TAG_INIT(); }
+    ~TRtfFontBase() override = default;
+    std::string m_strName;
+    int32_t m_nValue = 0;
+};
+
+// One output font of the RTF font table: number and face name.
+template <class T>
+class TRtfFontData : public TRtfFontBase<void> {
+    QM_TAGGED_CLASS(TRtfFontData, TRtfFontBase<void>::StaticTag())
+public:
+    TRtfFontData() { QM_TAG_INIT(); }
+    int32_t m_nIndex = 0;  // the \f number
+};
+
+// One fontspec of the page XML.
+class CRtfFont : public TRtfFontBase<void> {
+    QM_TAGGED_CLASS(CRtfFont, TRtfFontBase<void>::StaticTag())
+public:
+    CRtfFont() { QM_TAG_INIT(); }
+
+    // Stores the face name without a subset prefix (up to the first '+'
+    // after position 0) and with each ',' made '-'.
+    void SetName(const std::string& name);
+    void SetSize(int32_t size);
+    void SetAlternate(const std::string& name);
+
+    int32_t m_nId = 0;
+    TPtr<TRtfFontData<void>> m_pFontData;
+    TPtr<RtfColorData> m_pColor;
+    uint16_t m_nSize = 10;
+    std::string m_strAlternate;
+    uint8_t m_bNoSize = 0;
+    uint8_t m_nStyle = 0;
+};
+
+// The fragments read for one page: those to lay out and those written
+// after the page body.
+class CRtfTextPool : public CTagged {
+    QM_TAGGED_CLASS(CRtfTextPool, nullptr)
+public:
+    CRtfTextPool() { QM_TAG_INIT(); }
+    ~CRtfTextPool() override = default;
+
+    static bool AddText(CRtfDocument* doc, CRtfXmlText* text);
+    bool AddToMain(CRtfDocument* doc, CRtfXmlText* text);
+    bool AddToLeftover(CRtfDocument* doc, CRtfXmlText* text);
+
+    DebugRtfXmlTextList m_main;
+    DebugRtfXmlTextList m_leftover;
+};
+
+// The per-page object. It owns everything made for the page (fragments,
+// words through their fragments, joined lists, blocks, sections, cells and
+// the floating objects handed over by the picture step) until the page has
+// been written.
+class CRtfPage : public CTagged {
+    QM_TAGGED_CLASS(CRtfPage, nullptr)
+public:
+    CRtfPage(CRtfDocument* doc, int32_t page);
+    ~CRtfPage() override;
+
+    // Page geometry setters with the reader's limits.
+    void SetTop(int32_t v) { m_rect.top = v; }
+    void SetLeft(int32_t v) { m_rect.left = v; }
+    void SetHeight(int32_t h) { m_rect.bottom = std::min(m_rect.top + h, kMaxPageExtent); }
+    void SetWidth(int32_t w) { m_rect.right = std::min(m_rect.left + w, kMaxPageExtent); }
+    static int32_t ClampMargin(int32_t v) { return (v >= 0 && v <= 50) ? v : 50; }
+    void SetMarginLeft(int32_t v) { m_nMarginLeft = ClampMargin(v); }
+    void SetMarginTop(int32_t v) { m_nMarginTop = ClampMargin(v); }
+    void SetMarginRight(int32_t v) { m_nMarginRight = ClampMargin(v); }
+    void SetMarginBottom(int32_t v) { m_nMarginBottom = ClampMargin(v); }
+    void SetRotation(int32_t r) { m_nRotation = (r == 90 || r == 180 || r == 270) ? r : 0; }
+
+    // Takes ownership of an object made for this page and returns it.
+    template <class T>
+    T* Own(std::unique_ptr<T> obj) {
+        T* p = obj.get();
+        m_owned.push_back(std::move(obj));
+        return p;
+    }
+    template <class T, class... Args>
+    T* Make(Args&&... args) {
+        return Own(std::make_unique<T>(std::forward<Args>(args)...));
+    }
+
+    // Intake, flowing build and drawn objects.
+    bool FilterOverprint(CRtfXmlText* text, bool& absorbed);
+    bool BuildFlow();
+    DebugRtfXmlTextList* SortTexts();
+    int AddObjects(std::vector<std::unique_ptr<CRtfShpObject>>& objects);
+    bool AbsorbUnderline(CRtfLine* line);
+
+    // Section flags kept by the document: bit 0 more than one section,
+    // bit 1 first section has columns, bit 2 last section has columns.
+    uint8_t SectionFlags() const;
+
+    int32_t m_nPage = 0;
+    CRect m_rect{0, 0, kDefaultPageWidth, kDefaultPageHeight};
+    int32_t m_nMarginLeft = 0;
+    int32_t m_nMarginTop = 0;
+    int32_t m_nMarginRight = 0;
+    int32_t m_nMarginBottom = 0;
+    int32_t m_nRotation = 0;
+    TPtr<CRtfDocument> m_pDoc;
+    TPtr<CRtfTextPool> m_pPool;
+    uint8_t m_bFlags = 0;
+    uint8_t m_bFirstWrittenPage = 0;
+    TRtfFlowingText<void> m_flow;
+    std::vector<std::unique_ptr<CRtfShpObject>> m_pObjects;
+    TPtr<DebugRtfXmlTextList> m_pSorted;
+
+private:
+    std::vector<std::unique_ptr<CTagged>> m_owned;
+};
