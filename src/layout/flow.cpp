@@ -18,3 +18,24 @@ int CRtfPage::AddObjects(std::vector<std::unique_ptr<CRtfShpObject>>& objects) {
 }
 
 bool CRtfPage::AbsorbUnderline(CRtfLine*) { return false; }
+
+template <>
+int TRtfFlowingText<void>::AddRow(DebugRtfXmlTextList*, DebugRtfXmlTextList*, CRtfPage*) { return 0; }
+
+bool CRtfParagraphs::TryAppend(CRtfXmlText* text) {
+    AppendText(text);
+    return true;
+}
+
+void CRtfParagraphs::AppendText(CRtfXmlText* text) {
+    m_texts.AddTail(text);
+    m_rect.UnionRect(m_rect, text->m_rcLine);
+}
+
+void CRtfParagraphs::Write(std::string&) {}
+void CRtfParagraphs::WritePlain(std::string&) {}
+void CRtfSection::Write(std::string&, CRtfPage*) {}
+
+CRtfCell::CRtfCell(CRtfXmlText*) { QM_TAG_INIT(); }
+void CRtfCell::Write(std::string&) {}
+bool IsTableRow(CRtfXmlText*) { return false; }

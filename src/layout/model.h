@@ -149,6 +149,15 @@ public:
     }
     ~CRtfParagraphs() override = default;
 
+    // Acceptance test used by table cells.
+    bool TryAppend(CRtfXmlText* text);
+    // Unconditional append, growing the box by the fragment's line box.
+    void AppendText(CRtfXmlText* text);
+    // The block's RTF: one exact-height paragraph per fragment, gaps filled.
+    void Write(std::string& out);
+    // The fragments' RTF without paragraph framing (table cells).
+    void WritePlain(std::string& out);
+
     DebugRtfXmlTextList m_texts;
     CRect m_rect;
 };
@@ -163,6 +172,9 @@ public:
     // Makes a block owned by this section (not yet in m_columns).
     CRtfParagraphs* NewBlock(CRtfXmlText* first = nullptr);
 
+    // Builds the section's RTF into `out`.
+    void Write(std::string& out, CRtfPage* page);
+
     CRect m_rect;
     TSafeList<CRtfParagraphs> m_columns;
 
@@ -175,7 +187,12 @@ class CRtfCell : public CTagged {
     QM_TAGGED_CLASS(CRtfCell, nullptr)
 public:
     CRtfCell() { QM_TAG_INIT(); }
+    // Builds the cell model of a line head and its joined pieces.
+    explicit CRtfCell(CRtfXmlText* text);
     ~CRtfCell() override = default;
+
+    int GetBlockCount() const { return m_blocks.GetCount(); }
+    void Write(std::string& out);
 
     int32_t m_nValue = 0;
     DebugRtfXmlTextList m_texts;
@@ -191,6 +208,9 @@ class TRtfFlowingText : public CTagged {
 public:
     TRtfFlowingText() { QM_TAG_INIT(); }
     ~TRtfFlowingText() override = default;
+    // Places a row of side-by-side fragments into the sections; 1 when a
+    // new section was appended.
+    int AddRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaining, CRtfPage* page);
     bool FirstHasColumns() const { return m_sections.GetCount() > 0 && m_sections.GetHead()->m_columns.GetCount() > 1; }
     bool LastHasColumns() const { return m_sections.GetCount() > 0 && m_sections.GetTail()->m_columns.GetCount() > 1; }
 
@@ -216,6 +236,9 @@ class CRtfLine : public CRtfShpObject {
 public:
     CRtfLine() : CRtfShpObject(kLine) { QM_TAG_INIT(); }
 
+    // Builds and stores the RTF shape text from the path; whether it is not empty.
+    bool BuildShape(CRtfPage* page);
+
     CRect m_rect;            // box of the last sub-path written
     int32_t m_nLineWidth = 0;  // points, truncated
     std::string m_strPath;   // the path as PostScript text
@@ -238,6 +261,11 @@ public:
     ~CRtfImage() override { --s_nAlive; }
     static int AliveCount() { return s_nAlive; }
 
+    bool SetImageFile(const std::string& path, bool keepGoing);
+    void SetPlace(double a, double b, double c, double d);
+    // The RTF picture shape for the page.
+    std::string WriteRtf(CRtfPage* page);
+
     double m_d1 = 0.0;
     double m_d2 = 0.0;
     int32_t m_n1 = 0;
@@ -252,6 +280,9 @@ public:
 private:
     static inline int s_nAlive = 0;
 };
+
+// Whether a line head and its joined pieces read as a one-row table.
+bool IsTableRow(CRtfXmlText* text);
 
 // One colour of the RTF colour table.
 class RtfColorData : public CTagged {

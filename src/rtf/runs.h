@@ -1,0 +1,22 @@
+// Text runs of a fragment as RTF: one group per word, and the line writers
+// of each layout (flowing line, exact frames, paragraph, plain paragraph).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "layout/model.h"
+
+std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim);
+std::string FormatRuns(const CRtfSentence& words, int8_t rise, bool trim);
+std::string FormatPlainRun(const TRtfWord<void>& word);
+std::string PlainRuns(const CRtfSentence& words);
+std::string StripLinks(const std::string& s);
+std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s);
+
+std::string WriteFragment(CRtfXmlText& text);        // FLOWING
+std::string WriteLine(CRtfXmlText& text);
+std::string WriteRotated(CRtfXmlText& text);
+std::string WriteExactFrames(CRtfXmlText& text);     // EXACT
+std::string WriteParagraph(CRtfXmlText& text);       // NO IMAGES
+std::string WritePlainParagraph(CRtfXmlText& text);  // PlAIN TEXT
