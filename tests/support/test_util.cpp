@@ -1,0 +1,109 @@
+#include "support/test_util.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace qmtest {
+
+TempDir::TempDir() {
+    std::string templ = (fs::temp_directory_path() / "qmtest-XXXXXX").string();
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data()) != nullptr) m_path = buf.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (!m_path.empty()) fs::remove_all(m_path, ec);
+}
+
+bool MakePdf(const std::string& postscript, const std::string& pdfPath, const std::vector<std::string>& gsArgs) {
+    std::string psPath = pdfPath + ".ps";
+    {
+        std::ofstream ps(psPath, std::ios::binary);
+        ps << postscript;
+    }
+    std::vector<std::string> argv = {"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
+                                     "-sOutputFile=" + pdfPath};
+    argv.insert(argv.end(), gsArgs.begin(), gsArgs.end());
+    argv.push_back(psPath);
+    RunResult r = Run(argv);
+    return r.status == 0 && FileExists(pdfPath);
+}
+
+std::string NumberedPagesPs(int pages) {
+    std::ostringstream ps;
+    ps << "%!PS\n/Helvetica findfont 24 scalefont setfont\n";
+    for (int i = 1; i <= pages; ++i) ps << "72 700 moveto (Page " << i << ") show showpage\n";
+    return ps.str();
+}
+
+RunResult Run(const std::vector<std::string>& argv) {
+    RunResult result;
+    TempDir tmp;
+    std::string outPath = tmp / "stdout";
+    std::string errPath = tmp / "stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return result;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadFile(outPath);
+    result.err = ReadFile(errPath);
+    return result;
+}
+
+RunResult RunCli(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {QUILLMARK_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Run(argv);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+
+int CountOccurrences(const std::string& haystack, const std::string& needle) {
+    int n = 0;
+    for (size_t pos = haystack.find(needle); pos != std::string::npos; pos = haystack.find(needle, pos + 1)) ++n;
+    return n;
+}
+
+std::vector<std::string> Workspaces(const std::string& tmpDir) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(tmpDir, ec))
+        if (e.path().filename().string().rfind("quillmark-", 0) == 0) found.push_back(e.path().string());
+    return found;
+}
+
+}  // namespace qmtest

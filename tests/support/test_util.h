@@ -1,0 +1,50 @@
+// Helpers shared by the tests: temporary folders, PDFs made from PostScript,
+// running the command line, reading files.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qmtest {
+
+// A private temporary folder, removed with everything in it when it goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+// Writes `postscript` to a file beside `pdfPath` and turns it into a PDF with
+// Ghostscript's pdfwrite device; extra arguments go to gs before the input.
+// Returns false (and the test should fail) when gs fails.
+bool MakePdf(const std::string& postscript, const std::string& pdfPath, const std::vector<std::string>& gsArgs = {});
+
+// A PostScript document of `pages` US-letter pages, each showing
+// "Page N" in Helvetica.
+std::string NumberedPagesPs(int pages);
+
+struct RunResult {
+    int status = -1;  // exit status, or -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs a program with an argument vector (no shell) and collects its output.
+RunResult Run(const std::vector<std::string>& argv);
+// Runs the built quillmark command with the given arguments.
+RunResult RunCli(const std::vector<std::string>& args);
+
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+int CountOccurrences(const std::string& haystack, const std::string& needle);
+// Entries of the quillmark-* workspaces under the given temp folder.
+std::vector<std::string> Workspaces(const std::string& tmpDir);
+
+}  // namespace qmtest
