@@ -3,7 +3,10 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <Error.h>
 #include <GlobalParams.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <cstring>
@@ -72,11 +75,46 @@ private:
     bool m_bBarShown = false;
 };
 
+// The job being run, for the interrupt handler. The cancel flag is a
+// lock-free atomic, so setting it from the handler is safe.
+CliJob* g_job = nullptr;
+
+// First Ctrl-C: finish the page under way, close and keep the document.
+// Second: stop at once; the workspace and the unfinished document still go.
+void OnInterrupt(int) {
+    if (g_job == nullptr) return;
+    if (g_job->m_nCancel.load() == 0) {
+        g_job->m_nCancel = kCancelAfterPage;
+        static const char kMsg[] = "\nquillmark: stopping after this page (Ctrl-C again to stop now)\n";
+        ssize_t ignored = write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
+        (void)ignored;
+    } else {
+        g_job->m_nCancel = kCancelNow;
+    }
+}
+
+// The PDF core reports damaged input through its error channel. Its
+// messages are shown with -v; otherwise they are counted, and a file that
+// had any gets one line saying so.
+bool g_showPdfErrors = false;
+int g_pdfErrors = 0;
+
+void OnPdfError(ErrorCategory category, Goffset pos, const char* msg) {
+    if (category == errInternal || category == errSyntaxError || category == errSyntaxWarning ||
+        category == errIO) {
+        ++g_pdfErrors;
+    }
+    if (!g_showPdfErrors) return;
+    if (pos >= 0) std::fprintf(stderr, "pdf: %s (at byte %lld)\n", msg, static_cast<long long>(pos));
+    else std::fprintf(stderr, "pdf: %s\n", msg);
+}
+
 const char* ReasonFor(int code) {
     switch (code) {
         case kResultPdfFailed: return "the PDF does not open or needs a password";
         case kResultOutputFailed: return "the output file cannot be written";
         case kResultPageFailed: return "a page could not be converted";
+        case kResultNoPages: return "the PDF has no pages that can be read";
         default: return "the conversion failed";
     }
 }
@@ -188,6 +226,14 @@ int main(int argc, char** argv) {
         job.m_nPageFlags &= ~0xFu;
     }
     job.m_bTty = isatty(STDERR_FILENO) != 0;
+    g_showPdfErrors = job.m_bVerbose;
+    setErrorCallback(OnPdfError);
+    g_job = &job;
+    struct sigaction sa = {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
 
     if (!pageXml.empty()) {
         if (files.size() != 1) {
@@ -204,6 +250,12 @@ int main(int argc, char** argv) {
 
     int failed = 0;
     for (const std::string& file : files) {
+        if (job.m_nCancel != 0) {
+            std::fprintf(stderr, "quillmark: %s: not converted (cancelled)\n", file.c_str());
+            ++failed;
+            continue;
+        }
+        g_pdfErrors = 0;
         job.m_strSource = file;
         job.m_strOutDir = outDir;
         job.m_nFirstPage = 1;
@@ -218,11 +270,18 @@ int main(int argc, char** argv) {
             else r = kResultOutputFailed;
         }
         job.FileFinished(file, job.m_strTarget);
-        if (r != 0) {
+        if (g_pdfErrors > 0 && !job.m_bQuiet && !job.m_bVerbose)
+            std::fprintf(stderr, "quillmark: %s: the PDF is damaged; %d problem%s skipped (-v shows them)\n",
+                         file.c_str(), g_pdfErrors, g_pdfErrors == 1 ? " was" : "s were");
+        if (r == 0 && job.m_nCancel >= kCancelNow) {
+            ++failed;
+            std::fprintf(stderr, "quillmark: %s: stopped, no document written\n", file.c_str());
+        } else if (r != 0) {
             ++failed;
             std::fprintf(stderr, "quillmark: %s: %s\n", file.c_str(), ReasonFor(r));
         } else if (!job.m_bQuiet) {
-            std::printf("%s -> %s\n", file.c_str(), job.m_strTarget.c_str());
+            std::printf("%s -> %s%s\n", file.c_str(), job.m_strTarget.c_str(),
+                        job.m_nCancel != 0 ? " (cancelled: pages converted so far)" : "");
         }
     }
     return failed == 0 ? 0 : 1;

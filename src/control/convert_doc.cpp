@@ -7,12 +7,14 @@
 #include <cmath>
 #include <climits>
 #include <cstdio>
+#include <unistd.h>
 #include <filesystem>
 #include <system_error>
 
 #include "control/rtf_document.h"
 #include "extract/html_output_dev.h"
 #include "extract/metadata.h"
+#include "rtf/rtf_file.h"
 #include "platform/files.h"
 
 namespace {
@@ -166,7 +168,9 @@ int CConvertDoc::ExtractText(int, int, const std::string& device) {
             int n = doc->getNumPages();
             m_pJob->m_nLastPage = n;
             m_fZoom = 1.5;
-            doc->displayPages(&dev, 1, n, 72 * m_fZoom, 72 * m_fZoom, 0, true, true, true);
+            // A second interrupt abandons the reading at once.
+            auto abort = [](void* data) { return static_cast<CConvertPara*>(data)->m_nCancel >= kCancelNow; };
+            doc->displayPages(&dev, 1, n, 72 * m_fZoom, 72 * m_fZoom, 0, true, true, true, abort, m_pJob);
         }
     }
     ClosePdf();
@@ -180,13 +184,43 @@ int CConvertDoc::ProgressFor(int page) const {
     return static_cast<int>(p);
 }
 
+namespace {
+// The document is written under a private name in the output folder and
+// renamed over the final name only once it is complete, so a failed
+// conversion never destroys an existing document and no reader sees half a
+// file. Returns the temporary name, or empty when none can be made.
+std::string MakePartialName(const std::string& finalPath) {
+    auto slash = finalPath.find_last_of('/');
+    std::string dir = slash == std::string::npos ? "." : finalPath.substr(0, slash);
+    std::string name = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
+    std::string templ = dir + "/.~" + name + ".XXXXXX";
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    int fd = mkstemp(buf.data());
+    if (fd < 0) return {};
+    close(fd);
+    return buf.data();
+}
+}  // namespace
+
 int CConvertDoc::ConvertPages(bool withImages) {
     CConvertPara* job = m_pJob;
     if (withImages) ClearSharedImageList();
     if (OpenPdf(nullptr) == nullptr) return kResultPdfFailed;
-    std::unique_ptr<CRtfDocument> doc = CRtfDocument::CreateDocument(job->m_strXmlPath, job->m_strRtfPath);
-    if (!doc) return kResultPdfFailed;
-    if (!doc->OpenOutput()) return kResultOutputFailed;
+    // An empty document would only replace the user's file with nothing.
+    if (m_pPdf->getNumPages() <= 0) return kResultNoPages;
+    const std::string partial = MakePartialName(job->m_strRtfPath);
+    if (partial.empty()) return kResultOutputFailed;
+    std::unique_ptr<CRtfDocument> doc = CRtfDocument::CreateDocument(job->m_strXmlPath, partial);
+    if (!doc) {
+        std::remove(partial.c_str());
+        return kResultPdfFailed;
+    }
+    if (!doc->OpenOutput()) {
+        doc.reset();
+        std::remove(partial.c_str());
+        return kResultOutputFailed;
+    }
     doc->SetLayout(job->m_nKind);
 
     std::string target = job->m_strOutDir + "/" + m_strBaseName + (job->m_nOutputFormat ? ".doc" : ".rtf");
@@ -205,7 +239,10 @@ int CConvertDoc::ConvertPages(bool withImages) {
                 m_nRotation = 0;
                 ImagesForPage(page, 0, job->m_strDevice);
             }
-            if (!doc->BeginPage(page)) return kResultPageFailed;
+            if (!doc->BeginPage(page)) {
+                result = kResultPageFailed;
+                break;
+            }
             if (withImages) doc->AddImages(SharedImageList());
             int flags = (page == job->m_nFirstPage ? 1 : 0) | (page == job->m_nLastPage ? 2 : 0);
             if (!doc->EndPage(flags)) {
@@ -217,8 +254,18 @@ int CConvertDoc::ConvertPages(bool withImages) {
     }
     if (withImages) ClearSharedImageList();
     if (result == kResultOk) doc->Save(job->m_strRtfPath);
+    // Destroying the document writes the closing brace and closes the file.
+    const bool written = doc->GetWriter() != nullptr && doc->GetWriter()->Close();
     doc.reset();
     ClosePdf();
+
+    // A cancelled document keeps the pages finished so far; a stop at once
+    // (a second interrupt) or a failure keeps nothing.
+    if (result == kResultOk && !written) result = kResultOutputFailed;
+    if (result == kResultOk && job->m_nCancel < kCancelNow) {
+        if (std::rename(partial.c_str(), job->m_strRtfPath.c_str()) != 0) result = kResultOutputFailed;
+    }
+    std::remove(partial.c_str());
     return result;
 }
 
@@ -230,6 +277,7 @@ int CConvertDoc::ExtractImages() {
         globalParams->setTextEncoding("Latin1");
         if (OpenPdf(nullptr) == nullptr) return kResultPdfFailed;
         job->m_nLastPage = m_pPdf->getNumPages();
+        if (job->m_nLastPage <= 0) return kResultNoPages;
     }
     ClearSharedImageList();
     job->FileStarted(job->m_strSource, job->m_strOutDir);

@@ -22,9 +22,16 @@ enum ConvertResult : int32_t {
     kResultPdfFailed = 49,     // the PDF does not open, or no document is made from its page XML
     kResultOutputFailed = 50,  // the RTF output file does not open
     kResultPageFailed = 51,    // a page cannot be begun or ended
+    kResultNoPages = 52,       // the PDF opens but has no page that can be read
 };
 
 constexpr int kPageListSize = 100;
+
+// Values of the cancel flag: any non-zero value stops the page loop before
+// the next page; kCancelNow also abandons the work under way and the
+// unfinished document.
+constexpr int32_t kCancelAfterPage = 1;
+constexpr int32_t kCancelNow = 2;
 
 class CConvertPara {
 public:

@@ -21,17 +21,23 @@ CRtfFile::CRtfFile(CRtfDocument* doc, const std::string& path) : m_pDoc(doc) {
     m_bOk = Write(BuildHeader());
 }
 
-CRtfFile::~CRtfFile() {
-    if (m_bOpen) {
-        Write("}");
-        std::fclose(m_file);
-    }
+CRtfFile::~CRtfFile() { Close(); }
+
+bool CRtfFile::Close() {
+    if (!m_bOpen) return m_bOk && !m_bWriteFailed;
+    Write("}");
+    if (std::fclose(m_file) != 0) m_bWriteFailed = true;
+    m_file = nullptr;
+    m_bOpen = false;
+    return m_bOk && !m_bWriteFailed;
 }
 
 bool CRtfFile::Write(const std::string& text) {
     if (!m_bOpen) return false;
     std::string bytes = ToCrLf(text);
-    return std::fwrite(bytes.data(), 1, bytes.size(), m_file) == bytes.size();
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), m_file) == bytes.size();
+    if (!ok) m_bWriteFailed = true;
+    return ok;
 }
 
 std::string CRtfFile::BuildHeader() {

@@ -16,6 +16,9 @@ public:
     bool IsOk() const { return m_bOk; }
     bool Write(const std::string& text);
     bool WritePage(CRtfDocument* doc, int flags);
+    // Writes the closing brace and closes the file; false when any write
+    // or the close failed (a full disk shows here). Idempotent.
+    bool Close();
 
     std::string BuildHeader();
 
@@ -25,6 +28,7 @@ private:
     bool m_bPageWritten = false;
     bool m_bOpen = false;
     std::FILE* m_file = nullptr;
+    bool m_bWriteFailed = false;
 };
 
 // Line feeds of RTF text become CR LF on disk, as a text-mode file stores them.

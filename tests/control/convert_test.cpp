@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -149,6 +150,42 @@ TEST_F(ConvertTest, NotAPdfFailsWithResult49) {
     RecordingJob missing;
     Prepare(missing, m_files / "absent.pdf");
     EXPECT_EQ(CConvertDoc::Convert(&missing), kResultPdfFailed);
+}
+
+TEST_F(ConvertTest, FailedConversionLeavesAnExistingDocumentUntouched) {
+    std::string existing = m_out / "notes.rtf";
+    {
+        FILE* f = std::fopen(existing.c_str(), "wb");
+        std::fputs("my earlier document", f);
+        std::fclose(f);
+    }
+    std::string path = m_files / "notes.pdf";
+    {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fputs("%PDF-1.4\ngarbage", f);
+        std::fclose(f);
+    }
+    RecordingJob job;
+    Prepare(job, path);
+    EXPECT_NE(CConvertDoc::Convert(&job), 0);
+    EXPECT_EQ(qmtest::ReadFile(existing), "my earlier document");
+    // Nothing but the old document is in the folder: no partial file either.
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(m_out.path())) entries += e.path() == existing ? 0 : 1;
+    EXPECT_EQ(entries, 0);
+}
+
+TEST_F(ConvertTest, StopNowKeepsNoDocumentAndNoWorkspace) {
+    struct StopNow : RecordingJob {
+        void ShowMessage(const char* text) override {
+            RecordingJob::ShowMessage(text);
+            if (m_nCancel != 0) m_nCancel = kCancelNow;
+        }
+    } stop;
+    Prepare(stop, Pdf("ten.pdf", 10));
+    stop.cancelAfterPage = 3;
+    EXPECT_EQ(CConvertDoc::Convert(&stop), 0);
+    EXPECT_FALSE(qmtest::FileExists(m_out / "ten.rtf"));
 }
 
 TEST_F(ConvertTest, UnwritableOutputFailsWithResult50) {
