@@ -212,11 +212,15 @@ std::string CRtfFile::BuildFlowingBody(bool last) {
         lastBreak = BuildSectionBreak(page);
         body += lastBreak;
     }
-    // No break after the page's last section.
+    TrimFlowingBody(body, lastBreak, last);
+    return body;
+}
+
+void CRtfFile::TrimFlowingBody(std::string& body, const std::string& lastBreak, bool last) {
     if (!lastBreak.empty() && EndsWith(body, lastBreak)) body.erase(body.size() - lastBreak.size());
+    // A final empty paragraph can push an empty page onto the document.
     const std::string finalPar = kFinalPar;
     if (last && body.size() > finalPar.size() && EndsWith(body, finalPar)) body.erase(body.size() - finalPar.size());
-    return body;
 }
 
 bool CRtfFile::WritePage(CRtfDocument* doc, int flags) {

@@ -48,6 +48,10 @@ public:
     // The body of the current page in FLOWING layout; `last` drops the
     // document's final empty paragraph.
     std::string BuildFlowingBody(bool last);
+    // The end of a flowing body: no break after the page's last section
+    // (`lastBreak`, the break appended after it), and on the last page no
+    // closing " \par" unless that is all the body holds.
+    static void TrimFlowingBody(std::string& body, const std::string& lastBreak, bool last);
 
 private:
     bool m_bOk = false;
