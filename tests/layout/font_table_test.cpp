@@ -46,43 +46,29 @@ TEST(FontNames, LookupFamily) {
         {"MyCustomFont", "Times New Roman"},
         {"ABCDEF+ArialMT", "Arial"},
         {"Arial,Bold", "Arial"},
-        {"Arial-BoldMT", "Arial"},
         {"ArialNarrow-Bold", "Arial Narrow"},
         {"Arial-Black", "Arial Black"},
         {"TimesNewRomanPS-BoldItalicMT", "Times New Roman"},
-        {"Times-Roman", "Times New Roman"},
         {"Times", "Times New Roman"},  // the default family, cut at its first space
         {"Helvetica-BoldOblique", "Arial"},
         {"Helvetica-Condensed", "Arial Narrow"},
         {"NimbusSans-Regular", "Arial"},
-        {"NimbusRomNo9L-Medi", "Times New Roman"},
         {"LiberationMono-Bold", "Courier New"},
         {"CourierNewPSMT", "Courier New"},
-        {"Courier-Oblique", "Courier New"},
         {"SymbolMT", "Symbol"},
         {"ZapfDingbats", "ITC Zapf Dingbats"},
         {"ABCDEF+Calibri", "Calibri"},
-        {"Calibri-Light", "Calibri Light"},
         {"CambriaMath", "Cambria Math"},
         {"SegoeUI-Semibold", "Segoe UI Semibold"},
-        {"SegoeUISymbol", "Segoe UI Symbol"},
-        {"Wingdings-Regular", "Wingdings"},
         {"Wingdings3", "Wingdings 3"},
-        {"TrebuchetMS-Bold", "Trebuchet MS"},
-        {"PalatinoLinotype-Roman", "Palatino Linotype"},
         {"FranklinGothic-DemiCond", "Franklin Gothic Demi Cond"},
         {"MinionPro-Regular", "Minion Pro"},
         {"AGaramondPro-Regular", "Adobe Garamond Pro"},
-        {"Garamond-Bold", "Garamond"},
         {"CMR10", "Latin Modern Roman"},
-        {"CMBX12", "Latin Modern Roman"},
         {"CMSS10", "Latin Modern Sans"},
-        {"CMTT10", "Latin Modern Mono"},
         {"CMMI10", "Cambria Math"},
         {"SFRM1000", "Latin Modern Roman"},
-        {"LMRoman10-Regular", "Latin Modern Roman"},
         {"TeXGyreHeros-Regular", "Arial"},
-        {"TeXGyrePagella-Bold", "Palatino Linotype"},
         // A subset tag that happens to spell a TeX font name does not count.
         {"QCMRXZ+ArialMT", "Arial"},
         {"SFRMAB+Georgia", "Georgia"},
@@ -350,14 +336,4 @@ TEST_F(FontMap, SubstituteUsedOnlyWhenInstalled) {
     CRtfFont* arial = AddSpec(doc, "Arial");
     EXPECT_EQ(arial->m_pFontData->m_strName, "Arial");
     EXPECT_EQ(arial->m_nStyle, 0);
-}
-
-TEST_F(FontMap, MapFontNameTrimsAndJoins) {
-    WriteMap("A=  x  \nA=y\nB=\n");
-    std::string out;
-    EXPECT_TRUE(MapFontName("A", out));
-    EXPECT_EQ(out, "x  y");
-    EXPECT_FALSE(MapFontName("B", out));
-    EXPECT_EQ(out, "");
-    EXPECT_FALSE(MapFontName("C", out));
 }

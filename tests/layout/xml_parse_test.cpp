@@ -432,14 +432,3 @@ TEST(XmlParse, CrLfAndLfReadAlike) {
     EXPECT_EQ(read(lf), expected);
     EXPECT_EQ(read(ToCrLfText(lf)), expected);
 }
-
-TEST(XmlParse, FontLineInsidePageIsIgnored) {
-    // ReadFonts trims the tab-indented line; the page pass does not see it as
-    // anything and goes on.
-    TempXml xml(Document(PageLine(1) + kFonts + TextElement(100, 10, Data("after")) + "</page>\n"));
-    auto doc = Open(xml);
-    ASSERT_TRUE(doc);
-    EXPECT_EQ(doc->m_specs.GetCount(), 2);
-    doc->BeginPage(1);
-    EXPECT_EQ(Fragments(*doc).size(), 1u);
-}
