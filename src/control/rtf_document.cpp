@@ -19,6 +19,7 @@ std::unique_ptr<CRtfDocument> CRtfDocument::CreateDocument(const std::string& xm
 
 CRtfDocument::CRtfDocument(std::unique_ptr<CRtfXmlParse> reader) : m_pReader(std::move(reader)) {
     QM_TAG_INIT();
+    InitTables();
 }
 
 CRtfDocument::~CRtfDocument() {

@@ -32,7 +32,11 @@ public:
     int EndPage(int flags);
     int Save(const std::string& path);
 
-    // Font and colour tables, filled by the reader.
+    // Font and colour tables, filled by the reader. InitTables makes font 0
+    // (Times New Roman) and colour 0 (black); the constructor calls it.
+    void InitTables();
+    // Resolves output font 0 to `name` (making it when the table is empty).
+    bool AddFont(const std::string& name);
     bool AddFont(std::unique_ptr<CRtfFont> spec);
     RtfColorData* AddColor(const std::string& text);
     RtfColorData* AddColorHex(uint8_t r, uint8_t g, uint8_t b);

@@ -319,8 +319,14 @@ class TRtfFontData : public TRtfFontBase<void> {
     QM_TAGGED_CLASS(TRtfFontData, TRtfFontBase<void>::StaticTag())
 public:
     TRtfFontData() { QM_TAG_INIT(); }
+    // Takes `name` as this font's face when it is installed, or the map
+    // file's substitute for it when that is installed (then *substituted
+    // is 1); false, and the face unchanged, otherwise.
+    bool Resolve(const std::string& name, uint8_t* substituted = nullptr);
     int32_t m_nIndex = 0;  // the \f number
 };
+template <>
+bool TRtfFontData<void>::Resolve(const std::string& name, uint8_t* substituted);
 
 // One fontspec of the page XML.
 class CRtfFont : public TRtfFontBase<void> {
@@ -330,7 +336,8 @@ public:
 
     // Stores the face name without a subset prefix (up to the first '+'
     // after position 0) and with each ',' made '-'.
-    void SetName(const std::string& name);
+    // Returns whether the stored name is not empty.
+    bool SetName(const std::string& name);
     void SetSize(int32_t size);
     void SetAlternate(const std::string& name);
 

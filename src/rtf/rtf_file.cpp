@@ -1,8 +1,75 @@
-// Placeholder writer: header, page breaks and the closing brace. The full
-// writer replaces it.
+// The RTF document writer: header, pages and the closing brace.
 #include "rtf/rtf_file.h"
 
+#include <cctype>
+#include <cstdarg>
+
 #include "control/rtf_document.h"
+#include "layout/model.h"
+#include "rtf/runs.h"
+
+namespace {
+
+constexpr const char* kPageBreak = "\\pard\\sect\\sectd\\sbkpage";
+constexpr const char* kSectionBreak = "\\pard\\sect\\sectd\\sbknone";
+// The empty paragraph that would otherwise end the document.
+constexpr const char* kFinalPar = " \\par";
+
+// Face names (lower case, whole name) that get an RTF font-family word.
+struct FamilyWord {
+    const char* face;
+    const char* word;
+};
+constexpr FamilyWord kFamilyWords[] = {
+    {"times new roman", "\\froman"}, {"palatino", "\\froman"},    {"symbol", "\\ftech"},
+    {"wingdings", "\\ftech"},        {"wingdings 2", "\\ftech"},  {"wingdings 3", "\\ftech"},
+    {"old english", "\\fdecor"},     {"itc zapf", "\\fdecor"},    {"zapf itc", "\\fdecor"},
+    {"courier", "\\fmodern"},        {"pica", "\\fmodern"},       {"serif", "\\fserif"},
+    {"helvetica", "\\fswiss"},       {"arial", "\\fswiss"},       {"trebuchetms", "\\fswiss"},
+    {"cursive", "\\fscript"},        {"miriam", "\\fbidi"},
+};
+
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* fmt, ...) {
+    char buf[512];
+    va_list ap;
+    va_start(ap, fmt);
+    int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < sizeof buf) return std::string(buf, static_cast<std::size_t>(n));
+    std::string out(static_cast<std::size_t>(n) + 1, '\0');
+    va_start(ap, fmt);
+    std::vsnprintf(out.data(), out.size(), fmt, ap);
+    va_end(ap);
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+std::string Lower(const std::string& s) {
+    std::string out = s;
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The line writer of each layout; the leftovers of a page use it too.
+std::string WriteTextFor(int layout, CRtfXmlText& text) {
+    switch (layout) {
+        case kLayoutExact: return WriteExactFrames(text);
+        case kLayoutNoImages: return WriteParagraph(text);
+        case kLayoutPlainText: return WritePlainParagraph(text);
+        default: return WriteFragment(text);
+    }
+}
+
+// %u of a signed value prints its unsigned 32-bit form, as the format always has.
+unsigned U(int32_t v) { return static_cast<unsigned>(v); }
+
+}  // namespace
 
 std::string ToCrLf(const std::string& text) {
     std::string out;
@@ -34,22 +101,180 @@ bool CRtfFile::Close() {
 
 bool CRtfFile::Write(const std::string& text) {
     if (!m_bOpen) return false;
-    std::string bytes = ToCrLf(text);
+    const std::string bytes = ToCrLf(text);
+    // A short write (a full disk) is remembered: the document then counts as
+    // failed and is not put in place of an existing one.
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), m_file) == bytes.size();
     if (!ok) m_bWriteFailed = true;
     return ok;
 }
 
 std::string CRtfFile::BuildHeader() {
-    return "{\\rtf\\ansi\\deff0\\ansicpg1252\n{\\fonttbl\n{\\f0\\froman Times New Roman;}}\n{\\colortbl}\n"
-           "\\jexpand\\viewkind1\\viewscale100\n";
+    std::string out = Format("{\\rtf\\ansi\\deff%u\\ansicpg%u", 0u, 1252u);
+    out += "\n";
+    out += BuildFontTable();
+    out += BuildColorTable();
+    out += BuildInfo();
+    out += "\\jexpand\\viewkind1\\viewscale100\n";
+    return out;
+}
+
+std::string CRtfFile::BuildFontTable() {
+    m_families.clear();
+    for (const FamilyWord& f : kFamilyWords) m_families.emplace(f.face, f.word);
+
+    std::string out = "{\\fonttbl\n";
+    if (m_pDoc != nullptr) {
+        for (TRtfFontData<void>* font : m_pDoc->m_fonts) {
+            auto it = m_families.find(Lower(font->m_strName));
+            const std::string& word = it != m_families.end() ? it->second : std::string();
+            out += Format("{\\f%u%s %s;", U(font->m_nIndex), word.c_str(), font->m_strName.c_str());
+            out += "}";
+        }
+    }
+    out += "}\n";
+    return out;
+}
+
+std::string CRtfFile::BuildColorTable() {
+    std::string out = "{\\colortbl";
+    if (m_pDoc != nullptr) {
+        for (RtfColorData* c : m_pDoc->m_colors)
+            out += Format("\\red%u\\green%u\\blue%u;", unsigned{c->m_red}, unsigned{c->m_green}, unsigned{c->m_blue});
+    }
+    out += "}\n";
+    return out;
+}
+
+std::string CRtfFile::BuildInfo() {
+    if (m_pDoc == nullptr) return {};
+    const CRtfDocument& d = *m_pDoc;
+    if (d.m_strAuthor.empty() && d.m_strOperator.empty() && d.m_strThird.empty() && d.m_strSubject.empty())
+        return {};
+    std::string out = "{\\info";
+    if (!d.m_strAuthor.empty()) out += "{\\author " + d.m_strAuthor + "}";
+    if (!d.m_strSubject.empty()) out += "{\\subject " + d.m_strSubject + "}";
+    if (!d.m_strOperator.empty()) out += "{\\operator " + d.m_strOperator + "}";
+    out += "}\n";
+    return out;
+}
+
+std::string CRtfFile::BuildPageSetup(CRtfPage* page) {
+    const int32_t w = ToTwips(page->m_rect.right - page->m_rect.left);
+    const int32_t h = ToTwips(page->m_rect.bottom - page->m_rect.top);
+    const int32_t l = ToTwips(page->m_nMarginLeft);
+    const int32_t r = ToTwips(page->m_nMarginRight);
+    const int32_t t = ToTwips(page->m_nMarginTop);
+    const int32_t b = ToTwips(page->m_nMarginBottom);
+    // The first page sets the document's paper; later pages set their own
+    // section's page size.
+    if (!m_bPageWritten)
+        return Format("\\paperw%d\\paperh%d\\margl%d\\margr%d\\margt%u\\margb%u", w, h, l, r, U(t), U(b)) + "\n";
+    return Format("\\pgwsxn%u\\pghsxn%u\\marglsxn%u\\margrsxn%u\\margtsxn%u\\margbsxn%u", U(w), U(h), U(l), U(r),
+                  U(t), U(b));
+}
+
+std::string CRtfFile::BuildSectionBreak(CRtfPage* page) {
+    if (page->m_bFirstWrittenPage) return kSectionBreak;
+    // Sections after the first page repeat the page size, or they would
+    // take the document's paper; top and bottom margins are not repeated.
+    return Format("%s\\pgwsxn%u\\pghsxn%u\\marglsxn%u\\margrsxn%u", kSectionBreak,
+                  U(ToTwips(page->m_rect.right - page->m_rect.left)),
+                  U(ToTwips(page->m_rect.bottom - page->m_rect.top)), U(ToTwips(page->m_nMarginLeft)),
+                  U(ToTwips(page->m_nMarginRight)));
+}
+
+std::string CRtfFile::BuildFixedBody(int mode) {
+    CRtfPage* page = m_pDoc != nullptr ? m_pDoc->GetPage() : nullptr;
+    if (page == nullptr || !page->m_pPool) return {};
+    std::string out;
+    for (CRtfXmlText* text : page->m_pPool->m_main) out += WriteTextFor(mode, *text);
+    return out;
+}
+
+std::string CRtfFile::BuildFlowingBody(bool last) {
+    CRtfPage* page = m_pDoc != nullptr ? m_pDoc->GetPage() : nullptr;
+    if (page == nullptr) return {};
+    TSafeList<CRtfSection>& sections = page->m_flow.m_sections;
+    if (sections.IsEmpty()) return {};
+
+    // Each section spans the text width; the first starts at the top margin
+    // and each later one where the previous one ends.
+    CRtfSection* previous = nullptr;
+    for (CRtfSection* s : sections) {
+        s->m_rect.left = page->m_nMarginLeft;
+        s->m_rect.right = page->m_rect.right - page->m_nMarginRight - page->m_rect.left;
+        if (previous == nullptr) {
+            s->m_rect.top = page->m_nMarginTop;
+            if (s->m_rect.bottom == 0) s->m_rect.bottom = page->m_rect.bottom - page->m_rect.top - page->m_nMarginTop;
+        } else {
+            s->m_rect.top = previous->m_rect.bottom;
+        }
+        previous = s;
+    }
+
+    std::string body;
+    std::string lastBreak;
+    for (CRtfSection* s : sections) {
+        s->Write(body, page);
+        lastBreak = BuildSectionBreak(page);
+        body += lastBreak;
+    }
+    TrimFlowingBody(body, lastBreak, last);
+    return body;
+}
+
+void CRtfFile::TrimFlowingBody(std::string& body, const std::string& lastBreak, bool last) {
+    if (!lastBreak.empty() && EndsWith(body, lastBreak)) body.erase(body.size() - lastBreak.size());
+    // A final empty paragraph can push an empty page onto the document.
+    const std::string finalPar = kFinalPar;
+    if (last && body.size() > finalPar.size() && EndsWith(body, finalPar)) body.erase(body.size() - finalPar.size());
 }
 
 bool CRtfFile::WritePage(CRtfDocument* doc, int flags) {
-    if (doc == nullptr || doc->GetPage() == nullptr) return false;
+    CRtfPage* page = doc != nullptr ? doc->GetPage() : nullptr;
+    if (page == nullptr) return false;
+    const std::string pageBreak = (flags & 1) == 0 ? kPageBreak : "";
+    page->m_bFirstWrittenPage = m_bPageWritten ? 0 : 1;
+
+    // The first page this writer handles never starts with a break.
     std::string text;
-    if (m_bPageWritten && (flags & 1) == 0) text = "\\pard\\sect\\sectd\\sbkpage";
-    if (!text.empty() && !Write(text)) return false;
+    if (m_bPageWritten) text = pageBreak;
+
+    std::string objects;
+    for (const auto& obj : page->m_pObjects) {
+        if (!obj) continue;
+        if (obj->m_nKind == CRtfShpObject::kImage) {
+            if (auto* image = dynamic_cast<CRtfImage*>(obj.get())) objects += image->WriteRtf(page);
+        } else if (obj->m_nKind == CRtfShpObject::kLine) {
+            if (auto* line = dynamic_cast<CRtfLine*>(obj.get())) objects += line->m_strShape;
+        }
+    }
+
+    const int layout = doc->GetLayout();
+    const std::string body = layout == kLayoutFlowing ? BuildFlowingBody((flags & 2) != 0) : BuildFixedBody(layout);
+
+    std::string leftovers;
+    if (page->m_pPool) {
+        for (CRtfXmlText* t : page->m_pPool->m_leftover) {
+            t->m_pPage = page;
+            leftovers += WriteTextFor(layout, *t);
+        }
+    }
+
+    if (!objects.empty() || !body.empty() || !leftovers.empty()) {
+        text += objects;
+        text += BuildPageSetup(page);
+        text += body;
+        text += leftovers;
+    }
+
+    if (text.empty()) {
+        if (m_bPageWritten) return false;
+        m_bPageWritten = true;
+        return true;
+    }
+    if (!Write(text)) return false;
     m_bPageWritten = true;
     return true;
 }

@@ -1,9 +1,19 @@
-// The output RTF file of one conversion: header at construction, one write
-// per page, the closing brace at destruction.
+// The output RTF file of one conversion.
+//
+// The pipeline makes one writer per document before the first page: the
+// constructor opens the file and writes the header (font table, colour
+// table, information group, view settings). WritePage assembles a page's
+// whole RTF in memory (page break, floating objects, page setup, body in
+// the document's layout, leftover fragments) and appends it in one write.
+// Destroying the writer closes the document group and the file.
+//
+// RTF text is built with "\n" line ends; Write stores each as CR LF, byte
+// for byte what a Windows text-mode file holds.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 
 class CRtfDocument;
 class CRtfPage;
@@ -12,23 +22,50 @@ class CRtfFile {
 public:
     CRtfFile(CRtfDocument* doc, const std::string& path);
     virtual ~CRtfFile();
+    CRtfFile(const CRtfFile&) = delete;
+    CRtfFile& operator=(const CRtfFile&) = delete;
 
+    // The file is open and its header written.
     bool IsOk() const { return m_bOk; }
+    bool IsOpen() const { return m_bOpen; }
+    // Appends `text` (LF line ends stored as CR LF); false when the file is
+    // not open or the write fails.
     bool Write(const std::string& text);
+    // Writes the document's current page. `flags` bit 0: first page of the
+    // converted range (no page break), bit 1: last page of the range.
     bool WritePage(CRtfDocument* doc, int flags);
     // Writes the closing brace and closes the file; false when any write
-    // or the close failed (a full disk shows here). Idempotent.
+    // or the close failed. Idempotent.
     bool Close();
 
     std::string BuildHeader();
+    std::string BuildFontTable();
+    std::string BuildColorTable();
+    std::string BuildInfo();
+    std::string BuildPageSetup(CRtfPage* page);
+    // The break written after each section of a flowing page; the section
+    // writer reaches it through the document's writer.
+    std::string BuildSectionBreak(CRtfPage* page);
+    // The body of the current page in EXACT, NO IMAGES or PLAIN TEXT layout.
+    std::string BuildFixedBody(int mode);
+    // The body of the current page in FLOWING layout; `last` drops the
+    // document's final empty paragraph.
+    std::string BuildFlowingBody(bool last);
+    // The end of a flowing body: no break after the page's last section
+    // (`lastBreak`, the break appended after it), and on the last page no
+    // closing " \par" unless that is all the body holds.
+    static void TrimFlowingBody(std::string& body, const std::string& lastBreak, bool last);
 
 private:
     bool m_bOk = false;
+    std::string m_strSpare;
     CRtfDocument* m_pDoc = nullptr;
     bool m_bPageWritten = false;
     bool m_bOpen = false;
     std::FILE* m_file = nullptr;
     bool m_bWriteFailed = false;
+    // Lower-case face name to RTF font-family control word.
+    std::unordered_map<std::string, std::string> m_families;
 };
 
 // Line feeds of RTF text become CR LF on disk, as a text-mode file stores them.

@@ -1,0 +1,339 @@
+// Output fonts and colours: the font-name table, face names, resolution to
+// installed families, the user's map file and the colour table.
+//
+// Resolution asks fontconfig; these tests rely on the fonts the project
+// installs (Liberation, URW base 35, Carlito) and on a few invented face
+// names that no machine has.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "control/rtf_document.h"
+#include "layout/font_table.h"
+#include "layout/model.h"
+#include "layout/xml_parse.h"
+#include "platform/font_installed.h"
+#include "platform/registry.h"
+#include "rtf/rtf_file.h"
+
+namespace {
+
+constexpr const char* kMissingFace = "QuillmarkNoSuchFace";
+constexpr const char* kMissingFace2 = "QuillmarkNoOtherFace";
+
+CRtfFont* AddSpec(CRtfDocument& doc, const std::string& face, const std::string& alternate = "", int id = 0) {
+    auto spec = std::make_unique<CRtfFont>();
+    spec->m_nId = id;
+    spec->SetName(face);
+    spec->SetAlternate(alternate);
+    CRtfFont* p = spec.get();
+    EXPECT_TRUE(doc.AddFont(std::move(spec)));
+    return p;
+}
+
+}  // namespace
+
+TEST(FontNames, LookupFamily) {
+    struct Case {
+        const char* value;
+        const char* family;
+    } cases[] = {
+        {"", ""},
+        {"MyCustomFont", "Times New Roman"},
+        {"ABCDEF+ArialMT", "Arial"},
+        {"Arial,Bold", "Arial"},
+        {"ArialNarrow-Bold", "Arial Narrow"},
+        {"Arial-Black", "Arial Black"},
+        {"TimesNewRomanPS-BoldItalicMT", "Times New Roman"},
+        {"Times", "Times New Roman"},  // the default family, cut at its first space
+        {"Helvetica-BoldOblique", "Arial"},
+        {"Helvetica-Condensed", "Arial Narrow"},
+        {"NimbusSans-Regular", "Arial"},
+        {"LiberationMono-Bold", "Courier New"},
+        {"CourierNewPSMT", "Courier New"},
+        {"SymbolMT", "Symbol"},
+        {"ZapfDingbats", "ITC Zapf Dingbats"},
+        {"ABCDEF+Calibri", "Calibri"},
+        {"CambriaMath", "Cambria Math"},
+        {"SegoeUI-Semibold", "Segoe UI Semibold"},
+        {"Wingdings3", "Wingdings 3"},
+        {"FranklinGothic-DemiCond", "Franklin Gothic Demi Cond"},
+        {"MinionPro-Regular", "Minion Pro"},
+        {"AGaramondPro-Regular", "Adobe Garamond Pro"},
+        {"CMR10", "Latin Modern Roman"},
+        {"CMSS10", "Latin Modern Sans"},
+        {"CMMI10", "Cambria Math"},
+        {"SFRM1000", "Latin Modern Roman"},
+        {"TeXGyreHeros-Regular", "Arial"},
+        // A subset tag that happens to spell a TeX font name does not count.
+        {"QCMRXZ+ArialMT", "Arial"},
+        {"SFRMAB+Georgia", "Georgia"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(LookupFamily(c.value), c.family) << c.value;
+}
+
+TEST(FontNames, TableIsWellFormed) {
+    std::size_t count = 0;
+    const FontNamePair* table = FontNameTable(count);
+    ASSERT_GT(count, 500u);
+    EXPECT_STREQ(table[0].ps, "");
+    EXPECT_STREQ(table[0].family, "Times New Roman");
+    for (std::size_t i = 1; i < count; ++i) {
+        const std::string ps = table[i].ps;
+        EXPECT_FALSE(ps.empty()) << "entry " << i;
+        EXPECT_STRNE(table[i].family, "") << ps;
+        // Capitals alone could be found inside a subset tag.
+        bool capitalsOnly = true;
+        for (char c : ps) capitalsOnly = capitalsOnly && c >= 'A' && c <= 'Z';
+        EXPECT_FALSE(capitalsOnly) << ps;
+        // The scan runs from the end: an entry found inside an earlier,
+        // longer entry would make that one unreachable.
+        for (std::size_t j = i + 1; j < count; ++j)
+            EXPECT_EQ(ps.find(table[j].ps), std::string::npos) << ps << " is hidden by the later " << table[j].ps;
+    }
+}
+
+TEST(FontSpec, SetNameSizeAlternate) {
+    struct Case {
+        const char* in;
+        const char* stored;
+        bool ok;
+    } cases[] = {
+        {"+Symbol", "+Symbol", true},  // '+' at position 0 is no subset tag
+        {"AB+CD,Bold", "CD-Bold", true},
+        {"ABCDEF+Arial,BoldItalic", "Arial-BoldItalic", true},
+        {"A+B+C", "B+C", true},
+        {"AB+", "", false},
+        {"", "", false},
+    };
+    for (const Case& c : cases) {
+        CRtfFont f;
+        EXPECT_EQ(f.SetName(c.in), c.ok) << c.in;
+        EXPECT_EQ(f.m_strName, c.stored) << c.in;
+    }
+
+    const struct {
+        int32_t in;
+        uint16_t size;
+        uint8_t missing;
+    } sizes[] = {{12, 12, 0}, {0, 10, 1}, {65536, 10, 1}, {65547, 11, 0}};
+    for (const auto& s : sizes) {
+        CRtfFont f;
+        f.SetSize(s.in);
+        EXPECT_EQ(f.m_nSize, s.size) << s.in;
+        EXPECT_EQ(f.m_bNoSize, s.missing) << s.in;
+    }
+
+    CRtfFont f;
+    f.SetAlternate(" As,Is+ ");
+    EXPECT_EQ(f.m_strAlternate, " As,Is+ ");
+}
+
+TEST(FontInstalled, FontconfigFamiliesAndCompatibleAliases) {
+    struct Case {
+        const char* name;
+        bool installed;
+    } cases[] = {
+        {"Liberation Sans", true},
+        {"liberation sans", true},
+        {"Times New Roman", true},  // bound to Liberation Serif
+        {"Arial", true},
+        {"Courier New", true},
+        {"Calibri", true},  // Carlito
+        {"", false},
+        {kMissingFace, false},
+        {"serif", false},  // a generic name is no face
+        {"sans-serif", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(qm::IsFontInstalled(c.name), c.installed) << c.name;
+        EXPECT_EQ(qm::IsFontInstalled(c.name), c.installed) << c.name << " (cached)";
+    }
+}
+
+TEST(FontTable, StartsWithTimesNewRomanAndBlack) {
+    CRtfDocument doc(nullptr);
+    ASSERT_EQ(doc.m_fonts.GetCount(), 1);
+    EXPECT_EQ(doc.DefaultFont()->m_strName, "Times New Roman");
+    EXPECT_EQ(doc.DefaultFont()->m_nIndex, 0);
+    ASSERT_EQ(doc.m_colors.GetCount(), 1);
+    EXPECT_EQ(doc.m_colors.GetHead()->Rgb(), 0u);
+    EXPECT_FALSE(doc.AddFont(std::string()));
+    EXPECT_FALSE(doc.AddFont(std::unique_ptr<CRtfFont>()));
+    EXPECT_EQ(doc.ResolveSpec(nullptr), nullptr);
+}
+
+TEST(FontTable, OutputFontsFollowFirstUse) {
+    CRtfDocument doc(nullptr);
+    CRtfFont* arial = AddSpec(doc, "Arial", "", 0);
+    CRtfFont* courier = AddSpec(doc, "Courier New", "", 1);
+    CRtfFont* arialLower = AddSpec(doc, "arial", "", 2);  // another face name, same font
+    CRtfFont* arialAgain = AddSpec(doc, "Arial", "", 3);
+    CRtfFont* missing = AddSpec(doc, kMissingFace, "", 4);
+    CRtfFont* viaAlternate = AddSpec(doc, kMissingFace2, "Liberation Serif", 5);
+
+    ASSERT_EQ(doc.m_fonts.GetCount(), 4);
+    EXPECT_EQ(arial->m_pFontData->m_nIndex, 1);
+    EXPECT_EQ(arial->m_pFontData->m_strName, "Arial");
+    EXPECT_EQ(arial->m_nStyle, 0);
+    EXPECT_EQ(courier->m_pFontData->m_nIndex, 2);
+    EXPECT_EQ(arialLower->m_pFontData.raw(), arial->m_pFontData.raw());
+    EXPECT_EQ(arialAgain->m_pFontData.raw(), arial->m_pFontData.raw());
+    EXPECT_EQ(arialAgain->m_nStyle, arial->m_nStyle);
+    EXPECT_EQ(missing->m_pFontData.raw(), doc.DefaultFont());
+    EXPECT_EQ(missing->m_nStyle, 1);
+    EXPECT_EQ(viaAlternate->m_pFontData->m_strName, "Liberation Serif");
+    EXPECT_EQ(viaAlternate->m_pFontData->m_nIndex, 3);
+    EXPECT_EQ(viaAlternate->m_nStyle, 0);
+
+    // Every specification stays listed, duplicates included.
+    EXPECT_EQ(doc.m_specs.GetCount(), 6);
+    EXPECT_EQ(doc.FindSpecByName("Arial"), arial);
+    EXPECT_EQ(doc.FindSpecByName("ARIAL"), nullptr);
+    EXPECT_EQ(doc.FindFontByName("ARIAL"), arial->m_pFontData.raw());
+    EXPECT_EQ(doc.FindFontByNumber(2), courier->m_pFontData.raw());
+    EXPECT_EQ(doc.FindFontByNumber(9), nullptr);
+
+    // A later specification of a face first seen missing shares its
+    // default font and its substitute mark.
+    CRtfFont* missingAgain = AddSpec(doc, kMissingFace, "Arial", 6);
+    EXPECT_EQ(missingAgain->m_pFontData.raw(), doc.DefaultFont());
+    EXPECT_EQ(missingAgain->m_nStyle, 1);
+}
+
+TEST(ColorTable, HexColoursWithoutDuplicates) {
+    CRtfDocument doc(nullptr);
+    RtfColorData* red = doc.AddColor("#FF0000");
+    ASSERT_NE(red, nullptr);
+    EXPECT_EQ(red->m_nIndex, 1);
+    EXPECT_EQ(red->Rgb(), 255u);
+    EXPECT_EQ(doc.AddColor("\"ff0000\""), red);
+    EXPECT_EQ(doc.AddColor("ff0000"), red);
+    EXPECT_EQ(doc.AddColorHex(255, 0, 0), red);
+    EXPECT_EQ(doc.AddColor("#F00"), nullptr);
+    EXPECT_EQ(doc.AddColor(""), nullptr);
+    EXPECT_EQ(doc.AddColor("#ff00000"), nullptr);
+    EXPECT_EQ(doc.m_colors.GetCount(), 2);
+
+    RtfColorData* mixed = doc.AddColor("#0a8040");
+    ASSERT_NE(mixed, nullptr);
+    EXPECT_EQ(mixed->m_nIndex, 2);
+    EXPECT_EQ(mixed->m_red, 0x0a);
+    EXPECT_EQ(mixed->m_green, 0x80);
+    EXPECT_EQ(mixed->m_blue, 0x40);
+    EXPECT_EQ(doc.AddColor("#000000"), doc.m_colors.GetHead());
+}
+
+TEST(MapFile, ReadMapFileLines) {
+    char templ[] = "/tmp/qm-map-XXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    const std::string path = std::string(templ) + "/map";
+    std::ofstream(path, std::ios::binary) << "Garamond=Geo\r\n"
+                                             "\n"
+                                             " Garamond=Spaced\n"
+                                             "Other=Garamond=No\n"
+                                             "Garamond=rgia\n"
+                                             "GaramondX=No\n";
+    EXPECT_EQ(ReadMapFile(path, "Garamond"), "Georgia");
+    EXPECT_EQ(ReadMapFile(path, "Other"), "Garamond=No");
+    EXPECT_EQ(ReadMapFile(path, "Missing"), "");
+    EXPECT_EQ(ReadMapFile(std::string(templ) + "/absent", "Garamond"), "");
+    EXPECT_EQ(ReadMapFile("", "Garamond"), "");
+    std::remove(path.c_str());
+    rmdir(templ);
+}
+
+namespace {
+
+// The settings store as the applications install it, with one value.
+class FakeStore : public qm::SettingsStore {
+public:
+    explicit FakeStore(std::string folder) : m_folder(std::move(folder)) {}
+    bool ReadString(const std::string&, const std::string& name, std::string& value) override {
+        if (name != "DLL_FONT") return false;
+        value = m_folder;
+        return true;
+    }
+    bool WriteString(const std::string&, const std::string&, const std::string&) override { return false; }
+
+private:
+    std::string m_folder;
+};
+
+// The map folder is read from the settings once per process, so every test
+// here shares one folder; each writes its own map file into it.
+class MapFolder : public ::testing::Environment {
+public:
+    static const std::string& Path() {
+        static std::string path = [] {
+            char templ[] = "/tmp/qm-fontmap-XXXXXX";
+            return std::string(mkdtemp(templ) != nullptr ? templ : "/tmp");
+        }();
+        return path;
+    }
+    void TearDown() override {
+        std::remove((Path() + "/" + kFontMapFile).c_str());
+        rmdir(Path().c_str());
+    }
+};
+[[maybe_unused]] ::testing::Environment* const g_mapFolder = ::testing::AddGlobalTestEnvironment(new MapFolder);
+
+class FontMap : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_store = std::make_unique<FakeStore>(MapFolder::Path());
+        qm::SetSettingsStore(m_store.get());
+    }
+    void TearDown() override {
+        WriteMap("");
+        qm::SetSettingsStore(nullptr);
+    }
+    static void WriteMap(const std::string& content) {
+        std::ofstream(MapFolder::Path() + "/" + kFontMapFile, std::ios::binary) << content;
+    }
+    std::unique_ptr<FakeStore> m_store;
+};
+
+}  // namespace
+
+TEST_F(FontMap, SubstituteUsedOnlyWhenInstalled) {
+    struct Case {
+        const char* map;
+        const char* expected;  // face of the output font
+        uint8_t style;
+    } cases[] = {
+        {"QuillmarkNoSuchFace=Liberation Serif\n", "Liberation Serif", 1},
+        {"QuillmarkNoSuchFace=  Liberation Serif  \r\n", "Liberation Serif", 1},
+        {" QuillmarkNoSuchFace=Liberation Serif\n", "Times New Roman", 1},  // must start the line
+        {"QuillmarkNoSuchFace=QuillmarkNoOtherFace\n", "Times New Roman", 1},
+        {"", "Times New Roman", 1},
+    };
+    for (const Case& c : cases) {
+        WriteMap(c.map);
+        CRtfDocument doc(nullptr);
+        CRtfFont* spec = AddSpec(doc, kMissingFace);
+        EXPECT_EQ(spec->m_pFontData->m_strName, c.expected) << c.map;
+        EXPECT_EQ(spec->m_nStyle, c.style) << c.map;
+    }
+
+    // Garamond=Georgia helps only where Georgia (or a font bound to it) is
+    // installed; the substitute is marked either way.
+    if (!qm::IsFontInstalled("Garamond")) {
+        WriteMap("Garamond=Georgia\n");
+        CRtfDocument doc(nullptr);
+        CRtfFont* spec = AddSpec(doc, "Garamond");
+        EXPECT_EQ(spec->m_pFontData->m_strName, qm::IsFontInstalled("Georgia") ? "Georgia" : "Times New Roman");
+        EXPECT_EQ(spec->m_nStyle, 1);
+    }
+
+    // An installed face is taken as it is, whatever the map says.
+    WriteMap("Arial=Liberation Serif\n");
+    CRtfDocument doc(nullptr);
+    CRtfFont* arial = AddSpec(doc, "Arial");
+    EXPECT_EQ(arial->m_pFontData->m_strName, "Arial");
+    EXPECT_EQ(arial->m_nStyle, 0);
+}

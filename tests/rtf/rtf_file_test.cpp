@@ -1,0 +1,362 @@
+// The RTF document writer: header, page texts, section breaks and bodies,
+// byte for byte as they reach the file; and one run of the real program.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "control/rtf_document.h"
+#include "layout/model.h"
+#include "layout/xml_parse.h"
+#include "rtf/rtf_file.h"
+#include "rtf/runs.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+public:
+    TempDir() {
+        char templ[] = "/tmp/qm-rtf-XXXXXX";
+        m_path = mkdtemp(templ) != nullptr ? templ : "";
+    }
+    ~TempDir() {
+        std::error_code ec;
+        if (!m_path.empty()) fs::remove_all(m_path, ec);
+    }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Compares texts line by line so that a mismatch names the first line that differs.
+void ExpectSameText(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return;
+    std::istringstream a(actual), e(expected);
+    std::string la, le;
+    for (int line = 1;; ++line) {
+        bool ha = static_cast<bool>(std::getline(a, la));
+        bool he = static_cast<bool>(std::getline(e, le));
+        if (!ha && !he) break;
+        if (la != le || ha != he) {
+            ADD_FAILURE() << "first difference in line " << line << "\n  actual:   " << (ha ? la : "<end>")
+                          << "\n  expected: " << (he ? le : "<end>");
+            return;
+        }
+    }
+    ADD_FAILURE() << "texts differ";
+}
+
+TRtfFontData<void>* AddOutputFont(CRtfDocument& doc, const std::string& face) {
+    auto f = std::make_unique<TRtfFontData<void>>();
+    f->m_strName = face;
+    f->m_nIndex = doc.m_fonts.GetCount();
+    TRtfFontData<void>* p = f.get();
+    doc.m_fonts.AddTail(p);
+    doc.m_fontStore.push_back(std::move(f));
+    return p;
+}
+
+const char* kHeaderStart = "{\\rtf\\ansi\\deff0\\ansicpg1252\r\n{\\fonttbl\r\n{\\f0\\froman Times New Roman;}";
+const char* kPlainHeader =
+    "{\\rtf\\ansi\\deff0\\ansicpg1252\r\n{\\fonttbl\r\n{\\f0\\froman Times New Roman;}}\r\n"
+    "{\\colortbl\\red0\\green0\\blue0;}\r\n\\jexpand\\viewkind1\\viewscale100\r\n";
+
+// A page of the usual size (612 by 792, margins 50 left and top, 10 right
+// and bottom) made current in `doc`, optionally carrying one drawn path
+// whose ready shape text is `shape`.
+CRtfPage* NewPage(CRtfDocument& doc, int number, const std::string& shape) {
+    doc.m_pPage = std::make_unique<CRtfPage>(&doc, number);
+    CRtfPage* page = doc.m_pPage.get();
+    page->m_nMarginLeft = 50;
+    page->m_nMarginTop = 50;
+    page->m_nMarginRight = 10;
+    page->m_nMarginBottom = 10;
+    if (!shape.empty()) {
+        auto line = std::make_unique<CRtfLine>();
+        line->m_strShape = shape;
+        page->m_pObjects.push_back(std::move(line));
+    }
+    return page;
+}
+
+CRtfXmlText* NewText(CRtfPage* page, int top, const std::string& word) {
+    CRtfXmlText* t = page->Make<CRtfXmlText>();
+    t->m_rect = CRect(60, top, 200, top + 12);
+    t->m_rcLine = t->m_rect;
+    t->m_pPage = page;
+    TRtfWord<void>* w = t->NewWord();
+    w->m_strText = word;
+    t->m_words.AddTail(w);
+    return t;
+}
+
+// The page setups of the usual page, in twips: 612 -> 8363, 792 -> 10823,
+// 50 -> 683, 10 -> 136.
+const char* kPaperSetup = "\\paperw8363\\paperh10823\\margl683\\margr136\\margt683\\margb136\n";
+const char* kSectionSetup = "\\pgwsxn8363\\pghsxn10823\\marglsxn683\\margrsxn136\\margtsxn683\\margbsxn136";
+const char* kPageBreak = "\\pard\\sect\\sectd\\sbkpage";
+
+}  // namespace
+
+TEST(RtfFile, HeaderBytes) {
+    TempDir dir;
+    {
+        CRtfDocument doc(nullptr);
+        for (const char* face : {"Verdana", "Arial", "Arial Narrow", "Symbol", "Trebuchet MS", "COURIER"})
+            AddOutputFont(doc, face);
+        doc.AddColorHex(255, 0, 0);
+        doc.m_strRtfPath = dir / "h.rtf";
+        ASSERT_EQ(doc.OpenOutput(), 1);
+    }
+    ExpectSameText(ReadFile(dir / "h.rtf"),
+                   "{\\rtf\\ansi\\deff0\\ansicpg1252\r\n"
+                   "{\\fonttbl\r\n"
+                   "{\\f0\\froman Times New Roman;}{\\f1 Verdana;}{\\f2\\fswiss Arial;}{\\f3 Arial Narrow;}"
+                   "{\\f4\\ftech Symbol;}{\\f5 Trebuchet MS;}{\\f6\\fmodern COURIER;}}\r\n"
+                   "{\\colortbl\\red0\\green0\\blue0;\\red255\\green0\\blue0;}\r\n"
+                   "\\jexpand\\viewkind1\\viewscale100\r\n"
+                   "}");
+}
+
+TEST(RtfFile, ColourTableAndInformationGroup) {
+    CRtfDocument doc(nullptr);
+    CRtfFile file(&doc, "/dev/null");
+    EXPECT_EQ(file.BuildColorTable(), "{\\colortbl\\red0\\green0\\blue0;}\n");
+    doc.m_colors.RemoveAll();
+    EXPECT_EQ(file.BuildColorTable(), "{\\colortbl}\n");
+
+    EXPECT_EQ(file.BuildInfo(), "");
+    doc.SetInfo("Ann", "Op", "never written", "Subj");
+    EXPECT_EQ(file.BuildInfo(), "{\\info{\\author Ann}{\\subject Subj}{\\operator Op}}\n");
+    doc.SetInfo("", "", "", "Subj");
+    EXPECT_EQ(file.BuildInfo(), "{\\info{\\subject Subj}}\n");
+}
+
+TEST(RtfFile, OnePageDocument) {
+    TempDir dir;
+    {
+        CRtfDocument doc(nullptr);
+        doc.SetLayout(kLayoutNoImages);
+        doc.m_strRtfPath = dir / "one.rtf";
+        ASSERT_EQ(doc.OpenOutput(), 1);
+        NewPage(doc, 1, "{\\shp one}");
+        doc.EndPage(1 | 2);
+    }
+    ExpectSameText(ReadFile(dir / "one.rtf"), std::string(kPlainHeader) + "{\\shp one}" +
+                                                  "\\paperw8363\\paperh10823\\margl683\\margr136\\margt683\\margb136\r\n" +
+                                                  "}");
+}
+
+TEST(RtfFile, ThreePageRange) {
+    TempDir dir;
+    {
+        CRtfDocument doc(nullptr);
+        doc.SetLayout(kLayoutPlainText);
+        doc.m_strRtfPath = dir / "three.rtf";
+        ASSERT_EQ(doc.OpenOutput(), 1);
+        NewPage(doc, 4, "{\\shp a}");
+        doc.EndPage(1);
+        NewPage(doc, 5, "");  // nothing on it: its page break only
+        doc.EndPage(0);
+        CRtfPage* last = NewPage(doc, 6, "{\\shp c}");
+        last->m_rect = CRect(0, 0, 700, 500);
+        last->m_nMarginLeft = 0;
+        doc.EndPage(2);
+    }
+    ExpectSameText(ReadFile(dir / "three.rtf"),
+                   std::string(kPlainHeader) + "{\\shp a}" +
+                       "\\paperw8363\\paperh10823\\margl683\\margr136\\margt683\\margb136\r\n" + kPageBreak +
+                       kPageBreak + "{\\shp c}" + "\\pgwsxn9566\\pghsxn6833\\marglsxn0\\margrsxn136\\margtsxn683\\margbsxn136" +
+                       "}");
+}
+
+TEST(RtfFile, EmptyFirstPageWritesNothingButCounts) {
+    TempDir dir;
+    {
+        CRtfDocument doc(nullptr);
+        doc.SetLayout(kLayoutExact);
+        doc.m_strRtfPath = dir / "e.rtf";
+        ASSERT_EQ(doc.OpenOutput(), 1);
+        CRtfFile* file = doc.GetWriter();
+        NewPage(doc, 1, "");
+        EXPECT_TRUE(file->WritePage(&doc, 1));
+        doc.m_pPage.reset();
+        EXPECT_FALSE(file->WritePage(&doc, 0));  // no current page
+        NewPage(doc, 2, "{\\shp b}");
+        EXPECT_TRUE(file->WritePage(&doc, 2));
+    }
+    // The second page is no longer the first written: section-level setup.
+    ExpectSameText(ReadFile(dir / "e.rtf"),
+                   std::string(kPlainHeader) + kPageBreak + "{\\shp b}" + kSectionSetup + "}");
+}
+
+TEST(RtfFile, FixedBodiesAndLeftoversUseTheLayoutsWriter) {
+    struct Case {
+        int layout;
+        std::string (*body)(CRtfXmlText&);
+        std::string (*leftover)(CRtfXmlText&);
+    } cases[] = {
+        {kLayoutExact, WriteExactFrames, WriteExactFrames},
+        {kLayoutNoImages, WriteParagraph, WriteParagraph},
+        {kLayoutPlainText, WritePlainParagraph, WritePlainParagraph},
+        {kLayoutFlowing, nullptr, WriteFragment},  // no sections: an empty body
+    };
+    for (const Case& c : cases) {
+        // The expected text comes from an identical page that is not written.
+        CRtfDocument twin(nullptr);
+        CRtfPage* tp = NewPage(twin, 1, "");
+        std::string expected = kPaperSetup;
+        if (c.body != nullptr) {
+            expected += c.body(*NewText(tp, 100, "first"));
+            expected += c.body(*NewText(tp, 200, "second"));
+        }
+        expected += c.leftover(*NewText(tp, 300, "rotated"));
+
+        TempDir dir;
+        {
+            CRtfDocument doc(nullptr);
+            doc.SetLayout(c.layout);
+            doc.m_strRtfPath = dir / "f.rtf";
+            ASSERT_EQ(doc.OpenOutput(), 1);
+            CRtfPage* page = NewPage(doc, 1, "");
+            page->m_pPool = page->Make<CRtfTextPool>();
+            page->m_pPool->m_main.AddTail(NewText(page, 100, "first"));
+            page->m_pPool->m_main.AddTail(NewText(page, 200, "second"));
+            CRtfXmlText* left = NewText(page, 300, "rotated");
+            left->m_pPage = nullptr;  // the writer sets it
+            page->m_pPool->m_leftover.AddTail(left);
+            doc.EndPage(1 | 2);
+        }
+        ExpectSameText(ReadFile(dir / "f.rtf"), kPlainHeader + ToCrLf(expected) + "}");
+    }
+}
+
+TEST(RtfFile, SectionBreaksAndFlowingGeometry) {
+    CRtfDocument doc(nullptr);
+    CRtfFile file(&doc, "/dev/null");
+    CRtfPage* page = NewPage(doc, 1, "");
+
+    page->m_bFirstWrittenPage = 1;
+    EXPECT_EQ(file.BuildSectionBreak(page), "\\pard\\sect\\sectd\\sbknone");
+    page->m_bFirstWrittenPage = 0;
+    EXPECT_EQ(file.BuildSectionBreak(page),
+              "\\pard\\sect\\sectd\\sbknone\\pgwsxn8363\\pghsxn10823\\marglsxn683\\margrsxn136");
+
+    EXPECT_EQ(file.BuildFlowingBody(true), "");  // no sections
+
+    CRtfSection* first = page->Make<CRtfSection>(2);
+    CRtfSection* second = page->Make<CRtfSection>(1);
+    second->m_rect.bottom = 900;
+    page->m_flow.m_sections.AddTail(first);
+    page->m_flow.m_sections.AddTail(second);
+    page->m_rect = CRect(0, 0, 612, 792);
+    const std::string body = file.BuildFlowingBody(false);
+    EXPECT_EQ(first->m_rect, CRect(50, 50, 602, 742));
+    EXPECT_EQ(second->m_rect, CRect(50, 742, 602, 900));
+    // Two sections: one break, between them.
+    std::size_t breaks = 0;
+    for (std::size_t at = body.find("\\sbknone"); at != std::string::npos; at = body.find("\\sbknone", at + 1))
+        ++breaks;
+    EXPECT_EQ(breaks, 1u) << body;
+}
+
+TEST(RtfFile, FlowingBodyEnd) {
+    const std::string brk = "\\pard\\sect\\sectd\\sbknone";
+    struct Case {
+        std::string body;
+        bool last;
+        std::string result;
+    } cases[] = {
+        {"A" + brk + "B" + brk, false, "A" + brk + "B"},
+        {"A \\par" + brk, true, "A"},
+        {"A \\par" + brk, false, "A \\par"},
+        {"A \\pard", true, "A \\pard"},
+        {" \\par", true, " \\par"},  // at position 0 it stays
+        {"A \\par \\par", true, "A \\par"},
+        {brk, true, ""},
+    };
+    for (const Case& c : cases) {
+        std::string body = c.body;
+        CRtfFile::TrimFlowingBody(body, brk, c.last);
+        EXPECT_EQ(body, c.result) << c.body;
+    }
+}
+
+TEST(RtfFile, UnwritableOutputLeavesNoWriter) {
+    CRtfDocument doc(nullptr);
+    doc.m_strRtfPath = "/nonexistent-folder/x.rtf";
+    EXPECT_EQ(doc.OpenOutput(), 0);
+    EXPECT_EQ(doc.GetWriter(), nullptr);
+    CRtfFile file(&doc, "/nonexistent-folder/x.rtf");
+    EXPECT_FALSE(file.IsOk());
+    EXPECT_FALSE(file.Write("x"));
+    EXPECT_EQ(ToCrLf("a\nb\r\n"), "a\r\nb\r\r\n");
+}
+
+namespace {
+
+int RunProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TEST(RtfFile, ProgramWritesACompleteDocument) {
+    TempDir dir;
+    std::ofstream(dir / "two.ps") << "%!PS\n"
+                                     "/Helvetica findfont 12 scalefont setfont\n"
+                                     "72 700 moveto (First page) show showpage\n"
+                                     "72 700 moveto (Second page) show showpage\n";
+    ASSERT_EQ(RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
+                   "-sOutputFile=" + (dir / "two.pdf"), dir / "two.ps"}),
+              0);
+    ASSERT_EQ(RunProgram({QUILLMARK_CLI, "-q", "-l", "no-images", "-o", dir.path(), dir / "two.pdf"}), 0);
+
+    const std::string rtf = ReadFile(dir / "two.rtf");
+    ASSERT_EQ(rtf.compare(0, std::string(kHeaderStart).size(), kHeaderStart), 0) << rtf.substr(0, 200);
+    ASSERT_FALSE(rtf.empty());
+    EXPECT_EQ(rtf.back(), '}');
+    // The second page begins with the one page break.
+    std::size_t breaks = 0;
+    for (std::size_t at = rtf.find(kPageBreak); at != std::string::npos; at = rtf.find(kPageBreak, at + 1)) ++breaks;
+    EXPECT_EQ(breaks, 1u);
+    for (std::size_t i = 0; i < rtf.size(); ++i)
+        if (rtf[i] == '\n') {
+            ASSERT_TRUE(i > 0 && rtf[i - 1] == '\r') << "bare line feed at byte " << i;
+        }
+}
