@@ -41,12 +41,12 @@ void MyConvertPara::AttachProgress(CConversionProgressDlg* page) {
     if (page == nullptr) return;
     m_connections = {
         connect(this, &MyConvertPara::progressRequested, page, &CConversionProgressDlg::SetProgress,
-            Qt::BlockingQueuedConnection),
+                Qt::BlockingQueuedConnection),
         connect(this, &MyConvertPara::messageRequested, page, &CConversionProgressDlg::SetStatusText,
-            Qt::BlockingQueuedConnection),
+                Qt::BlockingQueuedConnection),
         connect(this, &MyConvertPara::fileStartedRequested, page, &CConversionProgressDlg::AddRow,
-            Qt::BlockingQueuedConnection),
-            connect(this, &MyConvertPara::fileFinishedRequested, page, &CConversionProgressDlg::MarkDone,
+                Qt::BlockingQueuedConnection),
+        connect(this, &MyConvertPara::fileFinishedRequested, page, &CConversionProgressDlg::MarkDone,
                 Qt::BlockingQueuedConnection),
     };
 }

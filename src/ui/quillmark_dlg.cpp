@@ -218,19 +218,22 @@ void CQuillmarkDlg::OnRunFinished(const QString& lastOutput, const QStringList& 
                                    QStringLiteral("These files could not be converted:\n%1").arg(failed.join('\n')),
                                    caption, QMessageBox::Warning);
         m_pProgressPage->ClearList();
+        EndRun();
+        return;
+    }
+    m_pProgressPage->SetStatusText(QStringLiteral("File converted successfully."));
+    m_pProgressPage->ClearList();
+    const bool offerView = m_pJob->m_settings.m_nAutoOpen != 0 && documentRun && !lastOutput.isEmpty();
+    if (m_bCloseAfterRun) {
+        // The user is leaving: no prompt.
+    } else if (offerView) {
+        int answer = qm::ui::ShowMessageBox(
+            this, QStringLiteral("Document Generation complete. Do you want to view the document?"), caption,
+            QMessageBox::Question, {QStringLiteral("&Yes"), QStringLiteral("&No")});
+        if (answer == 0) qm::ui::OpenUrl(QUrl::fromLocalFile(lastOutput));
     } else {
-        m_pProgressPage->SetStatusText(QStringLiteral("File converted successfully."));
-        m_pProgressPage->ClearList();
-        if (m_bCloseAfterRun) {
-        } else if (m_pJob->m_settings.m_nAutoOpen != 0 && documentRun && !lastOutput.isEmpty()) {
-            int answer = qm::ui::ShowMessageBox(
-                this, QStringLiteral("Document Generation complete. Do you want to view the document?"), caption,
-                QMessageBox::Question, {QStringLiteral("&Yes"), QStringLiteral("&No")});
-            if (answer == 0) qm::ui::OpenUrl(QUrl::fromLocalFile(lastOutput));
-        } else {
-            qm::ui::ShowMessageBox(this, QStringLiteral("Document Generation complete."), caption,
-                                   QMessageBox::Information);
-        }
+        qm::ui::ShowMessageBox(this, QStringLiteral("Document Generation complete."), caption,
+                               QMessageBox::Information);
     }
     EndRun();
 }
