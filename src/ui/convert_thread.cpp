@@ -17,7 +17,8 @@ void CConvertThread::run() {
     QThread::msleep(kStartDelayMs);
     CRtf2Doc scope;
     MyConvertPara* job = m_pJob;
-    job->m_nCancel = 0;
+    // The cancel flag was cleared when the run started; clearing it here,
+    // after the start delay, would lose a cancel made in the meantime.
     const bool documentRun = job->m_nKind != kRunExtractImages;
     const std::vector<std::string> files = job->m_files;
 

@@ -178,6 +178,17 @@ TEST_F(Run, CancelBetweenPagesAfterSayingNoOnce) {
     EXPECT_EQ(m_frame->m_pProgressPage->Progress(), 0);
 }
 
+TEST_F(Run, CancelRightAfterTheStartIsNotLost) {
+    m_frame->m_pConvertPage->AddFiles({MakePdf("early", 3)});
+    m_answer = [](const qm::ui::MessageBoxRequest&) { return 0; };
+    Start(m_frame->m_pConvertToWord);
+    m_frame->m_pProgressPage->m_pCancel->click();
+    WaitForEnd();
+    EXPECT_EQ(BoxTexts(), QStringList{"Do you want to cancel conversion Process?"});
+    EXPECT_FALSE(m_messages.contains("Conversion of <2> page started."));
+    EXPECT_FALSE(QFile::exists(m_out + "/early.doc"));
+}
+
 TEST_F(Run, WizardRunsConvertWithTheirChoices) {
     CCONVERTERDlg* page = m_frame->m_pConvertPage;
     page->AddFiles({MakePdf("wizard", 2)});
