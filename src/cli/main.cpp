@@ -17,6 +17,9 @@
 #include "control/convert_doc.h"
 #include "control/page_range.h"
 #include "platform/files.h"
+#ifdef QUILLMARK_HAVE_SETTINGS
+#include "ui/app_settings.h"
+#endif
 
 namespace {
 
@@ -26,8 +29,9 @@ const char* kUsage =
     "\n"
     "  -o, --output-dir DIR      where documents and picture folders go (default: .)\n"
     "  -p, --pages RANGE         \"1,3,7,10-15\" (default: all pages)\n"
-    "  -l, --layout NAME         flowing | exact | no-images | plain-text (default: flowing)\n"
-    "  -f, --format rtf|doc      output format (default: rtf)\n"
+    "  -l, --layout NAME         flowing | exact | no-images | plain-text\n"
+    "                            (default: the saved Layout setting, else flowing)\n"
+    "  -f, --format rtf|doc      output format (default: the saved DocFormat setting, else rtf)\n"
     "      --remove-images       leave pictures out of FLOWING and EXACT documents\n"
     "  -x, --extract-images      extract pictures instead of converting\n"
     "      --image-format NAME   jpg | png | bmp | tiff | pcx | pbm | pnm | ppm (default jpg)\n"
@@ -145,8 +149,8 @@ int main(int argc, char** argv) {
     CliJob job;
     std::string pages;
     std::string pageXml;
-    std::string layout = "flowing";
-    std::string format = "rtf";
+    std::string layout;  // empty: not given
+    std::string format;
     std::string imageFormat = "jpg";
     bool extract = false;
     bool removeImages = false;
@@ -192,6 +196,21 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+
+    // Options not given come from the settings the desktop application saved.
+    std::string savedLayout = "flowing";
+    std::string savedFormat = "rtf";
+#ifdef QUILLMARK_HAVE_SETTINGS
+    InstallSettingsStore();
+    CStoredSettings saved;
+    if (saved.Load()) {
+        const char* const kNames[] = {"flowing", "exact", "no-images", "plain-text"};
+        if (int code = LayoutCode(saved.m_strLayout); code >= 0) savedLayout = kNames[code];
+        if (saved.m_strDocFormat == "doc") savedFormat = "doc";
+    }
+#endif
+    if (layout.empty()) layout = savedLayout;
+    if (format.empty()) format = savedFormat;
 
     if (layout == "flowing") job.m_nKind = kRunFlowing;
     else if (layout == "exact") job.m_nKind = kRunExact;

@@ -9,7 +9,8 @@
 
 // Clears `pages` to zeros and fills it from `text`: pieces split at ',',
 // each a number or "a-b"; parsing stops at the first empty piece and at
-// most kPageListSize numbers are kept. Numbers read like atoi. Returns the
+// most kPageListSize numbers are kept. Numbers read like atoi (saturating
+// at the int32 limits instead of overflowing). Returns the
 // count of numbers stored.
 int ParsePageRange(const std::string& text, int32_t (&pages)[kPageListSize]);
 

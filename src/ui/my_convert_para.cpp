@@ -1,0 +1,85 @@
+// The application's job object and its pause gate.
+#include "ui/my_convert_para.h"
+
+#include <QFile>
+#include <QThread>
+
+#include "ui/progress_dlg.h"
+
+QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+std::string ToPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+void CPauseGate::Pause() {
+    QMutexLocker lock(&m_mutex);
+    m_bPaused = true;
+}
+
+void CPauseGate::Resume() {
+    QMutexLocker lock(&m_mutex);
+    m_bPaused = false;
+    m_resumed.wakeAll();
+}
+
+void CPauseGate::WaitWhilePaused() {
+    QMutexLocker lock(&m_mutex);
+    while (m_bPaused) m_resumed.wait(&m_mutex);
+}
+
+bool CPauseGate::IsPaused() {
+    QMutexLocker lock(&m_mutex);
+    return m_bPaused;
+}
+
+MyConvertPara::MyConvertPara(QObject* parent) : QObject(parent) {}
+
+MyConvertPara::~MyConvertPara() = default;
+
+void MyConvertPara::AttachProgress(CConversionProgressDlg* page) {
+    for (const auto& c : m_connections) disconnect(c);
+    m_connections.clear();
+    m_pProgress = page;
+    if (page == nullptr) return;
+    m_connections = {
+        connect(this, &MyConvertPara::progressRequested, page, &CConversionProgressDlg::SetProgress,
+                Qt::BlockingQueuedConnection),
+        connect(this, &MyConvertPara::messageRequested, page, &CConversionProgressDlg::SetStatusText,
+                Qt::BlockingQueuedConnection),
+        connect(this, &MyConvertPara::fileStartedRequested, page, &CConversionProgressDlg::AddRow,
+                Qt::BlockingQueuedConnection),
+        connect(this, &MyConvertPara::fileFinishedRequested, page, &CConversionProgressDlg::MarkDone,
+                Qt::BlockingQueuedConnection),
+    };
+}
+
+template <typename Direct, typename Emit>
+void MyConvertPara::Forward(Direct direct, Emit emitSignal) {
+    CConversionProgressDlg* page = m_pProgress.load();
+    if (page == nullptr) return;
+    m_gate.WaitWhilePaused();
+    if (QThread::currentThread() == page->thread())
+        direct(page);
+    else
+        emitSignal();
+}
+
+void MyConvertPara::ShowProgress(int32_t percent) {
+    Forward([&](CConversionProgressDlg* p) { p->SetProgress(percent); }, [&] { emit progressRequested(percent); });
+}
+
+void MyConvertPara::ShowMessage(const char* text) {
+    const QString t = QString::fromLatin1(text);
+    Forward([&](CConversionProgressDlg* p) { p->SetStatusText(t); }, [&] { emit messageRequested(t); });
+}
+
+void MyConvertPara::FileStarted(const std::string& source, const std::string& target) {
+    const QString s = FromPath(source), t = FromPath(target);
+    Forward([&](CConversionProgressDlg* p) { p->AddRow(s, t); }, [&] { emit fileStartedRequested(s, t); });
+}
+
+void MyConvertPara::FileFinished(const std::string& source, const std::string& target) {
+    const QString s = FromPath(source), t = FromPath(target);
+    // Windows marked every file "Sucsess" as it could not tell a failure.
+    const QString status = m_nFileResult == 0 ? QStringLiteral("Sucsess") : QStringLiteral("Failed");
+    Forward([&](CConversionProgressDlg* p) { p->MarkDone(s, t, status); },
+            [&] { emit fileFinishedRequested(s, t, status); });
+}

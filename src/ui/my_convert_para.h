@@ -1,0 +1,86 @@
+// The job object of the desktop application: the conversion job of the core
+// plus the settings record and the request state of the main window. Its
+// callbacks run on the worker thread and reach the progress page through
+// blocking queued signals, so every widget update happens on the interface
+// thread while the worker waits for it.
+#pragma once
+
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QWaitCondition>
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "control/convert_para.h"
+#include "ui/app_settings.h"
+
+class CConversionProgressDlg;
+class QThread;
+
+// Holds the worker at its next callback while the interface asks the user
+// whether to cancel (the Windows program suspended the thread instead).
+class CPauseGate {
+public:
+    void Pause();
+    void Resume();
+    void WaitWhilePaused();
+    bool IsPaused();
+
+private:
+    QMutex m_mutex;
+    QWaitCondition m_resumed;
+    bool m_bPaused = false;
+};
+
+class MyConvertPara : public QObject, public CConvertPara {
+    Q_OBJECT
+public:
+    explicit MyConvertPara(QObject* parent = nullptr);
+    ~MyConvertPara() override;
+
+    // Each does nothing without a progress page.
+    void ShowProgress(int32_t percent) override;
+    void ShowMessage(const char* text) override;
+    void FileStarted(const std::string& source, const std::string& target) override;
+    // Marks the file's rows "Sucsess", or "Failed" when m_nFileResult is not
+    // 0, and shows `target` as their destination.
+    void FileFinished(const std::string& source, const std::string& target) override;
+
+    // Connects the callbacks to `page`; null detaches them.
+    void AttachProgress(CConversionProgressDlg* page);
+    CConversionProgressDlg* Progress() const { return m_pProgress.load(); }
+
+    AppSettings m_settings;
+    // Request state of the main window.
+    std::vector<std::string> m_files;  // full paths in list order
+    bool m_bAllPages = true;
+    bool m_bUseWizard = false;
+    int32_t m_nImageFormat = 0;  // index of the picture format (see the picture wizard)
+    bool m_bBusy = false;        // a run is under way; read and written on the interface thread
+    QThread* m_pThread = nullptr;
+    // Result code of the file that FileFinished reports; set by the worker.
+    int32_t m_nFileResult = 0;
+    CPauseGate m_gate;
+
+signals:
+    void progressRequested(int percent);
+    void messageRequested(const QString& text);
+    void fileStartedRequested(const QString& source, const QString& target);
+    void fileFinishedRequested(const QString& source, const QString& target, const QString& status);
+
+private:
+    // Emits through the blocking connection from the worker, or calls the
+    // page directly on the interface thread (a blocking connection to the
+    // own thread would deadlock).
+    template <typename Direct, typename Emit>
+    void Forward(Direct direct, Emit emitSignal);
+
+    std::atomic<CConversionProgressDlg*> m_pProgress{nullptr};
+    std::vector<QMetaObject::Connection> m_connections;
+};
+
+// Paths travel as the file system's bytes.
+QString FromPath(const std::string& path);
+std::string ToPath(const QString& path);

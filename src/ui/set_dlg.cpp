@@ -1,0 +1,156 @@
+// The settings page.
+#include "ui/set_dlg.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/my_convert_para.h"
+#include "ui/ui_hooks.h"
+
+namespace {
+
+QComboBox* Choices(const QStringList& items, bool editable, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->addItems(items);
+    box->setEditable(editable);
+    return box;
+}
+
+// A value outside the offered choices (a hand-edited file, a page-range
+// text in AllPages) is shown as it is rather than replaced.
+void Select(QComboBox* box, const std::string& value) {
+    const QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+    if (box->isEditable()) {
+        box->setCurrentText(text);
+        return;
+    }
+    int index = box->findText(text);
+    if (index < 0) {
+        box->addItem(text);
+        index = box->count() - 1;
+    }
+    box->setCurrentIndex(index);
+}
+
+std::string Text(QComboBox* box) { return box->currentText().toUtf8().toStdString(); }
+
+QWidget* FolderRow(QLineEdit*& edit, QPushButton*& browse, QWidget* parent) {
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    edit = new QLineEdit(row);
+    browse = new QPushButton(QStringLiteral("Browse"), row);
+    layout->addWidget(edit, 1);
+    layout->addWidget(browse);
+    return row;
+}
+
+}  // namespace
+
+CSetDlg::CSetDlg(MyConvertPara* job, QWidget* parent) : QWidget(parent), m_pJob(job) {
+    auto* layout = new QVBoxLayout(this);
+    auto* title = new QLabel(QStringLiteral("Settings"), this);
+    QFont bold = title->font();
+    bold.setBold(true);
+    bold.setPointSize(bold.pointSize() + 2);
+    title->setFont(bold);
+    layout->addWidget(title);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Save documents to:"), FolderRow(m_pDestDir, m_pBrowseDest, this));
+    m_pDocFormat = Choices({QStringLiteral("doc"), QStringLiteral("rtf")}, false, this);
+    form->addRow(QStringLiteral("Output format:"), m_pDocFormat);
+    m_pAutoOpen = Choices({QStringLiteral("Yes"), QStringLiteral("No")}, false, this);
+    form->addRow(QStringLiteral("Open the document after conversion:"), m_pAutoOpen);
+    m_pLanguage = Choices({QStringLiteral("English")}, false, this);
+    form->addRow(QStringLiteral("Language:"), m_pLanguage);
+    form->addRow(QStringLiteral("Log folder:"), FolderRow(m_pLogDir, m_pBrowseLog, this));
+    m_pLayout = Choices({QStringLiteral("FLOWING"), QStringLiteral("NO IMAGES"), QStringLiteral("PlAIN TEXT"),
+                         QStringLiteral("EXACT")},
+                        false, this);
+    form->addRow(QStringLiteral("Document layout:"), m_pLayout);
+    m_pImageFilter = Choices({QStringLiteral("Yes"), QStringLiteral("No")}, false, this);
+    form->addRow(QStringLiteral("Remove images:"), m_pImageFilter);
+    m_pPreserve = Choices({QStringLiteral("Yes"), QStringLiteral("No")}, false, this);
+    form->addRow(QStringLiteral("Preserve character spacing:"), m_pPreserve);
+    m_pAllPages = Choices({QStringLiteral("Yes"), QStringLiteral("No")}, true, this);
+    form->addRow(QStringLiteral("Convert all pages:"), m_pAllPages);
+    layout->addLayout(form);
+    layout->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    m_pLoad = new QPushButton(QStringLiteral("Load"), this);
+    m_pDefault = new QPushButton(QStringLiteral("Default"), this);
+    m_pSave = new QPushButton(QStringLiteral("Save"), this);
+    m_pCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    for (QPushButton* b : {m_pLoad, m_pDefault, m_pSave, m_pCancel}) buttons->addWidget(b);
+    layout->addLayout(buttons);
+
+    connect(m_pLoad, &QPushButton::clicked, this, &CSetDlg::Load);
+    connect(m_pDefault, &QPushButton::clicked, this, &CSetDlg::Default);
+    connect(m_pSave, &QPushButton::clicked, this, &CSetDlg::Save);
+    connect(m_pCancel, &QPushButton::clicked, this, &CSetDlg::Cancel);
+    connect(m_pBrowseDest, &QPushButton::clicked, this, [this] {
+        QString folder = qm::ui::PickFolder(this, QStringLiteral("Select Folder:"), m_pDestDir->text());
+        if (!folder.isEmpty()) m_pDestDir->setText(folder);
+    });
+    connect(m_pBrowseLog, &QPushButton::clicked, this, [this] {
+        QString folder = qm::ui::PickFolder(this, QStringLiteral("Select Folder:"), m_pLogDir->text());
+        if (!folder.isEmpty()) m_pLogDir->setText(folder);
+    });
+
+    Load();
+}
+
+void CSetDlg::Load() {
+    CStoredSettings stored;
+    m_fields = stored.Load() ? stored : CStoredSettings::PageDefaults();
+    ShowFields();
+}
+
+void CSetDlg::Default() {
+    m_fields = CStoredSettings::PageDefaults();
+    ShowFields();
+}
+
+void CSetDlg::Save() {
+    ReadFields();
+    static_cast<CStoredSettings&>(m_pJob->m_settings) = m_fields;
+    // A file that cannot be written leaves the record changed and nothing
+    // stored, silently, as a registry failure did.
+    m_fields.Save();
+    emit selectConvertTab();
+    emit showConvertPage();
+}
+
+void CSetDlg::Cancel() { emit showConvertPage(); }
+
+void CSetDlg::ShowFields() {
+    m_pDestDir->setText(FromPath(m_fields.m_strDestDir));
+    Select(m_pDocFormat, m_fields.m_strDocFormat);
+    Select(m_pAutoOpen, m_fields.m_strAutoOpen);
+    Select(m_pLanguage, m_fields.m_strLanguage);
+    m_pLogDir->setText(FromPath(m_fields.m_strLogDir));
+    Select(m_pLayout, m_fields.m_strLayout);
+    Select(m_pImageFilter, m_fields.m_strImageFilter);
+    Select(m_pPreserve, m_fields.m_strPreserve);
+    Select(m_pAllPages, m_fields.m_strAllPages);
+}
+
+void CSetDlg::ReadFields() {
+    m_fields.m_strDestDir = ToPath(m_pDestDir->text());
+    m_fields.m_strDocFormat = Text(m_pDocFormat);
+    m_fields.m_strAutoOpen = Text(m_pAutoOpen);
+    m_fields.m_strLanguage = Text(m_pLanguage);
+    m_fields.m_strLogDir = ToPath(m_pLogDir->text());
+    m_fields.m_strLayout = Text(m_pLayout);
+    m_fields.m_strImageFilter = Text(m_pImageFilter);
+    m_fields.m_strPreserve = Text(m_pPreserve);
+    m_fields.m_strAllPages = Text(m_pAllPages);
+}

@@ -1,0 +1,81 @@
+// Page-range text into the page list, and the file-size text of the file
+// list.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "control/page_range.h"
+
+namespace {
+
+std::vector<int32_t> Parse(const std::string& text, int* count = nullptr) {
+    int32_t pages[kPageListSize];
+    for (auto& p : pages) p = -7;  // the parser must clear what it leaves
+    int n = ParsePageRange(text, pages);
+    if (count != nullptr) *count = n;
+    std::vector<int32_t> out;
+    for (int i = 0; i < kPageListSize; ++i) {
+        if (i >= n) {
+            EXPECT_EQ(pages[i], 0) << "slot " << i << " not cleared for '" << text << "'";
+        } else {
+            out.push_back(pages[i]);
+        }
+    }
+    return out;
+}
+
+TEST(PageRange, PiecesAndRanges) {
+    struct Case {
+        const char* text;
+        std::vector<int32_t> pages;
+    };
+    const Case cases[] = {
+        {"1, 3, 7, 10-15", {1, 3, 7, 10, 11, 12, 13, 14, 15}},
+        {"1,3,7,10-15", {1, 3, 7, 10, 11, 12, 13, 14, 15}},
+        {"5", {5}},
+        {"", {}},
+        {"2,,9", {2}},             // parsing stops at the first empty piece
+        {"4,", {4}},
+        {",4", {}},
+        {"3x,8 pages", {3, 8}},   // trailing non-digits are ignored
+        {"abc,6", {0, 6}},        // no leading digits reads as 0
+        {"9-7", {}},              // a reversed range adds nothing
+        {"6-6", {6}},
+        {" 2 - 4 ", {2, 3, 4}},
+        {"99999999999", {2147483647}},  // saturates instead of wrapping
+        {"2147483646-99999999999", {2147483646, 2147483647}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Parse(c.text), c.pages) << "text '" << c.text << "'";
+}
+
+TEST(PageRange, KeepsTheFirstHundredNumbers) {
+    int n = 0;
+    std::vector<int32_t> pages = Parse("1-150", &n);
+    ASSERT_EQ(n, kPageListSize);
+    EXPECT_EQ(pages.front(), 1);
+    EXPECT_EQ(pages.back(), 100);
+
+    pages = Parse("7,1-99,500", &n);
+    ASSERT_EQ(n, kPageListSize);
+    EXPECT_EQ(pages[0], 7);
+    EXPECT_EQ(pages[99], 99);  // 500 no longer fits
+}
+
+TEST(FileSizeText, GroupsDigitsByThrees) {
+    struct Case {
+        uint64_t bytes;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "0 Byte"},
+        {999, "999 Byte"},
+        {1000, "1,000 Byte"},
+        {12345, "12,345 Byte"},
+        {123456, "123,456 Byte"},
+        {1234567, "1,234,567 Byte"},
+        {18446744073709551615ull, "18,446,744,073,709,551,615 Byte"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatFileSize(c.bytes), c.text);
+}
+
+}  // namespace

@@ -1,0 +1,193 @@
+// The main frame and the conversion page: the file list, the request that
+// a run starts from, and the frame's own buttons.
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+
+#include "control/page_range.h"
+#include "ui/converter_dlg.h"
+#include "ui/wizard_ex_image.h"
+#include "ui/wizard_to_word.h"
+#include "ui_fixture.h"
+
+namespace {
+
+using uitest::FrameTest;
+
+class MainWindow : public FrameTest {
+protected:
+    QString MakeFile(const QString& name, int bytes) {
+        QFile f(Work(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(bytes, 'x'));
+        return Work(name);
+    }
+    QString Cell(int row, int column) const {
+        QTableWidgetItem* item = m_frame->m_pConvertPage->m_pList->item(row, column);
+        return item ? item->text() : QStringLiteral("<none>");
+    }
+};
+
+TEST_F(MainWindow, FrameLooksAsDesigned) {
+    EXPECT_EQ(m_frame->size(), QSize(771, 563));
+    EXPECT_EQ(m_frame->windowTitle(), "DEDUdIdaz");
+    EXPECT_EQ(m_frame->m_pTabConvert->text(), "Convert PDF");
+    EXPECT_EQ(m_frame->m_pTabSettings->text(), "Settings");
+    EXPECT_EQ(m_frame->m_pTabHelp->text(), "Help");
+    EXPECT_EQ(m_frame->m_pTabAbout->text(), "About");
+    EXPECT_EQ(m_frame->m_pConvertToWord->text(), "Convert to Word");
+    EXPECT_EQ(m_frame->m_pExtractImages->text(), "Exratct Images");
+
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    EXPECT_EQ(m_frame->CurrentPage(), page);
+    QStringList headers;
+    for (int c = 0; c < 3; ++c) headers << page->m_pList->horizontalHeaderItem(c)->text();
+    EXPECT_EQ(headers, (QStringList{"PDF file", "file size", "pages"}));
+    EXPECT_EQ(page->m_pList->columnWidth(0), 150);
+    EXPECT_EQ(page->m_pList->columnWidth(1), 100);
+    EXPECT_EQ(page->m_pRemoveAll->text(), "Remove  All");
+    EXPECT_EQ(page->m_pRtf->text(), "Rich Text Format  (*.rtf)");
+    EXPECT_EQ(page->m_pDoc->text(), "Word Document  (*.doc)");
+    EXPECT_TRUE(page->m_pAllPages->isChecked());
+    EXPECT_TRUE(page->m_pDoc->isChecked());
+    EXPECT_TRUE(page->m_pFast->isChecked());
+    EXPECT_EQ(page->m_pPageRange->text(), "1");
+    EXPECT_EQ(page->m_pOutDir->text(), QDir::homePath());
+
+    page->AddFiles({MakePdf("report", 3), MakePdf("letter", 1)});
+    uitest::Screenshot(m_frame.get(), "main-window");
+    m_frame->m_pTabSettings->click();
+    uitest::Screenshot(m_frame.get(), "settings-page");
+    m_frame->m_pTabAbout->click();
+    EXPECT_EQ(m_frame->CurrentPage(), reinterpret_cast<QWidget*>(m_frame->m_pAboutPage));
+    uitest::Screenshot(m_frame.get(), "about-page");
+}
+
+TEST_F(MainWindow, SameFileTwiceWarnsOnceAndListsOnce) {
+    const QString pdf = MakePdf("twice", 2);
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    page->AddFiles({pdf});
+    page->AddFiles({pdf});
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].text, "Convert PDF File existing.");
+    EXPECT_EQ(m_boxes[0].caption, "Warning");
+    EXPECT_EQ(page->m_pList->rowCount(), 1);
+    EXPECT_EQ(m_job->m_files, std::vector<std::string>{pdf.toStdString()});
+    EXPECT_EQ(Cell(0, 0), pdf);
+    EXPECT_EQ(Cell(0, 2), "2");
+    EXPECT_EQ(Cell(0, 1), QString::fromStdString(FormatFileSize(static_cast<uint64_t>(QFileInfo(pdf).size()))));
+}
+
+TEST_F(MainWindow, FileSizesAreGroupedByThrees) {
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    page->AddFiles({MakeFile("small.pdf", 999), MakeFile("round.pdf", 1000), MakeFile("big.pdf", 1234567)});
+    EXPECT_EQ(Cell(0, 1), "999 Byte");
+    EXPECT_EQ(Cell(1, 1), "1,000 Byte");
+    EXPECT_EQ(Cell(2, 1), "1,234,567 Byte");
+    EXPECT_EQ(Cell(0, 2), "0") << "a file that is no PDF has no pages";
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+TEST_F(MainWindow, PageRangeFillsThePageList) {
+    struct Case {
+        const char* text;
+        std::vector<int32_t> pages;
+    };
+    std::vector<int32_t> hundred;
+    for (int p = 1; p <= 100; ++p) hundred.push_back(p);
+    const Case cases[] = {
+        {"1, 3, 7, 10-15", {1, 3, 7, 10, 11, 12, 13, 14, 15}},
+        {"1-150", hundred},
+        {"4", {4}},
+    };
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    page->AddFiles({MakeFile("any.pdf", 10)});
+    page->m_pOutDir->setText(Work("out"));
+    for (const Case& c : cases) {
+        m_job->m_nPageFlags = 1;
+        page->m_pPageNumber->setChecked(true);
+        page->m_pPageRange->setText(c.text);
+        ASSERT_TRUE(page->PrepareRequest());
+        std::vector<int32_t> got;
+        for (int32_t p : m_job->m_pages)
+            if (p != 0) got.push_back(p);
+        EXPECT_EQ(got, c.pages) << c.text;
+        EXPECT_EQ(m_job->m_nPageFlags & 1u, 0u);
+        EXPECT_FALSE(m_job->m_bAllPages);
+        EXPECT_EQ(m_job->m_settings.m_strAllPages, c.text);
+    }
+    page->m_pAllPages->setChecked(true);
+    page->m_pRtf->setChecked(true);
+    ASSERT_TRUE(page->PrepareRequest());
+    EXPECT_EQ(m_job->m_nPageFlags & 1u, 1u);
+    EXPECT_EQ(m_job->m_settings.m_strAllPages, "Yes");
+    EXPECT_EQ(m_job->m_settings.m_strDocFormat, "rtf");
+    EXPECT_EQ(m_job->m_nOutputFormat, 0);
+    EXPECT_EQ(m_job->m_settings.m_strDestDir, Work("out").toStdString());
+    EXPECT_EQ(m_job->m_settings.m_strSourceDir, (m_work.path() + "/").toStdString());
+}
+
+TEST_F(MainWindow, ValidationMessagesStartNothing) {
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    m_frame->m_pConvertToWord->click();
+    m_frame->m_pExtractImages->click();
+    page->m_pRemove->click();
+    EXPECT_EQ(BoxTexts(), (QStringList{"Please add a PDF file first.", "Please add a PDF file first.",
+                                       "Please select a PDF file first."}));
+
+    m_boxes.clear();
+    page->AddFiles({MakeFile("a.pdf", 5), MakeFile("b.pdf", 6), MakeFile("c.pdf", 7)});
+    page->m_pOutDir->clear();
+    m_frame->m_pConvertToWord->click();
+    EXPECT_EQ(BoxTexts(), QStringList{"Please Input the saved path!"});
+    EXPECT_FALSE(m_job->m_bBusy);
+    EXPECT_EQ(m_frame->CurrentPage(), page);
+
+    page->m_pList->selectRow(1);
+    page->m_pRemove->click();
+    EXPECT_EQ(page->m_pList->rowCount(), 2);
+    EXPECT_EQ(m_job->m_files, (std::vector<std::string>{Work("a.pdf").toStdString(), Work("c.pdf").toStdString()}));
+    page->m_pRemoveAll->click();
+    EXPECT_EQ(page->m_pList->rowCount(), 0);
+    EXPECT_TRUE(m_job->m_files.empty());
+}
+
+TEST_F(MainWindow, BusyRunIgnoresTheActionButtonsAndHelp) {
+    m_frame->m_pConvertPage->AddFiles({MakeFile("a.pdf", 5)});
+    m_job->m_bBusy = true;
+    m_frame->m_pConvertToWord->click();
+    m_frame->m_pExtractImages->click();
+    m_frame->m_pTabHelp->click();
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_TRUE(m_opened.empty());
+    EXPECT_EQ(m_frame->CurrentPage(), m_frame->m_pConvertPage);
+    m_job->m_bBusy = false;
+
+    m_frame->m_pTabHelp->click();
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_TRUE(m_opened[0].isLocalFile());
+    EXPECT_TRUE(m_opened[0].toLocalFile().endsWith("/Quillmark.html"));
+    EXPECT_TRUE(QFile::exists(m_opened[0].toLocalFile()));
+}
+
+TEST_F(MainWindow, WizardsHideTheTabBar) {
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    page->AddFiles({MakeFile("a.pdf", 5)});
+    page->m_pWizard->setChecked(true);
+    m_frame->m_pConvertToWord->click();
+    EXPECT_EQ(m_frame->CurrentPage(), reinterpret_cast<QWidget*>(m_frame->m_pWordWizard));
+    EXPECT_FALSE(m_frame->TabBarVisible());
+    m_frame->m_pWordWizard->m_pCancel->click();
+    EXPECT_EQ(m_frame->CurrentPage(), page);
+    EXPECT_TRUE(m_frame->TabBarVisible());
+
+    m_frame->m_pExtractImages->click();
+    EXPECT_EQ(m_frame->CurrentPage(), reinterpret_cast<QWidget*>(m_frame->m_pImageWizard));
+    EXPECT_FALSE(m_frame->TabBarVisible());
+    m_frame->m_pImageWizard->m_pBack->click();
+    EXPECT_EQ(m_frame->CurrentPage(), page);
+}
+
+}  // namespace

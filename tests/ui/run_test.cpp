@@ -1,0 +1,304 @@
+// Runs on the worker thread: real PDFs through the conversion, the Word
+// output, the completion prompts, failures, cancelling between pages, and
+// the command line's defaults from the saved settings.
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <atomic>
+#include <thread>
+
+#include "ui/app_settings.h"
+#include "ui/converter_dlg.h"
+#include "ui/progress_dlg.h"
+#include "ui/wizard_ex_image.h"
+#include "ui/wizard_to_word.h"
+#include "ui_fixture.h"
+
+namespace {
+
+using uitest::FrameTest;
+using uitest::WaitUntil;
+
+QByteArray Head(const QString& path, int n) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+    return f.read(n);
+}
+
+class Run : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        m_out = Work("out");
+        QDir().mkpath(m_out);
+        m_frame->m_pConvertPage->m_pOutDir->setText(m_out);
+    }
+    // Follows the job's callbacks from the interface thread: connected
+    // after the run has attached the progress page, so the page has shown
+    // each call when these run.
+    void Follow() {
+        if (m_following) return;
+        m_following = true;
+        QObject::connect(m_job.get(), &MyConvertPara::messageRequested, m_frame.get(),
+                         [this](const QString& text) {
+                             m_messages << text;
+                             if (m_onMessage) m_onMessage(text);
+                         },
+                         Qt::BlockingQueuedConnection);
+        QObject::connect(m_job.get(), &MyConvertPara::fileFinishedRequested, m_frame.get(),
+                         [this](const QString& file, const QString&, const QString& status) {
+                             m_statuses << QFileInfo(file).fileName() + "=" + status;
+                         },
+                         Qt::BlockingQueuedConnection);
+    }
+    void Start(QPushButton* button) {
+        button->click();
+        ASSERT_TRUE(m_job->m_bBusy);
+        EXPECT_EQ(m_frame->CurrentPage(), reinterpret_cast<QWidget*>(m_frame->m_pProgressPage));
+        EXPECT_FALSE(m_frame->TabBarVisible());
+        Follow();
+    }
+    void WaitForEnd() {
+        ASSERT_TRUE(WaitUntil([this] { return !m_job->m_bBusy; }));
+        EXPECT_EQ(m_frame->CurrentPage(), m_frame->m_pConvertPage);
+        EXPECT_TRUE(m_frame->TabBarVisible());
+        EXPECT_EQ(m_frame->m_pConvertPage->m_pList->rowCount(), 0);
+        EXPECT_TRUE(m_job->m_files.empty());
+        EXPECT_EQ(m_job->m_pThread, nullptr);
+    }
+
+    QString m_out;
+    bool m_following = false;
+    QStringList m_messages;
+    QStringList m_statuses;
+    std::function<void(const QString&)> m_onMessage;
+};
+
+TEST_F(Run, FastRunWritesWordDocumentsAndOffersTheLastOne) {
+    m_frame->m_pConvertPage->AddFiles({MakePdf("first", 2), MakePdf("second", 3)});
+    m_job->m_settings.m_strLayout = "EXACT";
+    bool shot = false;
+    m_onMessage = [&](const QString& text) {
+        if (!shot && text == "Conversion of <2> page started." && m_statuses.size() == 1) {
+            shot = true;
+            uitest::Screenshot(m_frame.get(), "progress-page");
+        }
+    };
+    QString statusAtPrompt;
+    int barAtPrompt = -1;
+    m_answer = [&](const qm::ui::MessageBoxRequest&) {
+        statusAtPrompt = m_frame->m_pProgressPage->StatusText();
+        barAtPrompt = m_frame->m_pProgressPage->Progress();
+        return 0;  // "&Yes": view the document
+    };
+    Start(m_frame->m_pConvertToWord);
+    WaitForEnd();
+
+    EXPECT_TRUE(shot);
+    EXPECT_EQ(m_job->m_nKind, kRunExact) << "the fast path takes the saved layout";
+    EXPECT_EQ(m_statuses, (QStringList{"first.pdf=Sucsess", "second.pdf=Sucsess"}));
+    EXPECT_TRUE(m_messages.contains("Conversion of <3> page started."));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0].text, "Document Generation complete. Do you want to view the document?");
+    EXPECT_EQ(m_boxes[0].buttons, (QStringList{"&Yes", "&No"}));
+    EXPECT_EQ(statusAtPrompt, "File converted successfully.");
+    EXPECT_EQ(barAtPrompt, 100);
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].toLocalFile(), m_out + "/second.doc");
+
+    for (const char* name : {"first", "second"}) {
+        EXPECT_EQ(Head(m_out + "/" + name + ".doc", 5), "{\\rtf") << name;
+        EXPECT_FALSE(QFile::exists(m_out + "/" + name + ".rtf")) << name;
+    }
+}
+
+TEST_F(Run, RtfRunWithAutoOpenOffShowsTheNotice) {
+    m_frame->m_pConvertPage->AddFiles({MakePdf("only", 1)});
+    m_frame->m_pConvertPage->m_pRtf->setChecked(true);
+    m_job->m_settings.m_nAutoOpen = 0;
+    Start(m_frame->m_pConvertToWord);
+    WaitForEnd();
+    EXPECT_EQ(BoxTexts(), QStringList{"Document Generation complete."});
+    EXPECT_EQ(Head(m_out + "/only.rtf", 5), "{\\rtf");
+    EXPECT_FALSE(QFile::exists(m_out + "/only.doc"));
+    EXPECT_TRUE(m_opened.empty());
+}
+
+TEST_F(Run, FailedFilesAreMarkedAndNamed) {
+    QFile bad(Work("broken.pdf"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("%PDF-1.4 this is not a PDF at all");
+    bad.close();
+    m_frame->m_pConvertPage->AddFiles({Work("broken.pdf"), MakePdf("good", 1)});
+    QString brokenStatus;
+    m_answer = [&](const qm::ui::MessageBoxRequest&) {
+        brokenStatus = m_frame->m_pProgressPage->StatusOf(Work("broken.pdf"));
+        return 0;
+    };
+    Start(m_frame->m_pConvertToWord);
+    WaitForEnd();
+    EXPECT_EQ(m_statuses, (QStringList{"broken.pdf=Failed", "good.pdf=Sucsess"}));
+    ASSERT_EQ(m_boxes.size(), 1u) << "no view prompt after a failure";
+    EXPECT_EQ(m_boxes[0].text, "These files could not be converted:\n" + Work("broken.pdf"));
+    EXPECT_EQ(brokenStatus, "Failed");
+    EXPECT_FALSE(QFile::exists(m_out + "/broken.doc"));
+    EXPECT_EQ(Head(m_out + "/good.doc", 5), "{\\rtf");
+}
+
+TEST_F(Run, CancelBetweenPagesAfterSayingNoOnce) {
+    m_frame->m_pConvertPage->AddFiles({MakePdf("long", 6), MakePdf("never", 1)});
+    m_frame->m_pConvertPage->m_pRtf->setChecked(true);
+    m_onMessage = [&](const QString& text) {
+        if (text == "Conversion of <2> page started.") {
+            m_answer = [](const qm::ui::MessageBoxRequest&) { return 1; };  // "&No"
+            m_frame->m_pProgressPage->m_pCancel->click();
+        } else if (text == "Conversion of <3> page started.") {
+            m_answer = [](const qm::ui::MessageBoxRequest&) { return 0; };  // "&Yes"
+            m_frame->m_pProgressPage->m_pCancel->click();
+        }
+    };
+    Start(m_frame->m_pConvertToWord);
+    WaitForEnd();
+
+    ASSERT_EQ(m_boxes.size(), 2u) << "the two cancel questions and no completion prompt";
+    for (const auto& b : m_boxes) {
+        EXPECT_EQ(b.text, "Do you want to cancel conversion Process?");
+        EXPECT_EQ(b.caption, "Quillmark");
+        EXPECT_EQ(b.buttons, (QStringList{"&Yes", "&No"}));
+    }
+    EXPECT_TRUE(m_messages.contains("Conversion of <3> page started.")) << "the page under way is finished";
+    EXPECT_FALSE(m_messages.contains("Conversion of <4> page started."));
+    EXPECT_TRUE(m_statuses.isEmpty()) << "a cancelled file is not marked";
+    EXPECT_TRUE(QFile::exists(m_out + "/long.rtf"));
+    EXPECT_FALSE(QFile::exists(m_out + "/never.rtf"));
+    EXPECT_EQ(m_frame->m_pProgressPage->m_pList->rowCount(), 0);
+    EXPECT_EQ(m_frame->m_pProgressPage->Progress(), 0);
+}
+
+TEST_F(Run, CancelRightAfterTheStartIsNotLost) {
+    m_frame->m_pConvertPage->AddFiles({MakePdf("early", 3)});
+    m_answer = [](const qm::ui::MessageBoxRequest&) { return 0; };
+    Start(m_frame->m_pConvertToWord);
+    m_frame->m_pProgressPage->m_pCancel->click();
+    WaitForEnd();
+    EXPECT_EQ(BoxTexts(), QStringList{"Do you want to cancel conversion Process?"});
+    EXPECT_FALSE(m_messages.contains("Conversion of <2> page started."));
+    EXPECT_FALSE(QFile::exists(m_out + "/early.doc"));
+}
+
+TEST_F(Run, WizardRunsConvertWithTheirChoices) {
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    page->AddFiles({MakePdf("wizard", 2)});
+    page->m_pRtf->setChecked(true);
+    page->m_pWizard->setChecked(true);
+    m_frame->m_pConvertToWord->click();
+    CWizardToWordDlg* w = m_frame->m_pWordWizard;
+    w->m_pStep1->m_pLayouts[2]->setChecked(true);  // PlAIN TEXT
+    w->m_pLast->click();
+    Start(w->m_pFinish);
+    WaitForEnd();
+    EXPECT_EQ(m_job->m_nKind, kRunPlainText);
+    EXPECT_EQ(Head(m_out + "/wizard.rtf", 5), "{\\rtf");
+    EXPECT_EQ(BoxTexts(), QStringList{"Document Generation complete. Do you want to view the document?"});
+
+    // The picture wizard: a picture run ends with the notice, never the
+    // view prompt.
+    m_boxes.clear();
+    m_statuses.clear();
+    page->AddFiles({Work("wizard.pdf")});
+    m_frame->m_pExtractImages->click();
+    CWizardExImageDlg* iw = m_frame->m_pImageWizard;
+    iw->m_pStep1->m_pDestination->setText(Work("pictures"));
+    iw->m_pNext->click();
+    Start(iw->m_pFinish);
+    WaitForEnd();
+    EXPECT_EQ(m_job->m_nKind, kRunExtractImages);
+    EXPECT_EQ(m_job->m_strDevice, "jpeg");
+    EXPECT_EQ(m_statuses, QStringList{"wizard.pdf=Sucsess"});
+    EXPECT_EQ(BoxTexts(), QStringList{"Document Generation complete."});
+}
+
+TEST_F(Run, ClosingDuringARunCancelsItFirst) {
+    m_frame->m_pConvertPage->AddFiles({MakePdf("closing", 4)});
+    m_frame->m_pConvertPage->m_pRtf->setChecked(true);
+    m_onMessage = [&](const QString& text) {
+        if (text == "Conversion of <1> page started.") m_frame->close();
+    };
+    Start(m_frame->m_pConvertToWord);
+    EXPECT_TRUE(m_frame->isVisible()) << "the window stays until the worker is done";
+    ASSERT_TRUE(WaitUntil([this] { return !m_frame->isVisible(); }));
+    EXPECT_FALSE(m_job->m_bBusy);
+    EXPECT_FALSE(m_messages.contains("Conversion of <2> page started."));
+    EXPECT_TRUE(m_boxes.empty());
+}
+
+TEST(PauseGate, HoldsTheWorkerUntilResumed) {
+    CPauseGate gate;
+    std::atomic<bool> passed{false};
+    gate.Pause();
+    std::thread worker([&] {
+        gate.WaitWhilePaused();
+        passed = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(passed);
+    gate.Resume();
+    worker.join();
+    EXPECT_TRUE(passed);
+    gate.WaitWhilePaused();  // open: returns at once
+}
+
+class CommandLine : public uitest::SettingsFolder {
+protected:
+    int RunCli(const QStringList& args) {
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", m_config.path());
+        cli.setProcessEnvironment(env);
+        cli.start(QStringLiteral(QUILLMARK_CLI), args);
+        EXPECT_TRUE(cli.waitForFinished(120000));
+        return cli.exitCode();
+    }
+};
+
+TEST_F(CommandLine, TakesFormatDefaultFromSavedSettings) {
+    QFile ps(Work("cli.ps"));
+    ASSERT_TRUE(ps.open(QIODevice::WriteOnly));
+    ps.write("%!PS\n/Helvetica findfont 20 scalefont setfont 72 700 moveto (CLI) show showpage\n");
+    ps.close();
+    QProcess gs;
+    gs.start("gs", {"-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite", "-sOutputFile=" + Work("cli.pdf"),
+                    Work("cli.ps")});
+    ASSERT_TRUE(gs.waitForFinished(60000));
+
+    // Nothing saved: RTF.
+    ASSERT_EQ(RunCli({"-q", "-o", Work("a"), Work("cli.pdf")}), 0);
+    EXPECT_TRUE(QFile::exists(Work("a/cli.rtf")));
+
+    CStoredSettings saved = CStoredSettings::PageDefaults();
+    saved.m_strDocFormat = "doc";
+    saved.m_strLayout = "PlAIN TEXT";
+    ASSERT_TRUE(saved.Save());
+    ASSERT_EQ(RunCli({"-q", "-o", Work("b"), Work("cli.pdf")}), 0);
+    EXPECT_TRUE(QFile::exists(Work("b/cli.doc")));
+    EXPECT_FALSE(QFile::exists(Work("b/cli.rtf")));
+
+    // A given option wins over the saved one.
+    ASSERT_EQ(RunCli({"-q", "-f", "rtf", "-l", "exact", "-o", Work("c"), Work("cli.pdf")}), 0);
+    EXPECT_TRUE(QFile::exists(Work("c/cli.rtf")));
+}
+
+TEST(LayoutNames, MapToKindsOfRun) {
+    EXPECT_EQ(LayoutCode("FLOWING"), 0);
+    EXPECT_EQ(LayoutCode("EXACT"), 1);
+    EXPECT_EQ(LayoutCode("NO IMAGES"), 2);
+    EXPECT_EQ(LayoutCode("PlAIN TEXT"), 3);
+    EXPECT_EQ(LayoutCode("PLAIN TEXT"), -1) << "the stored spelling is the odd one";
+    EXPECT_STREQ(LayoutName(3), "PlAIN TEXT");
+    EXPECT_STREQ(LayoutName(9), "FLOWING");
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+// The conversion wizards: navigation, what each page loads and stores, and
+// the request the summaries fill.
+#include <QCheckBox>
+#include <QLabel>
+#include <QTest>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "ui/converter_dlg.h"
+#include "ui/wizard_ex_image.h"
+#include "ui/wizard_to_word.h"
+#include "ui_fixture.h"
+
+namespace {
+
+using uitest::FrameTest;
+
+class Wizard : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        m_pdf = MakePdf("input", 1);
+        CCONVERTERDlg* page = m_frame->m_pConvertPage;
+        page->AddFiles({m_pdf});
+        page->m_pOutDir->setText(Work("out"));
+        page->m_pWizard->setChecked(true);
+    }
+    // Opens the to-Word wizard as the action button does.
+    CWizardToWordDlg* OpenWordWizard() {
+        m_frame->m_pConvertToWord->click();
+        EXPECT_EQ(m_frame->CurrentPage(), reinterpret_cast<QWidget*>(m_frame->m_pWordWizard));
+        return m_frame->m_pWordWizard;
+    }
+    static bool Shows(const CWizardDlg* w, bool next, bool last, bool finish) {
+        return w->m_pNext->isVisible() == next && w->m_pLast->isVisible() == last &&
+               w->m_pFinish->isVisible() == finish && w->m_pBack->isEnabled() && w->m_pNext->isEnabled();
+    }
+    QString m_pdf;
+};
+
+TEST_F(Wizard, NoImagesDisablesAnchoringAndStoresRemoveImages) {
+    CWizardToWordDlg* w = OpenWordWizard();
+    ASSERT_EQ(w->CurrentPage(), 1);
+    m_job->m_settings.m_strImageFilter = "No";
+    w->m_pStep1->m_pLayouts[1]->setChecked(true);  // NO IMAGES
+    w->m_pNext->click();
+    EXPECT_EQ(m_job->m_settings.m_strLayout, "NO IMAGES");
+    ASSERT_EQ(w->CurrentPage(), 2);
+    EXPECT_FALSE(w->m_pStep2->m_pAnchor->isEnabled());
+    EXPECT_TRUE(w->m_pStep2->m_pRemove->isChecked());
+    EXPECT_EQ(m_job->m_settings.m_strImageFilter, "No") << "stored when the page is left";
+    w->m_pNext->click();
+    EXPECT_EQ(m_job->m_settings.m_strImageFilter, "Yes");
+
+    // Back to page 1, choose a layout with pictures: anchoring returns.
+    w->m_pBack->click();
+    w->m_pBack->click();
+    ASSERT_EQ(w->CurrentPage(), 1);
+    w->m_pStep1->m_pLayouts[3]->setChecked(true);  // EXACT
+    w->m_pNext->click();
+    EXPECT_TRUE(w->m_pStep2->m_pAnchor->isEnabled());
+    EXPECT_TRUE(w->m_pStep2->m_pAnchor->isChecked());
+    w->m_pNext->click();
+    EXPECT_EQ(m_job->m_settings.m_strImageFilter, "No");
+}
+
+TEST_F(Wizard, LastFromPageOneShowsTheSummaryAsThingsStand) {
+    m_job->m_settings.m_strAutoOpen = "No";
+    m_job->m_settings.m_strImageFilter = "Yes";
+    m_job->m_settings.m_strPreserve = "No";
+    CWizardToWordDlg* w = OpenWordWizard();
+    EXPECT_TRUE(Shows(w, true, true, false));
+    w->m_pStep1->m_pLayouts[2]->setChecked(true);  // PlAIN TEXT
+    w->m_pLast->click();
+    ASSERT_EQ(w->CurrentPage(), 5);
+    EXPECT_TRUE(Shows(w, false, false, true));
+    CWizardToWordSetp5Dlg* s = w->m_pStep5;
+    EXPECT_EQ(s->m_pSource->text(), m_work.path() + "/");
+    EXPECT_EQ(s->m_pOutput->text(), Work("out"));
+    EXPECT_EQ(s->m_pFormat->text(), "doc");
+    EXPECT_EQ(s->m_pRange->text(), "All Pages");
+    EXPECT_EQ(s->m_pLayout->text(), "PlAIN TEXT");
+    EXPECT_EQ(s->m_pImageFilter->text(), "Remove Images") << "pages 2 to 4 were not passed";
+    EXPECT_EQ(s->m_pPreserve->text(), "No");
+    EXPECT_EQ(m_job->m_nKind, kRunPlainText);
+    EXPECT_EQ(m_job->m_nOutputFormat, 1);
+    EXPECT_EQ(m_job->m_settings.m_nAutoOpen, 0);
+    EXPECT_EQ(m_job->m_nRemoveImages, 1);
+    uitest::Screenshot(m_frame.get(), "word-wizard-5-summary");
+
+    // "Next >" past the last page stays on it.
+    w->ShowPage(9);
+    EXPECT_EQ(w->CurrentPage(), 5);
+    w->ShowPage(-3);
+    EXPECT_EQ(w->CurrentPage(), 1);
+}
+
+TEST_F(Wizard, BackOnPageOneClosesAndKeepsWhatWasStored) {
+    CWizardToWordDlg* w = OpenWordWizard();
+    w->m_pStep1->m_pLayouts[3]->setChecked(true);
+    w->m_pNext->click();
+    EXPECT_EQ(m_job->m_settings.m_strLayout, "EXACT");
+    w->m_pBack->click();
+    ASSERT_EQ(w->CurrentPage(), 1);
+    w->m_pBack->click();
+    EXPECT_EQ(m_frame->CurrentPage(), m_frame->m_pConvertPage);
+    EXPECT_TRUE(m_frame->TabBarVisible());
+    EXPECT_EQ(m_job->m_settings.m_strLayout, "EXACT");
+
+    // Opening again starts at page 1 with the stored layout.
+    OpenWordWizard();
+    EXPECT_EQ(w->CurrentPage(), 1);
+    EXPECT_TRUE(w->m_pStep1->m_pLayouts[3]->isChecked());
+}
+
+TEST_F(Wizard, EveryPageLoadsAndStoresItsFields) {
+    m_frame->m_pConvertPage->m_pPageNumber->setChecked(true);
+    m_frame->m_pConvertPage->m_pPageRange->setText("2-4");
+    CWizardToWordDlg* w = OpenWordWizard();
+    const QString texts[4] = {
+        "FLOWING TEXT- Retains page layout, columns, formatting, graphics, and preserves text flow.",
+        "NO IMAGES- Retains text formatting and text flow only. Discards images, layout, and column settings.",
+        "PlAIN TEXT- Retains text flow only. Discards text formatting, images, layout, and column settings.",
+        "EXACT- Produces an exact replica of your PDF! Retains everything from text formatting and text flow to "
+        "images, layout, and columns settings.",
+    };
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(w->m_pStep1->m_pLayoutTexts[i]->text(), texts[i]);
+    EXPECT_TRUE(w->m_pStep1->m_pLayouts[0]->isChecked());
+    QTest::mouseClick(w->m_pStep1->m_pLayoutTexts[3], Qt::LeftButton);
+    EXPECT_TRUE(w->m_pStep1->m_pLayouts[3]->isChecked()) << "a click on the text selects the layout";
+    w->m_pStep1->m_pLayouts[0]->setChecked(true);
+    uitest::Screenshot(m_frame.get(), "word-wizard-1-layout");
+    w->m_pNext->click();
+    uitest::Screenshot(m_frame.get(), "word-wizard-2-image-filter");
+    w->m_pNext->click();
+    ASSERT_EQ(w->CurrentPage(), 3);
+    EXPECT_TRUE(w->m_pStep3->m_pYes->isChecked());
+    w->m_pStep3->m_pNo->setChecked(true);
+    uitest::Screenshot(m_frame.get(), "word-wizard-3-spacing");
+    w->m_pNext->click();
+    EXPECT_EQ(m_job->m_settings.m_strPreserve, "No");
+    ASSERT_EQ(w->CurrentPage(), 4);
+    EXPECT_TRUE(w->m_pStep4->m_pPageNumber->isChecked());
+    EXPECT_EQ(w->m_pStep4->m_pRange->text(), "2-4");
+    uitest::Screenshot(m_frame.get(), "word-wizard-4-range");
+
+    // A range typed here replaces the conversion page's.
+    w->m_pStep4->m_pRange->setText("5, 9");
+    w->m_pNext->click();
+    EXPECT_EQ(m_job->m_settings.m_strAllPages, "5, 9");
+    EXPECT_EQ(m_job->m_pages[0], 5);
+    EXPECT_EQ(m_job->m_pages[1], 9);
+    EXPECT_EQ(m_job->m_pages[2], 0);
+    EXPECT_EQ(w->m_pStep5->m_pRange->text(), "5, 9");
+    EXPECT_EQ(w->m_pStep5->m_pOnlyLast->text(),
+              "Only show this last screen in the future.It is easy to reverse this choice.");
+
+    // "All" selects every page again.
+    w->m_pBack->click();
+    EXPECT_TRUE(w->m_pStep4->m_pRange->isEnabled());
+    w->m_pStep4->m_pAll->setChecked(true);
+    EXPECT_FALSE(w->m_pStep4->m_pRange->isEnabled());
+    w->m_pNext->click();
+    EXPECT_EQ(m_job->m_settings.m_strAllPages, "Yes");
+    EXPECT_EQ(m_job->m_nPageFlags & 1u, 1u);
+    EXPECT_EQ(w->m_pStep5->m_pRange->text(), "All Pages");
+
+    // Cancel stores the page it leaves.
+    w->m_pBack->click();
+    w->m_pBack->click();
+    w->m_pStep3->m_pYes->setChecked(true);
+    w->m_pCancel->click();
+    EXPECT_EQ(m_job->m_settings.m_strPreserve, "Yes");
+    EXPECT_EQ(m_frame->CurrentPage(), m_frame->m_pConvertPage);
+}
+
+TEST_F(Wizard, ImageWizardPicksTheDevice) {
+    const QStringList offered = [] {
+        QStringList names;
+        for (const ImageFormatEntry& f : kImageFormats) names << f.name;
+        return names;
+    }();
+    EXPECT_EQ(offered, (QStringList{"Same as in the document", "BMP", "JPG", "PNG", "TIFF", "PCX", "PBM", "PNM",
+                                    "PPM"}));
+
+    struct Case {
+        const char* name;
+        int index;
+        const char* device;
+    };
+    const Case cases[] = {
+        {"Same as in the document", 0, "jpeg"}, {"BMP", 1, "bmp16m"}, {"JPG", 2, "jpeg"},
+        {"PNG", 3, "png16m"},                   {"TIFF", 4, "tiff24nc"}, {"PCX", 5, "pcx24b"},
+        {"PBM", 7, "pbm"},                      {"PNM", 8, "pnm"},       {"PPM", 9, "ppm"},
+    };
+    CWizardExImageDlg* w = m_frame->m_pImageWizard;
+    for (const Case& c : cases) {
+        m_frame->m_pExtractImages->click();
+        ASSERT_EQ(m_frame->CurrentPage(), reinterpret_cast<QWidget*>(w));
+        ASSERT_EQ(w->CurrentPage(), 1);
+        EXPECT_EQ(w->m_pStep1->m_pFormats->currentItem()->text(), "JPG") << "reset to JPG";
+        auto items = w->m_pStep1->m_pFormats->findItems(c.name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1);
+        w->m_pStep1->m_pFormats->setCurrentItem(items.first());
+        w->m_pNext->click();
+        ASSERT_EQ(w->CurrentPage(), 2);
+        EXPECT_TRUE(Shows(w, false, false, true));
+        EXPECT_EQ(m_job->m_nImageFormat, c.index) << c.name;
+        EXPECT_EQ(m_job->m_strDevice, c.device) << c.name;
+        EXPECT_EQ(m_job->m_nKind, kRunExtractImages);
+        EXPECT_EQ(w->m_pStep2->m_pFormat->text(), c.name);
+        w->m_pCancel->click();
+    }
+}
+
+TEST_F(Wizard, ImageWizardRangeAndDestination) {
+    m_frame->m_pConvertPage->m_pPageNumber->setChecked(true);
+    m_frame->m_pConvertPage->m_pPageRange->setText("3");
+    m_frame->m_pExtractImages->click();
+    CWizardExImageDlg* w = m_frame->m_pImageWizard;
+    CWizardExtractImage1Dlg* p = w->m_pStep1;
+    EXPECT_TRUE(p->m_pPageNumbers->isChecked());
+    EXPECT_EQ(p->m_pRange->text(), "3");
+    EXPECT_EQ(p->m_pDestination->text(), Work("out")) << "the conversion page's folder until one is chosen here";
+    uitest::Screenshot(m_frame.get(), "image-wizard-1-format");
+
+    p->m_pRange->setText("2,6");
+    p->m_pDestination->setText(Work("pictures"));
+    w->m_pLast->click();
+    EXPECT_EQ(m_job->m_settings.m_strAllPages, "2,6");
+    EXPECT_EQ(m_job->m_pages[0], 2);
+    EXPECT_EQ(m_job->m_pages[1], 6);
+    EXPECT_EQ(m_job->m_nPageFlags & 1u, 0u);
+    EXPECT_EQ(m_job->m_settings.m_strDestDir, Work("pictures").toStdString());
+    EXPECT_EQ(m_job->m_settings.m_strOutDirCopy, Work("pictures").toStdString());
+    EXPECT_EQ(w->m_pStep2->m_pRange->text(), "2,6");
+    EXPECT_EQ(w->m_pStep2->m_pDestination->text(), Work("pictures"));
+    uitest::Screenshot(m_frame.get(), "image-wizard-2-summary");
+
+    w->m_pBack->click();
+    p->m_pAllPages->setChecked(true);
+    EXPECT_FALSE(p->m_pRange->isEnabled());
+    w->m_pNext->click();
+    EXPECT_EQ(w->m_pStep2->m_pRange->text(), "All Pages");
+    EXPECT_EQ(m_job->m_nPageFlags & 1u, 1u);
+}
+
+}  // namespace
