@@ -16,6 +16,7 @@
 
 #include "control/convert_doc.h"
 #include "control/page_range.h"
+#include "export/word_output.h"
 #include "platform/files.h"
 #ifdef QUILLMARK_HAVE_SETTINGS
 #include "ui/app_settings.h"
@@ -282,11 +283,9 @@ int main(int argc, char** argv) {
         job.m_strTarget.clear();
         int r = CConvertDoc::Convert(&job);
         job.EndBar();
-        if (r == 0 && job.m_nKind != kRunExtractImages && job.m_nOutputFormat) {
-            // A Word document is the same RTF text under the .doc name.
-            std::string doc = job.m_strOutDir + "/" + job.m_strBaseName + ".doc";
-            if (qm::CopyFile(job.m_strRtfPath, doc)) std::filesystem::remove(job.m_strRtfPath);
-            else r = kResultOutputFailed;
+        if (r == 0 && job.m_nKind != kRunExtractImages && job.m_nOutputFormat &&
+            qm::FileExists(job.m_strRtfPath)) {
+            if (!SaveAsWordDocument(job.m_strRtfPath, WordDocumentPath(job.m_strRtfPath))) r = kResultOutputFailed;
         }
         job.FileFinished(file, job.m_strTarget);
         if (g_pdfErrors > 0 && !job.m_bQuiet && !job.m_bVerbose)

@@ -17,8 +17,23 @@ std::string WordDocumentPath(const std::string& rtfPath) {
 
 bool SaveAsWordDocument(const std::string& rtfPath, const std::string& docPath) {
     if (rtfPath == docPath) return true;
-    if (!qm::CopyFile(rtfPath, docPath)) return false;
     std::error_code ec;
+    if (!std::filesystem::exists(rtfPath, ec)) return false;
+    // Within one folder a rename is the copy and the deletion in one step,
+    // and a reader never sees half a document under the new name.
+    std::filesystem::rename(rtfPath, docPath, ec);
+    if (!ec) return true;
+    // Across file systems: copy under a private name, then rename that.
+    const std::string partial = docPath + ".part";
+    if (!qm::CopyFile(rtfPath, partial)) {
+        std::filesystem::remove(partial, ec);
+        return false;
+    }
+    std::filesystem::rename(partial, docPath, ec);
+    if (ec) {
+        std::filesystem::remove(partial, ec);
+        return false;
+    }
     std::filesystem::remove(rtfPath, ec);
     return true;
 }

@@ -53,6 +53,11 @@ void RemoveWorkspace(const std::string& path) {
     if (parent.filename().string().rfind("quillmark-", 0) == 0) fs::remove(parent, ec);
 }
 
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(path, ec);
+}
+
 bool CopyFile(const std::string& from, const std::string& to) {
     std::error_code ec;
     fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);

@@ -22,6 +22,8 @@ std::string MakeWorkspace();
 // it is left empty. Missing folders are not an error.
 void RemoveWorkspace(const std::string& path);
 
+bool FileExists(const std::string& path);
+
 // Copies a file, overwriting the target. Returns false on any failure.
 bool CopyFile(const std::string& from, const std::string& to);
 

@@ -12,7 +12,11 @@ using qmtest::TempDir;
 
 class CliTest : public ::testing::Test {
 protected:
-    void SetUp() override { setenv("TMPDIR", m_tmp.path().c_str(), 1); }
+    void SetUp() override {
+        setenv("TMPDIR", m_tmp.path().c_str(), 1);
+        // The command takes its defaults from the user's saved settings.
+        setenv("XDG_CONFIG_HOME", m_tmp.path().c_str(), 1);
+    }
     void TearDown() override { EXPECT_TRUE(qmtest::Workspaces(m_tmp.path()).empty()); }
     TempDir m_tmp;
     TempDir m_dir;
