@@ -151,13 +151,10 @@ CPagePsDevice::CPagePsDevice(CPsSink* sink, PDFDoc* doc, int page,
       m_pSink(sink),
       m_pObjects(objects),
       m_bCapturePaths(capturePaths) {
-    // Only the pictures of this file are ever used: text and font programs
-    // would be written for nothing.
+    // Only the pictures and paths of this file are ever used, so text is
+    // not written. Font embedding stays on: without it the device copies
+    // the substitute fonts' files into the page, many times larger.
     setDisplayText(false);
-    setEmbedType1(false);
-    setEmbedTrueType(false);
-    setEmbedCIDPostScript(false);
-    setEmbedCIDTrueType(false);
 }
 
 void CPagePsDevice::startPage(int pageNum, GfxState* state, XRef* xref) {
