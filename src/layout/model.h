@@ -263,23 +263,36 @@ public:
 
     bool SetImageFile(const std::string& path, bool keepGoing);
     void SetPlace(double a, double b, double c, double d);
+    // The translation of the placement (its last two numbers), which the
+    // picture shape needs to land where the picture is on the page.
+    void SetPlaceOrigin(double e, double f);
     // The RTF picture shape for the page.
     std::string WriteRtf(CRtfPage* page);
 
-    double m_d1 = 0.0;
+    double m_d1 = 0.0;  // position recorded for the image-extraction run
     double m_d2 = 0.0;
-    int32_t m_n1 = 0;
-    int32_t m_n2 = 0;
-    int32_t m_n3 = 0;
+    int32_t m_n1 = 0;  // page number
+    int32_t m_n2 = 0;  // orientation code of the placement
+    int32_t m_n3 = 0;  // page rotation
     std::string m_strImageMatrix;  // placement numbers handed over by the PostScript side
-    std::string m_strCmLine;
-    std::string m_strTemplate;
+    std::string m_strCmLine;       // set-up code of the picture (colour and state)
+    std::string m_strTemplate;     // clip code of the picture
     std::string m_strImagePath;  // the rendered picture file
     std::string m_strHexPath;    // the picture's hexadecimal text file
+    // The six placement numbers: user space of the unrotated page, points,
+    // origin at the bottom left corner of the page box.
+    double m_place[6] = {0, 0, 0, 0, 0, 0};
+    // Byte range of the picture's code in the page PostScript, -1 unknown.
+    int64_t m_nPsStart = -1;
+    int64_t m_nPsEnd = -1;
 
 private:
     static inline int s_nAlive = 0;
 };
+
+// The process-wide number of drawn paths and pictures written as shapes
+// (their \shplid values): incremented, then returned.
+int32_t NextShapeId();
 
 // Whether a line head and its joined pieces read as a one-row table.
 bool IsTableRow(CRtfXmlText* text);

@@ -1,12 +1,354 @@
-// Placeholder shapes and pictures: nothing is drawn until the picture route
-// exists.
+// Drawn paths and pictures as RTF shapes. A drawn path comes from the page
+// PostScript device as PostScript-like text (clip paths, graphics-state
+// operators, the path, the painting operator); BuildShape turns each of its
+// sub-paths into one freeform shape. A picture is written as a picture
+// shape carrying its JPEG data as hexadecimal text, from the text file that
+// SetImageFile made next to the rendered picture.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+#include "control/convert_doc.h"
 #include "layout/model.h"
 
-bool CRtfLine::BuildShape(CRtfPage*) { return false; }
+namespace {
 
-bool CRtfImage::SetImageFile(const std::string& path, bool) {
+int32_t g_nShapeId = 0;
+
+constexpr double kPointsToEmu = 12700.0;
+// Page units are 1.5 per point; a line width is scaled back by 1 / 1.5.
+constexpr double kUnitsToPoints = 0.6666666666666666;
+constexpr int32_t kWhite = 16777215;
+// Rectangles thinner than this (page units) are drawn as lines.
+constexpr double kThinRectangle = 2.0;
+
+int32_t Rgb(int r, int g, int b) { return r + 256 * g + 65536 * b; }
+
+int32_t GrayColour(double v) {
+    if (v == 1) return kWhite;
+    if (v == 0) return 0;
+    int c = static_cast<int>(v * 255);
+    return Rgb(c, c, c);
+}
+
+int Component(double v) { return static_cast<int>(v * 255 + 0.5); }
+
+int32_t CmykColour(double c, double m, double y, double k) {
+    return Rgb(Component((1 - c) * (1 - k)), Component((1 - m) * (1 - k)), Component((1 - y) * (1 - k)));
+}
+
+struct Point {
+    double x, y;
+};
+
+struct SubPath {
+    std::vector<Point> points;
+    bool closed = false;
+    bool line = false;  // a thin rectangle drawn as a line
+};
+
+std::vector<std::string> Tokens(const std::string& line) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        if (i > start) out.push_back(line.substr(start, i - start));
+    }
+    return out;
+}
+
+double Number(const std::string& token) {
+    std::string t;
+    for (char ch : token)
+        if (ch != '[' && ch != ']') t += ch;
+    return std::atof(t.c_str());
+}
+
+std::string ShapeText(const SubPath& sub, CRtfLine* line, bool filled, bool stroked, int32_t fill, int32_t stroke,
+                      int32_t widthEmu, int32_t dashing) {
+    double minX = sub.points[0].x, maxX = minX, minY = sub.points[0].y, maxY = minY;
+    for (const Point& p : sub.points) {
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
+    line->m_rect = CRect(static_cast<int32_t>(minX), static_cast<int32_t>(minY), static_cast<int32_t>(maxX),
+                         static_cast<int32_t>(maxY));
+    const int32_t left = ToTwips(minX), top = ToTwips(minY), right = ToTwips(maxX), bottom = ToTwips(maxY);
+    const int n = static_cast<int>(sub.points.size());
+    char buf[256];
+
+    std::string vertices = "8;" + std::to_string(n) + ";";
+    for (const Point& p : sub.points) {
+        std::snprintf(buf, sizeof buf, "(%d,%d);", ToTwips(p.x - minX), ToTwips(p.y - minY));
+        vertices += buf;
+    }
+    std::string elements;
+    for (int i = 0; i < n - 1; ++i) elements += "45824;1;";
+    elements += "45824;";
+    if (sub.closed) elements += "24577;";
+    elements += "32768";
+    std::snprintf(buf, sizeof buf, "2;%d;16384;", 2 * n + 1 + (sub.closed ? 1 : 0));
+    std::string segments = buf + elements;
+
+    std::string out;
+    std::snprintf(buf, sizeof buf,
+                  "\n{\\shp{\\*\\shpinst\\shpleft%d\\shptop%d\\shpright%d\\shpbottom%d\\shpfhdr0\\shpwr3\\shpwrk0"
+                  "\\shpfblwtxt1\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n",
+                  left, top, right, bottom, NextShapeId(), line->m_nZOrder);
+    out += buf;
+    std::snprintf(buf, sizeof buf,
+                  "{\\sp{\\sn shapeType}{\\sv 0}}\n{\\sp{\\sn fFlipH}{\\sv 0}}\n{\\sp{\\sn fFlipV}{\\sv 0}}\n"
+                  "{\\sp{\\sn rotation}{\\sv 0}}\n{\\sp{\\sn geoRight}{\\sv %d}}\n{\\sp{\\sn geoBottom}{\\sv %d}}\n"
+                  "{\\sp{\\sn shapePath}{\\sv 4}}\n{\\sp{\\sn pVerticies}{\\sv ",
+                  right - left, bottom - top);
+    out += buf;
+    out += vertices;
+    out += "}}\n{\\sp{\\sn pSegmentInfo}{\\sv ";
+    out += segments;
+    std::snprintf(buf, sizeof buf, "}}\n{\\sp{\\sn fFillOK}{\\sv 1}}\n{\\sp{\\sn fFilled}{\\sv %d}}", filled ? 1 : 0);
+    out += buf;
+    if (filled) {
+        std::snprintf(buf, sizeof buf, "\n{\\sp{\\sn fillColor}{\\sv %d}}", fill);
+        out += buf;
+    }
+    if (stroked) {
+        std::snprintf(buf, sizeof buf,
+                      "\n{\\sp{\\sn lineWidth}{\\sv %d}}\n{\\sp{\\sn lineColor}{\\sv %d}}\n{\\sp{\\sn lineDashing}{\\sv "
+                      "%d}}",
+                      widthEmu, stroke, dashing);
+        out += buf;
+    }
+    int fLine = 0;
+    int32_t lineColour = 0;
+    if (sub.line) {
+        fLine = 1;
+        lineColour = fill;
+    } else if (stroked) {
+        fLine = 1;
+        lineColour = stroke;
+    }
+    std::snprintf(buf, sizeof buf,
+                  "\n{\\sp{\\sn fLine}{\\sv %d}}{\\sp{\\sn lineColor}{\\sv %d}}\n{\\sp{\\sn lineType}{\\sv 0}}\n"
+                  "{\\sp{\\sn fArrowheadsOK}{\\sv 0}}\n{\\sp{\\sn fBehindDocument}{\\sv 1}}\n"
+                  "{\\sp{\\sn fLayoutInCell}{\\sv 1}}}}",
+                  fLine, lineColour);
+    out += buf;
+    return out;
+}
+
+}  // namespace
+
+int32_t NextShapeId() { return ++g_nShapeId; }
+
+bool CRtfLine::BuildShape(CRtfPage* page) {
+    m_strShape.clear();
+    if (page == nullptr || m_strPath.empty()) return false;
+    const int32_t width = page->m_rect.Width() != 0 ? page->m_rect.Width() : kDefaultPageWidth;
+    const int32_t height = page->m_rect.Height() != 0 ? page->m_rect.Height() : kDefaultPageHeight;
+    m_fWidth = width;
+    m_fHeight = height;
+    m_nPageWidth = width;
+    m_nPageHeight = height;
+    const double H = page->m_rect.Height() != 0 ? page->m_rect.bottom : kDefaultPageHeight;
+
+    double a = 1.5, b = 0, c = 0, d = 1.5, e = 0, f = 0;
+    int orientation = 0;
+    int32_t widthEmu = 0, dashing = 0, fill = 0, stroke = 0;
+    bool filled = false, stroked = false, evenOdd = false;
+    std::vector<SubPath> subs;
+    auto map = [&](double x, double y) { return Point{a * x + c * y + e, H - (b * x + d * y + f)}; };
+    auto current = [&]() -> SubPath& {
+        if (subs.empty() || subs.back().closed || subs.back().line) subs.emplace_back();
+        return subs.back();
+    };
+
+    std::istringstream in(m_strPath);
+    std::string text;
+    while (std::getline(in, text)) {
+        std::vector<std::string> t = Tokens(text);
+        if (t.empty()) continue;
+        const std::string& op = t.back();
+        const size_t argc = t.size() - 1;
+        auto arg = [&](size_t i) { return i < argc ? Number(t[i]) : 0.0; };
+        if (op == "cm" && argc >= 6) {
+            a = arg(0), b = arg(1), c = arg(2), d = arg(3), e = arg(4), f = arg(5);
+            // The quarter the matrix turns the page by: the larger of its
+            // first column's entries decides.
+            if (std::fabs(a) >= std::fabs(b)) orientation = a >= 0 ? 0 : 180;
+            else orientation = b > 0 ? 90 : 270;
+        } else if (op == "w") {
+            double s = (orientation == 90 || orientation == 270) ? std::fabs(b) : std::fabs(a);
+            widthEmu = static_cast<int32_t>(arg(0) * s * kUnitsToPoints * kPointsToEmu + 0.5);
+        } else if (op == "d") {
+            dashing = (argc >= 1 && t[0] != "[]" && Number(t[0]) != 0) ? 6 : 0;
+        } else if (op == "g") {
+            fill = GrayColour(arg(0));
+        } else if (op == "G") {
+            stroke = GrayColour(arg(0));
+        } else if (op == "rg") {
+            fill = Rgb(Component(arg(0)), Component(arg(1)), Component(arg(2)));
+        } else if (op == "RG") {
+            stroke = Rgb(Component(arg(0)), Component(arg(1)), Component(arg(2)));
+        } else if (op == "k") {
+            fill = CmykColour(arg(0), arg(1), arg(2), arg(3));
+        } else if (op == "K") {
+            stroke = CmykColour(arg(0), arg(1), arg(2), arg(3));
+        } else if (op == "re" && argc >= 4) {
+            double x = arg(0), y = arg(1), w = arg(2), h = arg(3);
+            if (w < 0) x += w, w = -w;
+            if (h < 0) y += h, h = -h;
+            Point p[4] = {map(x, y), map(x + w, y), map(x + w, y + h), map(x, y + h)};
+            double x0 = p[0].x, x1 = p[0].x, y0 = p[0].y, y1 = p[0].y;
+            for (const Point& q : p) {
+                x0 = std::min(x0, q.x), x1 = std::max(x1, q.x);
+                y0 = std::min(y0, q.y), y1 = std::max(y1, q.y);
+            }
+            SubPath sub;
+            if (x1 - x0 < kThinRectangle) {
+                double cx = (x0 + x1) / 2;
+                sub.points = {{cx, y0}, {cx, y1}};
+                sub.line = true;
+            } else if (y1 - y0 < kThinRectangle) {
+                double cy = (y0 + y1) / 2;
+                sub.points = {{x0, cy}, {x1, cy}};
+                sub.line = true;
+            } else {
+                sub.points.assign(p, p + 4);
+                sub.closed = true;
+            }
+            subs.push_back(std::move(sub));
+        } else if (op == "m" && argc >= 2) {
+            if (!subs.empty() && !subs.back().closed && !subs.back().line && !subs.back().points.empty())
+                subs.emplace_back();
+            current().points.push_back(map(arg(0), arg(1)));
+        } else if (op == "l" && argc >= 2) {
+            current().points.push_back(map(arg(0), arg(1)));
+        } else if (op == "c" && argc >= 6) {
+            SubPath& sub = current();
+            for (size_t i = 0; i < 6; i += 2) sub.points.push_back(map(arg(i), arg(i + 1)));
+        } else if (op == "h") {
+            if (!subs.empty() && !subs.back().line) subs.back().closed = true;
+        } else if (op == "W" || op == "W*") {
+            // What was collected was a clipping path, not a drawing.
+            subs.clear();
+        } else if (argc == 0) {
+            if (op.find('f') != std::string::npos) filled = true;
+            if (op.find('S') != std::string::npos) stroked = true;
+            if (op == "f*") evenOdd = true;
+        }
+    }
+    // White even-odd fills are page backgrounds.
+    if (filled && evenOdd && fill == kWhite) return false;
+    if (!filled && !stroked) return false;
+
+    for (const SubPath& sub : subs) {
+        if (sub.points.size() < 2) continue;
+        m_strShape += ShapeText(sub, this, filled, stroked, fill, stroke, widthEmu, dashing);
+    }
+    return !m_strShape.empty();
+}
+
+bool CRtfImage::SetImageFile(const std::string& path, bool keepGoing) {
     m_strImagePath = path;
+    if (keepGoing) return true;
+    size_t slash = path.find_last_of('/');
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+    const std::string hexPath = path.substr(0, dot) + ".txt";
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) return false;
+    std::FILE* out = std::fopen(hexPath.c_str(), "w");
+    if (out == nullptr) {
+        std::fclose(in);
+        return false;
+    }
+    static const char kDigits[] = "0123456789ABCDEF";
+    unsigned char chunk[32768];
+    char hex[2 * sizeof chunk];
+    size_t n;
+    bool ok = true;
+    while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
+        for (size_t i = 0; i < n; ++i) {
+            hex[2 * i] = kDigits[chunk[i] >> 4];
+            hex[2 * i + 1] = kDigits[chunk[i] & 0x0F];
+        }
+        if (std::fwrite(hex, 1, 2 * n, out) != 2 * n) ok = false;
+    }
+    std::fclose(in);
+    if (std::fclose(out) != 0) ok = false;
+    if (!ok) return false;
+    m_strHexPath = hexPath;
     return true;
 }
-void CRtfImage::SetPlace(double, double, double, double) {}
-std::string CRtfImage::WriteRtf(CRtfPage*) { return {}; }
+
+void CRtfImage::SetPlace(double a, double b, double c, double d) {
+    m_place[0] = a;
+    m_place[1] = b;
+    m_place[2] = c;
+    m_place[3] = d;
+}
+
+void CRtfImage::SetPlaceOrigin(double e, double f) {
+    m_place[4] = e;
+    m_place[5] = f;
+}
+
+std::string CRtfImage::WriteRtf(CRtfPage* page) {
+    CConvertDoc* conv = CurrentConvertDoc();
+    if (conv != nullptr && conv->m_pJob != nullptr && conv->m_pJob->m_nRemoveImages != 0) return {};
+    if (page == nullptr || m_strHexPath.empty()) return {};
+
+    // The placement maps the unit square onto the unrotated page (points,
+    // origin bottom left); the page rotation turns that onto the page as it
+    // is shown, whose size in page units the page box gives.
+    const int R = m_n3;
+    const double pageW = page->m_rect.Width() != 0 ? page->m_rect.Width() : kDefaultPageWidth;
+    const double pageH = page->m_rect.Height() != 0 ? page->m_rect.Height() : kDefaultPageHeight;
+    const double shownW = pageW / 1.5, shownH = pageH / 1.5;
+    const bool quarter = (R == 90 || R == 270);
+    const double Wp = quarter ? shownH : shownW;
+    const double Hp = quarter ? shownW : shownH;
+    double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+    for (int corner = 0; corner < 4; ++corner) {
+        double u = corner & 1, v = corner >> 1;
+        double x = m_place[0] * u + m_place[2] * v + m_place[4];
+        double y = m_place[1] * u + m_place[3] * v + m_place[5];
+        double sx = x, sy = y;
+        if (R == 90) sx = y, sy = Wp - x;
+        else if (R == 180) sx = Wp - x, sy = Hp - y;
+        else if (R == 270) sx = Hp - y, sy = x;
+        double X = page->m_rect.left + sx * 1.5;
+        double Y = page->m_rect.top + (shownH - sy) * 1.5;
+        x0 = std::min(x0, X), x1 = std::max(x1, X);
+        y0 = std::min(y0, Y), y1 = std::max(y1, Y);
+    }
+
+    std::string out;
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "{\\shp\n{\\*\\shpinst\n\\shpleft%d\\shptop%d\\shpright%d\\shpbottom%d\n",
+                  ToTwips(x0), ToTwips(y0), ToTwips(x1), ToTwips(y1));
+    out += buf;
+    std::snprintf(buf, sizeof buf,
+                  "\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt1\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n", NextShapeId(),
+                  m_nZOrder);
+    out += buf;
+    out +=
+        "{\\sp{\\sn shapeType}{\\sv 75}}\n{\\sp{\\sn fFlipH}{\\sv 0}}\n{\\sp{\\sn fFlipV}{\\sv 0}}\n"
+        "{\\sp{\\sn pibFlags}{\\sv 2}}\n{\\sp{\\sn fLine}{\\sv 0}}{\\sp{\\sn fEditedWrap}{\\sv 0}}\n"
+        "{\\sp{\\sn fBehindDocument}{\\sv 1}}\n{\\sp{\\sn pib}{\\sv {\\pict\n";
+    out += "\\jpegblip\n";
+    if (std::FILE* hex = std::fopen(m_strHexPath.c_str(), "rb")) {
+        char piece[1023];
+        size_t n;
+        while ((n = std::fread(piece, 1, sizeof piece, hex)) > 0) out.append(piece, n);
+        std::fclose(hex);
+    }
+    out += "}\n}}}}";
+    return out;
+}

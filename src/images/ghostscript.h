@@ -1,0 +1,29 @@
+// Ghostscript rendering: every picture reaches the disk as a raster file
+// that Ghostscript renders from a one-page PostScript file of the picture's
+// size. Ghostscript runs as a separate program, `gs` on the search path, or
+// the program named by the environment variable QUILLMARK_GS.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// File extension of the raster files that a Ghostscript device writes
+// ("jpeg" for any device not in the table).
+std::string DeviceExtension(const std::string& device);
+
+// The argument vector that renders `inputPath` into `outputPath` with `device`.
+std::vector<std::string> GhostscriptArguments(const std::string& device, const std::string& outputPath,
+                                              const std::string& inputPath);
+
+enum class RenderStatus { kOk, kNoProgram, kTimedOut };
+
+// Starts the program of `argv` and waits for it, at most the render time-out.
+// kOk also when the program failed: whether the raster file was written is
+// not judged here.
+RenderStatus RunAndWait(const std::vector<std::string>& argv);
+
+// The renderer program: QUILLMARK_GS when set, else "gs".
+std::string GhostscriptProgram();
+// Seconds after which a render is killed: QUILLMARK_GS_TIMEOUT when set to
+// a positive number, else 120.
+double GhostscriptTimeout();

@@ -1,0 +1,104 @@
+// Splitting the page PostScript into one PostScript file per picture and
+// rendering each through Ghostscript.
+//
+// The page PostScript was written by Poppler's PostScript device, which
+// made a picture record (CRtfImage) for each picture it wrote. The
+// extractor walks the records and the file together: for each record it
+// finds the picture's placement line and code, wraps the code into a
+// one-page document of exactly the picture's pixel size (the template
+// starttext.ps, a page prologue, the placement for the rendered picture,
+// the code, a page trailer), and has Ghostscript render it into
+// imagefile<n>.<ext> in the page's output folder. The file name goes back
+// to the record, which the RTF writer embeds, or, in an image-extraction
+// run, stays as the extracted picture.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "images/ghostscript.h"
+#include "layout/model.h"
+
+class CConvertPara;
+
+// The words that mark the start of a picture's code.
+extern const char* const g_strImageKeys;
+// The page set-up written after the template, before the picture's code.
+extern const char* const g_strPagePrologue;
+// The line that the PostScript device writes after inline image data.
+extern const char* const g_strEndOfData;
+// The end of a picture file.
+extern const char* const g_strPageTrailer;
+
+// Result of a page whose picture loop skipped a picture it cannot place.
+constexpr int kPlacementNotSupported = 81;
+
+class CImageExtractor {
+public:
+    CImageExtractor(std::string psPath, int page, std::string device,
+                    std::vector<std::unique_ptr<CRtfShpObject>>* objects);
+    virtual ~CImageExtractor();
+    CImageExtractor(const CImageExtractor&) = delete;
+    CImageExtractor& operator=(const CImageExtractor&) = delete;
+
+    // The picture loop of one page: 0, or 81 when a picture had a placement
+    // that cannot be rendered (that picture is left out, the others are not).
+    int ExtractPagePictures(bool keepGoing);
+
+    bool OpenPagePs();
+    bool PrepareOutput();
+    CRtfImage* NextPicture(size_t& position);
+    bool FindNextImage(std::string& firstLine, std::string& keyword);
+    bool ParsePlacement(const std::string& text);
+    bool WritePictureFile(CRtfImage* picture, const std::string& firstLine, const std::string& keyword);
+    void ComputeOutputMatrix();
+    bool WriteFinalFile(std::FILE* workFile, std::string& finalPath);
+    void Reset();
+    bool RenderWithGhostscript(const std::string& outputPath, const std::string& inputPath);
+    // Orientation code of the placement (the cases of WriteFinalFile).
+    int OrientationCode() const;
+    void Close();
+
+    int64_t m_nLength = 0;
+    int64_t m_nLinePos = 0;
+    std::string m_strPsPath;
+    int32_t m_nPage = 0;
+    int32_t m_bSkewed = 0;
+    float m_fWidth = 0;
+    float m_fHeight = 0;
+    float m_place[6] = {};
+    float m_cm[6] = {};
+    float m_mat[6] = {};
+    std::string m_strImageMatrix;
+    std::string m_strCmLine;
+    std::string m_strTemplate;
+    std::string m_strDevice;
+    std::vector<std::unique_ptr<CRtfShpObject>>* m_pObjects = nullptr;
+    std::string m_strOutDir;
+    std::string m_strImagePath;
+    int32_t m_nImage = 0;
+
+    // Supplied by the conversion: the job (callbacks, flags, kind of run;
+    // may be null) and the rotation of the page being converted.
+    CConvertPara* m_pJob = nullptr;
+    int32_t m_nRotation = 0;
+    // What went wrong with the renderer, for the conversion to report once.
+    bool m_bNoRenderer = false;
+    bool m_bRendererTimedOut = false;
+
+private:
+    bool ReadLine(std::string& line);
+    void Seek(int64_t pos);
+    void Log(const char* text) const;
+    bool Stopped() const;
+    bool IsExtractionRun() const;
+
+    std::FILE* m_pFile = nullptr;
+    std::string m_strTemplateText;
+    char* m_pLineBuf = nullptr;
+    size_t m_nLineBufSize = 0;
+};

@@ -1,0 +1,369 @@
+// The page PostScript device of the picture step and its early look at a
+// page. See page_ps_device.h for what the device adds to Poppler's.
+#include "images/page_ps_device.h"
+
+#include <GfxState.h>
+#include <OutputDev.h>
+#include <PDFDoc.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+using Mat = std::array<double, 6>;
+
+// Row-vector convention, as PostScript: `first` is applied, then `second`.
+Mat Then(const double* first, const double* second) {
+    const double* a = first;
+    const double* b = second;
+    return {a[0] * b[0] + a[1] * b[2],        a[0] * b[1] + a[1] * b[3],        a[2] * b[0] + a[3] * b[2],
+            a[2] * b[1] + a[3] * b[3],        a[4] * b[0] + a[5] * b[2] + b[4], a[4] * b[1] + a[5] * b[3] + b[5]};
+}
+
+Mat Inverse(const double* m) {
+    double det = m[0] * m[3] - m[1] * m[2];
+    if (det == 0) return {1, 0, 0, 1, 0, 0};
+    return {m[3] / det,  -m[1] / det, -m[2] / det, m[0] / det, (m[2] * m[5] - m[3] * m[4]) / det,
+            (m[1] * m[4] - m[0] * m[5]) / det};
+}
+
+void AppendFormat(std::string& out, const char* fmt, double a) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, fmt, a);
+    out += buf;
+}
+
+std::string MatrixText(const double* m) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "[%g %g %g %g %g %g]", m[0], m[1], m[2], m[3], m[4], m[5]);
+    return buf;
+}
+
+// The colour operator of a captured path: gray and CMYK keep their own
+// operators, everything else is given as RGB.
+std::string ColourText(GfxColorSpace* space, const GfxColor* colour, bool stroke) {
+    char buf[128];
+    if (space == nullptr) return {};
+    switch (space->getMode()) {
+        case csDeviceGray:
+        case csCalGray: {
+            GfxGray gray;
+            space->getGray(colour, &gray);
+            std::snprintf(buf, sizeof buf, "%g %s\n", colToDbl(gray), stroke ? "G" : "g");
+            break;
+        }
+        case csDeviceCMYK: {
+            GfxCMYK cmyk;
+            space->getCMYK(colour, &cmyk);
+            std::snprintf(buf, sizeof buf, "%g %g %g %g %s\n", colToDbl(cmyk.c), colToDbl(cmyk.m), colToDbl(cmyk.y),
+                          colToDbl(cmyk.k), stroke ? "K" : "k");
+            break;
+        }
+        default: {
+            GfxRGB rgb;
+            space->getRGB(colour, &rgb);
+            std::snprintf(buf, sizeof buf, "%g %g %g %s\n", colToDbl(rgb.r), colToDbl(rgb.g), colToDbl(rgb.b),
+                          stroke ? "RG" : "rg");
+            break;
+        }
+    }
+    return buf;
+}
+
+// Whether four device points run around an axis-parallel rectangle.
+bool IsRectangle(const double* x, const double* y) {
+    return (x[0] == x[1] && y[1] == y[2] && x[2] == x[3] && y[3] == y[0]) ||
+           (y[0] == y[1] && x[1] == x[2] && y[2] == y[3] && x[3] == x[0]);
+}
+
+}  // namespace
+
+void CPsSink::Write(void* stream, const char* data, size_t len) {
+    auto* sink = static_cast<CPsSink*>(stream);
+    if (sink->m_pFile == nullptr || len == 0) return;
+    if (sink->m_bArmed) {
+        if (!sink->m_strPending.empty()) {
+            if (std::fwrite(sink->m_strPending.data(), 1, sink->m_strPending.size(), sink->m_pFile) !=
+                sink->m_strPending.size())
+                sink->m_bFailed = true;
+            sink->m_nWritten += static_cast<int64_t>(sink->m_strPending.size());
+            sink->m_strPending.clear();
+        }
+        if (!sink->m_bSawEndOfData) {
+            std::string window = sink->m_strTail;
+            window.append(data, len);
+            if (window.find("%-EOD-\n") != std::string::npos) sink->m_bSawEndOfData = true;
+            sink->m_strTail = window.size() > 8 ? window.substr(window.size() - 8) : window;
+        }
+    }
+    if (std::fwrite(data, 1, len, sink->m_pFile) != len) sink->m_bFailed = true;
+    sink->m_nWritten += static_cast<int64_t>(len);
+}
+
+std::string PathText(GfxState* state) {
+    std::string out;
+    const GfxPath* path = state->getPath();
+    if (path == nullptr) return out;
+    char buf[192];
+    for (int i = 0; i < path->getNumSubpaths(); ++i) {
+        const GfxSubpath* sub = path->getSubpath(i);
+        const int n = sub->getNumPoints();
+        if (n < 1) continue;
+        std::vector<double> x(n), y(n);
+        for (int k = 0; k < n; ++k) state->transform(sub->getX(k), sub->getY(k), &x[k], &y[k]);
+        // Rectangles come back as "re", as the painting code wrote them, so
+        // that thin rules can be told apart from other shapes.
+        bool curves = false;
+        for (int k = 0; k < n; ++k) curves = curves || sub->getCurve(k);
+        if (!curves && sub->isClosed() && (n == 4 || (n == 5 && x[4] == x[0] && y[4] == y[0])) &&
+            IsRectangle(x.data(), y.data())) {
+            std::snprintf(buf, sizeof buf, "%g %g %g %g re\n", x[0], y[0], x[2] - x[0], y[2] - y[0]);
+            out += buf;
+            continue;
+        }
+        std::snprintf(buf, sizeof buf, "%g %g m\n", x[0], y[0]);
+        out += buf;
+        for (int k = 1; k < n; ++k) {
+            if (sub->getCurve(k) && k + 2 < n) {
+                std::snprintf(buf, sizeof buf, "%g %g %g %g %g %g c\n", x[k], y[k], x[k + 1], y[k + 1], x[k + 2],
+                              y[k + 2]);
+                k += 2;
+            } else {
+                std::snprintf(buf, sizeof buf, "%g %g l\n", x[k], y[k]);
+            }
+            out += buf;
+        }
+        if (sub->isClosed()) out += "h\n";
+    }
+    return out;
+}
+
+CPagePsDevice::CPagePsDevice(CPsSink* sink, PDFDoc* doc, int page,
+                             std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths)
+    : PSOutputDev(CPsSink::Write, sink, nullptr, doc, std::vector<int>{page}, psModePS, -1, -1, false, false, 0, 0,
+                  0, 0,
+                  // Pages with transparency would otherwise be rasterised
+                  // whole, and their pictures and paths lost.
+                  psNeverRasterize, false, nullptr, nullptr, psLevel2),
+      m_pSink(sink),
+      m_pObjects(objects),
+      m_bCapturePaths(capturePaths) {
+    // Only the pictures and paths of this file are ever used, so text is
+    // not written. Font embedding stays on: without it the device copies
+    // the substitute fonts' files into the page, many times larger.
+    setDisplayText(false);
+}
+
+void CPagePsDevice::startPage(int pageNum, GfxState* state, XRef* xref) {
+    // The device's own matrix maps user space onto the displayed (rotated)
+    // page; placements are kept in the unrotated page box instead, and the
+    // page rotation is applied when the picture file is made.
+    Mat toDefault = Inverse(state->getCTM());
+    const double shift[6] = {1, 0, 0, 1, -state->getX1(), -state->getY1()};
+    Mat m = Then(toDefault.data(), shift);
+    std::memcpy(m_toUnrotated, m.data(), sizeof m_toUnrotated);
+    m_clips.assign(1, ClipState{});
+    PSOutputDev::startPage(pageNum, state, xref);
+}
+
+void CPagePsDevice::saveState(GfxState* state) {
+    m_clips.push_back(m_clips.back());
+    PSOutputDev::saveState(state);
+}
+
+void CPagePsDevice::restoreState(GfxState* state) {
+    if (m_clips.size() > 1) m_clips.pop_back();
+    PSOutputDev::restoreState(state);
+}
+
+void CPagePsDevice::clip(GfxState* state) {
+    PSOutputDev::clip(state);
+    if (m_bCapturePaths) m_clips.back().clip = PathText(state);
+}
+
+void CPagePsDevice::eoClip(GfxState* state) {
+    PSOutputDev::eoClip(state);
+    if (m_bCapturePaths) m_clips.back().eoClip = PathText(state);
+}
+
+void CPagePsDevice::CapturePath(GfxState* state, const char* paint) {
+    if (!m_bCapturePaths) return;
+    std::string path = PathText(state);
+    if (path.empty()) return;
+    std::string text;
+    const ClipState& clips = m_clips.back();
+    if (!clips.clip.empty()) text += clips.clip + "W\n";
+    if (!clips.eoClip.empty()) text += clips.eoClip + "W*\n";
+    // Coordinates are points of the displayed page; the matrix takes them
+    // to page units.
+    text += "[1.5 0 0 1.5 0 0] cm\n";
+    AppendFormat(text, "%g w\n", state->getTransformedLineWidth());
+    double phase = 0;
+    const std::vector<double>& dash = state->getLineDash(&phase);
+    text += "[";
+    for (size_t i = 0; i < dash.size(); ++i) {
+        if (i > 0) text += " ";
+        AppendFormat(text, "%g", dash[i]);
+    }
+    text += "] ";
+    AppendFormat(text, "%g d\n", phase);
+    text += ColourText(state->getFillColorSpace(), state->getFillColor(), false);
+    text += ColourText(state->getStrokeColorSpace(), state->getStrokeColor(), true);
+    text += path;
+    text += paint;
+
+    auto line = std::make_unique<CRtfLine>();
+    line->m_nNumber = m_nShapeId++;
+    line->m_nZOrder = m_nZOrder++;
+    line->m_nLineWidth = static_cast<int32_t>(state->getLineWidth());
+    line->m_strPath = std::move(text);
+    m_pObjects->push_back(std::move(line));
+    ++m_nPaths;
+}
+
+void CPagePsDevice::stroke(GfxState* state) {
+    PSOutputDev::stroke(state);
+    CapturePath(state, "S\n");
+}
+
+void CPagePsDevice::fill(GfxState* state) {
+    PSOutputDev::fill(state);
+    CapturePath(state, "f\n");
+}
+
+void CPagePsDevice::eoFill(GfxState* state) {
+    PSOutputDev::eoFill(state);
+    CapturePath(state, "f*\n");
+}
+
+void CPagePsDevice::BeginPicture(GfxState* state, int width, int height, std::string setup) {
+    if (static_cast<int64_t>(width) * height < 100) ++m_nSmallImages;
+    Mat place = Then(state->getCTM(), m_toUnrotated);
+    // Values that only rounding made non-zero would spoil the splitter's
+    // tests for turned placements.
+    double scale = std::max({std::fabs(place[0]), std::fabs(place[1]), std::fabs(place[2]), std::fabs(place[3])});
+    for (int i = 0; i < 4; ++i)
+        if (std::fabs(place[i]) < scale * 1e-9) place[i] = 0;
+
+    auto picture = std::make_unique<CRtfImage>();
+    picture->m_strImageMatrix = MatrixText(place.data());
+    picture->m_strCmLine = std::move(setup);
+    const ClipState& clips = m_clips.back();
+    for (const auto* clip : {&clips.clip, &clips.eoClip}) {
+        if (clip->empty()) continue;
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "%g %g %d %d ctm\n", place[0], place[3], width, height);
+        picture->m_strTemplate += buf + *clip + (clip == &clips.clip ? "W\n" : "W*\n");
+    }
+    m_pPending = std::move(picture);
+
+    m_pSink->m_bArmed = true;
+    m_pSink->m_bSawEndOfData = false;
+    m_pSink->m_strTail.clear();
+    m_pSink->m_strPending = m_pPending->m_strImageMatrix + " cm\n";
+    m_nPendingStart = m_pSink->m_nWritten;
+}
+
+void CPagePsDevice::EndPicture() {
+    m_pSink->m_bArmed = false;
+    const bool wrote = m_pSink->m_strPending.empty();
+    m_pSink->m_strPending.clear();
+    std::unique_ptr<CRtfImage> picture = std::move(m_pPending);
+    if (!picture || !wrote || !m_pSink->m_bSawEndOfData) return;
+    picture->m_nNumber = m_nShapeId++;
+    picture->m_nZOrder = m_nZOrder++;
+    picture->m_nPsStart = m_nPendingStart;
+    picture->m_nPsEnd = m_pSink->m_nWritten;
+    m_pObjects->push_back(std::move(picture));
+    ++m_nPictures;
+}
+
+void CPagePsDevice::drawImageMask(GfxState* state, Object* ref, Stream* str, int width, int height, bool invert,
+                                  bool interpolate, bool inlineImg) {
+    // A stencil paints in the fill colour, which the picture file must set
+    // itself.
+    GfxRGB rgb;
+    state->getFillRGB(&rgb);
+    char setup[128];
+    std::snprintf(setup, sizeof setup, "/DeviceRGB {} cs\n[%g %g %g] sc\n", colToDbl(rgb.r), colToDbl(rgb.g),
+                  colToDbl(rgb.b));
+    BeginPicture(state, width, height, setup);
+    PSOutputDev::drawImageMask(state, ref, str, width, height, invert, interpolate, inlineImg);
+    EndPicture();
+}
+
+void CPagePsDevice::drawImage(GfxState* state, Object* ref, Stream* str, int width, int height,
+                              GfxImageColorMap* colorMap, bool interpolate, const int* maskColors, bool inlineImg) {
+    BeginPicture(state, width, height, {});
+    // Colour-key masks would be written as a clipping path in front of the
+    // picture's code; the picture is cut out whole instead.
+    (void)maskColors;
+    PSOutputDev::drawImage(state, ref, str, width, height, colorMap, interpolate, nullptr, inlineImg);
+    EndPicture();
+}
+
+void CPagePsDevice::drawMaskedImage(GfxState* state, Object* ref, Stream* str, int width, int height,
+                                    GfxImageColorMap* colorMap, bool interpolate, Stream*, int, int, bool, bool) {
+    // As above: the picture without its mask.
+    drawImage(state, ref, str, width, height, colorMap, interpolate, nullptr, false);
+}
+
+namespace {
+
+// Notes whether anything is drawn besides text, and stops the page there.
+class CGraphicsProbe : public OutputDev {
+public:
+    explicit CGraphicsProbe(bool paths) : m_bPaths(paths) {}
+    bool upsideDown() override { return true; }
+    bool useDrawChar() override { return false; }
+    bool interpretType3Chars() override { return false; }
+    bool needNonText() override { return true; }
+    void stroke(GfxState*) override { m_bFound = m_bFound || m_bPaths; }
+    void fill(GfxState*) override { m_bFound = m_bFound || m_bPaths; }
+    void eoFill(GfxState*) override { m_bFound = m_bFound || m_bPaths; }
+    void drawImageMask(GfxState*, Object*, Stream*, int, int, bool, bool, bool) override { m_bFound = true; }
+    void drawImage(GfxState*, Object*, Stream*, int, int, GfxImageColorMap*, bool, const int*, bool) override {
+        m_bFound = true;
+    }
+    void drawMaskedImage(GfxState*, Object*, Stream*, int, int, GfxImageColorMap*, bool, Stream*, int, int, bool,
+                         bool) override {
+        m_bFound = true;
+    }
+    void drawSoftMaskedImage(GfxState*, Object*, Stream*, int, int, GfxImageColorMap*, bool, Stream*, int, int,
+                             GfxImageColorMap*, bool) override {
+        m_bFound = true;
+    }
+    static bool Abort(void* data) { return static_cast<CGraphicsProbe*>(data)->m_bFound; }
+    bool m_bFound = false;
+
+private:
+    bool m_bPaths;
+};
+
+}  // namespace
+
+bool PageHasGraphics(PDFDoc* doc, int page, bool paths) {
+    CGraphicsProbe probe(paths);
+    doc->displayPage(&probe, page, 72, 72, 0, true, true, true, CGraphicsProbe::Abort, &probe);
+    return probe.m_bFound;
+}
+
+int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
+                        std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths) {
+    CPsSink sink;
+    sink.m_pFile = std::fopen(path.c_str(), "wb");
+    if (sink.m_pFile == nullptr) return -1;
+    int pictures = -1;
+    {
+        CPagePsDevice dev(&sink, doc, page, objects, capturePaths);
+        if (dev.isOk()) {
+            doc->displayPage(&dev, page, 72, 72, 0, true, true, true);
+            pictures = dev.PictureCount();
+        }
+    }
+    if (std::fclose(sink.m_pFile) != 0) sink.m_bFailed = true;
+    return sink.m_bFailed ? -1 : pictures;
+}

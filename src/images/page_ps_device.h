@@ -1,0 +1,109 @@
+// The page PostScript of the picture step: Poppler's PostScript output
+// device, unchanged in what it writes, with two additions.
+//  - Before each picture it writes, it makes a picture record (CRtfImage):
+//    the placement string, the set-up code and the clip code, the device's
+//    running shape and z-order numbers, and the byte range of the picture's
+//    code in the page PostScript. A placement line with the full matrix is
+//    written right before the picture's code, so that the splitter finds
+//    the picture's own placement, and a record is made only for pictures
+//    whose data the device really writes into the page file (not for the
+//    bitmaps of Type 3 glyphs or pattern cells, which stay inside procedures).
+//  - Each stroke, fill and even-odd fill is captured as a drawn path
+//    (CRtfLine) in the text form that CRtfLine::BuildShape reads.
+// The records go to the shared floating-object list of the page.
+#pragma once
+
+#include <PSOutputDev.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "layout/model.h"
+
+class PDFDoc;
+
+// Where the page PostScript goes: a file, with the byte count and the
+// watch over what the device writes while it draws one picture.
+struct CPsSink {
+    std::FILE* m_pFile = nullptr;
+    int64_t m_nWritten = 0;
+    bool m_bFailed = false;
+    // Set while a picture is drawn.
+    bool m_bArmed = false;
+    std::string m_strPending;  // written before the device's first byte for the picture
+    bool m_bSawEndOfData = false;
+    std::string m_strTail;  // last bytes written, to find the end-of-data line across writes
+
+    static void Write(void* stream, const char* data, size_t len);
+};
+
+class CPagePsDevice : public PSOutputDev {
+public:
+    // The sink must outlive the device: the device writes its trailer when
+    // it is destroyed.
+    CPagePsDevice(CPsSink* sink, PDFDoc* doc, int page, std::vector<std::unique_ptr<CRtfShpObject>>* objects,
+                  bool capturePaths);
+    ~CPagePsDevice() override = default;
+
+    void startPage(int pageNum, GfxState* state, XRef* xref) override;
+    void saveState(GfxState* state) override;
+    void restoreState(GfxState* state) override;
+    void clip(GfxState* state) override;
+    void eoClip(GfxState* state) override;
+    void stroke(GfxState* state) override;
+    void fill(GfxState* state) override;
+    void eoFill(GfxState* state) override;
+    void drawImageMask(GfxState* state, Object* ref, Stream* str, int width, int height, bool invert,
+                       bool interpolate, bool inlineImg) override;
+    void drawImage(GfxState* state, Object* ref, Stream* str, int width, int height, GfxImageColorMap* colorMap,
+                   bool interpolate, const int* maskColors, bool inlineImg) override;
+    void drawMaskedImage(GfxState* state, Object* ref, Stream* str, int width, int height,
+                         GfxImageColorMap* colorMap, bool interpolate, Stream* maskStr, int maskWidth,
+                         int maskHeight, bool maskInvert, bool maskInterpolate) override;
+
+    int SmallImageCount() const { return m_nSmallImages; }
+    int PictureCount() const { return m_nPictures; }
+    int PathCount() const { return m_nPaths; }
+
+private:
+    struct ClipState {
+        std::string clip;    // last clip path, "W" form
+        std::string eoClip;  // last even-odd clip path, "W*" form
+    };
+    void BeginPicture(GfxState* state, int width, int height, std::string setup);
+    void EndPicture();
+    void CapturePath(GfxState* state, const char* paint);
+
+    CPsSink* m_pSink;
+    std::vector<std::unique_ptr<CRtfShpObject>>* m_pObjects;
+    bool m_bCapturePaths;
+    int32_t m_nShapeId = 0;
+    int32_t m_nZOrder = 0;
+    int m_nSmallImages = 0;
+    int m_nPictures = 0;
+    int m_nPaths = 0;
+    double m_toUnrotated[6] = {1, 0, 0, 1, 0, 0};
+    std::vector<ClipState> m_clips{ClipState{}};
+    std::unique_ptr<CRtfImage> m_pPending;
+    int64_t m_nPendingStart = -1;
+};
+
+// The path of `state` in the text form of a captured path: coordinates in
+// points of the displayed page (origin bottom left), axis-parallel closed
+// four-corner sub-paths written as rectangles.
+std::string PathText(GfxState* state);
+
+// Whether the page draws any picture (or, with `paths`, any stroke or
+// fill); an early look that spares writing the page PostScript of pages
+// without graphics.
+bool PageHasGraphics(PDFDoc* doc, int page, bool paths);
+
+// Writes page `page` of `doc` as PostScript to `path`, appending the
+// records of its pictures (and, with `capturePaths`, its drawn paths) to
+// `objects`. Returns the number of pictures recorded, -1 when the file
+// could not be written.
+int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
+                        std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths);

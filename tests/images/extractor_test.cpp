@@ -1,0 +1,248 @@
+// Splitting page PostScript into picture files: finding pictures and their
+// placement, the working copy and the final file with its case tables. A
+// fake Ghostscript copies the final file to the raster path, so the tests
+// see exactly what Ghostscript would have been given.
+#include "images/image_extractor.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "images/ghostscript.h"
+#include "images/start_text.h"
+#include "images/test_job.h"
+#include "support/test_files.h"
+
+using qmtest::ReadFile;
+using qmtest::ScratchDir;
+using qmtest::ScopedEnv;
+using qmtest::WriteFile;
+using qmtest::WriteScript;
+
+namespace {
+
+std::string PictureCode(int width, int height, const std::string& matrix, bool mask = false) {
+    std::string code = mask ? "<<\n" : "/DeviceRGB setcolorspace\n<<\n";
+    code += "  /ImageType 1\n  /Width " + std::to_string(width) + "\n  /Height " + std::to_string(height) +
+            "\n  /ImageMatrix " + matrix + "\n  /BitsPerComponent 8\n  /Decode [0 1 0 1 0 1]\n" +
+            "  /DataSource currentfile\n    /ASCII85Decode filter\n>>\n" + (mask ? "pdfImM\n" : "pdfIm\n") +
+            "z~>\n%-EOD-\n";
+    return code;
+}
+
+class ExtractorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteScript(m_dir / "fakegs",
+                    "for a; do case \"$a\" in -sOutputFile=*) out=\"${a#-sOutputFile=}\";; esac; last=\"$a\"; done\n"
+                    "cp \"$last\" \"$out\"\n");
+        m_gs = std::make_unique<ScopedEnv>("QUILLMARK_GS", m_dir / "fakegs");
+        m_job.m_nKind = kRunExtractImages;
+        m_job.m_strOutDir = m_dir.Path();
+        m_job.m_strBaseName = "doc";
+    }
+
+    CRtfImage* AddPicture(const std::string& placement, const std::string& setup = {}) {
+        auto picture = std::make_unique<CRtfImage>();
+        picture->m_strImageMatrix = placement;
+        picture->m_strCmLine = setup;
+        CRtfImage* p = picture.get();
+        m_objects.push_back(std::move(picture));
+        return p;
+    }
+
+    // Runs the picture loop over `body` written as the page PostScript.
+    int Extract(const std::string& body, int rotation = 0, int page = 1) {
+        WriteFile(m_dir / "page.ps", "%!PS-Adobe-3.0\n%%EndPageSetup\n" + body + "Q\nshowpage\n");
+        CImageExtractor extractor(m_dir / "page.ps", page, "png16m", &m_objects);
+        extractor.m_pJob = &m_job;
+        extractor.m_nRotation = rotation;
+        return extractor.ExtractPagePictures(false);
+    }
+
+    std::string Rendered(int n, int page = 1) {
+        return ReadFile(m_dir / ("doc-" + std::to_string(page) + "/imagefile" + std::to_string(n) + ".png"));
+    }
+
+    ScratchDir m_dir;
+    std::unique_ptr<ScopedEnv> m_gs;
+    CTestJob m_job;
+    std::vector<std::unique_ptr<CRtfShpObject>> m_objects;
+};
+
+void ExpectContains(const std::string& text, const std::string& part) {
+    EXPECT_NE(text.find(part), std::string::npos) << "missing:\n" << part << "\nin:\n" << text.substr(0, 4000);
+}
+
+}  // namespace
+
+TEST_F(ExtractorTest, StraightPlacementOnAnUnrotatedPageIsCaseFour) {
+    AddPicture("[200 0 0 160 50 300]");
+    ASSERT_EQ(Extract("q\n[200 0 0 160 50 300] cm\n" + PictureCode(100, 80, "[100 0 0 -80 0 80]")), 0);
+    std::string file = Rendered(1);
+    ASSERT_FALSE(file.empty());
+    EXPECT_EQ(file.substr(0, 11), "%!PS-Adobe-");
+    ExpectContains(file, "\n100 80 false pdfSetup\n%%PageSizeTag\n");
+    ExpectContains(file, "%%BeginPageSetup\n\npdfStartPage\n");
+    ExpectContains(file, "\nq\n[100 0 -0 80 0 0] cm\n%%ImageMatrixTag1\n/DeviceRGB setcolorspace\n<<\n");
+    ExpectContains(file, "\n/ImageMatrix [100 0 0 -80 0 80]\n");
+    ExpectContains(file, "z~>\n\n%-EOD-\nQ\n");
+    EXPECT_EQ(file.substr(file.size() - 6), "%%EOF\n");
+    // The working copy and the final file are gone; only the raster stays.
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "doc-1/newfile1.ps"));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "doc-1/finalfile1.ps"));
+    auto* picture = static_cast<CRtfImage*>(m_objects[0].get());
+    EXPECT_EQ(picture->m_n1, 1);
+    EXPECT_EQ(picture->m_n2, 5);
+    EXPECT_EQ(picture->m_d1, 50);
+    EXPECT_EQ(picture->m_d2, 300);
+    EXPECT_EQ(m_job.Count("Processing #1 page...(Filtering image #1)"), 1);
+}
+
+TEST_F(ExtractorTest, StraightPlacementOnAPageTurnedBy90) {
+    AddPicture("[200 0 0 160 50 300]");
+    ASSERT_EQ(Extract("[200 0 0 160 50 300] cm\n" + PictureCode(100, 80, "[100 0 0 -80 0 80]"), 90), 0);
+    std::string file = Rendered(1);
+    ExpectContains(file, "\n80 100 false pdfSetup\n%%PageSizeTag\n");
+    ExpectContains(file, "\n[0 -100 80 0 0 100] cm\n%%ImageMatrixTag1\n");
+}
+
+TEST_F(ExtractorTest, NegativeFourthPlacementNumberTurnsTheRowsTopDown) {
+    AddPicture("[100 0 0 -80 50 380]");
+    ASSERT_EQ(Extract("[100 0 0 -80 50 380] cm\n" + PictureCode(100, 80, "[100 0 0 -80 0 80]")), 0);
+    std::string file = Rendered(1);
+    ExpectContains(file, "\n/ImageMatrix [100 0 0 80 0 0]\n");
+    EXPECT_EQ(file.find("/ImageMatrix [100 0 0 -80 0 80]"), std::string::npos);
+}
+
+TEST_F(ExtractorTest, NearestOfTwoPlacementLinesWins) {
+    // Without a placement string of its own the picture takes the line
+    // found before it; the first line is skewed and would be refused.
+    AddPicture("");
+    ASSERT_EQ(Extract("[1 0.5 0.25 1 0 0] cm\n[200 0 0 160 50 300] cm\n" +
+                      PictureCode(100, 80, "[100 0 0 -80 0 80]")),
+              0);
+    EXPECT_FALSE(Rendered(1).empty());
+
+    WriteFile(m_dir / "find.ps", "[1 0 0 1 5 5] cm\n[2 0 0 2 7 7] cm\n<<\n  /ImageType 1\n");
+    CImageExtractor extractor(m_dir / "find.ps", 1, "png16m", &m_objects);
+    ASSERT_TRUE(extractor.OpenPagePs());
+    std::string first, keyword;
+    ASSERT_TRUE(extractor.FindNextImage(first, keyword));
+    EXPECT_EQ(extractor.m_strCmLine, "[2 0 0 2 7 7] cm");
+    EXPECT_EQ(keyword, "/ImageType");
+    EXPECT_EQ(first, "  /ImageType 1");
+}
+
+TEST_F(ExtractorTest, PictureFoundByItsDictionaryStartsWithTheOpener) {
+    AddPicture("[100 0 0 80 0 0]", "/DeviceRGB {} cs\n[1 0 0] sc\n");
+    ASSERT_EQ(Extract("[100 0 0 80 0 0] cm\n" + PictureCode(10, 8, "[10 0 0 -8 0 8]", true)), 0);
+    std::string file = Rendered(1);
+    // The set-up code comes before the placement; the dictionary opener
+    // that the search stepped over is restored.
+    ExpectContains(file, "\nq\n/DeviceRGB {} cs\n[1 0 0] sc\n[10 0 -0 8 0 0] cm\n%%ImageMatrixTag1\n<<\n  /ImageType 1\n");
+}
+
+TEST_F(ExtractorTest, SkewedPictureIsLeftOutAndTheOthersKeepTheirFiles) {
+    std::string body;
+    const char* placements[] = {"[100 0 0 80 0 0]", "[100 0 0 80 0 100]", "[100 20 -10 80 0 200]",
+                                "[100 0 0 80 0 300]"};
+    for (const char* p : placements) {
+        AddPicture(p);
+        body += std::string(p) + " cm\n" + PictureCode(10, 8, "[10 0 0 -8 0 8]");
+    }
+    EXPECT_EQ(Extract(body), kPlacementNotSupported);
+    EXPECT_FALSE(Rendered(1).empty());
+    EXPECT_FALSE(Rendered(2).empty());
+    EXPECT_FALSE(Rendered(3).empty()) << "the picture after the skewed one is extracted too";
+    EXPECT_TRUE(Rendered(4).empty());
+    EXPECT_EQ(m_job.Count("skewed"), 1);
+    EXPECT_EQ(static_cast<CRtfImage*>(m_objects[3].get())->m_d2, 300);
+}
+
+TEST_F(ExtractorTest, TurnedPlacementRendersTurnedNotEmpty) {
+    // A placement turned by 90 degrees (a = d = 0, b > 0, c < 0): the
+    // rendered page is the picture as seen, 80 wide and 100 high, and the
+    // matrix is not all zero.
+    AddPicture("[0 100 -80 0 300 50]");
+    ASSERT_EQ(Extract("[0 100 -80 0 300 50] cm\n" + PictureCode(100, 80, "[100 0 0 -80 0 80]")), 0);
+    std::string file = Rendered(1);
+    ExpectContains(file, "\n80 100 false pdfSetup\n");
+    ExpectContains(file, "\n[0 100 -80 0 80 0] cm\n%%ImageMatrixTag1\n");
+    EXPECT_EQ(static_cast<CRtfImage*>(m_objects[0].get())->m_n2, 4);
+}
+
+TEST_F(ExtractorTest, DocumentRunsGetAFolderBesideThePagePostScriptAndAHexFile) {
+    m_job.m_nKind = kRunFlowing;
+    AddPicture("[200 0 0 160 50 300]");
+    ASSERT_EQ(Extract("[200 0 0 160 50 300] cm\n" + PictureCode(100, 80, "[100 0 0 -80 0 80]"), 0, 3), 0);
+    auto* picture = static_cast<CRtfImage*>(m_objects[0].get());
+    EXPECT_EQ(picture->m_strImagePath, m_dir / "page-3/imagefile1.png");
+    EXPECT_EQ(picture->m_strHexPath, m_dir / "page-3/imagefile1.txt");
+    EXPECT_EQ(picture->m_place[4], 50);
+    EXPECT_EQ(picture->m_place[3], 160);
+}
+
+TEST_F(ExtractorTest, RemoveImagesKeepsTheNameButRendersNothing) {
+    m_job.m_nRemoveImages = 1;
+    AddPicture("[100 0 0 80 0 0]");
+    ASSERT_EQ(Extract("[100 0 0 80 0 0] cm\n" + PictureCode(10, 8, "[10 0 0 -8 0 8]")), 0);
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "doc-1/imagefile1.png"));
+}
+
+TEST_F(ExtractorTest, MissingRendererGivesNoFileAndSaysSo) {
+    ScopedEnv gs("QUILLMARK_GS", m_dir / "no-such-gs");
+    AddPicture("[100 0 0 80 0 0]");
+    CImageExtractor extractor("", 1, "png16m", &m_objects);
+    WriteFile(m_dir / "page.ps", "[100 0 0 80 0 0] cm\n" + PictureCode(10, 8, "[10 0 0 -8 0 8]"));
+    extractor.m_strPsPath = m_dir / "page.ps";
+    extractor.m_pJob = &m_job;
+    EXPECT_EQ(extractor.ExtractPagePictures(false), 0);
+    EXPECT_TRUE(extractor.m_bNoRenderer);
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "doc-1/imagefile1.png"));
+}
+
+TEST(Ghostscript, DeviceExtensions) {
+    struct Case {
+        const char* device;
+        const char* extension;
+    } cases[] = {{"jpeg", "jpeg"}, {"bmp16m", "bmp"}, {"png16m", "png"}, {"tiff24nc", "tiff"},
+                 {"pcx24b", "pcx"}, {"pbm", "pbm"},    {"pnm", "pnm"},    {"ppm", "ppm"},
+                 {"pngalpha", "jpeg"}, {"", "jpeg"}};
+    for (const Case& c : cases) EXPECT_EQ(DeviceExtension(c.device), c.extension) << c.device;
+}
+
+TEST(Ghostscript, PathsAreArgumentsOfTheirOwn) {
+    ScopedEnv gs("QUILLMARK_GS", "gs");
+    std::vector<std::string> argv = GhostscriptArguments("png16m", "/tmp/a \"b\"/image 50%.png", "/tmp/my file.ps");
+    std::vector<std::string> expected = {"gs", "-sDEVICE=png16m", "-dBATCH", "-dNOPROMPT", "-dNOPAUSE",
+                                         "-sOutputFile=/tmp/a \"b\"/image 50%%.png", "-q", "/tmp/my file.ps"};
+    EXPECT_EQ(argv, expected);
+    EXPECT_EQ(GhostscriptArguments("jpeg", "o.jpeg", "-x.ps").back(), "./-x.ps");
+}
+
+TEST(Ghostscript, HangingRendererIsStoppedAtTheTimeOut) {
+    ScratchDir dir;
+    WriteScript(dir / "gs-hangs", "exec sleep 100\n");
+    ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "0.3");
+    ScopedEnv gs("QUILLMARK_GS", dir / "gs-hangs");
+    EXPECT_EQ(GhostscriptTimeout(), 0.3);
+    EXPECT_EQ(RunAndWait(GhostscriptArguments("png16m", dir / "o.png", dir / "i.ps")), RenderStatus::kTimedOut);
+    ScopedEnv missing("QUILLMARK_GS", dir / "missing");
+    EXPECT_EQ(RunAndWait(GhostscriptArguments("png16m", dir / "o.png", dir / "i.ps")), RenderStatus::kNoProgram);
+}
+
+TEST(Ghostscript, TimeOutDefaultsTo120Seconds) {
+    ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "soon");
+    EXPECT_EQ(GhostscriptTimeout(), 120.0);
+}
+
+TEST(StartText, PopplersPrologueWithTheMarkerAndSetup) {
+    const std::string& text = StartTextProlog();
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.substr(0, 11), "%!PS-Adobe-");
+    for (const char* part : {"/pdfSetup", "/pdfStartPage", "/pdfEndPage", "%%BeginSetup\nxpdf begin\n"})
+        ExpectContains(text, part);
+    EXPECT_EQ(text.rfind("%%PageSizeTag\n"), text.size() - 14);
+    EXPECT_EQ(text.find("%%EndSetup"), std::string::npos);
+}
