@@ -14,6 +14,7 @@
 #include <Page.h>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstdarg>
 #include <cmath>
@@ -125,6 +126,7 @@ void HtmlRun::Reset() {
     m_nDir = 0;
     m_dCharSpace = m_dWordSpace = m_dHorizScaling = m_dRise = m_dLeading = 0;
     m_nAngle = 0;
+    m_dBeginX = m_dBeginY = 0;
 }
 
 void HtmlRun::AddChar(Unicode u, int dir, double x, double w) {
@@ -184,9 +186,11 @@ void HtmlPageText::BeginString(GfxState* state) {
     r.m_dLeading = state->getLeading();
     r.m_dRise = state->getRise();
 
+    r.m_dBeginX = state->getCurX();
+    r.m_dBeginY = state->getCurY();
     double x;
     double y;
-    state->transform(state->getCurX(), state->getCurY(), &x, &y);
+    state->transform(r.m_dBeginX, r.m_dBeginY, &x, &y);
     const std::shared_ptr<GfxFont>& font = state->getFont();
     if (font) {
         const std::optional<std::string>& name = font->getName();
@@ -233,7 +237,12 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
     const int dir = DirectionOf(state, uLen > 0 ? u[0] : 0);
     {
         const HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
-        if (dir != r.m_nDir ||
+        // A run without characters has no direction yet, so its first
+        // character always restarts it; when the text position has not
+        // moved since it began, the restarted run would be the same one.
+        const bool unchanged =
+            r.m_nDir == 0 && state->getCurX() == r.m_dBeginX && state->getCurY() == r.m_dBeginY;
+        if ((dir != r.m_nDir && !unchanged) ||
             (!r.m_text.empty() && std::fabs(x1 - r.m_dLastEdge) > kRunGapFactor * (r.m_dYMax - r.m_dYMin))) {
             EndString();
             BeginString(state);
@@ -260,7 +269,9 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
 
 const std::string& HtmlPageText::DataLine(const HtmlRun& r, int style) {
     // Runs of a page nearly all share one text state: format it once.
-    DataLineKey key{r.m_dCharSpace, r.m_dWordSpace, r.m_dHorizScaling, r.m_dRise, r.m_dLeading, style};
+    const DataLineKey key{std::bit_cast<uint64_t>(r.m_dCharSpace), std::bit_cast<uint64_t>(r.m_dWordSpace),
+                          std::bit_cast<uint64_t>(r.m_dHorizScaling), std::bit_cast<uint64_t>(r.m_dRise),
+                          std::bit_cast<uint64_t>(r.m_dLeading), style};
     if (m_bDataLineValid && key == m_dataLineKey) return m_strDataLine;
     m_strDataLine.clear();
     AppendFormat(m_strDataLine,

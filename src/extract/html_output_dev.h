@@ -4,6 +4,7 @@
 // stage reads back.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -45,6 +46,9 @@ public:
     double m_dRise = 0;
     double m_dLeading = 0;
     int m_nAngle = 0;
+    // The text position (user space) the run was begun at.
+    double m_dBeginX = 0;
+    double m_dBeginY = 0;
 };
 
 // The runs, fonts and links of the page being rendered.
@@ -71,12 +75,14 @@ public:
     bool HasRunIn(const HtmlLink& link) const;
 
 private:
+    // The values of a data line as bit patterns: -0.0 equals 0.0 but is
+    // written "-000.00", so the values must match bit for bit.
     struct DataLineKey {
-        double charSpace;
-        double wordSpace;
-        double horizScaling;
-        double rise;
-        double leading;
+        uint64_t charSpace;
+        uint64_t wordSpace;
+        uint64_t horizScaling;
+        uint64_t rise;
+        uint64_t leading;
         int style;
         bool operator==(const DataLineKey&) const = default;
     };

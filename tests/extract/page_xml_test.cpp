@@ -108,6 +108,20 @@ TEST(PageXml, TouchingRunsMergeAndRunsOnePixelApartDoNot) {
     EXPECT_BYTES(expected, TextOf(PageOf(ExtractXml(pdf.Write(dir, "merge")), 1)));
 }
 
+TEST(PageXml, NegativeZeroInTheTextStateIsWrittenWithItsSign) {
+    TempDir dir;
+    PdfBuilder pdf;
+    pdf.AddFont("Quillsans");
+    // Touching runs, but "-0.0 TL" writes cLeading -0000.00: two elements.
+    pdf.AddPage(Show(72, 700, "ab", "-0.0 TL") + Show(84.66667, 700, "cd", "0 TL") + Show(72, 600, "ef", "-0.0 TL"));
+    const std::string negative =
+        "<data cSpace=\"+000.00\" wSpace=\"+0000.00\" hScal=\"100\" style=\"0\" cRise=\"+0000.00\" "
+        "cLeading=\"-0000.00\">";
+    const std::string expected = kMargins + Text(124, 108, 19, 18, 0, negative, "ab") +
+                                 Text(124, 127, 19, 18, 0, Data(), "cd") + Text(274, 108, 19, 18, 0, negative, "ef");
+    EXPECT_BYTES(expected, TextOf(PageOf(ExtractXml(pdf.Write(dir, "negzero")), 1)));
+}
+
 TEST(PageXml, MarginsTable) {
     struct {
         const char* what;
