@@ -4,6 +4,7 @@
 #include <GlobalParams.h>
 #include <UnicodeMap.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -34,8 +35,8 @@ bool Contains(const std::string& haystack, const char* needle) { return haystack
 
 void AppendUnsigned(std::string& out, unsigned v) {
     char buf[16];
-    int n = std::snprintf(buf, sizeof buf, "%u", v);
-    out.append(buf, static_cast<size_t>(n));
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, res.ptr);
 }
 
 void AppendEscape(std::string& out, unsigned v) {
@@ -148,7 +149,8 @@ HtmlTextFilter::HtmlTextFilter(const UnicodeMap* map) {
 }
 
 void HtmlTextFilter::Append(std::string& out, const Unicode* u, int len) const {
-    if (!m_bHasMap) return;
+    if (!m_bHasMap || len <= 0) return;
+    out.reserve(out.size() + static_cast<size_t>(len));
     for (int i = 0; i < len; ++i) {
         const Unicode c = u[i];
         switch (c) {
@@ -159,7 +161,12 @@ void HtmlTextFilter::Append(std::string& out, const Unicode* u, int len) const {
             default: break;
         }
         if (c <= 256) {
-            out.append(m_bytes[c], m_len[c]);
+            // Nearly every character is one byte: no length-taking append.
+            if (m_len[c] == 1) {
+                out.push_back(m_bytes[c][0]);
+            } else {
+                out.append(m_bytes[c], m_len[c]);
+            }
         } else if (c <= 0xffff) {
             AppendEscape(out, c);
         } else if (c <= 0x10ffff) {

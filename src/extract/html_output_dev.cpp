@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <cstdarg>
 #include <cmath>
 #include <cstring>
@@ -80,37 +79,55 @@ void AppendFormat(std::string& out, const char* fmt, ...) {
     if (n > 0) out.append(buf, std::min(static_cast<size_t>(n), sizeof buf - 1));
 }
 
-// printf is the larger part of writing a page: the integers of the
-// hundreds of thousands of text lines of a big document go through this.
-template <typename T>
-void AppendNumber(std::string& out, T v) {
-    char buf[16];
-    auto res = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, res.ptr);
-}
-
 int StyleOf(const HtmlFont& font) {
     if (font.IsBold()) return 1;
     if (font.IsItalic()) return 2;
     return 0;
 }
 
+// Copies a literal without its terminating zero.
+template <size_t N>
+char* Put(char* p, const char (&text)[N]) {
+    std::memcpy(p, text, N - 1);
+    return p + N - 1;
+}
+
+// `%d` of a 32-bit integer: at most eleven bytes.
+char* PutInt(char* p, int v) {
+    char digits[12];
+    char* end = digits + sizeof digits;
+    char* q = end;
+    unsigned u = v < 0 ? 0u - static_cast<unsigned>(v) : static_cast<unsigned>(v);
+    do {
+        *--q = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u != 0);
+    if (v < 0) *p++ = '-';
+    std::memcpy(p, q, static_cast<size_t>(end - q));
+    return p + (end - q);
+}
+
+// The first line of a text element. Written by hand rather than by printf:
+// a big document has hundreds of thousands of them.
 void AppendTextLine(std::string& out, int top, int left, int width, int height, int font, int dir, int angle) {
-    out.append("<text top=\"");
-    AppendNumber(out, top);
-    out.append("\" left=\"");
-    AppendNumber(out, left);
-    out.append("\" width=\"");
-    AppendNumber(out, width);
-    out.append("\" height=\"");
-    AppendNumber(out, height);
-    out.append("\" font=\"");
-    AppendNumber(out, font);
-    out.append("\" direction=\"");
-    AppendNumber(out, dir);
-    out.append("\" toc=\"0\" Angle=\"");
-    AppendNumber(out, angle);
-    out.append("\">\n");
+    char buf[256];
+    char* p = buf;
+    p = Put(p, "<text top=\"");
+    p = PutInt(p, top);
+    p = Put(p, "\" left=\"");
+    p = PutInt(p, left);
+    p = Put(p, "\" width=\"");
+    p = PutInt(p, width);
+    p = Put(p, "\" height=\"");
+    p = PutInt(p, height);
+    p = Put(p, "\" font=\"");
+    p = PutInt(p, font);
+    p = Put(p, "\" direction=\"");
+    p = PutInt(p, dir);
+    p = Put(p, "\" toc=\"0\" Angle=\"");
+    p = PutInt(p, angle);
+    p = Put(p, "\">\n");
+    out.append(buf, static_cast<size_t>(p - buf));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -23,7 +24,14 @@ class Page;
 // One run of characters drawn in one go with one font and direction.
 class HtmlRun {
 public:
+    HtmlRun() = default;
     virtual ~HtmlRun() = default;
+    // The virtual destructor would leave a run copyable only, and every
+    // copy reallocates its characters: moves are declared.
+    HtmlRun(HtmlRun&&) noexcept = default;
+    HtmlRun& operator=(HtmlRun&&) noexcept = default;
+    HtmlRun(const HtmlRun&) = default;
+    HtmlRun& operator=(const HtmlRun&) = default;
 
     // Empties the run for reuse, keeping its arrays' storage.
     void Reset();
@@ -94,10 +102,11 @@ private:
     double m_dFontSize = 0;  // transformed size of the current font
     bool m_bRawOrder;
     // Runs of the page in drawing order. Run objects are reused from page
-    // to page so that their arrays are not reallocated for every run; the
-    // first m_nRuns are the page's runs, the one after them (when
-    // m_bInRun) is the run under construction.
-    std::vector<HtmlRun> m_runs;
+    // to page so that their arrays are not reallocated for every run, and a
+    // deque never moves them as it grows; the first m_nRuns are the page's
+    // runs, the one after them (when m_bInRun) is the run under
+    // construction.
+    std::deque<HtmlRun> m_runs;
     int m_nRuns = 0;
     bool m_bInRun = false;
     int m_nFontMarker = 0;
