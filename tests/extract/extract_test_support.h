@@ -103,7 +103,13 @@ public:
     // holds bfchar lines of a ToUnicode map ("<01> <00A0>"), overriding the
     // WinAnsi meaning of those codes.
     int AddFont(const std::string& baseFont, const std::vector<std::string>& toUnicode = {}) {
-        m_fonts.push_back({baseFont, toUnicode});
+        m_fonts.push_back({baseFont, toUnicode, 0});
+        return static_cast<int>(m_fonts.size());
+    }
+    // Adds a Type 3 font whose only glyph, "m" (code 109), is `mWidth`
+    // thousandths of the size wide.
+    int AddType3Font(int mWidth) {
+        m_fonts.push_back({std::string(), {}, mWidth});
         return static_cast<int>(m_fonts.size());
     }
     // Adds a page; `extra` goes into the page dictionary (/Annots, /Rotate).
@@ -130,6 +136,20 @@ public:
         for (size_t i = 0; i < m_fonts.size(); ++i) {
             const Font& f = m_fonts[i];
             const int fontObj = 3 + static_cast<int>(i) * 3;
+            if (f.type3MWidth != 0) {
+                const std::string w = std::to_string(f.type3MWidth);
+                const std::string glyph = w + " 0 d0 0 0 " + w + " 700 re f";
+                objects.push_back(
+                    "<< /Type /Font /Subtype /Type3 /FontBBox [0 -200 1000 800] /FontMatrix [0.001 0 0 0.001 0 0] "
+                    "/CharProcs << /m " + std::to_string(fontObj + 1) +
+                    " 0 R >> /Encoding << /Type /Encoding /Differences [109 /m] >> /FirstChar 109 /LastChar 109 "
+                    "/Widths [" + w + "] /Resources << >> >>");
+                objects.push_back("<< /Length " + std::to_string(glyph.size()) + " >>\nstream\n" + glyph +
+                                  "\nendstream");
+                objects.push_back("<< >>");
+                fontRes += "/F" + std::to_string(i + 1) + " " + std::to_string(fontObj) + " 0 R ";
+                continue;
+            }
             std::string widths;
             for (int c = 0; c <= 255; ++c) widths += "500 ";
             objects.push_back("<< /Type /Font /Subtype /Type1 /BaseFont /" + f.name +
@@ -201,6 +221,7 @@ private:
     struct Font {
         std::string name;
         std::vector<std::string> toUnicode;
+        int type3MWidth;  // 0 for a Type 1 font
     };
     std::vector<Font> m_fonts;
     std::vector<Page> m_pages;

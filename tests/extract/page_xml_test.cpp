@@ -108,6 +108,20 @@ TEST(PageXml, TouchingRunsMergeAndRunsOnePixelApartDoNot) {
     EXPECT_BYTES(expected, TextOf(PageOf(ExtractXml(pdf.Write(dir, "merge")), 1)));
 }
 
+TEST(PageXml, GapsInsideOneStringSplitItsRun) {
+    TempDir dir;
+    PdfBuilder pdf;
+    pdf.AddFont("Quillsans");
+    // Character spacing is a gap after each 9-pixel character: 7.5 pixels
+    // is more than a tenth of the 18-pixel run height, 1.5 pixels is not.
+    pdf.AddPage(Show(72, 700, "abc", "5 Tc") + Show(72, 600, "abc", "1 Tc"));
+    const std::string wide = Data(0, "+5000.00");
+    const std::string expected = kMargins + Text(124, 108, 10, 18, 0, wide, "a") +
+                                 Text(124, 125, 10, 18, 0, wide, "b") + Text(124, 141, 10, 18, 0, wide, "c") +
+                                 Text(274, 108, 31, 18, 0, Data(0, "+1000.00"), "abc");
+    EXPECT_BYTES(expected, TextOf(PageOf(ExtractXml(pdf.Write(dir, "gaps")), 1)));
+}
+
 TEST(PageXml, NegativeZeroInTheTextStateIsWrittenWithItsSign) {
     TempDir dir;
     PdfBuilder pdf;
@@ -266,6 +280,22 @@ TEST(PageXml, StyleAndFamilyOfFontsByName) {
         EXPECT_EQ(page.compare(at, Data(cases[i].style).size(), Data(cases[i].style)), 0) << cases[i].name;
         ++at;
     }
+}
+
+TEST(PageXml, Type3FontSizeFollowsTheWidthOfItsM) {
+    TempDir dir;
+    PdfBuilder pdf;
+    pdf.AddType3Font(300);
+    pdf.AddType3Font(600);
+    pdf.AddPage("BT /F1 12 Tf 72 700 Td (mmm) Tj ET BT /F2 12 Tf 72 600 Td (mmm) Tj ET");
+    // An "m" 0.3 wide halves the 18-pixel size, one 0.6 wide keeps it; the
+    // core gives these nameless fonts ascent 0.95 and descent 0.35, so the
+    // runs are 11.7 and 23.4 pixels high. Both fonts are the same extractor
+    // font: no name (so "Times New Roman"), size 12, black.
+    const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000") + kMargins +
+                                 Text(129, 108, 17, 12, 0, Data(), "mmm") + Text(271, 108, 33, 23, 0, Data(), "mmm") +
+                                 "</page>\n";
+    EXPECT_BYTES(expected, PageOf(ExtractXml(pdf.Write(dir, "type3")), 1));
 }
 
 TEST(PageXml, PageWithoutTextHasOnlyItsTags) {
