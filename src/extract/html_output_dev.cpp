@@ -33,6 +33,13 @@ constexpr double kNoFontDescent = 0.35;
 constexpr double kType3MWidth = 0.6;
 // Run extents beyond which the margins are not taken further in.
 constexpr double kMarginCap = 50;
+// Half the free space to the right or bottom beyond which the margin is
+// the fixed kWideMargin; below it the margin is half of that half.
+constexpr double kWideSpace = 20;
+constexpr int kWideMargin = 10;
+// A font set at a size under 2 (scaled by its matrix instead) gets this
+// share of its size on the page.
+constexpr double kSmallSizeFactor = 0.7;
 // Text matrix entries closer to zero than this count as zero.
 constexpr double kMatrixEpsilon = 0.001;
 
@@ -70,7 +77,8 @@ int DirectionOf(GfxState* state, Unicode u) {
 
 void AppendFormat(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void AppendFormat(std::string& out, const char* fmt, ...) {
-    // Large enough for four doubles written with %f at their widest.
+    // Large enough for a data line with four doubles at their widest
+    // (over 300 digits each with %f).
     char buf[2048];
     va_list ap;
     va_start(ap, fmt);
@@ -212,7 +220,7 @@ void HtmlPageText::BeginString(GfxState* state) {
     if (font) {
         const std::optional<std::string>& name = font->getName();
         int size = TruncToInt(std::ceil(state->getFontSize()));
-        if (size < 2) size = TruncToInt(std::floor(m_dFontSize * 0.7));
+        if (size < 2) size = TruncToInt(std::floor(m_dFontSize * kSmallSizeFactor));
         GfxRGB rgb;
         state->getFillRGB(&rgb);
         r.m_nFont = m_fonts.AddFont(name ? std::string_view(*name) : std::string_view(kDefaultFontName),
@@ -327,10 +335,10 @@ void HtmlPageText::WriteMargins(std::string& out) const {
     const int left = minX > 0 ? RoundCoord(minX) : 0;
     const int top = minY > 0 ? RoundCoord(minY) : 0;
     const double r = (m_nPageWidth - (maxX + 1)) / 2;
-    const int right = r > 20 ? 10 : TruncToInt(r * 0.5);
+    const int right = r > kWideSpace ? kWideMargin : TruncToInt(r * 0.5);
     const int b = TruncToInt((m_nPageHeight - (maxY + 1)) / 2);
-    int bottom = 10;
-    if (b <= 20) bottom = std::max(TruncToInt(b * 0.5), 0);
+    int bottom = kWideMargin;
+    if (b <= kWideSpace) bottom = std::max(TruncToInt(b * 0.5), 0);
     // Text past the right edge gives a negative right margin, written in
     // its unsigned form as the reader expects.
     AppendFormat(out, "<margin mleft=\"%04u\" mtop=\"%04u\" mbottom=\"%04u\" mright=\"%04u\">\n", AsUnsigned(left),

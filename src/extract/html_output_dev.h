@@ -76,8 +76,6 @@ public:
 
     HtmlFontList& Fonts() { return m_fonts; }
     HtmlLinkList& Links() { return m_links; }
-    int RunCount() const { return m_nRuns; }
-    const HtmlRun& Run(int i) const { return m_runs[static_cast<size_t>(i)]; }
 
     // Whether some run of the page lies in the link.
     bool HasRunIn(const HtmlLink& link) const;
@@ -153,6 +151,8 @@ public:
     bool interpretType3Chars() override { return false; }
     bool needNonText() override { return false; }
 
+    // The core names the page it is about to render only here; the device
+    // keeps it to take the page's link annotations when the page ends.
     bool checkPageSlice(Page* page, double hDPI, double vDPI, int rotate, bool useMediaBox, bool crop, int sliceX,
                         int sliceY, int sliceW, int sliceH, bool printing, bool (*abortCheckCbk)(void* data) = nullptr,
                         void* abortCheckCbkData = nullptr,
@@ -166,10 +166,9 @@ public:
     void drawChar(GfxState* state, double x, double y, double dx, double dy, double originX, double originY,
                   CharCode code, int nBytes, const Unicode* u, int uLen) override;
 
-    // Records a link of the page being rendered.
+    // Records a link of the page being rendered (between startPage and
+    // endPage; the page's own link annotations are recorded at endPage).
     void recordLink(AnnotLink* link, Catalog* catalog);
-
-    const HtmlPageText& PageText() const { return *m_pPages; }
 
 private:
     void RecordPageLinks();
