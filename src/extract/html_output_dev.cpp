@@ -102,17 +102,18 @@ char* Put(char* p, const char (&text)[N]) {
 
 // `%d` of a 32-bit integer: at most eleven bytes.
 char* PutInt(char* p, int v) {
-    char digits[12];
-    char* end = digits + sizeof digits;
-    char* q = end;
-    unsigned u = v < 0 ? 0u - static_cast<unsigned>(v) : static_cast<unsigned>(v);
-    do {
-        *--q = static_cast<char>('0' + u % 10);
+    unsigned u = static_cast<unsigned>(v);
+    if (v < 0) {
+        *p++ = '-';
+        u = 0u - u;
+    }
+    int n = 1;
+    for (unsigned t = u; t >= 10; t /= 10) ++n;
+    for (int i = n - 1; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + u % 10);
         u /= 10;
-    } while (u != 0);
-    if (v < 0) *p++ = '-';
-    std::memcpy(p, q, static_cast<size_t>(end - q));
-    return p + (end - q);
+    }
+    return p + n;
 }
 
 // The first line of a text element. Written by hand rather than by printf:
@@ -292,18 +293,26 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
     for (int i = 0; i < uLen; ++i) r.AddChar(u[i], dir, x1 + i * w1, w1);
 }
 
-const std::string& HtmlPageText::DataLine(const HtmlRun& r, int style) {
-    // Runs of a page nearly all share one text state: format it once.
-    const DataLineKey key{std::bit_cast<uint64_t>(r.m_dCharSpace), std::bit_cast<uint64_t>(r.m_dWordSpace),
-                          std::bit_cast<uint64_t>(r.m_dHorizScaling), std::bit_cast<uint64_t>(r.m_dRise),
-                          std::bit_cast<uint64_t>(r.m_dLeading), style};
-    if (m_bDataLineValid && key == m_dataLineKey) return m_strDataLine;
-    m_strDataLine.clear();
-    AppendFormat(m_strDataLine,
+HtmlPageText::DataLineKey HtmlPageText::KeyOf(const HtmlRun& r, int style) {
+    return DataLineKey{std::bit_cast<uint64_t>(r.m_dCharSpace), std::bit_cast<uint64_t>(r.m_dWordSpace),
+                       std::bit_cast<uint64_t>(r.m_dHorizScaling), std::bit_cast<uint64_t>(r.m_dRise),
+                       std::bit_cast<uint64_t>(r.m_dLeading), style};
+}
+
+void HtmlPageText::FormatDataLine(std::string& out, const HtmlRun& r, int style) {
+    out.clear();
+    AppendFormat(out,
                  "<data cSpace=\"%+07.2f\" wSpace=\"%+08.2f\" hScal=\"%03u\" style=\"%01u\" cRise=\"%+08.2f\" "
                  "cLeading=\"%+08.2f\">",
                  r.m_dCharSpace * 1000, r.m_dWordSpace * 1000, AsUnsigned(TruncToInt(r.m_dHorizScaling * 100)),
                  AsUnsigned(style), r.m_dRise * 1000, r.m_dLeading * 1000);
+}
+
+const std::string& HtmlPageText::DataLine(const HtmlRun& r, int style) {
+    // Runs of a page nearly all share one text state: format it once.
+    const DataLineKey key = KeyOf(r, style);
+    if (m_bDataLineValid && key == m_dataLineKey) return m_strDataLine;
+    FormatDataLine(m_strDataLine, r, style);
     m_dataLineKey = key;
     m_bDataLineValid = true;
     return m_strDataLine;
@@ -358,57 +367,60 @@ void HtmlPageText::Dump(std::string& out, const HtmlTextFilter& filter) {
     if (m_nRuns == 0) return;
     WriteMargins(out);
 
-    // The open element: its first and last merged run, its data line and
-    // its content so far.
-    const HtmlRun* first = nullptr;
-    const HtmlRun* last = nullptr;
-    int top = 0;
-    int left = 0;
-    int height = 0;
-    bool anchorOpen = false;
-    std::string& dataLine = m_strElementData;
-    std::string& content = m_strElementText;
-
-    auto width = [&]() { return AddWrap(RoundCoord(last->m_dXMax - first->m_dXMin), 1); };
-    auto flush = [&]() {
-        if (anchorOpen) content.append(kAnchorEnd);
-        AppendTextLine(out, top, left, width(), height, first->m_nFont, first->m_nDir, first->m_nAngle);
-        out.append(dataLine);
-        out.append(content);
-        out.append("\n</text>\n");
-    };
-
-    for (int i = 0; i < m_nRuns; ++i) {
-        const HtmlRun& r = m_runs[static_cast<size_t>(i)];
-        const int style = StyleOf(m_fonts.Get(r.m_nFont));
-        if (first != nullptr) {
-            // The run continues the element only where it starts exactly at
-            // the element's written right edge, in the same font and text
-            // state on the same line.
-            if (r.m_nFont == first->m_nFont && RoundCoord(r.m_dYMin) == top &&
-                RoundCoord(r.m_dYMax - r.m_dYMin) == height && RoundCoord(r.m_dXMin) == AddWrap(left, width()) &&
-                DataLine(r, style) == dataLine) {
-                if (anchorOpen && r.m_nLink < 0) {
-                    content.append(kAnchorEnd);
-                    anchorOpen = false;
-                }
-                filter.Append(content, r.m_text.data(), static_cast<int>(r.m_text.size()));
-                last = &r;
-                continue;
+    auto run = [this](int i) -> const HtmlRun& { return m_runs[static_cast<size_t>(i)]; };
+    for (int i = 0; i < m_nRuns;) {
+        // The element opened by run i takes the following runs that start
+        // exactly at its written right edge, in the same font and with the
+        // same data line on the same line.
+        const HtmlRun& first = run(i);
+        const int style = StyleOf(m_fonts.Get(first.m_nFont));
+        const DataLineKey key = KeyOf(first, style);
+        const int top = RoundCoord(first.m_dYMin);
+        const int left = RoundCoord(first.m_dXMin);
+        const int height = RoundCoord(first.m_dYMax - first.m_dYMin);
+        int width = AddWrap(RoundCoord(first.m_dXMax - first.m_dXMin), 1);
+        bool firstLineMade = false;
+        int last = i;
+        for (int j = i + 1; j < m_nRuns; ++j) {
+            const HtmlRun& r = run(j);
+            if (r.m_nFont != first.m_nFont || RoundCoord(r.m_dYMin) != top ||
+                RoundCoord(r.m_dYMax - r.m_dYMin) != height || RoundCoord(r.m_dXMin) != AddWrap(left, width)) {
+                break;
             }
-            flush();
+            const int runStyle = StyleOf(m_fonts.Get(r.m_nFont));
+            if (!(KeyOf(r, runStyle) == key)) {
+                // Other values may still print alike at two decimals.
+                if (!firstLineMade) FormatDataLine(m_strElementData, first, style);
+                firstLineMade = true;
+                FormatDataLine(m_strScratch, r, runStyle);
+                if (m_strScratch != m_strElementData) break;
+            }
+            last = j;
+            width = AddWrap(RoundCoord(r.m_dXMax - first.m_dXMin), 1);
         }
-        first = last = &r;
-        top = RoundCoord(r.m_dYMin);
-        left = RoundCoord(r.m_dXMin);
-        height = RoundCoord(r.m_dYMax - r.m_dYMin);
-        dataLine = DataLine(r, style);
-        content.clear();
-        anchorOpen = r.m_nLink >= 0;
-        if (anchorOpen) content.append(m_links.getLink(r.m_nLink).LinkStart());
-        filter.Append(content, r.m_text.data(), static_cast<int>(r.m_text.size()));
+
+        AppendTextLine(out, top, left, width, height, first.m_nFont, first.m_nDir, first.m_nAngle);
+        out.append(DataLine(first, style));
+        // Only the first run can open an anchor; the first later run in no
+        // link closes it.
+        bool anchorOpen = first.m_nLink >= 0;
+        if (anchorOpen) {
+            out.append(kAnchorStartOpen);
+            out.append(m_links.getLink(first.m_nLink).getDest());
+            out.append(kAnchorStartClose);
+        }
+        for (int j = i; j <= last; ++j) {
+            const HtmlRun& r = run(j);
+            if (anchorOpen && r.m_nLink < 0) {
+                out.append(kAnchorEnd);
+                anchorOpen = false;
+            }
+            filter.Append(out, r.m_text.data(), static_cast<int>(r.m_text.size()));
+        }
+        if (anchorOpen) out.append(kAnchorEnd);
+        out.append("\n</text>\n");
+        i = last + 1;
     }
-    flush();
 }
 
 // ---------------------------------------------------------- HtmlOutputDev

@@ -93,6 +93,9 @@ private:
         bool operator==(const DataLineKey&) const = default;
     };
 
+    static DataLineKey KeyOf(const HtmlRun& r, int style);
+    static void FormatDataLine(std::string& out, const HtmlRun& r, int style);
+
     void WriteMargins(std::string& out) const;
     // The data line of a text element that starts with run `r`.
     const std::string& DataLine(const HtmlRun& r, int style);
@@ -119,9 +122,9 @@ private:
     DataLineKey m_dataLineKey{};
     bool m_bDataLineValid = false;
     std::string m_strDataLine;
-    // Data line and content of the element being written, reused.
+    // Data lines compared while an element is formed, reused.
     std::string m_strElementData;
-    std::string m_strElementText;
+    std::string m_strScratch;
 };
 
 struct HtmlMetaEntry {
