@@ -5,6 +5,7 @@
 #include <Link.h>
 
 #include <memory>
+#include <string>
 #include <utility>
 
 HtmlLink::HtmlLink(double x1, double y1, double x2, double y2, std::string dest)
@@ -39,6 +40,12 @@ LinkDestinations::LinkDestinations(Catalog* catalog, std::string docBaseName)
 namespace {
 unsigned long long RefKey(Ref ref) {
     return static_cast<unsigned long long>(static_cast<unsigned>(ref.num)) << 32 | static_cast<unsigned>(ref.gen);
+}
+// A line end in a destination would split the data line that carries its
+// marker, as one inside a run would: such bytes are dropped.
+std::string WithoutLineEnds(std::string s) {
+    std::erase_if(s, [](char c) { return c == '\n' || c == '\r'; });
+    return s;
 }
 }  // namespace
 
@@ -79,9 +86,9 @@ std::string LinkDestinations::Of(const LinkAction* action) {
         }
         case actionGoToR: {
             const GooString* file = static_cast<const LinkGoToR*>(action)->getFileName();
-            return file != nullptr ? file->toStr() : std::string();
+            return file != nullptr ? WithoutLineEnds(file->toStr()) : std::string();
         }
-        case actionURI: return static_cast<const LinkURI*>(action)->getURI();
+        case actionURI: return WithoutLineEnds(static_cast<const LinkURI*>(action)->getURI());
         default: return std::string();
     }
 }

@@ -10,6 +10,7 @@
 
 class Catalog;
 class LinkAction;
+class LinkDest;
 
 // Opens an anchor; the destination and kAnchorStartClose follow it.
 inline constexpr const char* kAnchorStartOpen = "<#dsAnchor#";
@@ -75,7 +76,7 @@ public:
     Catalog* GetCatalog() const { return m_pCatalog; }
 
 private:
-    std::string PlaceOf(const class LinkDest* dest);
+    std::string PlaceOf(const LinkDest* dest);
 
     Catalog* m_pCatalog;
     std::string m_strBaseName;

@@ -59,9 +59,11 @@ TEST(PageXmlLinks, DestinationsAndMarkersOfMergedRuns) {
         Link(70, 112, 550, "/A << /S /GoTo /D (target) >>") +
         // y 500, 450, 400: whole lines
         Link(70, 112, 500, "/A << /S /GoToR /F (other.pdf) /D [0 /Fit] >>") + Link(70, 112, 450, launch) +
-        Link(70, 112, 400, "/A << /S /GoTo /D (nowhere) >>");
+        Link(70, 112, 400, "/A << /S /GoTo /D (nowhere) >>") +
+        // y 350: a URI with a line end, which would split the data line
+        Link(70, 112, 350, "/A << /S /URI /URI (http://x/\\r\\nnext) >>");
     pdf.AddPage(ThreeRuns(700) + ThreeRuns(650) + ThreeRuns(600) + ThreeRuns(550) + ThreeRuns(500) + ThreeRuns(450) +
-                    ThreeRuns(400),
+                    ThreeRuns(400) + ThreeRuns(350),
                 "/Annots [" + annots + "]");
     pdf.AddPage("BT /F1 12 Tf 72 700 Td (Second) Tj ET");
 
@@ -76,7 +78,8 @@ TEST(PageXmlLinks, DestinationsAndMarkersOfMergedRuns) {
         Text(349, 57, "<#dsAnchor#links.xml#2~dsAnchor#>abcdef</~dsAnchor#>") +
         Text(424, 57, "<#dsAnchor#other.pdf~dsAnchor#>abcdef</~dsAnchor#>") +
         Text(499, 57, "<#dsAnchor#~dsAnchor#>abcdef</~dsAnchor#>") +
-        Text(574, 57, "<#dsAnchor#~dsAnchor#>abcdef</~dsAnchor#>");
+        Text(574, 57, "<#dsAnchor#~dsAnchor#>abcdef</~dsAnchor#>") +
+        Text(649, 57, "<#dsAnchor#http://x/next~dsAnchor#>abcdef</~dsAnchor#>");
     const std::string xml = ExtractXml(pdf.Write(dir, "links"));
     const std::string diff = FirstDifference(expected, TextOf(PageOf(xml, 1)));
     EXPECT_TRUE(diff.empty()) << diff;
