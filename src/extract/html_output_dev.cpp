@@ -1,39 +1,549 @@
-// Placeholder device: writes the document frame and one page element per
-// page, without text. The full device replaces it.
+// The text output device and the page XML writer. The PDF core calls the
+// device per page (startPage, then font changes and strings character by
+// character, then endPage); the device turns characters into runs and
+// writes the page's fonts, margins and text elements when the page ends.
 #include "extract/html_output_dev.h"
 
+#include <Annot.h>
+#include <Error.h>
+#include <GfxFont.h>
 #include <GfxState.h>
+#include <GlobalParams.h>
+#include <Link.h>
+#include <PDFDoc.h>
+#include <Page.h>
 
-HtmlOutputDev::HtmlOutputDev(const std::string& fileName, const std::string&, const std::string& author,
+#include <algorithm>
+#include <bit>
+#include <cstdarg>
+#include <cmath>
+#include <cstring>
+
+#include "extract/trunc.h"
+
+namespace {
+
+// A run ends where the next character starts further than this share of
+// the run's height from the last character's right edge.
+constexpr double kRunGapFactor = 0.1;
+// Ascent and descent assumed for text drawn without a font.
+constexpr double kNoFontAscent = 0.95;
+constexpr double kNoFontDescent = 0.35;
+// Type 3 fonts: an "m" this wide (in text space) counts as normal width.
+constexpr double kType3MWidth = 0.6;
+// Run extents beyond which the margins are not taken further in.
+constexpr double kMarginCap = 50;
+// Half the free space to the right or bottom beyond which the margin is
+// the fixed kWideMargin; below it the margin is half of that half.
+constexpr double kWideSpace = 20;
+constexpr int kWideMargin = 10;
+// A font set at a size under 2 (scaled by its matrix instead) gets this
+// share of its size on the page.
+constexpr double kSmallSizeFactor = 0.7;
+// Text matrix entries closer to zero than this count as zero.
+constexpr double kMatrixEpsilon = 0.001;
+
+// Sum in 32-bit two's complement, as the page's integer coordinates add up.
+int AddWrap(int a, int b) { return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b)); }
+
+int RoundCoord(double v) { return TruncToInt(v + 0.5); }
+
+// Direction code of a character: 1 left to right, 2 right to left (Hebrew,
+// or text turned upside down), 4 and 3 for text turned a quarter counter-
+// clockwise and clockwise.
+int DirectionOf(GfxState* state, Unicode u) {
+    if (u >= 0x0590 && u <= 0x05ff) return 2;
+    const double* m = state->getTextMat();
+    auto clean = [](double v) { return (v > -kMatrixEpsilon && v < kMatrixEpsilon) ? 0.0 : v; };
+    const double a = clean(m[0]);
+    const double b = clean(m[1]);
+    const double c = clean(m[2]);
+    const double d = clean(m[3]);
+    int dir = 1;
+    if (b > 0 && c < 0) {
+        dir = 4;
+    } else if (b < 0 && c > 0) {
+        dir = 3;
+    } else if (a < 0 && d < 0) {
+        dir = 2;
+    }
+    if (dir == 1) {
+        // An unrotated text matrix on a page turned by the CTM alone.
+        const double* ctm = state->getCTM();
+        if (ctm[1] < 0 && ctm[2] < 0 && ctm[0] == 0 && ctm[3] == 0) dir = 4;
+    }
+    return dir;
+}
+
+void AppendFormat(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void AppendFormat(std::string& out, const char* fmt, ...) {
+    // Large enough for a data line with four doubles at their widest
+    // (over 300 digits each with %f).
+    char buf[2048];
+    va_list ap;
+    va_start(ap, fmt);
+    int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    if (n > 0) out.append(buf, std::min(static_cast<size_t>(n), sizeof buf - 1));
+}
+
+int StyleOf(const HtmlFont& font) {
+    if (font.IsBold()) return 1;
+    if (font.IsItalic()) return 2;
+    return 0;
+}
+
+// Copies a literal without its terminating zero.
+template <size_t N>
+char* Put(char* p, const char (&text)[N]) {
+    std::memcpy(p, text, N - 1);
+    return p + N - 1;
+}
+
+// `%d` of a 32-bit integer: at most eleven bytes.
+char* PutInt(char* p, int v) {
+    unsigned u = static_cast<unsigned>(v);
+    if (v < 0) {
+        *p++ = '-';
+        u = 0u - u;
+    }
+    int n = 1;
+    for (unsigned t = u; t >= 10; t /= 10) ++n;
+    for (int i = n - 1; i >= 0; --i) {
+        p[i] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    }
+    return p + n;
+}
+
+// The first line of a text element. Written by hand rather than by printf:
+// a big document has hundreds of thousands of them.
+void AppendTextLine(std::string& out, int top, int left, int width, int height, int font, int dir, int angle) {
+    char buf[256];
+    char* p = buf;
+    p = Put(p, "<text top=\"");
+    p = PutInt(p, top);
+    p = Put(p, "\" left=\"");
+    p = PutInt(p, left);
+    p = Put(p, "\" width=\"");
+    p = PutInt(p, width);
+    p = Put(p, "\" height=\"");
+    p = PutInt(p, height);
+    p = Put(p, "\" font=\"");
+    p = PutInt(p, font);
+    p = Put(p, "\" direction=\"");
+    p = PutInt(p, dir);
+    p = Put(p, "\" toc=\"0\" Angle=\"");
+    p = PutInt(p, angle);
+    p = Put(p, "\">\n");
+    out.append(buf, static_cast<size_t>(p - buf));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- HtmlRun
+
+void HtmlRun::Reset() {
+    m_nLink = -1;
+    m_dXMin = m_dXMax = m_dYMin = m_dYMax = 0;
+    m_text.clear();
+    m_dLastEdge = 0;
+    m_nFont = 0;
+    m_nDir = 0;
+    m_dCharSpace = m_dWordSpace = m_dHorizScaling = m_dRise = m_dLeading = 0;
+    m_nAngle = 0;
+    m_dBeginX = m_dBeginY = 0;
+}
+
+void HtmlRun::AddChar(Unicode u, int dir, double x, double w) {
+    if (m_nDir == 0) m_nDir = dir;
+    if (m_text.empty()) m_dXMin = x;
+    m_text.push_back(u);
+    m_dLastEdge = x + w;
+    m_dXMax = m_dLastEdge;
+}
+
+// ----------------------------------------------------------- HtmlPageText
+
+HtmlPageText::HtmlPageText(bool rawOrder, const std::string& fileName)
+    : m_bRawOrder(rawOrder), m_strFileName(fileName) {}
+
+void HtmlPageText::StartPage(int width, int height, int rotation) {
+    m_bInRun = false;
+    m_nRuns = 0;
+    m_nFontMarker = m_fonts.Size();
+    m_links.Clear();
+    m_nPageWidth = width;
+    m_nPageHeight = height;
+    m_nPageTop = 0;
+    m_nPageLeft = 0;
+    m_nRotation = rotation;
+}
+
+void HtmlPageText::UpdateFont(GfxState* state) {
+    m_dFontSize = state->getTransformedFontSize();
+    const std::shared_ptr<GfxFont>& font = state->getFont();
+    if (!font || font->getType() != fontType3) return;
+    // Type 3 glyphs are drawn in their own units, so the nominal size says
+    // little; the width of their "m" against a usual one gives a better one.
+    const auto* font8 = static_cast<const Gfx8BitFont*>(font.get());
+    for (int code = 0; code < 256; ++code) {
+        const char* name = font8->getCharName(code);
+        if (name != nullptr && std::strcmp(name, "m") == 0) {
+            double w = font8->getWidth(static_cast<unsigned char>(code));
+            if (w != 0) m_dFontSize *= w / kType3MWidth;
+            break;
+        }
+    }
+    const double* fm = font->getFontMatrix();
+    if (fm[0] != 0) m_dFontSize *= std::fabs(fm[3] / fm[0]);
+}
+
+void HtmlPageText::BeginString(GfxState* state) {
+    // A string begun while another is open replaces it.
+    if (static_cast<size_t>(m_nRuns) == m_runs.size()) m_runs.emplace_back();
+    HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
+    r.Reset();
+    m_bInRun = true;
+
+    r.m_dCharSpace = state->getCharSpace();
+    r.m_dWordSpace = state->getWordSpace();
+    r.m_dHorizScaling = state->getHorizScaling();
+    r.m_dLeading = state->getLeading();
+    r.m_dRise = state->getRise();
+
+    r.m_dBeginX = state->getCurX();
+    r.m_dBeginY = state->getCurY();
+    double x;
+    double y;
+    state->transform(r.m_dBeginX, r.m_dBeginY, &x, &y);
+    const std::shared_ptr<GfxFont>& font = state->getFont();
+    if (font) {
+        const std::optional<std::string>& name = font->getName();
+        int size = TruncToInt(std::ceil(state->getFontSize()));
+        if (size < 2) size = TruncToInt(std::floor(m_dFontSize * kSmallSizeFactor));
+        GfxRGB rgb;
+        state->getFillRGB(&rgb);
+        r.m_nFont = m_fonts.AddFont(name ? std::string_view(*name) : std::string_view(kDefaultFontName),
+                                    AsUnsigned(size), HtmlColor(rgb.r, rgb.g, rgb.b));
+        r.m_dYMin = y - font->getAscent() * m_dFontSize;
+        r.m_dYMax = y - font->getDescent() * m_dFontSize;
+    } else {
+        r.m_nFont = 0;
+        r.m_dYMin = y - kNoFontAscent * m_dFontSize;
+        r.m_dYMax = y + kNoFontDescent * m_dFontSize;
+    }
+    if (r.m_dYMin == r.m_dYMax) {
+        r.m_dYMin = y;
+        r.m_dYMax = y + 1;
+    }
+}
+
+void HtmlPageText::EndString() {
+    if (!m_bInRun) return;
+    m_bInRun = false;
+    HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
+    if (r.m_text.empty()) return;
+    // Right-to-left text is drawn from its end; store it in reading order.
+    if (r.m_nDir == 2) std::reverse(r.m_text.begin(), r.m_text.end());
+    // Runs stay in drawing order: the layout stage rebuilds reading order
+    // from positions, and the raw order is what it expects.
+    ++m_nRuns;
+}
+
+void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, double dy, const Unicode* u, int uLen) {
+    // Invisible text (rendering modes 3 and 7) is the hidden layer of
+    // scanned pages; it would double the visible text.
+    if ((state->getRender() & 3) == 3) return;
+    if (!m_bInRun) BeginString(state);
+
+    double x1;
+    double y1;
+    state->transform(x, y, &x1, &y1);
+    const int dir = DirectionOf(state, uLen > 0 ? u[0] : 0);
+    {
+        const HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
+        // A run without characters has no direction yet, so its first
+        // character always restarts it; when the text position has not
+        // moved since it began, the restarted run would be the same one.
+        const bool unchanged =
+            r.m_nDir == 0 && state->getCurX() == r.m_dBeginX && state->getCurY() == r.m_dBeginY;
+        if ((dir != r.m_nDir && !unchanged) ||
+            (!r.m_text.empty() && std::fabs(x1 - r.m_dLastEdge) > kRunGapFactor * (r.m_dYMax - r.m_dYMin))) {
+            EndString();
+            BeginString(state);
+        }
+    }
+    HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
+
+    // The advance includes the character spacing; a character's own width
+    // does not.
+    double dx2;
+    double dy2;
+    state->textTransformDelta(state->getCharSpace() * state->getHorizScaling(), 0, &dx2, &dy2);
+    dx -= dx2;
+    dy -= dy2;
+    double w1;
+    double h1;
+    state->transformDelta(dx, dy, &w1, &h1);
+    if (uLen > 0) {
+        w1 /= uLen;
+        h1 /= uLen;
+    }
+    for (int i = 0; i < uLen; ++i) r.AddChar(u[i], dir, x1 + i * w1, w1);
+}
+
+HtmlPageText::DataLineKey HtmlPageText::KeyOf(const HtmlRun& r, int style) {
+    return DataLineKey{std::bit_cast<uint64_t>(r.m_dCharSpace), std::bit_cast<uint64_t>(r.m_dWordSpace),
+                       std::bit_cast<uint64_t>(r.m_dHorizScaling), std::bit_cast<uint64_t>(r.m_dRise),
+                       std::bit_cast<uint64_t>(r.m_dLeading), style};
+}
+
+void HtmlPageText::FormatDataLine(std::string& out, const HtmlRun& r, int style) {
+    out.clear();
+    AppendFormat(out,
+                 "<data cSpace=\"%+07.2f\" wSpace=\"%+08.2f\" hScal=\"%03u\" style=\"%01u\" cRise=\"%+08.2f\" "
+                 "cLeading=\"%+08.2f\">",
+                 r.m_dCharSpace * 1000, r.m_dWordSpace * 1000, AsUnsigned(TruncToInt(r.m_dHorizScaling * 100)),
+                 AsUnsigned(style), r.m_dRise * 1000, r.m_dLeading * 1000);
+}
+
+const std::string& HtmlPageText::DataLine(const HtmlRun& r, int style) {
+    // Runs of a page nearly all share one text state: format it once.
+    const DataLineKey key = KeyOf(r, style);
+    if (m_bDataLineValid && key == m_dataLineKey) return m_strDataLine;
+    FormatDataLine(m_strDataLine, r, style);
+    m_dataLineKey = key;
+    m_bDataLineValid = true;
+    return m_strDataLine;
+}
+
+bool HtmlPageText::HasRunIn(const HtmlLink& link) const {
+    for (int i = 0; i < m_nRuns; ++i) {
+        const HtmlRun& r = m_runs[static_cast<size_t>(i)];
+        if (link.Contains(r.m_dXMin, r.m_dYMin, r.m_dXMax, r.m_dYMax)) return true;
+    }
+    return false;
+}
+
+void HtmlPageText::WriteMargins(std::string& out) const {
+    const HtmlRun& first = m_runs[0];
+    double minX = first.m_dXMin;
+    double minY = first.m_dYMin;
+    double maxX = first.m_dXMax;
+    double maxY = first.m_dYMax;
+    for (int i = 1; i < m_nRuns; ++i) {
+        const HtmlRun& r = m_runs[static_cast<size_t>(i)];
+        minX = std::min(minX, r.m_dXMin);
+        minY = std::min(minY, r.m_dYMin);
+        maxX = std::max(maxX, r.m_dXMax);
+        maxY = std::max(maxY, r.m_dYMax);
+    }
+    if (minX > kMarginCap) minX = kMarginCap;
+    if (minY > kMarginCap) minY = kMarginCap;
+    const int left = minX > 0 ? RoundCoord(minX) : 0;
+    const int top = minY > 0 ? RoundCoord(minY) : 0;
+    const double r = (m_nPageWidth - (maxX + 1)) / 2;
+    const int right = r > kWideSpace ? kWideMargin : TruncToInt(r * 0.5);
+    const int b = TruncToInt((m_nPageHeight - (maxY + 1)) / 2);
+    int bottom = kWideMargin;
+    if (b <= kWideSpace) bottom = std::max(TruncToInt(b * 0.5), 0);
+    // Text past the right edge gives a negative right margin, written in
+    // its unsigned form as the reader expects.
+    AppendFormat(out, "<margin mleft=\"%04u\" mtop=\"%04u\" mbottom=\"%04u\" mright=\"%04u\">\n", AsUnsigned(left),
+                 AsUnsigned(top), AsUnsigned(bottom), AsUnsigned(right));
+}
+
+void HtmlPageText::Dump(std::string& out, const HtmlTextFilter& filter) {
+    for (int i = 0; i < m_nRuns; ++i) {
+        HtmlRun& r = m_runs[static_cast<size_t>(i)];
+        r.m_nLink = m_links.isEmpty() ? -1 : m_links.inLink(r.m_dXMin, r.m_dYMin, r.m_dXMax, r.m_dYMax);
+    }
+    for (int id = m_nFontMarker; id < m_fonts.Size(); ++id) {
+        out.push_back('\t');
+        out.append(m_fonts.FontSpec(id));
+        out.push_back('\n');
+    }
+    if (m_nRuns == 0) return;
+    WriteMargins(out);
+
+    auto run = [this](int i) -> const HtmlRun& { return m_runs[static_cast<size_t>(i)]; };
+    for (int i = 0; i < m_nRuns;) {
+        // The element opened by run i takes the following runs that start
+        // exactly at its written right edge, in the same font and with the
+        // same data line on the same line.
+        const HtmlRun& first = run(i);
+        const int style = StyleOf(m_fonts.Get(first.m_nFont));
+        const DataLineKey key = KeyOf(first, style);
+        const int top = RoundCoord(first.m_dYMin);
+        const int left = RoundCoord(first.m_dXMin);
+        const int height = RoundCoord(first.m_dYMax - first.m_dYMin);
+        int width = AddWrap(RoundCoord(first.m_dXMax - first.m_dXMin), 1);
+        bool firstLineMade = false;
+        int last = i;
+        for (int j = i + 1; j < m_nRuns; ++j) {
+            const HtmlRun& r = run(j);
+            if (r.m_nFont != first.m_nFont || RoundCoord(r.m_dYMin) != top ||
+                RoundCoord(r.m_dYMax - r.m_dYMin) != height || RoundCoord(r.m_dXMin) != AddWrap(left, width)) {
+                break;
+            }
+            const int runStyle = StyleOf(m_fonts.Get(r.m_nFont));
+            if (!(KeyOf(r, runStyle) == key)) {
+                // Other values may still print alike at two decimals.
+                if (!firstLineMade) FormatDataLine(m_strElementData, first, style);
+                firstLineMade = true;
+                FormatDataLine(m_strScratch, r, runStyle);
+                if (m_strScratch != m_strElementData) break;
+            }
+            last = j;
+            width = AddWrap(RoundCoord(r.m_dXMax - first.m_dXMin), 1);
+        }
+
+        AppendTextLine(out, top, left, width, height, first.m_nFont, first.m_nDir, first.m_nAngle);
+        out.append(DataLine(first, style));
+        // Only the first run can open an anchor; the first later run in no
+        // link closes it.
+        bool anchorOpen = first.m_nLink >= 0;
+        if (anchorOpen) {
+            out.append(kAnchorStartOpen);
+            out.append(m_links.getLink(first.m_nLink).getDest());
+            out.append(kAnchorStartClose);
+        }
+        for (int j = i; j <= last; ++j) {
+            const HtmlRun& r = run(j);
+            if (anchorOpen && r.m_nLink < 0) {
+                out.append(kAnchorEnd);
+                anchorOpen = false;
+            }
+            filter.Append(out, r.m_text.data(), static_cast<int>(r.m_text.size()));
+        }
+        if (anchorOpen) out.append(kAnchorEnd);
+        out.append("\n</text>\n");
+        i = last + 1;
+    }
+}
+
+// ---------------------------------------------------------- HtmlOutputDev
+
+HtmlOutputDev::HtmlOutputDev(const std::string& fileName, const std::string& title, const std::string& author,
                              const std::string& keywords, const std::string& subject, const std::string& date,
-                             const std::string&, bool, int, bool) {
-    std::string path = fileName + ".xml";
-    m_file = std::fopen(path.c_str(), "wb");
-    if (m_file == nullptr) return;
-    std::fprintf(m_file, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n");
-    std::fprintf(m_file, "<pdf2xml author=\"%s\" keywords=\"%s\" date=\"%s\" subject=\"%s\">\n", author.c_str(),
-                 keywords.c_str(), date.c_str(), subject.c_str());
+                             const std::string& /*extension*/, bool rawOrder, int /*firstPage*/, bool /*outline*/)
+    : m_pPages(std::make_unique<HtmlPageText>(rawOrder, fileName)),
+      m_bRawOrder(rawOrder),
+      m_strFileName(fileName),
+      m_strDocTitle(title) {
+    m_meta.push_back({"author", author});
+    m_meta.push_back({"keywords", keywords});
+    m_meta.push_back({"date", date});
+    m_meta.push_back({"subject", subject});
+
+    auto slash = fileName.find_last_of('/');
+    m_strDocBaseName = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+    m_pFilter = std::make_unique<HtmlTextFilter>(globalParams ? globalParams->getTextEncoding() : nullptr);
+
+    const std::string path = fileName + ".xml";
+    m_file = std::fopen(path.c_str(), "w");
+    if (m_file == nullptr) {
+        error(errIO, -1, "Couldn't open html file '{0:s}'", path.c_str());
+        return;
+    }
+
+    std::string encoding = globalParams ? globalParams->getTextEncodingName() : std::string("Latin1");
+    if (encoding == "Latin1") encoding = "ISO-8859-1";
+    std::string head = "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>\n<pdf2xml";
+    for (const HtmlMetaEntry& e : m_meta) head += " " + e.name + "=\"" + e.value + "\"";
+    head += ">\n";
+    std::fwrite(head.data(), 1, head.size(), m_file);
     m_bOk = true;
 }
 
 HtmlOutputDev::~HtmlOutputDev() {
     if (m_file != nullptr) {
-        std::fprintf(m_file, "</pdf2xml>\n");
+        std::fputs("</pdf2xml>\n", m_file);
         std::fclose(m_file);
     }
 }
 
-static unsigned Trunc(double v) { return static_cast<unsigned>(static_cast<int>(v)); }
+bool HtmlOutputDev::checkPageSlice(Page* page, double, double, int, bool, bool, int, int, int, int, bool,
+                                   bool (*)(void*), void*, bool (*)(Annot*, void*), void*) {
+    m_pLinkPage = page;
+    return true;
+}
 
 void HtmlOutputDev::startPage(int pageNum, GfxState* state, XRef*) {
+    m_nPageNum = pageNum;
+    const int width = TruncToInt(state->getPageWidth());
+    const int height = TruncToInt(state->getPageHeight());
+    const int rotation = state->getRotate();
+    m_pPages->StartPage(width, height, rotation);
     if (m_file == nullptr) return;
     std::fprintf(m_file,
                  "<page pnumber=\"%u\" pposition=\"absolute\" ptop=\"%u\" pleft=\"%u\" pheight=\"%u\" pwidth=\"%u\" "
                  "protation=\"%u\">\n",
-                 static_cast<unsigned>(pageNum), 0u, 0u, Trunc(state->getPageHeight()), Trunc(state->getPageWidth()),
-                 static_cast<unsigned>(state->getRotate()));
+                 AsUnsigned(pageNum), 0u, 0u, AsUnsigned(height), AsUnsigned(width), AsUnsigned(rotation));
+}
+
+void HtmlOutputDev::RecordPageLinks() {
+    Page* page = m_pLinkPage;
+    m_pLinkPage = nullptr;
+    if (page == nullptr || page->getNum() != m_nPageNum) return;
+    std::unique_ptr<Links> links = page->getLinks();
+    if (!links) return;
+    Catalog* catalog = page->getDoc() != nullptr ? page->getDoc()->getCatalog() : nullptr;
+    for (AnnotLink* link : links->getLinks()) {
+        // A link over no text marks nothing, and resolving its destination
+        // can cost more than the page's text: leave it out.
+        HtmlLink rect = DeviceRect(link);
+        if (!m_pPages->HasRunIn(rect)) continue;
+        m_pPages->Links().AddLink(HtmlLink(rect.getX1(), rect.getY1(), rect.getX2(), rect.getY2(),
+                                           DestinationOf(link, catalog)));
+    }
+}
+
+HtmlLink HtmlOutputDev::DeviceRect(AnnotLink* link) {
+    double x1;
+    double y1;
+    double x2;
+    double y2;
+    link->getRect(&x1, &y1, &x2, &y2);
+    int dx1;
+    int dy1;
+    int dx2;
+    int dy2;
+    cvtUserToDev(x1, y1, &dx1, &dy1);
+    cvtUserToDev(x2, y2, &dx2, &dy2);
+    return HtmlLink(dx1, dy2, dx2, dy1, std::string());
+}
+
+std::string HtmlOutputDev::DestinationOf(AnnotLink* link, Catalog* catalog) {
+    if (!m_pDests || m_pDests->GetCatalog() != catalog) m_pDests = std::make_unique<LinkDestinations>(catalog, m_strDocBaseName);
+    return m_pDests->Of(link->getAction());
+}
+
+void HtmlOutputDev::recordLink(AnnotLink* link, Catalog* catalog) {
+    HtmlLink rect = DeviceRect(link);
+    m_pPages->Links().AddLink(HtmlLink(rect.getX1(), rect.getY1(), rect.getX2(), rect.getY2(),
+                                       DestinationOf(link, catalog)));
 }
 
 void HtmlOutputDev::endPage() {
-    if (m_file != nullptr) std::fprintf(m_file, "</page>\n");
+    // Links are taken now rather than at the page start: the core sets the
+    // page's default transformation only after starting the page.
+    RecordPageLinks();
+    if (m_file == nullptr) return;
+    m_buffer.clear();
+    m_pPages->Dump(m_buffer, *m_pFilter);
+    m_buffer.append("</page>\n");
+    std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file);
+}
+
+void HtmlOutputDev::updateFont(GfxState* state) { m_pPages->UpdateFont(state); }
+
+void HtmlOutputDev::beginString(GfxState* state, const GooString*) { m_pPages->BeginString(state); }
+
+void HtmlOutputDev::endString(GfxState*) { m_pPages->EndString(); }
+
+void HtmlOutputDev::drawChar(GfxState* state, double x, double y, double dx, double dy, double, double, CharCode, int,
+                             const Unicode* u, int uLen) {
+    m_pPages->AddChar(state, x, y, dx, dy, u, uLen);
 }

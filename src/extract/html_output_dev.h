@@ -1,31 +1,196 @@
-// The text output device: receives every interpreted page from the PDF core
-// and writes the page XML document.
+// The text output device: the PDF core renders every page of a PDF into it,
+// it collects the characters into positioned text runs with their fonts and
+// links, and writes each page into the page XML document that the layout
+// stage reads back.
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <OutputDev.h>
 
+#include "extract/html_fonts.h"
+#include "extract/html_links.h"
+
+class AnnotLink;
+class Catalog;
+class GfxState;
+class Page;
+
+// One run of characters drawn in one go with one font and direction.
+class HtmlRun {
+public:
+    HtmlRun() = default;
+    virtual ~HtmlRun() = default;
+    // The virtual destructor would leave a run copyable only, and every
+    // copy reallocates its characters: moves are declared.
+    HtmlRun(HtmlRun&&) noexcept = default;
+    HtmlRun& operator=(HtmlRun&&) noexcept = default;
+    HtmlRun(const HtmlRun&) = default;
+    HtmlRun& operator=(const HtmlRun&) = default;
+
+    // Empties the run for reuse, keeping its arrays' storage.
+    void Reset();
+    void AddChar(Unicode u, int dir, double x, double w);
+
+    int m_nLink = -1;  // index into the page's links, or -1
+    double m_dXMin = 0;
+    double m_dXMax = 0;
+    double m_dYMin = 0;
+    double m_dYMax = 0;
+    std::vector<Unicode> m_text;
+    // Only the right edge of the last character is ever consulted (the
+    // split test of the next character), so only that one is kept.
+    double m_dLastEdge = 0;
+    int m_nFont = 0;
+    int m_nDir = 0;  // 0 until the first character; 1 ltr, 2 rtl, 3 and 4 rotated
+    double m_dCharSpace = 0;
+    double m_dWordSpace = 0;
+    double m_dHorizScaling = 0;
+    double m_dRise = 0;
+    double m_dLeading = 0;
+    int m_nAngle = 0;
+    // The text position (user space) the run was begun at.
+    double m_dBeginX = 0;
+    double m_dBeginY = 0;
+};
+
+// The runs, fonts and links of the page being rendered.
+class HtmlPageText {
+public:
+    HtmlPageText(bool rawOrder, const std::string& fileName);
+    virtual ~HtmlPageText() = default;
+
+    void StartPage(int width, int height, int rotation);
+    void UpdateFont(GfxState* state);
+    void BeginString(GfxState* state);
+    void EndString();
+    void AddChar(GfxState* state, double x, double y, double dx, double dy, const Unicode* u, int uLen);
+
+    // Writes the page's font lines, margin line and text elements to `out`.
+    void Dump(std::string& out, const HtmlTextFilter& filter);
+
+    HtmlFontList& Fonts() { return m_fonts; }
+    HtmlLinkList& Links() { return m_links; }
+
+    // Whether some run of the page lies in the link.
+    bool HasRunIn(const HtmlLink& link) const;
+
+private:
+    // The values of a data line as bit patterns: -0.0 equals 0.0 but is
+    // written "-000.00", so the values must match bit for bit.
+    struct DataLineKey {
+        uint64_t charSpace;
+        uint64_t wordSpace;
+        uint64_t horizScaling;
+        uint64_t rise;
+        uint64_t leading;
+        int style;
+        bool operator==(const DataLineKey&) const = default;
+    };
+
+    static DataLineKey KeyOf(const HtmlRun& r, int style);
+    static void FormatDataLine(std::string& out, const HtmlRun& r, int style);
+
+    void WriteMargins(std::string& out) const;
+    // The data line of a text element that starts with run `r`.
+    const std::string& DataLine(const HtmlRun& r, int style);
+
+    double m_dFontSize = 0;  // transformed size of the current font
+    bool m_bRawOrder;
+    // Runs of the page in drawing order. Run objects are reused from page
+    // to page so that their arrays are not reallocated for every run, and a
+    // deque never moves them as it grows; the first m_nRuns are the page's
+    // runs, the one after them (when m_bInRun) is the run under
+    // construction.
+    std::deque<HtmlRun> m_runs;
+    int m_nRuns = 0;
+    bool m_bInRun = false;
+    int m_nFontMarker = 0;
+    HtmlFontList m_fonts;
+    HtmlLinkList m_links;
+    std::string m_strFileName;
+    int m_nPageWidth = 0;
+    int m_nPageHeight = 0;
+    int m_nPageTop = 0;
+    int m_nPageLeft = 0;
+    int m_nRotation = 0;
+    DataLineKey m_dataLineKey{};
+    bool m_bDataLineValid = false;
+    std::string m_strDataLine;
+    // Data lines compared while an element is formed, reused.
+    std::string m_strElementData;
+    std::string m_strScratch;
+};
+
+struct HtmlMetaEntry {
+    std::string name;
+    std::string value;
+};
+
 class HtmlOutputDev : public OutputDev {
 public:
-    // `fileName` is the document's path without its ".xml" extension.
+    // `fileName` is the document's path without its ".xml" extension. The
+    // title, extension, first page and outline flag serve web-page forms of
+    // the device that this program never writes.
     HtmlOutputDev(const std::string& fileName, const std::string& title, const std::string& author,
                   const std::string& keywords, const std::string& subject, const std::string& date,
                   const std::string& extension, bool rawOrder, int firstPage, bool outline);
     ~HtmlOutputDev() override;
 
     bool isOk() const { return m_bOk; }
+    bool isReady() const { return m_bOk; }
+    int deviceTag() const { return 1234; }
 
     bool upsideDown() override { return true; }
     bool useDrawChar() override { return true; }
+    bool useTilingPatternFill() override { return false; }
+    bool useShadedFills(int) override { return false; }
+    bool useDrawForm() override { return false; }
     bool interpretType3Chars() override { return false; }
     bool needNonText() override { return false; }
 
+    // The core names the page it is about to render only here; the device
+    // keeps it to take the page's link annotations when the page ends.
+    bool checkPageSlice(Page* page, double hDPI, double vDPI, int rotate, bool useMediaBox, bool crop, int sliceX,
+                        int sliceY, int sliceW, int sliceH, bool printing, bool (*abortCheckCbk)(void* data) = nullptr,
+                        void* abortCheckCbkData = nullptr,
+                        bool (*annotDisplayDecideCbk)(Annot* annot, void* user_data) = nullptr,
+                        void* annotDisplayDecideCbkData = nullptr) override;
     void startPage(int pageNum, GfxState* state, XRef* xref) override;
     void endPage() override;
+    void updateFont(GfxState* state) override;
+    void beginString(GfxState* state, const GooString* s) override;
+    void endString(GfxState* state) override;
+    void drawChar(GfxState* state, double x, double y, double dx, double dy, double originX, double originY,
+                  CharCode code, int nBytes, const Unicode* u, int uLen) override;
+
+    // Records a link of the page being rendered (between startPage and
+    // endPage; the page's own link annotations are recorded at endPage).
+    void recordLink(AnnotLink* link, Catalog* catalog);
 
 private:
+    void RecordPageLinks();
+    // The link's rectangle on the device, destination still empty.
+    HtmlLink DeviceRect(AnnotLink* link);
+    std::string DestinationOf(AnnotLink* link, Catalog* catalog);
+
     std::FILE* m_file = nullptr;
+    std::unique_ptr<HtmlPageText> m_pPages;
+    bool m_bRawOrder;
     bool m_bOk = false;
+    int m_nPageNum = 0;
+    std::string m_strFileName;
+    std::string m_strDocBaseName;
+    std::string m_strDocTitle;
+    std::vector<HtmlMetaEntry> m_meta;
+    std::unique_ptr<HtmlTextFilter> m_pFilter;
+    // The page the core is about to render, for its links.
+    Page* m_pLinkPage = nullptr;
+    std::unique_ptr<LinkDestinations> m_pDests;
+    std::string m_buffer;  // one page of output, reused
 };

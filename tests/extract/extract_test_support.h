@@ -1,0 +1,321 @@
+// Helpers for the text extraction tests: small PDFs made in the test (from
+// PostScript through Ghostscript, or written object by object where exact
+// font names and positions matter), the page XML document extracted from
+// them the way the conversion does it, and byte comparison with the first
+// differing line in the failure message.
+#pragma once
+
+#include <GlobalParams.h>
+#include <PDFDoc.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "extract/html_output_dev.h"
+#include "extract/metadata.h"
+
+extern char** environ;
+
+namespace extract_test {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "qm-extract-XXXXXX").string();
+        if (mkdtemp(tmpl.data()) != nullptr) m_path = tmpl;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+// Runs a program with an argument vector, its output discarded; true when
+// it exits with status 0.
+inline bool RunProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Turns PostScript into `<dir>/<name>.pdf`; empty on failure.
+inline std::string PdfFromPs(const TempDir& dir, const std::string& name, const std::string& ps) {
+    const std::string psPath = dir.File(name + ".ps");
+    const std::string pdfPath = dir.File(name + ".pdf");
+    WriteFile(psPath, ps);
+    if (!RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite", "-sOutputFile=" + pdfPath,
+                     psPath})) {
+        return std::string();
+    }
+    return pdfPath;
+}
+
+// A PDF written object by object. Fonts are simple Type 1 fonts that are
+// not embedded, with every glyph 500 units wide and an ascent of 0.8 and
+// descent of 0.2, so that positions in the page XML can be worked out by
+// hand: at 108 dots per inch a character of a 12-point font advances 9
+// pixels and its run is 18 pixels high, from 14.4 pixels above the
+// baseline to 3.6 below it.
+class PdfBuilder {
+public:
+    // Adds a font resource /F<n> (n from 1) named `baseFont`. `toUnicode`
+    // holds bfchar lines of a ToUnicode map ("<01> <00A0>"), overriding the
+    // WinAnsi meaning of those codes.
+    int AddFont(const std::string& baseFont, const std::vector<std::string>& toUnicode = {}) {
+        m_fonts.push_back({baseFont, toUnicode, 0});
+        return static_cast<int>(m_fonts.size());
+    }
+    // Adds a Type 3 font whose only glyph, "m" (code 109), is `mWidth`
+    // thousandths of the size wide.
+    int AddType3Font(int mWidth) {
+        m_fonts.push_back({std::string(), {}, mWidth});
+        return static_cast<int>(m_fonts.size());
+    }
+    // Adds a page; `extra` goes into the page dictionary (/Annots, /Rotate).
+    void AddPage(const std::string& content, const std::string& extra = std::string(), double width = 612,
+                 double height = 792) {
+        m_pages.push_back({content, extra, width, height});
+    }
+    // Entries of the document information dictionary, e.g. "/Author (x)".
+    void SetInfo(const std::string& info) { m_info = info; }
+    // Entries added to the catalogue, e.g. "/Dests << ... >>".
+    void SetCatalogExtra(const std::string& extra) { m_catalogExtra = extra; }
+
+    // Object number of page `index` (0-based), for destinations. Valid once
+    // all fonts are added.
+    int PageObject(size_t index) const { return 3 + static_cast<int>(m_fonts.size()) * 3 + static_cast<int>(index) * 2; }
+
+    std::string Build() const {
+        std::vector<std::string> objects;  // object i + 1
+        std::string kids;
+        for (size_t i = 0; i < m_pages.size(); ++i) kids += std::to_string(PageObject(i)) + " 0 R ";
+        objects.push_back("<< /Type /Catalog /Pages 2 0 R " + m_catalogExtra + " >>");
+        objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(m_pages.size()) + " >>");
+        std::string fontRes;
+        for (size_t i = 0; i < m_fonts.size(); ++i) {
+            const Font& f = m_fonts[i];
+            const int fontObj = 3 + static_cast<int>(i) * 3;
+            if (f.type3MWidth != 0) {
+                const std::string w = std::to_string(f.type3MWidth);
+                const std::string glyph = w + " 0 d0 0 0 " + w + " 700 re f";
+                objects.push_back(
+                    "<< /Type /Font /Subtype /Type3 /FontBBox [0 -200 1000 800] /FontMatrix [0.001 0 0 0.001 0 0] "
+                    "/CharProcs << /m " + std::to_string(fontObj + 1) +
+                    " 0 R >> /Encoding << /Type /Encoding /Differences [109 /m] >> /FirstChar 109 /LastChar 109 "
+                    "/Widths [" + w + "] /Resources << >> >>");
+                objects.push_back("<< /Length " + std::to_string(glyph.size()) + " >>\nstream\n" + glyph +
+                                  "\nendstream");
+                objects.push_back("<< >>");
+                fontRes += "/F" + std::to_string(i + 1) + " " + std::to_string(fontObj) + " 0 R ";
+                continue;
+            }
+            std::string widths;
+            for (int c = 0; c <= 255; ++c) widths += "500 ";
+            objects.push_back("<< /Type /Font /Subtype /Type1 /BaseFont /" + f.name +
+                              " /FirstChar 0 /LastChar 255 /Widths [" + widths +
+                              "] /Encoding /WinAnsiEncoding /FontDescriptor " + std::to_string(fontObj + 1) + " 0 R" +
+                              (f.toUnicode.empty() ? std::string() : " /ToUnicode " + std::to_string(fontObj + 2) + " 0 R") +
+                              " >>");
+            objects.push_back("<< /Type /FontDescriptor /FontName /" + f.name +
+                              " /Flags 32 /FontBBox [0 -200 1000 800] /ItalicAngle 0 /Ascent 800 /Descent -200 "
+                              "/CapHeight 700 /StemV 80 >>");
+            std::string cmap =
+                "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                "1 begincodespacerange\n<00> <FF>\nendcodespacerange\n" +
+                std::to_string(f.toUnicode.size()) + " beginbfchar\n";
+            for (const std::string& line : f.toUnicode) cmap += line + "\n";
+            cmap += "endbfchar\nendcmap\nCMapName currentdict /CMap defineresource pop\nend\nend";
+            objects.push_back("<< /Length " + std::to_string(cmap.size()) + " >>\nstream\n" + cmap + "\nendstream");
+            fontRes += "/F" + std::to_string(i + 1) + " " + std::to_string(fontObj) + " 0 R ";
+        }
+        for (const Page& p : m_pages) {
+            const int contentObj = static_cast<int>(objects.size()) + 2;
+            std::ostringstream box;
+            box << "[0 0 " << p.width << " " << p.height << "]";
+            objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox " + box.str() + " /Resources << /Font << " +
+                              fontRes + ">> >> /Contents " + std::to_string(contentObj) + " 0 R " + p.extra + " >>");
+            objects.push_back("<< /Length " + std::to_string(p.content.size()) + " >>\nstream\n" + p.content +
+                              "\nendstream");
+        }
+        int infoObj = 0;
+        if (!m_info.empty()) {
+            objects.push_back("<< " + m_info + " >>");
+            infoObj = static_cast<int>(objects.size());
+        }
+
+        std::string pdf = "%PDF-1.4\n";
+        std::vector<size_t> offsets;
+        for (size_t i = 0; i < objects.size(); ++i) {
+            offsets.push_back(pdf.size());
+            pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+        }
+        const size_t xref = pdf.size();
+        pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+        for (size_t off : offsets) {
+            char line[32];
+            std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
+            pdf += line;
+        }
+        pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R";
+        if (infoObj != 0) pdf += " /Info " + std::to_string(infoObj) + " 0 R";
+        pdf += " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+        return pdf;
+    }
+
+    std::string Write(const TempDir& dir, const std::string& name) const {
+        const std::string path = dir.File(name + ".pdf");
+        WriteFile(path, Build());
+        return path;
+    }
+
+private:
+    struct Page {
+        std::string content;
+        std::string extra;
+        double width;
+        double height;
+    };
+    struct Font {
+        std::string name;
+        std::vector<std::string> toUnicode;
+        int type3MWidth;  // 0 for a Type 1 font
+    };
+    std::vector<Font> m_fonts;
+    std::vector<Page> m_pages;
+    std::string m_info;
+    std::string m_catalogExtra;
+};
+
+// Makes the PDF core's settings object for a test and removes it again,
+// unless one was there already.
+class CoreParams {
+public:
+    CoreParams() {
+        if (!globalParams) {
+            globalParams = std::make_unique<GlobalParams>();
+            m_bOwn = true;
+        }
+        globalParams->setErrQuiet(true);
+        globalParams->setTextEncoding("Latin1");
+    }
+    ~CoreParams() {
+        if (m_bOwn) globalParams.reset();
+    }
+    CoreParams(const CoreParams&) = delete;
+    CoreParams& operator=(const CoreParams&) = delete;
+
+private:
+    bool m_bOwn = false;
+};
+
+// Renders every page of `pdf` into the text output device as the
+// conversion does, writing `<outBase>.xml` (by default beside the PDF, with
+// its base name), and returns the document's bytes (empty when the PDF does
+// not open).
+inline std::string ExtractXml(const std::string& pdf, int* pageCount = nullptr, std::string outBase = std::string()) {
+    CoreParams params;
+    PDFDoc doc(std::make_unique<GooString>(pdf));
+    if (!doc.isOk()) return std::string();
+    DocMetadata meta = ReadDocMetadata(&doc);
+    const std::string base = outBase.empty() ? pdf.substr(0, pdf.size() - 4) : outBase;
+    {
+        HtmlOutputDev dev(base, meta.title, meta.author, meta.keywords, meta.subject, meta.date, "png", true, 1, false);
+        if (!dev.isOk()) return std::string();
+        const int n = doc.getNumPages();
+        if (pageCount != nullptr) *pageCount = n;
+        doc.displayPages(&dev, 1, n, 108, 108, 0, true, true, true);
+    }
+    return ReadFile(base + ".xml");
+}
+
+inline std::vector<std::string> SplitLines(const std::string& s) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < s.size()) {
+        size_t end = s.find('\n', start);
+        if (end == std::string::npos) end = s.size();
+        lines.push_back(s.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Empty when equal; else where the texts first differ, line by line.
+inline std::string FirstDifference(const std::string& expected, const std::string& actual) {
+    if (expected == actual) return std::string();
+    std::vector<std::string> e = SplitLines(expected);
+    std::vector<std::string> a = SplitLines(actual);
+    for (size_t i = 0; i < std::max(e.size(), a.size()); ++i) {
+        const std::string el = i < e.size() ? e[i] : "<no line>";
+        const std::string al = i < a.size() ? a[i] : "<no line>";
+        if (el != al) {
+            return "line " + std::to_string(i + 1) + " differs:\n  expected: " + el + "\n  actual:   " + al;
+        }
+    }
+    return "the texts differ in their line ends";
+}
+
+// The lines from `<page pnumber="n" ...>` to its `</page>`, each ending in
+// a line feed.
+inline std::string PageOf(const std::string& xml, int n) {
+    const std::string tag = "<page pnumber=\"" + std::to_string(n) + "\"";
+    size_t start = xml.find(tag);
+    if (start == std::string::npos) return std::string();
+    size_t end = xml.find("</page>\n", start);
+    if (end == std::string::npos) return xml.substr(start);
+    return xml.substr(start, end + 8 - start);
+}
+
+// The page body without its start tag and font lines: the margin line and
+// the text elements.
+inline std::string TextOf(const std::string& page) {
+    size_t start = page.find("<margin");
+    size_t end = page.find("</page>\n");
+    if (start == std::string::npos || end == std::string::npos) return std::string();
+    return page.substr(start, end - start);
+}
+
+}  // namespace extract_test

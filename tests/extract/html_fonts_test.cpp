@@ -1,0 +1,134 @@
+// Unit tests of the extractor's fonts, colours and text filter.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "extract/html_fonts.h"
+#include "extract_test_support.h"
+
+namespace {
+
+struct FilterCase {
+    const char* what;
+    std::vector<Unicode> text;
+    std::string expected;
+};
+
+TEST(HtmlTextFilter, FiltersEachKindOfCharacter) {
+    extract_test::CoreParams params;
+    const FilterCase cases[] = {
+        {"markup characters become entities", {'a', '<', 'b', ' ', '&', ' ', 'c'}, "a&lt;b &amp; c"},
+        {"quotes and greater-than", {'"', '>', '\''}, "&quot;&gt;'"},
+        {"Latin-1 letters stay single bytes", {0xe9, 0xff, 0xa1}, "\xe9\xff\xa1"},
+        {"no-break space becomes a space", {'a', 0xa0, 'b'}, "a b"},
+        {"soft hyphen and tab vanish", {'a', 0xad, 0x09, 'b'}, "ab"},
+        {"line ends inside a run vanish", {'a', 0x0a, 0x0d, 'b'}, "ab"},
+        {"form feed is kept", {0x0c}, "\x0c"},
+        {"C1 controls and DEL vanish", {0x7f, 0x80, 0x9f}, ""},
+        {"U+0100 is the last code point mapped, and has no byte", {0x100}, ""},
+        {"U+0101 is the first escaped", {0x101}, "\\uc1\\u257X"},
+        {"oe ligature", {0x153}, "\\uc1\\u339X"},
+        {"euro sign", {0x20ac}, "\\uc1\\u8364X"},
+        {"values above 32767 stay unsigned", {0xfb01}, "\\uc1\\u64257X"},
+        {"beyond the BMP: a surrogate pair", {0x1f600}, "\\uc1\\u55357X\\uc1\\u56832X"},
+        {"last code point", {0x10ffff}, "\\uc1\\u56319X\\uc1\\u57343X"},
+        {"no character past U+10FFFF", {0x110000, 'a'}, "a"},
+        {"empty text", {}, ""},
+    };
+    for (const FilterCase& c : cases) {
+        EXPECT_EQ(FilterText(c.text.data(), static_cast<int>(c.text.size())), c.expected) << c.what;
+    }
+}
+
+TEST(HtmlTextFilter, WithoutTextEncodingEverythingFiltersToNothing) {
+    HtmlTextFilter filter(nullptr);
+    const Unicode text[] = {'a', '<', 0x20ac};
+    std::string out = "kept";
+    filter.Append(out, text, 3);
+    EXPECT_EQ(out, "kept");
+}
+
+TEST(HtmlColor, ComponentsRoundToBytes) {
+    struct {
+        int r, g, b;
+        const char* expected;
+    } cases[] = {
+        {65536, 0, 0, "#ff0000"},
+        {32768, 32768, 32768, "#808080"},   // 127.5 rounds up
+        {0, 0, 65536, "#0000ff"},
+        {128, 129, 0, "#000100"},           // 0.498 down, 0.502 up
+        {65536 * 2, 0, 65536, "#000000"},   // out of range: black
+        {-65536, 65536, 65536, "#000000"},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(HtmlColor(c.r, c.g, c.b).ToString(), c.expected) << c.r << "," << c.g << "," << c.b;
+        testing::internal::GetCapturedStdout();
+    }
+}
+
+TEST(HtmlColor, BadColourIsReportedOnStandardOutput) {
+    testing::internal::CaptureStdout();
+    HtmlColor bad(65536 * 3, 0, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error : Bad color \n");
+    EXPECT_EQ(bad, HtmlColor());
+}
+
+TEST(HtmlFont, StyleAndFamilyFollowTheName) {
+    struct {
+        const char* name;
+        bool bold;
+        bool italic;
+        const char* family;
+    } cases[] = {
+        {"ABCDEF+Helvetica-BoldOblique", true, true, "ABCDEF+Helvetica-BoldOblique"},
+        {"Arial-Black", true, false, "Arial-Black"},
+        {"Arial,Bold", true, false, "Arial,Bold"},
+        {"TimesNewRomanPS-ItalicMT", false, true, "TimesNewRomanPS-ItalicMT"},
+        {"CMBX10", false, false, "CMBX10"},
+        {"symbolmt", false, false, "Symbol"},
+        {"SymbolMT", false, false, "SymbolMT"},
+        {"wingdings", false, false, "Wingdings"},
+        {"wingdings2", false, false, "Wingdings 2"},
+        {"wingdings3", false, false, "Wingdings 3"},
+        {"Wingdings", false, false, "Wingdings"},
+        {"", false, false, "Times New Roman"},
+    };
+    for (const auto& c : cases) {
+        HtmlFont f(c.name, 12, HtmlColor());
+        EXPECT_EQ(f.IsBold(), c.bold) << c.name;
+        EXPECT_EQ(f.IsItalic(), c.italic) << c.name;
+        EXPECT_EQ(f.Family(), c.family) << c.name;
+    }
+}
+
+TEST(HtmlFontList, IdsCountUpAndEqualFontsShareOne) {
+    HtmlFontList list;
+    const HtmlColor black;
+    HtmlColor blue;
+    blue.b = 255;
+    EXPECT_EQ(list.AddFont("Arial,Bold", 12, black), 0);
+    EXPECT_EQ(list.AddFont("Arial,Bold", 12, blue), 1);  // another colour, another font
+    EXPECT_EQ(list.AddFont("Arial,Bold", 10, black), 2);
+    EXPECT_EQ(list.AddFont("arial,bold", 12, black), 3);  // names compare exactly
+    EXPECT_EQ(list.AddFont("Arial,Bold", 12, black), 0);
+    EXPECT_EQ(list.AddFont(HtmlFont("Arial,Bold", 12, blue)), 1);
+    EXPECT_EQ(list.AddFont("arial,bold", 12, black), 3);
+    EXPECT_EQ(list.Size(), 4);
+}
+
+TEST(HtmlFontList, FontSpecIsWrittenUnescaped) {
+    HtmlFontList list;
+    HtmlColor red;
+    red.r = 255;
+    list.AddFont("Times-Roman", 12, HtmlColor());
+    list.AddFont("A\"<b", 9, red);
+    list.AddFont("symbolmt", 4294967295u, HtmlColor());
+    EXPECT_EQ(list.FontSpec(0), "<fontspec id=\"0\" size=\"12\" family=\"Times-Roman\" alternate=\"\" color=\"#000000\">");
+    EXPECT_EQ(list.FontSpec(1), "<fontspec id=\"1\" size=\"9\" family=\"A\"<b\" alternate=\"\" color=\"#ff0000\">");
+    EXPECT_EQ(list.FontSpec(2),
+              "<fontspec id=\"2\" size=\"4294967295\" family=\"Symbol\" alternate=\"\" color=\"#000000\">");
+}
+
+}  // namespace
