@@ -4,6 +4,7 @@
 // row is handed to the section builder (sections.cpp). Also the hand-over
 // of the page's drawn objects, where hairline rules that underline text
 // become underlined words instead of shapes.
+#include <algorithm>
 #include <cstdlib>
 
 #include "control/rtf_document.h"

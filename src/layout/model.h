@@ -194,7 +194,7 @@ public:
     void ArrangeColumns();
     // Appends the \cols header with each column's width.
     void WriteColumnHeader(std::string& out);
-    // Appends the section's RTF to `out`.
+    // Builds the section's RTF into `out`.
     void Write(std::string& out, CRtfPage* page);
 
     CRect m_rect;
