@@ -18,6 +18,7 @@
 class CRtfDocument;
 class CRtfPage;
 class CRtfXmlText;
+class CRtfParagraphs;
 class CRtfTextPool;
 class CRtfFont;
 template <class T = void> class TRtfFontData;
@@ -130,6 +131,9 @@ public:
     int32_t m_nAngle = 0;
     TPtr<TSafeList<RtfColorData>> m_pColors;
     TPtr<TSafeList<TRtfFontData<void>>> m_pFonts;
+    // The column a fragment was assigned to while the section builder
+    // merges its row; meaningless outside that one merge.
+    TPtr<CRtfParagraphs> m_pColumn;
 
 private:
     std::vector<std::unique_ptr<TRtfWord<void>>> m_wordStore;
@@ -167,11 +171,29 @@ class CRtfSection : public CTagged {
     QM_TAGGED_CLASS(CRtfSection, nullptr)
 public:
     explicit CRtfSection(int columns = 1);
+    // One column per fragment of the row, in row order; bounds are the
+    // union of the fragments' line boxes. A missing row gives no columns.
+    explicit CRtfSection(DebugRtfXmlTextList* row);
     ~CRtfSection() override = default;
+
+    using ColumnPos = TSafeList<CRtfParagraphs>::POSITION;
 
     // Makes a block owned by this section (not yet in m_columns).
     CRtfParagraphs* NewBlock(CRtfXmlText* first = nullptr);
 
+    // The column a fragment with box `rect` belongs to, or null when it
+    // fits none. The caller clears the outputs first: newColumn asks for a
+    // new column before (placement 0) or after (1) the returned one; side
+    // -1/+1 says the fragment lies on the line of the column's last
+    // fragment, to its left or right.
+    ColumnPos FindColumn(CRtfXmlText* text, const CRect& rect, bool& newColumn, int& placement, int& side);
+    // Merges a row into this section: 0 merged, 1 does not fit (the section
+    // is as it was, side joins apart), 5 empty row.
+    int MergeRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaining, CRtfPage* page);
+    // Makes the columns tile the section's bounds.
+    void ArrangeColumns();
+    // Appends the \cols header with each column's width.
+    void WriteColumnHeader(std::string& out);
     // Builds the section's RTF into `out`.
     void Write(std::string& out, CRtfPage* page);
 
@@ -192,6 +214,7 @@ public:
     ~CRtfCell() override = default;
 
     int GetBlockCount() const { return m_blocks.GetCount(); }
+    // Appends the cells' RTF (tall cell and stack cell) to `out`.
     void Write(std::string& out);
 
     int32_t m_nValue = 0;
@@ -199,6 +222,11 @@ public:
     TPtr<CRtfXmlText> m_pLink;
     TSafeList<CRtfParagraphs> m_blocks;
     CRect m_rect;
+    int32_t m_nTop = 0;  // where the line head was placed (its m_nWrittenTop)
+
+private:
+    CRtfParagraphs* NewBlock(CRtfXmlText* first);
+    std::vector<std::unique_ptr<CRtfParagraphs>> m_blockStore;
 };
 
 // The flowing text of a page: its sections, top to bottom.
@@ -417,6 +445,10 @@ public:
     bool FilterOverprint(CRtfXmlText* text, bool& absorbed);
     bool BuildFlow();
     DebugRtfXmlTextList* SortTexts();
+    // Takes the next row of side-by-side fragments from `remaining`,
+    // starting at `position`, which it moves past what it took.
+    void GatherRow(TSafeList<CRtfXmlText>::POSITION& position, DebugRtfXmlTextList* remaining,
+                   DebugRtfXmlTextList* row);
     int AddObjects(std::vector<std::unique_ptr<CRtfShpObject>>& objects);
     bool AbsorbUnderline(CRtfLine* line);
 
