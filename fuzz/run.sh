@@ -6,13 +6,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-60}
 command -v clang++ >/dev/null || { echo "fuzz: clang++ missing" >&2; exit 1; }
-cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DQUILLMARK_FUZZ=ON -DQUILLMARK_SANITIZE=ON -DQUILLMARK_BUILD_TESTS=OFF >/dev/null
+build=${FUZZ_BUILD:-build/fuzz}
 targets=$(ls fuzz/fuzz_*.cpp | xargs -n1 basename | sed 's/\.cpp$//')
-cmake --build build/fuzz -j"$(nproc)" --target $targets >/dev/null
+if [ -z "${FUZZ_BUILD:-}" ]; then
+  cmake -S . -B $build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DQUILLMARK_FUZZ=ON -DQUILLMARK_SANITIZE=ON -DQUILLMARK_BUILD_TESTS=OFF >/dev/null
+  cmake --build $build -j"$(nproc)" --target $targets >/dev/null
+fi
 status=0
 for t in $targets; do
-  corpus=build/fuzz/corpus-$t
+  corpus=$build/corpus-$t
   mkdir -p "$corpus"
   seeds=fuzz/seeds/${t#fuzz_}
   [ -d "$seeds" ] || seeds=""
@@ -24,12 +27,12 @@ for t in $targets; do
     done
   fi
   echo "== $t (${secs}s)"
-  if ! ASAN_OPTIONS=detect_leaks=1 build/fuzz/fuzz/$t -max_total_time="$secs" -timeout=30 -rss_limit_mb=4096 \
-       -print_final_stats=1 -artifact_prefix=build/fuzz/crash-$t- "$corpus" $seeds 2>build/fuzz/$t.log; then
-    echo "fuzz: $t found a fault; see build/fuzz/$t.log and build/fuzz/crash-$t-*" >&2
-    tail -40 build/fuzz/$t.log >&2
+  if ! ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} LSAN_OPTIONS=suppressions=$(pwd)/scripts/lsan.supp $build/fuzz/$t -max_total_time="$secs" -timeout=30 -rss_limit_mb=4096 \
+       -print_final_stats=1 -artifact_prefix=$build/crash-$t- "$corpus" $seeds 2>$build/$t.log; then
+    echo "fuzz: $t found a fault; see $build/$t.log and $build/crash-$t-*" >&2
+    tail -40 $build/$t.log >&2
     status=1
   fi
-  grep -E 'stat::number_of_executed_units' build/fuzz/$t.log || true
+  grep -E 'stat::number_of_executed_units' $build/$t.log || true
 done
 exit $status
