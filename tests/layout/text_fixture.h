@@ -9,6 +9,7 @@
 
 #include "control/rtf_document.h"
 #include "layout/model.h"
+#include "layout/xml_parse.h"
 
 struct TextPage {
     TextPage() {
