@@ -15,6 +15,7 @@ struct TextPage {
     TextPage() {
         doc.m_pPage = std::make_unique<CRtfPage>(&doc, 1);
         page = doc.m_pPage.get();
+        UseFonts({});  // measuring falls back to the boxes until a test names fonts
     }
 
     // Makes the output font table exactly `faces`, numbered from 0, so tests
