@@ -385,7 +385,11 @@ TSafeList<CRtfXmlText>::POSITION CRtfXmlText::TryJoin(CRtfXmlText* text, int* pl
         head.left += inset;
         head.right -= inset;
     }
-    if (wText < r.Width()) text->m_rect.left += (r.Width() - wText) / 2;
+    if (wText < r.Width()) {
+        const int32_t shift = (r.Width() - wText) / 2;
+        text->m_rect.left += shift;
+        text->m_nJoinShift += shift;
+    }
     const int32_t textLeft = text->m_rect.left;
     const int32_t textRight = text->m_rect.right - (text->m_rect.Width() - wText) / 2;
     if (head.left > textLeft) {

@@ -74,6 +74,12 @@ std::vector<CRtfXmlText*> LinePieces(CRtfXmlText& text) {
     return pieces;
 }
 
+// Where the fragment's text starts on the page. The join test narrows a
+// box to its measured text and keeps the narrower box; that shift is a
+// measuring artefact, and reading gaps from it put spaces inside words
+// ("Manuscrip t") wherever the screen font runs narrower than the PDF's.
+int32_t ReadLeft(const CRtfXmlText& text) { return text.m_rect.left - text.m_nJoinShift; }
+
 std::string WordsText(const CRtfXmlText& text) {
     std::string s;
     for (TRtfWord<void>* w : text.m_words) s += w->m_strText;
@@ -85,7 +91,7 @@ std::string WordsText(const CRtfXmlText& text) {
 // that place every word on its own (TeX does) would otherwise come out as
 // one long word in the paragraph layouts.
 bool NeedsSpace(const CRtfXmlText& before, const CRtfXmlText& after) {
-    if (after.m_rect.left <= before.m_rect.right) return false;
+    if (ReadLeft(after) <= before.m_rect.right) return false;
     const std::u32string a = ShownCharacters(WordsText(before));
     const std::u32string b = ShownCharacters(WordsText(after));
     if (a.empty() || b.empty()) return false;
@@ -97,7 +103,7 @@ enum class Raise { kNone, kSuper, kSub };
 Raise Classify(const CRtfXmlText& f, const CRtfXmlText& q) {
     // Shown characters are counted, so "\uc1\u8224X" is one dagger.
     if (ShownCharacters(WordsText(f)).size() >= kMaxRaisedChars) return Raise::kNone;
-    if (f.m_rect.left - q.m_rect.right >= kMaxRaisedGap) return Raise::kNone;
+    if (ReadLeft(f) - q.m_rect.right >= kMaxRaisedGap) return Raise::kNone;
     const int32_t mid = (q.m_rect.top + q.m_rect.bottom) / 2;
     const int32_t third = q.m_rect.Height() / 3;
     const int32_t dBottom = f.m_rect.bottom - q.m_rect.bottom;
@@ -256,11 +262,11 @@ std::string WriteLine(CRtfXmlText& text) {
             f.m_nFlags |= kTextRaised;
             break;
         case Raise::kNone:
-            if ((f.m_nFlags & kTextRaised) == 0 && f.m_rect.left > q.m_rect.right) {
+            if ((f.m_nFlags & kTextRaised) == 0 && ReadLeft(f) > q.m_rect.right) {
                 // Two spaces' worth per point of the text before: a space
                 // is about half the font size wide.
                 const int64_t size = std::max<int64_t>(q.m_nFontSize, 1);
-                const int64_t gap = static_cast<int64_t>(f.m_rect.left) - q.m_rect.right;
+                const int64_t gap = static_cast<int64_t>(ReadLeft(f)) - q.m_rect.right;
                 out += "{" + std::string(static_cast<size_t>((2 * gap + size - 1) / size), ' ') + "}";
             }
             out += FormatRuns(f.m_words, 0, false);

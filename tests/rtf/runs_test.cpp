@@ -247,6 +247,23 @@ TEST(WriteParagraph, WritesTheLineAsOneParagraphWithSpacesBetweenWords) {
     }
 }
 
+TEST(WriteParagraph, GapsAreReadFromWhereTheTextStartsOnThePage) {
+    // The join narrowed the second box by 3 units from the left: the text
+    // itself touches the first one, so no space goes between them, nor a
+    // spacer in the flowing line.
+    TextPage p;
+    CRtfXmlText* a = p.Text({0, 100, 50, 120}, {"Manuscrip"});
+    CRtfXmlText* b = p.Text({53, 100, 60, 120}, {"t"});
+    b->m_nJoinShift = 3;
+    p.Join(a, b);
+    const std::string runs = FormatRuns(a->m_words, 0, false) + FormatRuns(b->m_words, 0, false);
+    EXPECT_RTF(WriteParagraph(*a), "\\pard " + runs + "\\par");
+    EXPECT_RTF(WriteLine(*a), runs);
+    b->m_nJoinShift = 2;
+    EXPECT_RTF(WriteParagraph(*a), "\\pard " + FormatRuns(a->m_words, 0, false) + "{ }" +
+                                       FormatRuns(b->m_words, 0, false) + "\\par");
+}
+
 TEST(WriteParagraph, LinksBecomeFieldsOrPlainText) {
     TextPage p;
     CRtfXmlText* t = p.Text({0, 0, 50, 20}, {"<#dsAnchor#http://a.b~dsAnchor#>go</~dsAnchor#>"});
