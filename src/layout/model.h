@@ -127,13 +127,13 @@ public:
     TPtr<DebugRtfXmlTextList> m_pJoined;
     int32_t m_nFlags = 0;
     int32_t m_nWrittenTop = 0;
-    int32_t m_nAngle = 0;
-    TPtr<TSafeList<RtfColorData>> m_pColors;
-    TPtr<TSafeList<TRtfFontData<void>>> m_pFonts;
     // How far TryJoin moved m_rect.left to the right to centre the measured
     // text in the box; the line writers add it back to find where the text
     // starts on the page.
     int32_t m_nJoinShift = 0;
+    int32_t m_nAngle = 0;
+    TPtr<TSafeList<RtfColorData>> m_pColors;
+    TPtr<TSafeList<TRtfFontData<void>>> m_pFonts;
 
 private:
     std::vector<std::unique_ptr<TRtfWord<void>>> m_wordStore;
