@@ -99,7 +99,12 @@ bool CRtfTextPool::AddText(CRtfDocument* doc, CRtfXmlText* text) {
         text->m_rect = CRect(pw - r.left - h, ph - r.bottom, pw - r.left, ph - r.bottom);
         return pool->AddToLeftover(doc, text);
     case 270:
-        if (rotation == 0) break;
+        // Text whose own rotation matches the page's reads upright on the
+        // page, as on pages turned by 90 and 180, and the line writers treat
+        // it so. The Windows program sent it to the leftovers, where nothing
+        // joins it: a slide stored with a rotation of 270 came out one
+        // glyph run per paragraph.
+        if (rotation == 0 || rotation == 270) break;
         if (rotation == 90) text->m_rect = CRect(r.left - w, r.top - h, r.left, r.top);
         return pool->AddToLeftover(doc, text);
     default:

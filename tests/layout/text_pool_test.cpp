@@ -53,7 +53,7 @@ TEST(TextPoolIntake, PlacesFragmentsByPageAndTextRotation) {
         {180, 270, {10, 20, 110, 32}, true, Where::kLeftover, {590, 760, 602, 760}},
         {270, 90, {100, 200, 150, 212}, true, Where::kLeftover, {50, 188, 100, 200}},
         {270, 180, {100, 200, 150, 212}, true, Where::kLeftover, {100, 200, 150, 212}},
-        {270, 270, {100, 200, 150, 212}, true, Where::kLeftover, {100, 200, 150, 212}},
+        {270, 270, {100, 200, 150, 212}, true, Where::kMain, {100, 200, 150, 212}},  // upright on the page
         {270, 0, {100, 200, 150, 212}, true, Where::kMain, {100, 200, 150, 212}},
     };
     for (const Case& c : cases) {
