@@ -86,12 +86,15 @@ std::string WordsText(const CRtfXmlText& text) {
     return s;
 }
 
-// Whether a space must be written between two fragments of a line: the
-// second starts right of the first and neither shows a space there. PDFs
-// that place every word on its own (TeX does) would otherwise come out as
-// one long word in the paragraph layouts.
+// Whether a space must be written between two fragments of a line: there
+// is a gap between them and neither shows a space there. PDFs that place
+// every word on its own (TeX does) would otherwise come out as one long word
+// in the paragraph layouts. Right-to-left script arrives in reading order,
+// each fragment left of the one before, so a gap on that side counts too.
 bool NeedsSpace(const CRtfXmlText& before, const CRtfXmlText& after) {
-    if (ReadLeft(after) <= before.m_rect.right) return false;
+    const bool gapRight = ReadLeft(after) > before.m_rect.right;
+    const bool gapLeft = after.m_rect.right < ReadLeft(before);
+    if (!gapRight && !gapLeft) return false;
     const std::u32string a = ShownCharacters(WordsText(before));
     const std::u32string b = ShownCharacters(WordsText(after));
     if (a.empty() || b.empty()) return false;

@@ -232,6 +232,9 @@ TEST(WriteParagraph, WritesTheLineAsOneParagraphWithSpacesBetweenWords) {
         {"apart, escaped dash", "Hello\\uc1\\u8212X", "world", 55, true},
         {"touching", "Hel", "lo", 50, false},
         {"overlapping", "Hel", "lo", 48, false},
+        // Right-to-left script: the second fragment lies left of the first.
+        {"right to left, apart", "\\uc1\\u1601X", "\\uc1\\u1602X", -55, true},
+        {"right to left, touching", "\\uc1\\u1601X", "\\uc1\\u1602X", -50, false},
     };
     for (const Case& c : cases) {
         TextPage p;
