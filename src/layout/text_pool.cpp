@@ -65,6 +65,23 @@ bool Covered(CRtfDocument* doc, CRtfXmlText& f, CRtfXmlText& o, CRect& n, CRect&
     return !meet.IsRectEmpty() && Ratio(Area(meet), Area(n)) > kCoveredShare;
 }
 
+// The boxes of leftover text on turned pages.
+CRect TurnFrom90(const CRect& r, int32_t pw, int32_t) {
+    return CRect(r.top, pw - r.left - r.Height(), r.top + r.Width(), pw - r.left);
+}
+CRect TurnFrom180(const CRect& r, int32_t pw, int32_t ph) {
+    return CRect(pw - r.left - r.Height(), ph - r.bottom, pw - r.left, ph - r.bottom);  // of no height
+}
+CRect TurnFrom270(const CRect& r, int32_t, int32_t) {
+    return CRect(r.left - r.Width(), r.top - r.Height(), r.left, r.top);
+}
+
+// The filter and the intake are the first to see a fragment, before any
+// measuring changes its box.
+void RecordPrintBox(CRtfXmlText& text) {
+    if (text.m_rcPrint.IsRectNull()) text.m_rcPrint = text.m_rect;
+}
+
 }  // namespace
 
 bool CRtfTextPool::AddText(CRtfDocument* doc, CRtfXmlText* text) {
@@ -76,10 +93,16 @@ bool CRtfTextPool::AddText(CRtfDocument* doc, CRtfXmlText* text) {
 
     const int32_t pw = page->m_rect.Width();
     const int32_t ph = page->m_rect.Height();
-    const CRect r = text->m_rect;
-    const int32_t w = r.Width();
-    const int32_t h = r.Height();
+    const int32_t left = text->m_rect.left;
+    const int32_t w = text->m_rect.Width();
     const int32_t rotation = text->m_nRotation;
+    RecordPrintBox(*text);
+    // Leftovers of a turned page take their box into the page's turn; the
+    // box the text was read at goes along.
+    const auto turn = [text](CRect (*to)(const CRect&, int32_t, int32_t), int32_t pw, int32_t ph) {
+        text->m_rect = to(text->m_rect, pw, ph);
+        text->m_rcPrint = to(text->m_rcPrint, pw, ph);
+    };
 
     // Each case either places the fragment at once or breaks out to the
     // general path below (text that runs with the page's rotation).
@@ -91,12 +114,12 @@ bool CRtfTextPool::AddText(CRtfDocument* doc, CRtfXmlText* text) {
         return pool->AddToMain(doc, text);
     case 90:
         if (rotation != 0) break;
-        text->m_rect = CRect(r.top, pw - r.left - h, r.top + w, pw - r.left);
+        turn(TurnFrom90, pw, ph);
         return pool->AddToLeftover(doc, text);
     case 180:
         if (rotation == 90) return pool->AddToLeftover(doc, text);
         if (rotation == 180) break;
-        text->m_rect = CRect(pw - r.left - h, ph - r.bottom, pw - r.left, ph - r.bottom);
+        turn(TurnFrom180, pw, ph);
         return pool->AddToLeftover(doc, text);
     case 270:
         // Text whose own rotation matches the page's reads upright on the
@@ -105,7 +128,7 @@ bool CRtfTextPool::AddText(CRtfDocument* doc, CRtfXmlText* text) {
         // joins it: a slide stored with a rotation of 270 came out one
         // glyph run per paragraph.
         if (rotation == 0 || rotation == 270) break;
-        if (rotation == 90) text->m_rect = CRect(r.left - w, r.top - h, r.left, r.top);
+        if (rotation == 90) turn(TurnFrom270, pw, ph);
         return pool->AddToLeftover(doc, text);
     default:
         return false;
@@ -114,7 +137,7 @@ bool CRtfTextPool::AddText(CRtfDocument* doc, CRtfXmlText* text) {
     if (w > 1) return pool->AddToMain(doc, text);
     // Text drawn along the page's rotation arrives as a sliver; the filter
     // measures it to its real extent before comparing it with the rest.
-    text->m_rect.right = r.left;
+    text->m_rect.right = left;
     bool absorbed = false;
     if (page->FilterOverprint(text, absorbed)) return pool->AddToMain(doc, text);
     return absorbed;
@@ -167,6 +190,7 @@ bool CRtfTextPool::AddToLeftover(CRtfDocument*, CRtfXmlText* text) {
 bool CRtfPage::FilterOverprint(CRtfXmlText* text, bool& absorbed) {
     absorbed = false;
     if (text == nullptr) return false;
+    RecordPrintBox(*text);
     CRtfDocument* doc = m_pDoc.get();
     CRtfXmlText& f = *text;
 

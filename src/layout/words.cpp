@@ -385,11 +385,7 @@ TSafeList<CRtfXmlText>::POSITION CRtfXmlText::TryJoin(CRtfXmlText* text, int* pl
         head.left += inset;
         head.right -= inset;
     }
-    if (wText < r.Width()) {
-        const int32_t shift = (r.Width() - wText) / 2;
-        text->m_rect.left += shift;
-        text->m_nJoinShift += shift;
-    }
+    if (wText < r.Width()) text->m_rect.left += (r.Width() - wText) / 2;
     const int32_t textLeft = text->m_rect.left;
     const int32_t textRight = text->m_rect.right - (text->m_rect.Width() - wText) / 2;
     if (head.left > textLeft) {

@@ -74,11 +74,13 @@ std::vector<CRtfXmlText*> LinePieces(CRtfXmlText& text) {
     return pieces;
 }
 
-// Where the fragment's text starts on the page. The join test narrows a
-// box to its measured text and keeps the narrower box; that shift is a
-// measuring artefact, and reading gaps from it put spaces inside words
-// ("Manuscrip t") wherever the screen font runs narrower than the PDF's.
-int32_t ReadLeft(const CRtfXmlText& text) { return text.m_rect.left - text.m_nJoinShift; }
+// Where the fragment's text starts and ends on the page. Measuring narrows
+// m_rect to the screen font's width and the join test keeps a box narrowed
+// from the left; reading gaps from those put spaces inside words ("Manuscrip
+// t", "dott y") wherever the screen font runs narrower than the PDF's.
+const CRect& PrintBox(const CRtfXmlText& text) { return text.m_rcPrint.IsRectNull() ? text.m_rect : text.m_rcPrint; }
+int32_t PrintLeft(const CRtfXmlText& text) { return PrintBox(text).left; }
+int32_t PrintRight(const CRtfXmlText& text) { return PrintBox(text).right; }
 
 std::string WordsText(const CRtfXmlText& text) {
     std::string s;
@@ -92,8 +94,8 @@ std::string WordsText(const CRtfXmlText& text) {
 // in the paragraph layouts. Right-to-left script arrives in reading order,
 // each fragment left of the one before, so a gap on that side counts too.
 bool NeedsSpace(const CRtfXmlText& before, const CRtfXmlText& after) {
-    const bool gapRight = ReadLeft(after) > before.m_rect.right;
-    const bool gapLeft = after.m_rect.right < ReadLeft(before);
+    const bool gapRight = PrintLeft(after) > PrintRight(before);
+    const bool gapLeft = PrintRight(after) < PrintLeft(before);
     if (!gapRight && !gapLeft) return false;
     const std::u32string a = ShownCharacters(WordsText(before));
     const std::u32string b = ShownCharacters(WordsText(after));
@@ -106,7 +108,7 @@ enum class Raise { kNone, kSuper, kSub };
 Raise Classify(const CRtfXmlText& f, const CRtfXmlText& q) {
     // Shown characters are counted, so "\uc1\u8224X" is one dagger.
     if (ShownCharacters(WordsText(f)).size() >= kMaxRaisedChars) return Raise::kNone;
-    if (ReadLeft(f) - q.m_rect.right >= kMaxRaisedGap) return Raise::kNone;
+    if (PrintLeft(f) - PrintRight(q) >= kMaxRaisedGap) return Raise::kNone;
     const int32_t mid = (q.m_rect.top + q.m_rect.bottom) / 2;
     const int32_t third = q.m_rect.Height() / 3;
     const int32_t dBottom = f.m_rect.bottom - q.m_rect.bottom;
@@ -265,11 +267,11 @@ std::string WriteLine(CRtfXmlText& text) {
             f.m_nFlags |= kTextRaised;
             break;
         case Raise::kNone:
-            if ((f.m_nFlags & kTextRaised) == 0 && ReadLeft(f) > q.m_rect.right) {
+            if ((f.m_nFlags & kTextRaised) == 0 && PrintLeft(f) > PrintRight(q)) {
                 // Two spaces' worth per point of the text before: a space
                 // is about half the font size wide.
                 const int64_t size = std::max<int64_t>(q.m_nFontSize, 1);
-                const int64_t gap = static_cast<int64_t>(ReadLeft(f)) - q.m_rect.right;
+                const int64_t gap = static_cast<int64_t>(PrintLeft(f)) - PrintRight(q);
                 out += "{" + std::string(static_cast<size_t>((2 * gap + size - 1) / size), ' ') + "}";
             }
             out += FormatRuns(f.m_words, 0, false);

@@ -70,6 +70,27 @@ TEST(TextPoolIntake, PlacesFragmentsByPageAndTextRotation) {
     }
 }
 
+TEST(TextPoolIntake, RemembersWhereTheTextStoodBeforeMeasuring) {
+    TextPage p;
+    p.UseFonts({"Liberation Sans"});
+    // A box of no height (Type 3 fonts give such) is measured by the
+    // filter, which narrows it to the screen font's width.
+    CRtfXmlText* t = p.Text({100, 100, 300, 100}, {"text"});
+    t->m_rcLine = CRect();
+    bool absorbed = false;
+    ASSERT_TRUE(p.page->FilterOverprint(t, absorbed));
+    ASSERT_TRUE(CRtfTextPool::AddText(&p.doc, t));
+    EXPECT_LT(t->m_rect.right, 300);
+    EXPECT_EQ(t->m_rcPrint, CRect(100, 100, 300, 100));
+
+    // Turned leftovers turn it too.
+    TextPage q;
+    q.page->SetRotation(90);
+    CRtfXmlText* up = q.Text({10, 20, 110, 32}, {"text"});
+    ASSERT_TRUE(CRtfTextPool::AddText(&q.doc, up));
+    EXPECT_EQ(up->m_rcPrint, CRect(20, 590, 120, 602));
+}
+
 TEST(TextPoolIntake, NeedsAPage) {
     CRtfDocument doc(nullptr);
     CRtfXmlText text;

@@ -249,14 +249,12 @@ TEST(TryJoin, HorizontalTestUsesTheMeasuredText) {
     CRtfXmlText* text = p.Text({320, 100, 340, 120}, {"x"});
     text->m_rect.right = 320 + text->MeasureText().cx;  // so that it is not narrowed itself
     EXPECT_EQ(head->TryJoin(text, nullptr), nullptr);
-    EXPECT_EQ(text->m_nJoinShift, 0);
     // A candidate box wider than its text keeps its box narrowed from the
-    // left, and remembers by how much.
+    // left.
     CRtfXmlText* wide = p.Text({205, 100, 305, 120}, {"x"});
     const int32_t wx = wide->MeasureText().cx;
     head->TryJoin(wide, nullptr);
-    EXPECT_EQ(wide->m_nJoinShift, (100 - wx) / 2);
-    EXPECT_EQ(wide->m_rect.left, 205 + (100 - wx) / 2);
+    EXPECT_EQ(wide->m_rect, CRect(205 + (100 - wx) / 2, 100, 305, 120));
     // Without a page to measure with, the box alone counts and it joins.
     TextPage bare;
     CRtfXmlText* head2 = bare.Text({100, 100, 300, 120}, {"Hi"});

@@ -250,21 +250,22 @@ TEST(WriteParagraph, WritesTheLineAsOneParagraphWithSpacesBetweenWords) {
     }
 }
 
-TEST(WriteParagraph, GapsAreReadFromWhereTheTextStartsOnThePage) {
-    // The join narrowed the second box by 3 units from the left: the text
-    // itself touches the first one, so no space goes between them, nor a
-    // spacer in the flowing line.
+TEST(WriteParagraph, GapsAreReadFromWhereTheTextStandsOnThePage) {
+    // Measuring narrowed both boxes: the texts touch on the page, so no
+    // space goes between them, nor a spacer in the flowing line.
     TextPage p;
-    CRtfXmlText* a = p.Text({0, 100, 50, 120}, {"Manuscrip"});
+    CRtfXmlText* a = p.Text({0, 100, 40, 120}, {"Manuscrip"});
     CRtfXmlText* b = p.Text({53, 100, 60, 120}, {"t"});
-    b->m_nJoinShift = 3;
+    a->m_rcPrint = CRect(0, 100, 50, 120);
+    b->m_rcPrint = CRect(50, 100, 60, 120);
     p.Join(a, b);
     const std::string runs = FormatRuns(a->m_words, 0, false) + FormatRuns(b->m_words, 0, false);
     EXPECT_RTF(WriteParagraph(*a), "\\pard " + runs + "\\par");
     EXPECT_RTF(WriteLine(*a), runs);
-    b->m_nJoinShift = 2;
+    b->m_rcPrint = CRect(51, 100, 60, 120);
     EXPECT_RTF(WriteParagraph(*a), "\\pard " + FormatRuns(a->m_words, 0, false) + "{ }" +
                                        FormatRuns(b->m_words, 0, false) + "\\par");
+    EXPECT_RTF(WriteLine(*a), FormatRuns(a->m_words, 0, false) + "{ }" + FormatRuns(b->m_words, 0, false));
 }
 
 TEST(WriteParagraph, LinksBecomeFieldsOrPlainText) {
