@@ -9,6 +9,8 @@
 // at 108 per inch as the thresholds below were tuned against.
 #include "layout/words.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 #include "control/rtf_document.h"

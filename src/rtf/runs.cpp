@@ -7,8 +7,10 @@
 // place the strings built here into the page's RTF.
 #include "rtf/runs.h"
 
+#include <algorithm>
 #include <atomic>
-#include <cstdio>
+#include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "control/rtf_document.h"
