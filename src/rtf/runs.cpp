@@ -28,6 +28,8 @@ constexpr int32_t kMaxRaisedGap = 3;
 // Frames of the exact layout are made larger than the text's box so that a
 // substitute font's wider glyphs still fit on one line.
 constexpr double kFrameGrowth = 1.15;
+// Pieces whose tops and bottoms lie within this many units read as one band.
+constexpr int32_t kFrameBandSlack = 2;
 // Coordinates beyond this many page units cannot be converted to twips in
 // 32 bits; no real page comes near it.
 constexpr double kMaxUnits = 150000000.0;
@@ -407,22 +409,60 @@ std::string WriteRotated(CRtfXmlText& text) {
     return AddHyperlinks(text, s);
 }
 
+namespace {
+
+CRect Normalised(const CRect& r) {
+    return CRect(std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                 std::max(r.top, r.bottom));
+}
+
+// Whether `next` carries on the text of `prev` in the same frame: on the
+// same band of the page and no more than an em away.
+bool SharesFrame(const CRtfXmlText& prev, const CRtfXmlText& next) {
+    const CRect& a = PrintBox(prev);
+    const CRect& b = PrintBox(next);
+    if (std::abs(a.top - b.top) > kFrameBandSlack || std::abs(a.bottom - b.bottom) > kFrameBandSlack) return false;
+    const int32_t em = std::max<int32_t>(prev.m_nFontSize, 1) * 3 / 2;  // page units per point: 1.5
+    const int32_t gap = b.left - a.right;
+    return gap >= -em && gap <= em;
+}
+
+}  // namespace
+
 std::string WriteExactFrames(CRtfXmlText& text) {
+    // Pieces of a line that continue each other share one frame. A frame
+    // per piece, as the Windows program wrote them, gave pages of TeX output
+    // (a piece per glyph or two) twenty thousand frames, and LibreOffice did
+    // not open such a document within minutes. Superscripts, tab stops and
+    // columns keep frames of their own.
+    const std::vector<CRtfXmlText*> pieces = LinePieces(text);
     std::string out;
-    for (CRtfXmlText* f : LinePieces(text)) {
+    for (size_t first = 0; first < pieces.size();) {
+        size_t end = first + 1;
+        while (end < pieces.size() && SharesFrame(*pieces[end - 1], *pieces[end])) ++end;
+
+        CRect r = Normalised(pieces[first]->m_rect);
+        std::string runs = FormatRuns(pieces[first]->m_words, 0, false);
+        for (size_t k = first + 1; k < end; ++k) {
+            const CRect b = Normalised(pieces[k]->m_rect);
+            r = CRect(std::min(r.left, b.left), std::min(r.top, b.top), std::max(r.right, b.right),
+                      std::max(r.bottom, b.bottom));
+            if (NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
+            runs += FormatRuns(pieces[k]->m_words, 0, false);
+        }
         // The frame is written from the normalised box with its position
         // kept on the page: as unsigned numbers, a negative width (a right-
         // to-left run) or a position left of the page came out as values
         // past four billion and the text vanished from the page.
-        const CRect& r = f->m_rect;
-        const double left = std::max(0, std::min(r.left, r.right));
-        const double top = std::max(0, std::min(r.top, r.bottom));
-        const double width = std::abs(static_cast<double>(r.right) - r.left) * kFrameGrowth;
-        const double height = std::abs(static_cast<double>(r.bottom) - r.top) * kFrameGrowth;
+        const double left = std::max(0, r.left);
+        const double top = std::max(0, r.top);
+        const double width = static_cast<double>(r.Width()) * kFrameGrowth;
+        const double height = static_cast<double>(r.Height()) * kFrameGrowth;
         const std::string frame = "\\pard \\pvpg\\phpg\\posx" + U(Twips(left)) + "\\posy" + U(Twips(top)) +
-                                  "\\absw" + U(Twips(width)) + "\\absh" + U(Twips(height)) + "\\nowrap " +
-                                  FormatRuns(f->m_words, 0, false) + "\\par";
-        out += AddHyperlinks(*f, frame);
+                                  "\\absw" + U(Twips(width)) + "\\absh" + U(Twips(height)) + "\\nowrap " + runs +
+                                  "\\par";
+        out += AddHyperlinks(*pieces[first], frame);
+        first = end;
     }
     return out;
 }

@@ -194,16 +194,32 @@ TEST(WriteLine, ASingleFragmentIsItsRunsWithLinks) {
               "\\fs20\\cf0\\f0\\charscalex100 {{\\field{\\*\\fldinst{HYPERLINK \"http://a.b\"}}{\\fldrslt {link}}}}");
 }
 
-TEST(WriteExactFrames, PositionsEveryFragmentInAFrame) {
+TEST(WriteExactFrames, PositionsTheLineInFrames) {
     TextPage p;
     CRtfXmlText* head = p.Text({10, 20, 110, 40}, {"Hello"});
-    CRtfXmlText* piece = p.Text({120, 20, 160, 40}, {"you"});
+    CRtfXmlText* piece = p.Text({140, 20, 180, 40}, {"you"});
     p.Join(head, piece);
-    // 100 x 1.15 x 13.6666 = 1571.6; 20 x 1.15 x 13.6666 = 314.3.
+    // 100 x 1.15 x 13.6666 = 1571.6; 20 x 1.15 x 13.6666 = 314.3. The piece
+    // stands 30 units off, more than an em of 10 points: a frame of its own.
     const std::string want = "\\pard \\pvpg\\phpg\\posx136\\posy273\\absw1571\\absh314\\nowrap " +
                              FormatRuns(head->m_words, 0, false) + "\\par" +
-                             "\\pard \\pvpg\\phpg\\posx1639\\posy273\\absw628\\absh314\\nowrap " +
+                             "\\pard \\pvpg\\phpg\\posx1913\\posy273\\absw628\\absh314\\nowrap " +
                              FormatRuns(piece->m_words, 0, false) + "\\par";
+    EXPECT_RTF(WriteExactFrames(*head), want);
+}
+
+TEST(WriteExactFrames, PiecesThatContinueEachOtherShareAFrame) {
+    TextPage p;
+    CRtfXmlText* head = p.Text({10, 20, 110, 40}, {"Hello"});
+    CRtfXmlText* next = p.Text({115, 21, 160, 41}, {"world"});
+    CRtfXmlText* raised = p.Text({161, 10, 170, 30}, {"2"});
+    p.Join(head, next);
+    p.Join(head, raised);
+    // (10, 20)-(160, 41): 150 x 1.15 x 13.6666 = 2357.5, 21 x 1.15 x 13.6666 = 330.05.
+    const std::string want = "\\pard \\pvpg\\phpg\\posx136\\posy273\\absw2357\\absh330\\nowrap " +
+                             FormatRuns(head->m_words, 0, false) + "{ }" + FormatRuns(next->m_words, 0, false) +
+                             "\\par" + "\\pard \\pvpg\\phpg\\posx2200\\posy136\\absw141\\absh314\\nowrap " +
+                             FormatRuns(raised->m_words, 0, false) + "\\par";
     EXPECT_RTF(WriteExactFrames(*head), want);
 }
 
