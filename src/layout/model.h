@@ -128,6 +128,11 @@ public:
     TPtr<DebugRtfXmlTextList> m_pJoined;
     int32_t m_nFlags = 0;
     int32_t m_nWrittenTop = 0;
+    // Where the fragment's text stands on the page, as read (turned with the
+    // page at intake). Measuring narrows m_rect to the screen font's width,
+    // so the line writers read the gaps between fragments from this box;
+    // all zero until the intake records it.
+    CRect m_rcPrint;
     int32_t m_nAngle = 0;
     TPtr<TSafeList<RtfColorData>> m_pColors;
     TPtr<TSafeList<TRtfFontData<void>>> m_pFonts;

@@ -17,6 +17,9 @@ std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s);
 std::string WriteFragment(CRtfXmlText& text);        // FLOWING
 std::string WriteLine(CRtfXmlText& text);
 std::string WriteRotated(CRtfXmlText& text);
+// The twips rectangle of the text shape WriteRotated writes for a fragment
+// whose text runs across the page; empty when there is nothing to show.
+CRect RotatedShapeBox(const CRtfXmlText& text);
 std::string WriteExactFrames(CRtfXmlText& text);     // EXACT
 std::string WriteParagraph(CRtfXmlText& text);       // NO IMAGES
 std::string WritePlainParagraph(CRtfXmlText& text);  // PlAIN TEXT

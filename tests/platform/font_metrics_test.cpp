@@ -1,0 +1,76 @@
+// Text measurement with the installed Liberation fonts.
+#include <gtest/gtest.h>
+
+#include "platform/font_metrics.h"
+
+namespace {
+
+qm::TextExtent Measure(const std::string& face, int points, const std::u32string& text, bool bold = false,
+                       bool italic = false) {
+    qm::TextExtent e;
+    EXPECT_TRUE(qm::MeasureString(face, points, bold, italic, text, e)) << face;
+    return e;
+}
+
+}  // namespace
+
+TEST(FontMetrics, PointsBecomeScreenPixels) {
+    EXPECT_EQ(qm::PointsToPixels(12), 16);
+    EXPECT_EQ(qm::PointsToPixels(13), 17);  // 17.33
+    EXPECT_EQ(qm::PointsToPixels(11), 15);  // 14.67
+    EXPECT_EQ(qm::PointsToPixels(0), 0);
+}
+
+TEST(FontMetrics, WindowsFaceNamesMeasureWithTheirMetricCompatibleFonts) {
+    EXPECT_NE(qm::MatchedFontFile("Times New Roman", false, false).find("LiberationSerif-Regular"), std::string::npos);
+    EXPECT_NE(qm::MatchedFontFile("Arial", true, false).find("LiberationSans-Bold"), std::string::npos);
+    EXPECT_NE(qm::MatchedFontFile("Times New Roman", true, true).find("LiberationSerif-BoldItalic"),
+              std::string::npos);
+    // A trailing space in a face name does not lose the family.
+    EXPECT_NE(qm::MatchedFontFile("Arial ", false, false).find("LiberationSans-Regular"), std::string::npos);
+
+    const qm::TextExtent times = Measure("Times New Roman", 12, U"The quick brown fox");
+    const qm::TextExtent serif = Measure("Liberation Serif", 12, U"The quick brown fox");
+    EXPECT_EQ(times.cx, serif.cx);
+    EXPECT_EQ(times.cy, serif.cy);
+    EXPECT_GT(times.cx, 100);
+    EXPECT_LT(times.cx, 160);
+}
+
+TEST(FontMetrics, WidthIsTheSumOfAdvancesWithoutKerning) {
+    // "AV" is a kerning pair in Liberation Serif; screen extents ignore it.
+    const qm::TextExtent a = Measure("Liberation Serif", 24, U"A");
+    const qm::TextExtent v = Measure("Liberation Serif", 24, U"V");
+    const qm::TextExtent av = Measure("Liberation Serif", 24, U"AV");
+    EXPECT_EQ(av.cx, a.cx + v.cx);
+    EXPECT_EQ(Measure("Liberation Serif", 24, U"").cx, 0);
+}
+
+TEST(FontMetrics, StyleAndSizeChangeTheExtent) {
+    const qm::TextExtent regular = Measure("Liberation Sans", 12, U"Bold words here");
+    const qm::TextExtent bold = Measure("Liberation Sans", 12, U"Bold words here", true);
+    const qm::TextExtent bigger = Measure("Liberation Sans", 24, U"Bold words here");
+    EXPECT_GT(bold.cx, regular.cx);
+    EXPECT_NEAR(bigger.cx, 2 * regular.cx, 3);
+    // The height is the font's cell (ascent plus descent), a little more
+    // than the pixel size and the same for every text.
+    EXPECT_GE(regular.cy, 16);
+    EXPECT_LE(regular.cy, 20);
+    EXPECT_EQ(Measure("Liberation Sans", 12, U"x").cy, regular.cy);
+    EXPECT_GT(bigger.cy, regular.cy);
+}
+
+TEST(FontMetrics, CharactersBeyondLatin1AreMeasuredAsThemselves) {
+    const qm::TextExtent dash = Measure("Liberation Serif", 20, U"\u2014");
+    const qm::TextExtent m = Measure("Liberation Serif", 20, U"m");
+    EXPECT_GT(dash.cx, 0);
+    EXPECT_LT(dash.cx, 2 * m.cx);
+}
+
+TEST(FontMetrics, UnknownFacesFallBackToAnInstalledFont) {
+    qm::TextExtent e;
+    EXPECT_TRUE(qm::MeasureString("No Such Face Anywhere", 10, false, false, U"abc", e));
+    EXPECT_GT(e.cx, 0);
+    EXPECT_TRUE(qm::MeasureString("Liberation Serif", 0, false, false, U"abc", e));
+    EXPECT_EQ(e.cx, 0);
+}
