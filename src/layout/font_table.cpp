@@ -1,7 +1,7 @@
 // The document's output fonts and colours.
 //
 // Every fontspec of the page XML becomes a CRtfFont; each is resolved to an
-// output font, an installed family found under the specification's own
+// output font, an installed family found under the PDF's own
 // name, through the user's map file, or else the default Times New Roman.
 // Output fonts are numbered in order of first need: these are the \f
 // numbers of the RTF font table. Colours are collected without duplicates
