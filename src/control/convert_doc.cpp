@@ -7,6 +7,7 @@
 #include <cmath>
 #include <climits>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <filesystem>
 #include <system_error>
@@ -198,6 +199,9 @@ std::string MakePartialName(const std::string& finalPath) {
     buf.push_back('\0');
     int fd = mkstemp(buf.data());
     if (fd < 0) return {};
+    // mkstemp makes the file private; the document gets the permissions any
+    // new file of the user would get.
+    fchmod(fd, 0666 & ~qm::CurrentUmask());
     close(fd);
     return buf.data();
 }

@@ -164,10 +164,17 @@ void CRtfPage::GatherRow(TSafeList<CRtfXmlText>::POSITION& position, DebugRtfXml
 }
 
 int CRtfPage::AddObjects(std::vector<std::unique_ptr<CRtfShpObject>>& objects) {
+    // A page drawn as thousands of small paths (hatching, patterns, glyphs
+    // drawn as outlines) becomes a document that word processors cannot open
+    // in reasonable time: such a page keeps its pictures and text only.
+    size_t paths = 0;
+    for (const auto& obj : objects) paths += (obj && obj->m_nKind == CRtfShpObject::kLine) ? 1 : 0;
+    const bool keepPaths = paths <= kMaxPathsPerPage;
     int added = 0;
     for (std::unique_ptr<CRtfShpObject>& obj : objects) {
         if (!obj) continue;
         if (obj->m_nKind == CRtfShpObject::kLine) {
+            if (!keepPaths) continue;
             auto* line = dynamic_cast<CRtfLine*>(obj.get());
             if (line == nullptr || !line->BuildShape(this)) continue;
             if (AbsorbUnderline(line)) {

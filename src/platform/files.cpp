@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -51,6 +52,19 @@ void RemoveWorkspace(const std::string& path) {
     fs::remove_all(path, ec);
     fs::path parent = fs::path(path).parent_path();
     if (parent.filename().string().rfind("quillmark-", 0) == 0) fs::remove(parent, ec);
+}
+
+unsigned CurrentUmask() {
+    if (FILE* f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        unsigned mask = 022;
+        while (std::fgets(line, sizeof line, f) != nullptr) {
+            if (std::sscanf(line, "Umask: %o", &mask) == 1) break;
+        }
+        std::fclose(f);
+        return mask;
+    }
+    return 022;
 }
 
 bool FileExists(const std::string& path) {

@@ -24,6 +24,10 @@ void RemoveWorkspace(const std::string& path);
 
 bool FileExists(const std::string& path);
 
+// The process's file-creation mask, read without changing it (changing it
+// to read it would race with other threads creating files).
+unsigned CurrentUmask();
+
 // Copies a file, overwriting the target. Returns false on any failure.
 bool CopyFile(const std::string& from, const std::string& to);
 

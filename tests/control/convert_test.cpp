@@ -2,6 +2,8 @@
 // file naming and the workspace's lifetime.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <filesystem>
 #include <cstdlib>
@@ -206,6 +208,12 @@ TEST_F(ConvertTest, NamesComeFromTheLastDotAndTheOutputFolderLosesItsSlash) {
     EXPECT_EQ(job.m_strOutDir, m_out.path());
     EXPECT_EQ(job.m_strRtfPath, m_out.path() + "/report.final.rtf");
     EXPECT_TRUE(qmtest::FileExists(m_out / "report.final.rtf"));
+    // Written under a private name, the document still gets ordinary permissions.
+    struct stat st {};
+    ASSERT_EQ(stat((m_out / "report.final.rtf").c_str(), &st), 0);
+    mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
     EXPECT_NE(job.m_strWorkspace.find("tmpd"), std::string::npos);
     EXPECT_FALSE(qmtest::FileExists(job.m_strWorkspace));
 }
