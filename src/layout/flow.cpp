@@ -164,17 +164,11 @@ void CRtfPage::GatherRow(TSafeList<CRtfXmlText>::POSITION& position, DebugRtfXml
 }
 
 int CRtfPage::AddObjects(std::vector<std::unique_ptr<CRtfShpObject>>& objects) {
-    // A page drawn as thousands of small paths (hatching, patterns, glyphs
-    // drawn as outlines) becomes a document that word processors cannot open
-    // in reasonable time: such a page keeps its pictures and text only.
-    size_t paths = 0;
-    for (const auto& obj : objects) paths += (obj && obj->m_nKind == CRtfShpObject::kLine) ? 1 : 0;
-    const bool keepPaths = paths <= kMaxPathsPerPage;
     int added = 0;
+    size_t shapes = 0;
     for (std::unique_ptr<CRtfShpObject>& obj : objects) {
         if (!obj) continue;
         if (obj->m_nKind == CRtfShpObject::kLine) {
-            if (!keepPaths) continue;
             auto* line = dynamic_cast<CRtfLine*>(obj.get());
             if (line == nullptr || !line->BuildShape(this)) continue;
             if (AbsorbUnderline(line)) {
@@ -182,9 +176,21 @@ int CRtfPage::AddObjects(std::vector<std::unique_ptr<CRtfShpObject>>& objects) {
                 line->m_strShape.clear();
                 continue;
             }
+            // One path may be written as many shapes, one per sub-path.
+            for (size_t pos = line->m_strShape.find("{\\shp{"); pos != std::string::npos;
+                 pos = line->m_strShape.find("{\\shp{", pos + 1))
+                ++shapes;
         }
         m_pObjects.push_back(std::move(obj));
         ++added;
+    }
+    // A page drawn as thousands of small shapes (dotted rules, hatching,
+    // patterns) becomes a document that word processors cannot open in
+    // reasonable time: such a page keeps its pictures and text only.
+    if (shapes > kMaxPathsPerPage) {
+        added -= static_cast<int>(std::erase_if(m_pObjects, [](const std::unique_ptr<CRtfShpObject>& o) {
+            return o->m_nKind == CRtfShpObject::kLine;
+        }));
     }
     // What the page did not take is not placed anywhere; it goes now.
     objects.clear();

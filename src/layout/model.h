@@ -36,7 +36,7 @@ struct CSize {
 // The default page box, used until the page XML gives a size.
 constexpr int32_t kDefaultPageWidth = 612;
 constexpr int32_t kDefaultPageHeight = 792;
-// Drawn paths a page may hand to the document; a page with more keeps none.
+// Path shapes a page may hand to the document; a page with more keeps none.
 constexpr size_t kMaxPathsPerPage = 2000;
 // Page dimensions larger than this are cut to it.
 constexpr int32_t kMaxPageExtent = 2375;
