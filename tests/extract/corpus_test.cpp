@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "extract_test_support.h"
+#include "support/pdf_fixture.h"
 
 namespace {
 
@@ -27,14 +27,14 @@ bool KnownLine(const std::string& xml, size_t at) {
 TEST(PageXmlCorpus, EveryPdfGivesOnePageElementPerPage) {
     const std::filesystem::path corpus = QUILLMARK_CORPUS_DIR;
     if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
-    extract_test::TempDir dir;
+    qmtest::TempDir dir;
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
         if (entry.path().extension() != ".pdf") continue;
         const std::string name = entry.path().filename().string();
-        const std::string base = dir.File(entry.path().stem().string());
+        const std::string base = dir / entry.path().stem().string();
         int pages = -1;
-        const std::string xml = extract_test::ExtractXml(entry.path().string(), &pages, base);
+        const std::string xml = qmtest::ExtractXml(entry.path().string(), &pages, base);
         if (pages < 0) continue;  // does not open (a password, say): no document is written
         ++files;
         size_t count = 0;

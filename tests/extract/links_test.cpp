@@ -5,24 +5,14 @@
 
 #include <string>
 
-#include "extract_test_support.h"
+#include "support/pdf_fixture.h"
 
 namespace {
 
-using extract_test::ExtractXml;
-using extract_test::FirstDifference;
-using extract_test::PageOf;
-using extract_test::PdfBuilder;
-using extract_test::PdfFromPs;
-using extract_test::TempDir;
-using extract_test::TextOf;
+using namespace qmtest;
 
-const std::string kData =
-    "<data cSpace=\"+000.00\" wSpace=\"+0000.00\" hScal=\"100\" style=\"0\" cRise=\"+0000.00\" cLeading=\"+0000.00\">";
-
-std::string Text(int top, int width, const std::string& content) {
-    return "<text top=\"" + std::to_string(top) + "\" left=\"108\" width=\"" + std::to_string(width) +
-           "\" height=\"18\" font=\"0\" direction=\"1\" toc=\"0\" Angle=\"0\">\n" + kData + content + "\n</text>\n";
+std::string Line(int top, int width, const std::string& content) {
+    return Text(top, 108, width, 18, 0, Data(), content);
 }
 
 // Three touching runs "ab", "cd", "ef" on the baseline y, merged into one
@@ -68,44 +58,22 @@ TEST(PageXmlLinks, DestinationsAndMarkersOfMergedRuns) {
     pdf.AddPage("BT /F1 12 Tf 72 700 Td (Second) Tj ET");
 
     const std::string expected =
-        "<margin mleft=\"0050\" mtop=\"0050\" mbottom=\"0010\" mright=\"0010\">\n" +
+        std::string(kMargins) +
         // the run after "ab" closes the anchor; the link of "ef" opens none
-        Text(124, 57, "<#dsAnchor#http://example.com/a?b=1&c=2~dsAnchor#>ab</~dsAnchor#>cdef") +
+        Line(124, 57, "<#dsAnchor#http://example.com/a?b=1&c=2~dsAnchor#>ab</~dsAnchor#>cdef") +
         // an element whose first run lies in no link carries no marker
-        Text(199, 57, "abcdef") +
+        Line(199, 57, "abcdef") +
         // the anchor of "ab" runs on over "cd" in another link
-        Text(274, 57, "<#dsAnchor#links.xml#2~dsAnchor#>abcd</~dsAnchor#>ef") +
-        Text(349, 57, "<#dsAnchor#links.xml#2~dsAnchor#>abcdef</~dsAnchor#>") +
-        Text(424, 57, "<#dsAnchor#other.pdf~dsAnchor#>abcdef</~dsAnchor#>") +
-        Text(499, 57, "<#dsAnchor#~dsAnchor#>abcdef</~dsAnchor#>") +
-        Text(574, 57, "<#dsAnchor#~dsAnchor#>abcdef</~dsAnchor#>") +
-        Text(649, 57, "<#dsAnchor#http://x/next~dsAnchor#>abcdef</~dsAnchor#>");
+        Line(274, 57, "<#dsAnchor#links.xml#2~dsAnchor#>abcd</~dsAnchor#>ef") +
+        Line(349, 57, "<#dsAnchor#links.xml#2~dsAnchor#>abcdef</~dsAnchor#>") +
+        Line(424, 57, "<#dsAnchor#other.pdf~dsAnchor#>abcdef</~dsAnchor#>") +
+        Line(499, 57, "<#dsAnchor#~dsAnchor#>abcdef</~dsAnchor#>") +
+        Line(574, 57, "<#dsAnchor#~dsAnchor#>abcdef</~dsAnchor#>") +
+        Line(649, 57, "<#dsAnchor#http://x/next~dsAnchor#>abcdef</~dsAnchor#>");
     const std::string xml = ExtractXml(pdf.Write(dir, "links"));
     const std::string diff = FirstDifference(expected, TextOf(PageOf(xml, 1)));
     EXPECT_TRUE(diff.empty()) << diff;
     EXPECT_EQ(PageOf(xml, 2).find("dsAnchor"), std::string::npos);
-}
-
-TEST(PageXmlLinks, PdfmarkLinksOfAPostScriptDocument) {
-    TempDir dir;
-    const std::string pdf = PdfFromPs(dir, "marks",
-                                      "%!PS\n<< /PageSize [612 792] >> setpagedevice\n"
-                                      "/Helvetica findfont 12 scalefont setfont\n"
-                                      "72 700 moveto (Example) show\n"
-                                      "[ /Rect [70 695 130 712] /Action << /Subtype /URI /URI (http://example.com/) >> "
-                                      "/Border [0 0 0] /Subtype /Link /ANN pdfmark\n"
-                                      "72 600 moveto (Next) show\n"
-                                      "[ /Rect [70 595 110 612] /Page 2 /View [/XYZ null null null] "
-                                      "/Border [0 0 0] /Subtype /Link /ANN pdfmark\n"
-                                      "72 500 moveto (Outside) show\n"
-                                      "showpage\n"
-                                      "72 700 moveto (Second) show showpage\n");
-    ASSERT_FALSE(pdf.empty()) << "gs could not make the test PDF";
-    const std::string page = PageOf(ExtractXml(pdf), 1);
-    EXPECT_NE(page.find("><#dsAnchor#http://example.com/~dsAnchor#>Example</~dsAnchor#>\n"), std::string::npos)
-        << page;
-    EXPECT_NE(page.find("><#dsAnchor#marks.xml#2~dsAnchor#>Next</~dsAnchor#>\n"), std::string::npos) << page;
-    EXPECT_NE(page.find(">Outside\n"), std::string::npos) << page;
 }
 
 }  // namespace

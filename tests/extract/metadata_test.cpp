@@ -4,14 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "extract/metadata.h"
-#include "extract_test_support.h"
+#include "support/pdf_fixture.h"
 
 namespace {
 
-using extract_test::ExtractXml;
-using extract_test::PdfBuilder;
-using extract_test::SplitLines;
-using extract_test::TempDir;
+using namespace qmtest;
 
 TEST(ConvertPdfDate, ReadsFourteenDigitsAndNormalises) {
     struct {
@@ -52,50 +49,35 @@ TEST(MetadataToLatin1, DecodesUtf16AndDropsWhatLatin1Lacks) {
     for (const auto& c : cases) EXPECT_EQ(MetadataToLatin1(c.raw), c.expected) << c.what;
 }
 
-std::string RootLine(const std::string& xml) {
-    std::vector<std::string> lines = SplitLines(xml);
-    return lines.size() > 1 ? lines[1] : std::string();
-}
-
-TEST(PageXmlRootLine, WithoutInformationDictionaryAllAttributesAreEmpty) {
+TEST(PageXmlRootLine, InformationDictionaryValues) {
+    struct {
+        const char* what;
+        const char* info;
+        const char* expected;
+    } cases[] = {
+        {"no information dictionary", "", "<pdf2xml author=\"\" keywords=\"\" date=\"\" subject=\"\">"},
+        // Author "École", Keywords "😀x", Subject "€1"; the title is not written.
+        {"UTF-16 values no longer cut the line",
+         "/Title (T) /Author <FEFF00C90063006F006C0065> /Keywords <FEFFD83DDE000078> /Subject <FEFF20AC0031>",
+         "<pdf2xml author=\"\xc9""cole\" keywords=\"x\" date=\"\" subject=\"1\">"},
+        {"values are raw and the date comes from ModDate",
+         "/Author (A \"quoted\" <name> & co) /Keywords 42 /Subject (S\\351) "
+         "/CreationDate (D:19990101000000) /ModDate (D:20240131235960Z)",
+         "<pdf2xml author=\"A \"quoted\" <name> & co\" keywords=\"\" date=\"2024-02-01T00:00:00+00:00\" "
+         "subject=\"S\xe9\">"},
+        {"CreationDate stands in for a missing ModDate", "/CreationDate (D:1999)",
+         "<pdf2xml author=\"\" keywords=\"\" date=\"1999\" subject=\"\">"},
+    };
     TempDir dir;
-    PdfBuilder pdf;
-    pdf.AddPage("");
-    std::string xml = ExtractXml(pdf.Write(dir, "noinfo"));
-    EXPECT_EQ(RootLine(xml), "<pdf2xml author=\"\" keywords=\"\" date=\"\" subject=\"\">");
-}
-
-TEST(PageXmlRootLine, Utf16ValuesNoLongerCutTheLine) {
-    TempDir dir;
-    PdfBuilder pdf;
-    pdf.AddPage("");
-    // Author "École", Keywords "😀x", Subject "€1", no dates, a title that
-    // is not written.
-    pdf.SetInfo("/Title (T) /Author <FEFF00C90063006F006C0065> /Keywords <FEFFD83DDE000078> /Subject <FEFF20AC0031>");
-    std::string xml = ExtractXml(pdf.Write(dir, "utf16"));
-    EXPECT_EQ(RootLine(xml), "<pdf2xml author=\"\xc9""cole\" keywords=\"x\" date=\"\" subject=\"1\">");
-}
-
-TEST(PageXmlRootLine, ValuesAreRawAndTheDateComesFromModDate) {
-    TempDir dir;
-    PdfBuilder pdf;
-    pdf.AddPage("");
-    pdf.SetInfo(
-        "/Author (A \"quoted\" <name> & co) /Keywords 42 /Subject (S\\351) "
-        "/CreationDate (D:19990101000000) /ModDate (D:20240131235960Z)");
-    std::string xml = ExtractXml(pdf.Write(dir, "raw"));
-    EXPECT_EQ(RootLine(xml),
-              "<pdf2xml author=\"A \"quoted\" <name> & co\" keywords=\"\" date=\"2024-02-01T00:00:00+00:00\" "
-              "subject=\"S\xe9\">");
-}
-
-TEST(PageXmlRootLine, CreationDateStandsInForAMissingModDate) {
-    TempDir dir;
-    PdfBuilder pdf;
-    pdf.AddPage("");
-    pdf.SetInfo("/CreationDate (D:1999)");
-    std::string xml = ExtractXml(pdf.Write(dir, "created"));
-    EXPECT_EQ(RootLine(xml), "<pdf2xml author=\"\" keywords=\"\" date=\"1999\" subject=\"\">");
+    int n = 0;
+    for (const auto& c : cases) {
+        PdfBuilder pdf;
+        pdf.AddPage("");
+        pdf.SetInfo(c.info);
+        std::vector<std::string> lines = SplitLines(ExtractXml(pdf.Write(dir, "info" + std::to_string(++n))));
+        ASSERT_GT(lines.size(), 1u) << c.what;
+        EXPECT_EQ(lines[1], c.expected) << c.what;
+    }
 }
 
 }  // namespace

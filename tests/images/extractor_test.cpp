@@ -7,17 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "images/ghostscript.h"
 #include "images/start_text.h"
 #include "images/test_job.h"
-#include "support/test_files.h"
+#include "support/test_util.h"
 
-using qmtest::ReadFile;
-using qmtest::ScratchDir;
-using qmtest::ScopedEnv;
-using qmtest::WriteFile;
-using qmtest::WriteScript;
+using namespace qmtest;
 
 namespace {
 
@@ -38,7 +36,7 @@ protected:
                     "cp \"$last\" \"$out\"\n");
         m_gs = std::make_unique<ScopedEnv>("QUILLMARK_GS", m_dir / "fakegs");
         m_job.m_nKind = kRunExtractImages;
-        m_job.m_strOutDir = m_dir.Path();
+        m_job.m_strOutDir = m_dir.path();
         m_job.m_strBaseName = "doc";
     }
 
@@ -64,7 +62,7 @@ protected:
         return ReadFile(m_dir / ("doc-" + std::to_string(page) + "/imagefile" + std::to_string(n) + ".png"));
     }
 
-    ScratchDir m_dir;
+    TempDir m_dir;
     std::unique_ptr<ScopedEnv> m_gs;
     CTestJob m_job;
     std::vector<std::unique_ptr<CRtfShpObject>> m_objects;
@@ -99,20 +97,41 @@ TEST_F(ExtractorTest, StraightPlacementOnAnUnrotatedPageIsCaseFour) {
     EXPECT_EQ(m_job.Count("Processing #1 page...(Filtering image #1)"), 1);
 }
 
-TEST_F(ExtractorTest, StraightPlacementOnAPageTurnedBy90) {
-    AddPicture("[200 0 0 160 50 300]");
-    ASSERT_EQ(Extract("[200 0 0 160 50 300] cm\n" + PictureCode(100, 80, "[100 0 0 -80 0 80]"), 90), 0);
-    std::string file = Rendered(1);
-    ExpectContains(file, "\n80 100 false pdfSetup\n%%PageSizeTag\n");
-    ExpectContains(file, "\n[0 -100 80 0 0 100] cm\n%%ImageMatrixTag1\n");
-}
-
-TEST_F(ExtractorTest, NegativeFourthPlacementNumberTurnsTheRowsTopDown) {
-    AddPicture("[100 0 0 -80 50 380]");
-    ASSERT_EQ(Extract("[100 0 0 -80 50 380] cm\n" + PictureCode(100, 80, "[100 0 0 -80 0 80]")), 0);
-    std::string file = Rendered(1);
-    ExpectContains(file, "\n/ImageMatrix [100 0 0 80 0 0]\n");
-    EXPECT_EQ(file.find("/ImageMatrix [100 0 0 -80 0 80]"), std::string::npos);
+TEST_F(ExtractorTest, PlacementCases) {
+    const std::string big = PictureCode(100, 80, "[100 0 0 -80 0 80]");
+    struct {
+        const char* what;
+        std::string placement;
+        std::string setup;
+        std::string picture;
+        int rotation;
+        std::vector<std::string> parts;  // in the final file
+        std::string absent;
+        int n2;  // case number, -1 unchecked
+    } cases[] = {
+        {"straight placement on a page turned by 90", "[200 0 0 160 50 300]", "", big, 90,
+         {"\n80 100 false pdfSetup\n%%PageSizeTag\n", "\n[0 -100 80 0 0 100] cm\n%%ImageMatrixTag1\n"}, "", -1},
+        {"negative fourth number turns the rows top down", "[100 0 0 -80 50 380]", "", big, 0,
+         {"\n/ImageMatrix [100 0 0 80 0 0]\n"}, "/ImageMatrix [100 0 0 -80 0 80]", -1},
+        // Turned by 90 degrees (a = d = 0, b > 0, c < 0): the picture as
+        // seen, 80 wide and 100 high, with a matrix that is not all zero.
+        {"turned placement renders turned", "[0 100 -80 0 300 50]", "", big, 0,
+         {"\n80 100 false pdfSetup\n", "\n[0 100 -80 0 80 0] cm\n%%ImageMatrixTag1\n"}, "", 4},
+        // The set-up code comes before the placement; the dictionary opener
+        // that the search stepped over is restored.
+        {"picture found by its dictionary", "[100 0 0 80 0 0]", "/DeviceRGB {} cs\n[1 0 0] sc\n",
+         PictureCode(10, 8, "[10 0 0 -8 0 8]", true), 0,
+         {"\nq\n/DeviceRGB {} cs\n[1 0 0] sc\n[10 0 -0 8 0 0] cm\n%%ImageMatrixTag1\n<<\n  /ImageType 1\n"}, "", -1},
+    };
+    for (const auto& c : cases) {
+        m_objects.clear();
+        CRtfImage* picture = AddPicture(c.placement, c.setup);
+        ASSERT_EQ(Extract(c.placement + " cm\n" + c.picture, c.rotation), 0) << c.what;
+        const std::string file = Rendered(1);
+        for (const std::string& part : c.parts) EXPECT_NE(file.find(part), std::string::npos) << c.what << ": " << part;
+        if (!c.absent.empty()) { EXPECT_EQ(file.find(c.absent), std::string::npos) << c.what; }
+        if (c.n2 >= 0) { EXPECT_EQ(picture->m_n2, c.n2) << c.what; }
+    }
 }
 
 TEST_F(ExtractorTest, NearestOfTwoPlacementLinesWins) {
@@ -134,15 +153,6 @@ TEST_F(ExtractorTest, NearestOfTwoPlacementLinesWins) {
     EXPECT_EQ(first, "  /ImageType 1");
 }
 
-TEST_F(ExtractorTest, PictureFoundByItsDictionaryStartsWithTheOpener) {
-    AddPicture("[100 0 0 80 0 0]", "/DeviceRGB {} cs\n[1 0 0] sc\n");
-    ASSERT_EQ(Extract("[100 0 0 80 0 0] cm\n" + PictureCode(10, 8, "[10 0 0 -8 0 8]", true)), 0);
-    std::string file = Rendered(1);
-    // The set-up code comes before the placement; the dictionary opener
-    // that the search stepped over is restored.
-    ExpectContains(file, "\nq\n/DeviceRGB {} cs\n[1 0 0] sc\n[10 0 -0 8 0 0] cm\n%%ImageMatrixTag1\n<<\n  /ImageType 1\n");
-}
-
 TEST_F(ExtractorTest, SkewedPictureIsLeftOutAndTheOthersKeepTheirFiles) {
     std::string body;
     const char* placements[] = {"[100 0 0 80 0 0]", "[100 0 0 80 0 100]", "[100 20 -10 80 0 200]",
@@ -160,18 +170,6 @@ TEST_F(ExtractorTest, SkewedPictureIsLeftOutAndTheOthersKeepTheirFiles) {
     EXPECT_EQ(static_cast<CRtfImage*>(m_objects[3].get())->m_d2, 300);
 }
 
-TEST_F(ExtractorTest, TurnedPlacementRendersTurnedNotEmpty) {
-    // A placement turned by 90 degrees (a = d = 0, b > 0, c < 0): the
-    // rendered page is the picture as seen, 80 wide and 100 high, and the
-    // matrix is not all zero.
-    AddPicture("[0 100 -80 0 300 50]");
-    ASSERT_EQ(Extract("[0 100 -80 0 300 50] cm\n" + PictureCode(100, 80, "[100 0 0 -80 0 80]")), 0);
-    std::string file = Rendered(1);
-    ExpectContains(file, "\n80 100 false pdfSetup\n");
-    ExpectContains(file, "\n[0 100 -80 0 80 0] cm\n%%ImageMatrixTag1\n");
-    EXPECT_EQ(static_cast<CRtfImage*>(m_objects[0].get())->m_n2, 4);
-}
-
 TEST_F(ExtractorTest, DocumentRunsGetAFolderBesideThePagePostScriptAndAHexFile) {
     m_job.m_nKind = kRunFlowing;
     AddPicture("[200 0 0 160 50 300]");
@@ -181,25 +179,6 @@ TEST_F(ExtractorTest, DocumentRunsGetAFolderBesideThePagePostScriptAndAHexFile) 
     EXPECT_EQ(picture->m_strHexPath, m_dir / "page-3/imagefile1.txt");
     EXPECT_EQ(picture->m_place[4], 50);
     EXPECT_EQ(picture->m_place[3], 160);
-}
-
-TEST_F(ExtractorTest, RemoveImagesKeepsTheNameButRendersNothing) {
-    m_job.m_nRemoveImages = 1;
-    AddPicture("[100 0 0 80 0 0]");
-    ASSERT_EQ(Extract("[100 0 0 80 0 0] cm\n" + PictureCode(10, 8, "[10 0 0 -8 0 8]")), 0);
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "doc-1/imagefile1.png"));
-}
-
-TEST_F(ExtractorTest, MissingRendererGivesNoFileAndSaysSo) {
-    ScopedEnv gs("QUILLMARK_GS", m_dir / "no-such-gs");
-    AddPicture("[100 0 0 80 0 0]");
-    CImageExtractor extractor("", 1, "png16m", &m_objects);
-    WriteFile(m_dir / "page.ps", "[100 0 0 80 0 0] cm\n" + PictureCode(10, 8, "[10 0 0 -8 0 8]"));
-    extractor.m_strPsPath = m_dir / "page.ps";
-    extractor.m_pJob = &m_job;
-    EXPECT_EQ(extractor.ExtractPagePictures(false), 0);
-    EXPECT_TRUE(extractor.m_bNoRenderer);
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "doc-1/imagefile1.png"));
 }
 
 TEST(Ghostscript, DeviceExtensions) {
@@ -222,7 +201,7 @@ TEST(Ghostscript, PathsAreArgumentsOfTheirOwn) {
 }
 
 TEST(Ghostscript, HangingRendererIsStoppedAtTheTimeOut) {
-    ScratchDir dir;
+    TempDir dir;
     WriteScript(dir / "gs-hangs", "exec sleep 100\n");
     ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "0.3");
     ScopedEnv gs("QUILLMARK_GS", dir / "gs-hangs");
@@ -230,11 +209,8 @@ TEST(Ghostscript, HangingRendererIsStoppedAtTheTimeOut) {
     EXPECT_EQ(RunAndWait(GhostscriptArguments("png16m", dir / "o.png", dir / "i.ps")), RenderStatus::kTimedOut);
     ScopedEnv missing("QUILLMARK_GS", dir / "missing");
     EXPECT_EQ(RunAndWait(GhostscriptArguments("png16m", dir / "o.png", dir / "i.ps")), RenderStatus::kNoProgram);
-}
-
-TEST(Ghostscript, TimeOutDefaultsTo120Seconds) {
-    ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "soon");
-    EXPECT_EQ(GhostscriptTimeout(), 120.0);
+    ScopedEnv unreadable("QUILLMARK_GS_TIMEOUT", "soon");
+    EXPECT_EQ(GhostscriptTimeout(), 120.0) << "the default";
 }
 
 TEST(StartText, PopplersPrologueWithTheMarkerAndSetup) {

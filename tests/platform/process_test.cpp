@@ -8,10 +8,10 @@
 #include <chrono>
 #include <thread>
 
-#include "support/test_files.h"
+#include "support/test_util.h"
 
 using qmtest::ReadFile;
-using qmtest::ScratchDir;
+using qmtest::TempDir;
 using qmtest::WriteScript;
 
 TEST(ProcessRunner, MissingProgramIsNotStarted) {
@@ -22,7 +22,7 @@ TEST(ProcessRunner, MissingProgramIsNotStarted) {
 }
 
 TEST(ProcessRunner, FailingProgramReportsItsExitStatus) {
-    ScratchDir dir;
+    TempDir dir;
     WriteScript(dir / "fail.sh", "exit 3\n");
     qm::RunResult r = qm::RunProgram({dir / "fail.sh"}, 5);
     EXPECT_EQ(r.status, qm::RunStatus::kFinished);
@@ -30,7 +30,7 @@ TEST(ProcessRunner, FailingProgramReportsItsExitStatus) {
 }
 
 TEST(ProcessRunner, ArgumentsArriveWholeWithoutAShell) {
-    ScratchDir dir;
+    TempDir dir;
     WriteScript(dir / "args.sh", "for a; do printf '%s|' \"$a\"; done > \"$1\"\n");
     const std::string out = dir / "out put.txt";
     qm::RunResult r = qm::RunProgram({dir / "args.sh", out, "a \"quoted\" word", "$HOME", "*;|"}, 5);
@@ -39,7 +39,7 @@ TEST(ProcessRunner, ArgumentsArriveWholeWithoutAShell) {
 }
 
 TEST(ProcessRunner, HangingProgramIsKilledAtTheTimeOutWithItsChildren) {
-    ScratchDir dir;
+    TempDir dir;
     // The script starts a child of its own, which must not outlive it.
     WriteScript(dir / "hang.sh", "sleep 100 &\necho $! > \"$1\"\nwait\n");
     const std::string pidFile = dir / "pid";

@@ -2,70 +2,22 @@
 // byte for byte as they reach the file; and one run of the real program.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "control/rtf_document.h"
 #include "layout/model.h"
 #include "layout/xml_parse.h"
 #include "rtf/rtf_file.h"
 #include "rtf/runs.h"
-
-extern char** environ;
+#include "support/test_util.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace qmtest;
 
-class TempDir {
-public:
-    TempDir() {
-        char templ[] = "/tmp/qm-rtf-XXXXXX";
-        m_path = mkdtemp(templ) != nullptr ? templ : "";
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!m_path.empty()) fs::remove_all(m_path, ec);
-    }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Compares texts line by line so that a mismatch names the first line that differs.
 void ExpectSameText(const std::string& actual, const std::string& expected) {
-    if (actual == expected) return;
-    std::istringstream a(actual), e(expected);
-    std::string la, le;
-    for (int line = 1;; ++line) {
-        bool ha = static_cast<bool>(std::getline(a, la));
-        bool he = static_cast<bool>(std::getline(e, le));
-        if (!ha && !he) break;
-        if (la != le || ha != he) {
-            ADD_FAILURE() << "first difference in line " << line << "\n  actual:   " << (ha ? la : "<end>")
-                          << "\n  expected: " << (he ? le : "<end>");
-            return;
-        }
-    }
-    ADD_FAILURE() << "texts differ";
+    const std::string diff = FirstDifference(expected, actual);
+    EXPECT_TRUE(diff.empty()) << diff;
 }
 
 TRtfFontData<void>* AddOutputFont(CRtfDocument& doc, const std::string& face) {
@@ -152,21 +104,6 @@ TEST(RtfFile, ColourTableAndInformationGroup) {
     EXPECT_EQ(file.BuildInfo(), "{\\info{\\author Ann}{\\subject Subj}{\\operator Op}}\n");
     doc.SetInfo("", "", "", "Subj");
     EXPECT_EQ(file.BuildInfo(), "{\\info{\\subject Subj}}\n");
-}
-
-TEST(RtfFile, OnePageDocument) {
-    TempDir dir;
-    {
-        CRtfDocument doc(nullptr);
-        doc.SetLayout(kLayoutNoImages);
-        doc.m_strRtfPath = dir / "one.rtf";
-        ASSERT_EQ(doc.OpenOutput(), 1);
-        NewPage(doc, 1, "{\\shp one}");
-        doc.EndPage(1 | 2);
-    }
-    ExpectSameText(ReadFile(dir / "one.rtf"), std::string(kPlainHeader) + "{\\shp one}" +
-                                                  "\\paperw8363\\paperh10823\\margl683\\margr136\\margt683\\margb136\r\n" +
-                                                  "}");
 }
 
 TEST(RtfFile, ThreePageRange) {
@@ -275,11 +212,7 @@ TEST(RtfFile, SectionBreaksAndFlowingGeometry) {
     const std::string body = file.BuildFlowingBody(false);
     EXPECT_EQ(first->m_rect, CRect(50, 50, 602, 742));
     EXPECT_EQ(second->m_rect, CRect(50, 742, 602, 900));
-    // Two sections: one break, between them.
-    std::size_t breaks = 0;
-    for (std::size_t at = body.find("\\sbknone"); at != std::string::npos; at = body.find("\\sbknone", at + 1))
-        ++breaks;
-    EXPECT_EQ(breaks, 1u) << body;
+    EXPECT_EQ(CountOccurrences(body, "\\sbknone"), 1) << body;  // one break, between the two sections
 }
 
 TEST(RtfFile, FlowingBodyEnd) {
@@ -315,48 +248,14 @@ TEST(RtfFile, UnwritableOutputLeavesNoWriter) {
     EXPECT_EQ(ToCrLf("a\nb\r\n"), "a\r\nb\r\r\n");
 }
 
-namespace {
-
-int RunProgram(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
-
 TEST(RtfFile, ProgramWritesACompleteDocument) {
     TempDir dir;
-    std::ofstream(dir / "two.ps") << "%!PS\n"
-                                     "/Helvetica findfont 12 scalefont setfont\n"
-                                     "72 700 moveto (First page) show showpage\n"
-                                     "72 700 moveto (Second page) show showpage\n";
-    ASSERT_EQ(RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
-                   "-sOutputFile=" + (dir / "two.pdf"), dir / "two.ps"}),
-              0);
-    ASSERT_EQ(RunProgram({QUILLMARK_CLI, "-q", "-l", "no-images", "-o", dir.path(), dir / "two.pdf"}), 0);
-
+    ASSERT_TRUE(MakePdf(NumberedPagesPs(2), dir / "two.pdf"));
+    ASSERT_EQ(RunCli({"-q", "-l", "no-images", "-o", dir.path(), dir / "two.pdf"}).status, 0);
     const std::string rtf = ReadFile(dir / "two.rtf");
     ASSERT_EQ(rtf.compare(0, std::string(kHeaderStart).size(), kHeaderStart), 0) << rtf.substr(0, 200);
-    ASSERT_FALSE(rtf.empty());
     EXPECT_EQ(rtf.back(), '}');
-    // The second page begins with the one page break.
-    std::size_t breaks = 0;
-    for (std::size_t at = rtf.find(kPageBreak); at != std::string::npos; at = rtf.find(kPageBreak, at + 1)) ++breaks;
-    EXPECT_EQ(breaks, 1u);
+    EXPECT_EQ(CountOccurrences(rtf, kPageBreak), 1);  // before the second page
     for (std::size_t i = 0; i < rtf.size(); ++i)
-        if (rtf[i] == '\n') {
-            ASSERT_TRUE(i > 0 && rtf[i - 1] == '\r') << "bare line feed at byte " << i;
-        }
+        if (rtf[i] == '\n') { ASSERT_TRUE(i > 0 && rtf[i - 1] == '\r') << "bare line feed at byte " << i; }
 }

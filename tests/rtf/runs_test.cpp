@@ -3,8 +3,10 @@
 
 #include "layout/text_fixture.h"
 #include "rtf/runs.h"
+#include "support/test_util.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -18,16 +20,7 @@ TRtfWord<void> Word(const std::string& text, uint8_t style = 0, uint16_t size = 
     return w;
 }
 
-// Reports the first place where two RTF strings part.
-std::string FirstDifference(const std::string& got, const std::string& want) {
-    size_t i = 0;
-    while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
-    if (i == got.size() && i == want.size()) return {};
-    return "differ at " + std::to_string(i) + ": got \"" + got.substr(i, 40) + "\", want \"" + want.substr(i, 40) +
-           "\"";
-}
-
-#define EXPECT_RTF(got, want) EXPECT_EQ(FirstDifference((got), (want)), "")
+#define EXPECT_RTF(got, want) EXPECT_EQ(qmtest::FirstDifference((want), (got)), "")
 
 }  // namespace
 
@@ -118,27 +111,48 @@ TEST(AddHyperlinks, TurnsLinksIntoFields) {
               "{\\field{\\*\\fldinst{HYPERLINK \"report.xml#3\"}}{\\fldrslt {p}}}");
 }
 
-TEST(WriteLine, SpacesFragmentsByTheGapBetweenThem) {
+// A base fragment and one more beside it: the spacer between them, or the
+// raised or lowered group the second becomes.
+TEST(WriteLine, SecondFragmentBesideTheBase) {
+    const std::string runs20 = "\\fs20\\cf0\\f0\\charscalex100 ";
     struct Case {
         const char* name;
-        int32_t left;  // of "world"; "Hello" ends at 50
-        uint16_t size;  // of "Hello"
-        std::string spacer;
+        CRect base;
+        uint16_t baseSize;
+        CRect box;
+        std::string text;
+        std::string tail;  // after the base's runs; "@" stands for the second's runs
+        bool raised;
     };
+    const CRect line(0, 100, 50, 120);
+    const CRect tall(0, 100, 50, 130);
     const Case cases[] = {
-        {"10 apart at 10 points", 60, 10, "{  }"},
-        {"11 apart at 10 points", 61, 10, "{   }"},
-        {"10 apart at 20 points", 60, 20, "{ }"},
-        {"touching", 50, 10, ""},
-        {"overlapping", 45, 10, ""},
+        {"10 apart at 10 points", line, 10, {60, 100, 100, 120}, "world", "{  }@", false},
+        {"11 apart at 10 points", line, 10, {61, 100, 101, 120}, "world", "{   }@", false},
+        {"10 apart at 20 points", line, 20, {60, 100, 100, 120}, "world", "{ }@", false},
+        {"touching", line, 10, {50, 100, 90, 120}, "world", "@", false},
+        {"overlapping", line, 10, {45, 100, 85, 120}, "world", "@", false},
+        {"superscript", tall, 10, {51, 90, 60, 120}, "2", "{\\super \\fs25\\up4\\cf0\\f0\\charscalex100 {2}}", true},
+        {"superscript touching", tall, 10, {50, 92, 60, 112}, "th", "{\\super \\fs25\\up8\\cf0\\f0\\charscalex100 {th}}",
+         true},
+        {"one escaped character", tall, 10, {51, 90, 60, 120}, "\\uc1\\u8224X",
+         "{\\super \\fs25\\up4\\cf0\\f0\\charscalex100 {\\uc1\\u8224X}}", true},
+        {"subscript", tall, 10, {51, 110, 60, 140}, "2", "{\\sub " + runs20 + "{2}}", true},
+        {"four characters", tall, 10, {51, 90, 60, 120}, "abcd", "{ }" + runs20 + "{abcd}", false},
+        {"three units away", tall, 10, {53, 90, 60, 120}, "2", "{ }" + runs20 + "{2}", false},
+        {"too high", tall, 10, {51, 80, 60, 110}, "2", "{ }" + runs20 + "{2}", false},
+        {"level", tall, 10, {51, 100, 60, 130}, "2", "{ }" + runs20 + "{2}", false},
     };
     for (const Case& c : cases) {
         TextPage p;
-        CRtfXmlText* hello = p.Text({0, 100, 50, 120}, {"Hello"}, c.size);
-        CRtfXmlText* world = p.Text({c.left, 100, c.left + 40, 120}, {"world"}, 10);
-        p.Join(hello, world);
-        const std::string want = FormatRuns(hello->m_words, 0, false) + c.spacer + FormatRuns(world->m_words, 0, false);
-        EXPECT_RTF(WriteLine(*hello), want) << c.name;
+        CRtfXmlText* base = p.Text(c.base, {"x"}, c.baseSize);
+        CRtfXmlText* f = p.Text(c.box, {c.text}, 10);
+        p.Join(base, f);
+        std::string tail = c.tail;
+        if (const size_t at = tail.find('@'); at != std::string::npos)
+            tail.replace(at, 1, FormatRuns(f->m_words, 0, false));
+        EXPECT_RTF(WriteLine(*base), FormatRuns(base->m_words, 0, false) + tail) << c.name;
+        EXPECT_EQ((f->m_nFlags & kTextRaised) != 0, c.raised) << c.name;
     }
 }
 
@@ -158,79 +172,40 @@ TEST(WriteLine, PutsTheFragmentsInReadingOrder) {
     EXPECT_RTF(WriteLine(*head), want);
 }
 
-TEST(WriteLine, RaisesAndLowersShortTextBesideItsBase) {
+TEST(WriteExactFrames, PositionsTheLineInFrames) {
+    // "@n" stands for the runs of piece n. Widths and heights are scaled by
+    // 1.15 x 13.6666: 100 -> 1571, 20 -> 314.
+    const std::string frame = "\\pard \\pvpg\\phpg";
     struct Case {
         const char* name;
-        CRect box;  // the base is (0, 100, 50, 130), 10 points
-        std::string text;
-        std::string group;  // "" for neither
-    };
-    const Case cases[] = {
-        {"superscript", {51, 90, 60, 120}, "2", "{\\super \\fs25\\up4\\cf0\\f0\\charscalex100 {2}}"},
-        {"superscript touching", {50, 92, 60, 112}, "th", "{\\super \\fs25\\up8\\cf0\\f0\\charscalex100 {th}}"},
-        {"one escaped character", {51, 90, 60, 120}, "\\uc1\\u8224X",
-         "{\\super \\fs25\\up4\\cf0\\f0\\charscalex100 {\\uc1\\u8224X}}"},
-        {"subscript", {51, 110, 60, 140}, "2", "{\\sub \\fs20\\cf0\\f0\\charscalex100 {2}}"},
-        {"four characters", {51, 90, 60, 120}, "abcd", "{ }\\fs20\\cf0\\f0\\charscalex100 {abcd}"},
-        {"three units away", {53, 90, 60, 120}, "2", "{ }\\fs20\\cf0\\f0\\charscalex100 {2}"},
-        {"too high", {51, 80, 60, 110}, "2", "{ }\\fs20\\cf0\\f0\\charscalex100 {2}"},
-        {"level", {51, 100, 60, 130}, "2", "{ }\\fs20\\cf0\\f0\\charscalex100 {2}"},
+        std::vector<std::pair<CRect, std::string>> pieces;  // the first is the head
+        std::string want;
+    } cases[] = {
+        {"a piece more than an em off has a frame of its own",
+         {{{10, 20, 110, 40}, "Hello"}, {{140, 20, 180, 40}, "you"}},
+         frame + "\\posx136\\posy273\\absw1571\\absh314\\nowrap @0\\par" + frame +
+             "\\posx1913\\posy273\\absw628\\absh314\\nowrap @1\\par"},
+        {"pieces that continue each other share a frame",
+         {{{10, 20, 110, 40}, "Hello"}, {{115, 21, 160, 41}, "world"}, {{161, 10, 170, 30}, "2"}},
+         frame + "\\posx136\\posy273\\absw2357\\absh330\\nowrap @0{ }@1\\par" + frame +
+             "\\posx2200\\posy136\\absw141\\absh314\\nowrap @2\\par"},
+        {"backward box", {{{110, 20, 10, 40}, "olleH"}}, frame + "\\posx136\\posy273\\absw1571\\absh314\\nowrap @0\\par"},
+        {"box off the page", {{{-5, -3, 95, 17}, "edge"}}, frame + "\\posx0\\posy0\\absw1571\\absh314\\nowrap @0\\par"},
     };
     for (const Case& c : cases) {
         TextPage p;
-        CRtfXmlText* base = p.Text({0, 100, 50, 130}, {"x"}, 10);
-        CRtfXmlText* f = p.Text(c.box, {c.text}, 10);
-        p.Join(base, f);
-        EXPECT_RTF(WriteLine(*base), FormatRuns(base->m_words, 0, false) + c.group) << c.name;
-        const bool raised = c.group.rfind("{\\s", 0) == 0;
-        EXPECT_EQ((f->m_nFlags & kTextRaised) != 0, raised) << c.name;
+        std::vector<CRtfXmlText*> texts;
+        for (const auto& [box, word] : c.pieces) {
+            texts.push_back(p.Text(box, {word}));
+            if (texts.size() > 1) p.Join(texts[0], texts.back());
+        }
+        std::string want = c.want;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const std::string mark = "@" + std::to_string(i);
+            want.replace(want.find(mark), mark.size(), FormatRuns(texts[i]->m_words, 0, false));
+        }
+        EXPECT_RTF(WriteExactFrames(*texts[0]), want) << c.name;
     }
-}
-
-TEST(WriteLine, ASingleFragmentIsItsRunsWithLinks) {
-    TextPage p;
-    CRtfXmlText* t = p.Text({0, 0, 50, 20}, {"<#dsAnchor#http://a.b~dsAnchor#>link</~dsAnchor#>"});
-    EXPECT_EQ(WriteLine(*t),
-              "\\fs20\\cf0\\f0\\charscalex100 {{\\field{\\*\\fldinst{HYPERLINK \"http://a.b\"}}{\\fldrslt {link}}}}");
-}
-
-TEST(WriteExactFrames, PositionsTheLineInFrames) {
-    TextPage p;
-    CRtfXmlText* head = p.Text({10, 20, 110, 40}, {"Hello"});
-    CRtfXmlText* piece = p.Text({140, 20, 180, 40}, {"you"});
-    p.Join(head, piece);
-    // 100 x 1.15 x 13.6666 = 1571.6; 20 x 1.15 x 13.6666 = 314.3. The piece
-    // stands 30 units off, more than an em of 10 points: a frame of its own.
-    const std::string want = "\\pard \\pvpg\\phpg\\posx136\\posy273\\absw1571\\absh314\\nowrap " +
-                             FormatRuns(head->m_words, 0, false) + "\\par" +
-                             "\\pard \\pvpg\\phpg\\posx1913\\posy273\\absw628\\absh314\\nowrap " +
-                             FormatRuns(piece->m_words, 0, false) + "\\par";
-    EXPECT_RTF(WriteExactFrames(*head), want);
-}
-
-TEST(WriteExactFrames, PiecesThatContinueEachOtherShareAFrame) {
-    TextPage p;
-    CRtfXmlText* head = p.Text({10, 20, 110, 40}, {"Hello"});
-    CRtfXmlText* next = p.Text({115, 21, 160, 41}, {"world"});
-    CRtfXmlText* raised = p.Text({161, 10, 170, 30}, {"2"});
-    p.Join(head, next);
-    p.Join(head, raised);
-    // (10, 20)-(160, 41): 150 x 1.15 x 13.6666 = 2357.5, 21 x 1.15 x 13.6666 = 330.05.
-    const std::string want = "\\pard \\pvpg\\phpg\\posx136\\posy273\\absw2357\\absh330\\nowrap " +
-                             FormatRuns(head->m_words, 0, false) + "{ }" + FormatRuns(next->m_words, 0, false) +
-                             "\\par" + "\\pard \\pvpg\\phpg\\posx2200\\posy136\\absw141\\absh314\\nowrap " +
-                             FormatRuns(raised->m_words, 0, false) + "\\par";
-    EXPECT_RTF(WriteExactFrames(*head), want);
-}
-
-TEST(WriteExactFrames, KeepsBackwardAndOffPageBoxesOnThePage) {
-    TextPage p;
-    CRtfXmlText* rtl = p.Text({110, 20, 10, 40}, {"olleH"});
-    EXPECT_RTF(WriteExactFrames(*rtl), "\\pard \\pvpg\\phpg\\posx136\\posy273\\absw1571\\absh314\\nowrap " +
-                                           FormatRuns(rtl->m_words, 0, false) + "\\par");
-    CRtfXmlText* off = p.Text({-5, -3, 95, 17}, {"edge"});
-    EXPECT_RTF(WriteExactFrames(*off), "\\pard \\pvpg\\phpg\\posx0\\posy0\\absw1571\\absh314\\nowrap " +
-                                           FormatRuns(off->m_words, 0, false) + "\\par");
 }
 
 TEST(WriteParagraph, WritesTheLineAsOneParagraphWithSpacesBetweenWords) {
@@ -287,9 +262,10 @@ TEST(WriteParagraph, GapsAreReadFromWhereTheTextStandsOnThePage) {
 TEST(WriteParagraph, LinksBecomeFieldsOrPlainText) {
     TextPage p;
     CRtfXmlText* t = p.Text({0, 0, 50, 20}, {"<#dsAnchor#http://a.b~dsAnchor#>go</~dsAnchor#>"});
-    EXPECT_EQ(WriteParagraph(*t),
-              "\\pard \\fs20\\cf0\\f0\\charscalex100 {{\\field{\\*\\fldinst{HYPERLINK \"http://a.b\"}}{\\fldrslt "
-              "{go}}}}\\par");
+    const std::string field =
+        "\\fs20\\cf0\\f0\\charscalex100 {{\\field{\\*\\fldinst{HYPERLINK \"http://a.b\"}}{\\fldrslt {go}}}}";
+    EXPECT_EQ(WriteLine(*t), field);
+    EXPECT_EQ(WriteParagraph(*t), "\\pard " + field + "\\par");
     EXPECT_EQ(WritePlainParagraph(*t), "\\pard \\f0 {go}\\par");
 }
 

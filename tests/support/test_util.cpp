@@ -1,6 +1,7 @@
 #include "support/test_util.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,6 +88,16 @@ std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+void WriteScript(const std::string& path, const std::string& body) {
+    WriteFile(path, "#!/bin/sh\n" + body);
+    chmod(path.c_str(), 0755);
+}
+
 bool FileExists(const std::string& path) {
     std::error_code ec;
     return fs::exists(path, ec);
@@ -104,6 +115,31 @@ std::vector<std::string> Workspaces(const std::string& tmpDir) {
     for (const auto& e : fs::directory_iterator(tmpDir, ec))
         if (e.path().filename().string().rfind("quillmark-", 0) == 0) found.push_back(e.path().string());
     return found;
+}
+
+std::string FirstDifference(const std::string& expected, const std::string& actual) {
+    std::istringstream se(expected), sa(actual);
+    std::string le, la;
+    for (int n = 1;; ++n) {
+        bool ge = static_cast<bool>(std::getline(se, le));
+        bool ga = static_cast<bool>(std::getline(sa, la));
+        if (!ge && !ga) return expected == actual ? std::string() : "the texts differ in their line ends";
+        if (!ge || !ga || le != la)
+            return "line " + std::to_string(n) + " differs:\n  expected: " + (ge ? le : "<no line>") +
+                   "\n  actual:   " + (ga ? la : "<no line>");
+    }
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+    const char* old = std::getenv(name);
+    m_had = old != nullptr;
+    if (m_had) m_old = old;
+    setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_had) setenv(m_name.c_str(), m_old.c_str(), 1);
+    else unsetenv(m_name.c_str());
 }
 
 }  // namespace qmtest

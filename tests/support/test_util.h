@@ -1,5 +1,5 @@
-// Helpers shared by the tests: temporary folders, PDFs made from PostScript,
-// running the command line, reading files.
+// Helpers shared by the tests: temporary folders, files and scripts, PDFs
+// made from PostScript, running programs, environment overrides.
 #pragma once
 
 #include <string>
@@ -42,9 +42,28 @@ RunResult Run(const std::vector<std::string>& argv);
 RunResult RunCli(const std::vector<std::string>& args);
 
 std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+// Writes an executable shell script.
+void WriteScript(const std::string& path, const std::string& body);
 bool FileExists(const std::string& path);
 int CountOccurrences(const std::string& haystack, const std::string& needle);
 // Entries of the quillmark-* workspaces under the given temp folder.
 std::vector<std::string> Workspaces(const std::string& tmpDir);
+// Empty when equal; else the first line where the texts differ.
+std::string FirstDifference(const std::string& expected, const std::string& actual);
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    std::string m_old;
+    bool m_had = false;
+};
 
 }  // namespace qmtest

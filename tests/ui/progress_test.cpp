@@ -54,11 +54,6 @@ TEST_F(Progress, CallbacksReachThePage) {
     EXPECT_EQ(page->m_pList->item(1, 1)->text(), "/out/b.rtf");
     EXPECT_EQ(page->m_pList->rowCount(), 3);
 
-    QStringList headers;
-    for (int c = 0; c < 3; ++c) headers << page->m_pList->horizontalHeaderItem(c)->text();
-    EXPECT_EQ(headers, (QStringList{"File Name", "Destination", "Status"}));
-    EXPECT_EQ(page->m_pCancel->text(), "Cancel");
-
     // Cancel outside a run asks nothing.
     page->m_pCancel->click();
     EXPECT_TRUE(m_boxes.empty());

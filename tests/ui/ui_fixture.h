@@ -1,6 +1,6 @@
 // Shared set-up of the desktop application's tests: a private settings
 // folder and work folder per test, the main frame on a fresh job, recorded
-// message boxes with scripted answers, test PDFs made with Ghostscript, and
+// message boxes with scripted answers, test PDFs (from tests/support), and
 // screenshots under the build folder.
 #pragma once
 
@@ -9,13 +9,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "support/test_util.h"
 #include "ui/my_convert_para.h"
 #include "ui/quillmark_dlg.h"
 #include "ui/ui_hooks.h"
@@ -57,6 +58,13 @@ protected:
 
     QString Work(const QString& name) const { return m_work.filePath(name); }
 
+    // A PDF of `pages` pages, each with a line of text.
+    QString MakePdf(const QString& name, int pages) {
+        const QString pdf = Work(name + ".pdf");
+        EXPECT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(pages), pdf.toStdString())) << name.toStdString();
+        return pdf;
+    }
+
     QTemporaryDir m_config;
     QTemporaryDir m_work;
     QByteArray m_oldConfig;
@@ -90,25 +98,6 @@ protected:
         QStringList texts;
         for (const auto& b : m_boxes) texts << b.text;
         return texts;
-    }
-
-    // A PDF of `pages` pages, each with a line of text, made from PostScript.
-    QString MakePdf(const QString& name, int pages) {
-        QString ps = Work(name + ".ps");
-        QFile f(ps);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        QByteArray text = "%!PS\n/Helvetica findfont 24 scalefont setfont\n";
-        for (int p = 1; p <= pages; ++p)
-            text += "72 700 moveto (Page " + QByteArray::number(p) + " of " + name.toLatin1() + ") show showpage\n";
-        f.write(text);
-        f.close();
-        QString pdf = Work(name + ".pdf");
-        QProcess gs;
-        gs.start(QStringLiteral("gs"), {"-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
-                                         "-sOutputFile=" + pdf, ps});
-        EXPECT_TRUE(gs.waitForFinished(60000));
-        EXPECT_EQ(gs.exitCode(), 0) << gs.readAllStandardError().toStdString();
-        return pdf;
     }
 
     std::unique_ptr<MyConvertPara> m_job;

@@ -99,6 +99,7 @@ TEST_F(Wizard, LastFromPageOneShowsTheSummaryAsThingsStand) {
 
 TEST_F(Wizard, BackOnPageOneClosesAndKeepsWhatWasStored) {
     CWizardToWordDlg* w = OpenWordWizard();
+    EXPECT_FALSE(m_frame->TabBarVisible());
     w->m_pStep1->m_pLayouts[3]->setChecked(true);
     w->m_pNext->click();
     EXPECT_EQ(m_job->m_settings.m_strLayout, "EXACT");
@@ -119,32 +120,21 @@ TEST_F(Wizard, EveryPageLoadsAndStoresItsFields) {
     m_frame->m_pConvertPage->m_pPageNumber->setChecked(true);
     m_frame->m_pConvertPage->m_pPageRange->setText("2-4");
     CWizardToWordDlg* w = OpenWordWizard();
-    const QString texts[4] = {
-        "FLOWING TEXT- Retains page layout, columns, formatting, graphics, and preserves text flow.",
-        "NO IMAGES- Retains text formatting and text flow only. Discards images, layout, and column settings.",
-        "PlAIN TEXT- Retains text flow only. Discards text formatting, images, layout, and column settings.",
-        "EXACT- Produces an exact replica of your PDF! Retains everything from text formatting and text flow to "
-        "images, layout, and columns settings.",
-    };
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(w->m_pStep1->m_pLayoutTexts[i]->text(), texts[i]);
     EXPECT_TRUE(w->m_pStep1->m_pLayouts[0]->isChecked());
     QTest::mouseClick(w->m_pStep1->m_pLayoutTexts[3], Qt::LeftButton);
     EXPECT_TRUE(w->m_pStep1->m_pLayouts[3]->isChecked()) << "a click on the text selects the layout";
     w->m_pStep1->m_pLayouts[0]->setChecked(true);
     uitest::Screenshot(m_frame.get(), "word-wizard-1-layout");
     w->m_pNext->click();
-    uitest::Screenshot(m_frame.get(), "word-wizard-2-image-filter");
     w->m_pNext->click();
     ASSERT_EQ(w->CurrentPage(), 3);
     EXPECT_TRUE(w->m_pStep3->m_pYes->isChecked());
     w->m_pStep3->m_pNo->setChecked(true);
-    uitest::Screenshot(m_frame.get(), "word-wizard-3-spacing");
     w->m_pNext->click();
     EXPECT_EQ(m_job->m_settings.m_strPreserve, "No");
     ASSERT_EQ(w->CurrentPage(), 4);
     EXPECT_TRUE(w->m_pStep4->m_pPageNumber->isChecked());
     EXPECT_EQ(w->m_pStep4->m_pRange->text(), "2-4");
-    uitest::Screenshot(m_frame.get(), "word-wizard-4-range");
 
     // A range typed here replaces the conversion page's.
     w->m_pStep4->m_pRange->setText("5, 9");
@@ -154,8 +144,6 @@ TEST_F(Wizard, EveryPageLoadsAndStoresItsFields) {
     EXPECT_EQ(m_job->m_pages[1], 9);
     EXPECT_EQ(m_job->m_pages[2], 0);
     EXPECT_EQ(w->m_pStep5->m_pRange->text(), "5, 9");
-    EXPECT_EQ(w->m_pStep5->m_pOnlyLast->text(),
-              "Only show this last screen in the future.It is easy to reverse this choice.");
 
     // "All" selects every page again.
     w->m_pBack->click();
@@ -177,14 +165,6 @@ TEST_F(Wizard, EveryPageLoadsAndStoresItsFields) {
 }
 
 TEST_F(Wizard, ImageWizardPicksTheDevice) {
-    const QStringList offered = [] {
-        QStringList names;
-        for (const ImageFormatEntry& f : kImageFormats) names << f.name;
-        return names;
-    }();
-    EXPECT_EQ(offered, (QStringList{"Same as in the document", "BMP", "JPG", "PNG", "TIFF", "PCX", "PBM", "PNM",
-                                    "PPM"}));
-
     struct Case {
         const char* name;
         int index;
@@ -224,7 +204,6 @@ TEST_F(Wizard, ImageWizardRangeAndDestination) {
     EXPECT_TRUE(p->m_pPageNumbers->isChecked());
     EXPECT_EQ(p->m_pRange->text(), "3");
     EXPECT_EQ(p->m_pDestination->text(), Work("out")) << "the conversion page's folder until one is chosen here";
-    uitest::Screenshot(m_frame.get(), "image-wizard-1-format");
 
     p->m_pRange->setText("2,6");
     p->m_pDestination->setText(Work("pictures"));

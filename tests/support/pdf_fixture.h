@@ -1,21 +1,12 @@
-// Helpers for the text extraction tests: small PDFs made in the test (from
-// PostScript through Ghostscript, or written object by object where exact
-// font names and positions matter), the page XML document extracted from
-// them the way the conversion does it, and byte comparison with the first
-// differing line in the failure message.
+// PDFs written object by object (where exact font names and positions
+// matter) and the page XML document extracted from them the way the
+// conversion does it.
 #pragma once
 
 #include <GlobalParams.h>
 #include <PDFDoc.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -23,73 +14,9 @@
 
 #include "extract/html_output_dev.h"
 #include "extract/metadata.h"
+#include "support/test_util.h"
 
-extern char** environ;
-
-namespace extract_test {
-
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "qm-extract-XXXXXX").string();
-        if (mkdtemp(tmpl.data()) != nullptr) m_path = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-// Runs a program with an argument vector, its output discarded; true when
-// it exits with status 0.
-inline bool RunProgram(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return false;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Turns PostScript into `<dir>/<name>.pdf`; empty on failure.
-inline std::string PdfFromPs(const TempDir& dir, const std::string& name, const std::string& ps) {
-    const std::string psPath = dir.File(name + ".ps");
-    const std::string pdfPath = dir.File(name + ".pdf");
-    WriteFile(psPath, ps);
-    if (!RunProgram({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite", "-sOutputFile=" + pdfPath,
-                     psPath})) {
-        return std::string();
-    }
-    return pdfPath;
-}
+namespace qmtest {
 
 // A PDF written object by object. Fonts are simple Type 1 fonts that are
 // not embedded, with every glyph 500 units wide and an ascent of 0.8 and
@@ -206,7 +133,7 @@ public:
     }
 
     std::string Write(const TempDir& dir, const std::string& name) const {
-        const std::string path = dir.File(name + ".pdf");
+        const std::string path = dir / (name + ".pdf");
         WriteFile(path, Build());
         return path;
     }
@@ -283,21 +210,6 @@ inline std::vector<std::string> SplitLines(const std::string& s) {
     return lines;
 }
 
-// Empty when equal; else where the texts first differ, line by line.
-inline std::string FirstDifference(const std::string& expected, const std::string& actual) {
-    if (expected == actual) return std::string();
-    std::vector<std::string> e = SplitLines(expected);
-    std::vector<std::string> a = SplitLines(actual);
-    for (size_t i = 0; i < std::max(e.size(), a.size()); ++i) {
-        const std::string el = i < e.size() ? e[i] : "<no line>";
-        const std::string al = i < a.size() ? a[i] : "<no line>";
-        if (el != al) {
-            return "line " + std::to_string(i + 1) + " differs:\n  expected: " + el + "\n  actual:   " + al;
-        }
-    }
-    return "the texts differ in their line ends";
-}
-
 // The lines from `<page pnumber="n" ...>` to its `</page>`, each ending in
 // a line feed.
 inline std::string PageOf(const std::string& xml, int n) {
@@ -318,4 +230,45 @@ inline std::string TextOf(const std::string& page) {
     return page.substr(start, end - start);
 }
 
-}  // namespace extract_test
+// Lines of the page XML document, for expected values.
+inline const char* const kPageTag =
+    "<page pnumber=\"%d\" pposition=\"absolute\" ptop=\"0\" pleft=\"0\" pheight=\"1188\" pwidth=\"918\" "
+    "protation=\"0\">\n";
+inline const char* const kMargins = "<margin mleft=\"0050\" mtop=\"0050\" mbottom=\"0010\" mright=\"0010\">\n";
+
+inline std::string PageTag(int n) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf, kPageTag, n);
+    return buf;
+}
+
+inline std::string Data(int style = 0, const char* cSpace = "+000.00") {
+    return std::string("<data cSpace=\"") + cSpace + "\" wSpace=\"+0000.00\" hScal=\"100\" style=\"" +
+           std::to_string(style) + "\" cRise=\"+0000.00\" cLeading=\"+0000.00\">";
+}
+
+// One text element: its three lines.
+inline std::string Text(int top, int left, int width, int height, int font, const std::string& data,
+                 const std::string& content, int dir = 1) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf,
+                  "<text top=\"%d\" left=\"%d\" width=\"%d\" height=\"%d\" font=\"%d\" direction=\"%d\" toc=\"0\" "
+                  "Angle=\"0\">\n",
+                  top, left, width, height, font, dir);
+    return buf + data + content + "\n</text>\n";
+}
+
+inline std::string FontSpec(int id, int size, const std::string& family, const std::string& color) {
+    return "\t<fontspec id=\"" + std::to_string(id) + "\" size=\"" + std::to_string(size) + "\" family=\"" + family +
+           "\" alternate=\"\" color=\"" + color + "\">\n";
+}
+
+// A line of text in font /F1 at 12 points, starting at (x, y) points.
+inline std::string Show(double x, double y, const std::string& text, const std::string& state = std::string()) {
+    std::ostringstream s;
+    s.precision(10);
+    s << "BT /F1 12 Tf " << state << " " << x << " " << y << " Td (" << text << ") Tj ET\n";
+    return s.str();
+}
+
+}  // namespace qmtest
