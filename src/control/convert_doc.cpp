@@ -51,7 +51,7 @@ CConvertDoc::CConvertDoc(CConvertPara* job) : m_pJob(job) {
     job->m_strBaseName = m_strBaseName;
 
     std::string& out = job->m_strOutDir;
-    if (out.empty()) out = ".";
+    if (out.empty()) out.assign(1, '.');  // assign(): GCC 12 misreports `= "."` at -O3
     if (out.size() > 1 && out.back() == '/') out.pop_back();
     // A missing output folder is made rather than failing the file.
     std::error_code ec;
@@ -194,7 +194,9 @@ std::string MakePartialName(const std::string& finalPath) {
     auto slash = finalPath.find_last_of('/');
     std::string dir = slash == std::string::npos ? "." : finalPath.substr(0, slash);
     std::string name = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
-    std::string templ = dir + "/.~" + name + ".XXXXXX";
+    // Appended piece by piece: GCC 12 misreports the chained form at -O3.
+    std::string templ = dir;
+    templ.append("/.~").append(name).append(".XXXXXX");
     std::vector<char> buf(templ.begin(), templ.end());
     buf.push_back('\0');
     int fd = mkstemp(buf.data());

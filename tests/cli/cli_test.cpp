@@ -17,7 +17,13 @@ protected:
         // The command takes its defaults from the user's saved settings.
         setenv("XDG_CONFIG_HOME", m_tmp.path().c_str(), 1);
     }
-    void TearDown() override { EXPECT_TRUE(qmtest::Workspaces(m_tmp.path()).empty()); }
+    void TearDown() override {
+        EXPECT_TRUE(qmtest::Workspaces(m_tmp.path()).empty());
+        // The folders go with the fixture: later tests in this process must
+        // not be pointed at them.
+        unsetenv("TMPDIR");
+        unsetenv("XDG_CONFIG_HOME");
+    }
     TempDir m_tmp;
     TempDir m_dir;
 };
