@@ -11,7 +11,7 @@ build=build/sanitize
 cmake -S . -B $build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DQUILLMARK_SANITIZE=ON -DQUILLMARK_FUZZ=ON >/dev/null
 cmake --build $build -j"$(nproc)"
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:suppressions=$(pwd)/scripts/lsan.supp
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$(pwd)/scripts/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd $build && ctest --output-on-failure -j"$(nproc)")
