@@ -187,6 +187,14 @@ std::string CRtfFile::BuildSectionBreak(CRtfPage* page) {
 std::string CRtfFile::BuildFixedBody(int mode) {
     CRtfPage* page = m_pDoc != nullptr ? m_pDoc->GetPage() : nullptr;
     if (page == nullptr || !page->m_pPool) return {};
+    if (mode == kLayoutExact) {
+        std::vector<ExactFrame> frames;
+        for (CRtfXmlText* text : page->m_pPool->m_main) {
+            std::vector<ExactFrame> line = ExactFramesOf(*text);
+            frames.insert(frames.end(), std::make_move_iterator(line.begin()), std::make_move_iterator(line.end()));
+        }
+        return WriteExactBlocks(frames);
+    }
     std::string out;
     for (CRtfXmlText* text : page->m_pPool->m_main) out += WriteTextFor(mode, *text);
     return out;

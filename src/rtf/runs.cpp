@@ -429,14 +429,14 @@ bool SharesFrame(const CRtfXmlText& prev, const CRtfXmlText& next) {
 
 }  // namespace
 
-std::string WriteExactFrames(CRtfXmlText& text) {
+std::vector<ExactFrame> ExactFramesOf(CRtfXmlText& text) {
     // Pieces of a line that continue each other share one frame. A frame
     // per piece, as the Windows program wrote them, gave pages of TeX output
     // (a piece per glyph or two) twenty thousand frames, and LibreOffice did
     // not open such a document within minutes. Superscripts, tab stops and
     // columns keep frames of their own.
     const std::vector<CRtfXmlText*> pieces = LinePieces(text);
-    std::string out;
+    std::vector<ExactFrame> frames;
     for (size_t first = 0; first < pieces.size();) {
         size_t end = first + 1;
         while (end < pieces.size() && SharesFrame(*pieces[end - 1], *pieces[end])) ++end;
@@ -450,20 +450,147 @@ std::string WriteExactFrames(CRtfXmlText& text) {
             if (NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
             runs += FormatRuns(pieces[k]->m_words, 0, false);
         }
-        // The frame is written from the normalised box with its position
-        // kept on the page: as unsigned numbers, a negative width (a right-
-        // to-left run) or a position left of the page came out as values
-        // past four billion and the text vanished from the page.
-        const double left = std::max(0, r.left);
-        const double top = std::max(0, r.top);
-        const double width = static_cast<double>(r.Width()) * kFrameGrowth;
-        const double height = static_cast<double>(r.Height()) * kFrameGrowth;
-        const std::string frame = "\\pard \\pvpg\\phpg\\posx" + U(Twips(left)) + "\\posy" + U(Twips(top)) +
-                                  "\\absw" + U(Twips(width)) + "\\absh" + U(Twips(height)) + "\\nowrap " + runs +
-                                  "\\par";
-        out += AddHyperlinks(*pieces[first], frame);
+        frames.push_back({r, AddHyperlinks(*pieces[first], runs)});
         first = end;
     }
+    return frames;
+}
+
+namespace {
+
+// The frame's position, kept on the page: as unsigned numbers, a negative
+// width (a right-to-left run) or a position left of the page came out as
+// values past four billion and the text vanished from the page. The frame
+// grows to the right by at most `room` units past its text.
+std::string FrameHead(const CRect& r, double room = kMaxUnits) {
+    const double left = std::max(0, r.left);
+    const double top = std::max(0, r.top);
+    const double width = static_cast<double>(r.Width());
+    const double grown = std::min(width * kFrameGrowth, width + std::max(0.0, room));
+    const double height = static_cast<double>(r.Height()) * kFrameGrowth;
+    return "\\pard \\pvpg\\phpg\\posx" + U(Twips(left)) + "\\posy" + U(Twips(top)) + "\\absw" + U(Twips(grown)) +
+           "\\absh" + U(Twips(height)) + "\\nowrap";
+}
+
+CRect Union(const CRect& a, const CRect& b) {
+    return CRect(std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                 std::max(a.bottom, b.bottom));
+}
+
+// Whether `f` goes on after `last` on the same line of text: to its right
+// and sharing at least half the height of the lower of the two. Pieces in
+// another font or raised a little (a TeX logo's lowered E) stay on the line.
+bool SameLine(const CRect& last, const CRect& f) {
+    const int32_t overlap = std::min(last.bottom, f.bottom) - std::max(last.top, f.top);
+    const int32_t lower = std::min(last.Height(), f.Height());
+    return f.left >= last.right - kFrameBandSlack && lower > 0 && overlap * 2 >= lower;
+}
+
+// A piece of a line set above or below the line's first piece is raised or
+// lowered by as much, in half points (1.5 page units to the point).
+std::string Shifted(const CRect& ref, const ExactFrame& f) {
+    const int32_t rise = ref.bottom - f.box.bottom;
+    if (std::abs(rise) <= kFrameBandSlack) return f.text;
+    const int32_t halfPoints = std::abs(rise) * 4 / 3;
+    return (rise > 0 ? "{\\up" : "{\\dn") + U(halfPoints) + " " + f.text + "}";
+}
+
+// A block of the page's text: lines stacked one below the other in the
+// same stretch of the page, each line the frames of one band, left to right.
+struct FrameBlock {
+    std::vector<std::vector<const ExactFrame*>> lines;
+    std::vector<CRect> lineBoxes;
+    CRect box;
+    // How far the frame may grow to the right before it covers the text
+    // of a block beside it (a frame hides what lies under it).
+    double room = kMaxUnits;
+
+    // Whether `f` carries on this block: further along the last line, or
+    // the next line below it, no more than a line's height lower and
+    // within the block's stretch of the page.
+    bool Takes(const ExactFrame& f) const {
+        if (SameLine(lines.back().back()->box, f.box)) return true;
+        const CRect& line = lineBoxes.back();
+        const int32_t pitch = std::max(line.Height(), f.box.Height());
+        return f.box.top >= line.bottom - kFrameBandSlack && f.box.top - line.bottom <= pitch &&
+               f.box.left < box.right && f.box.right > box.left;
+    }
+
+    void Add(const ExactFrame& f) {
+        if (lines.empty()) {
+            lines.push_back({&f});
+            lineBoxes.push_back(f.box);
+            box = f.box;
+            return;
+        }
+        if (SameLine(lines.back().back()->box, f.box)) {
+            lines.back().push_back(&f);
+            lineBoxes.back() = Union(lineBoxes.back(), f.box);
+        } else {
+            lines.push_back({&f});
+            lineBoxes.push_back(f.box);
+        }
+        box = Union(box, f.box);
+    }
+
+    // One paragraph per line, all with the block's frame (which makes them
+    // share it); space before and an exact line height put each line at its
+    // own height, the indent and tab stops at its own places.
+    std::string Write() const {
+        if (lines.size() == 1 && lines[0].size() == 1)
+            return FrameHead(lines[0][0]->box, room) + " " + lines[0][0]->text + "\\par";
+        const std::string head = FrameHead(box, room);
+        const int32_t left = std::max(0, box.left);
+        std::vector<int32_t> tops, heights;
+        for (const CRect& l : lineBoxes) {
+            tops.push_back(Twips(l.top - box.top));
+            heights.push_back(std::max(1, Twips(static_cast<double>(l.Height()) * kFrameGrowth)));
+        }
+        std::string out;
+        int32_t flowBottom = 0;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            int32_t exact = heights[i];
+            if (i + 1 < lines.size()) exact = std::max(1, std::min(exact, tops[i + 1] - tops[i]));
+            const int32_t before = std::max(0, tops[i] - flowBottom);
+            flowBottom += before + exact;
+            out += head + "\\li" + U(Twips(std::max(0, lines[i][0]->box.left - left))) + "\\sb" + U(before) + "\\sl-" +
+                   U(exact) + "\\slmult0";
+            for (size_t k = 1; k < lines[i].size(); ++k)
+                out += "\\tx" + U(Twips(std::max(0, lines[i][k]->box.left - left)));
+            out += " " + lines[i][0]->text;
+            for (size_t k = 1; k < lines[i].size(); ++k) out += "\\tab " + Shifted(lines[i][0]->box, *lines[i][k]);
+            out += "\\par";
+        }
+        return out;
+    }
+};
+
+}  // namespace
+
+std::string WriteExactFrames(CRtfXmlText& text) {
+    std::string out;
+    for (const ExactFrame& f : ExactFramesOf(text)) out += FrameHead(f.box) + " " + f.text + "\\par";
+    return out;
+}
+
+std::string WriteExactBlocks(const std::vector<ExactFrame>& frames) {
+    // Consecutive paragraphs with the same frame share it. LibreOffice's time
+    // to open a document grows far faster than its number of frames (8,000
+    // frames over 80 pages took minutes, 1 frame per block of lines seconds),
+    // so the lines of a block of text are written into one frame.
+    std::vector<FrameBlock> blocks;
+    for (const ExactFrame& f : frames) {
+        if (blocks.empty() || !blocks.back().Takes(f)) blocks.emplace_back();
+        blocks.back().Add(f);
+    }
+    for (FrameBlock& b : blocks) {
+        for (const FrameBlock& other : blocks) {
+            const bool beside = other.box.top < b.box.bottom && other.box.bottom > b.box.top;
+            if (beside && other.box.left >= b.box.right) b.room = std::min<double>(b.room, other.box.left - b.box.right);
+        }
+    }
+    std::string out;
+    for (const FrameBlock& b : blocks) out += b.Write();
     return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "layout/model.h"
 
@@ -20,6 +21,15 @@ std::string WriteRotated(CRtfXmlText& text);
 // The twips rectangle of the text shape WriteRotated writes for a fragment
 // whose text runs across the page; empty when there is nothing to show.
 CRect RotatedShapeBox(const CRtfXmlText& text);
-std::string WriteExactFrames(CRtfXmlText& text);     // EXACT
+// A frame of the exact layout before it is written: its box on the page
+// (page units, normalised) and its text, hyperlink fields made.
+struct ExactFrame {
+    CRect box;
+    std::string text;
+};
+std::vector<ExactFrame> ExactFramesOf(CRtfXmlText& text);
+std::string WriteExactFrames(CRtfXmlText& text);     // EXACT, each frame on its own
+// The frames of a page, the lines of each block of text sharing one frame.
+std::string WriteExactBlocks(const std::vector<ExactFrame>& frames);
 std::string WriteParagraph(CRtfXmlText& text);       // NO IMAGES
 std::string WritePlainParagraph(CRtfXmlText& text);  // PlAIN TEXT

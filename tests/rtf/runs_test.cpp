@@ -201,11 +201,52 @@ TEST(WriteExactFrames, PositionsTheLineInFrames) {
         }
         std::string want = c.want;
         for (size_t i = 0; i < texts.size(); ++i) {
-            const std::string mark = "@" + std::to_string(i);
+            std::string mark = "@";
+            mark += std::to_string(i);
             want.replace(want.find(mark), mark.size(), FormatRuns(texts[i]->m_words, 0, false));
         }
         EXPECT_RTF(WriteExactFrames(*texts[0]), want) << c.name;
     }
+}
+
+TEST(WriteExactBlocks, StackedLinesShareOneFrame) {
+    // Twips are units x 13.6666 (truncated); frame sizes grow by 1.15.
+    const std::string frame = "\\pard \\pvpg\\phpg";
+    struct Case {
+        const char* name;
+        std::vector<ExactFrame> frames;
+        std::string want;
+    } cases[] = {
+        {"a lone frame is written as it always was",
+         {{{10, 20, 110, 40}, "A"}},
+         frame + "\\posx136\\posy273\\absw1571\\absh314\\nowrap A\\par"},
+        {"lines below each other: indent, space before and exact height place each line",
+         {{{10, 20, 110, 40}, "A"}, {{20, 50, 90, 70}, "B"}},
+         frame + "\\posx136\\posy273\\absw1571\\absh785\\nowrap\\li0\\sb0\\sl-314\\slmult0 A\\par" + frame +
+             "\\posx136\\posy273\\absw1571\\absh785\\nowrap\\li136\\sb95\\sl-314\\slmult0 B\\par"},
+        {"lines closer than their grown height keep their distance",
+         {{{10, 20, 110, 40}, "A"}, {{10, 40, 110, 60}, "B"}},
+         frame + "\\posx136\\posy273\\absw1571\\absh628\\nowrap\\li0\\sb0\\sl-273\\slmult0 A\\par" + frame +
+             "\\posx136\\posy273\\absw1571\\absh628\\nowrap\\li0\\sb0\\sl-314\\slmult0 B\\par"},
+        {"a frame further along the band follows a tab stop",
+         {{{10, 20, 110, 40}, "A"}, {{200, 21, 230, 41}, "9"}},
+         frame + "\\posx136\\posy273\\absw3457\\absh330\\nowrap\\li0\\sb0\\sl-330\\slmult0\\tx2596 A\\tab 9\\par"},
+        {"a raised piece stays on the line, raised by as much",
+         {{{10, 20, 110, 40}, "A"}, {{111, 15, 120, 30}, "2"}},
+         frame + "\\posx136\\posy204\\absw1728\\absh392\\nowrap\\li0\\sb0\\sl-392\\slmult0\\tx1380 A\\tab {\\up13 2}\\par"},
+        {"a frame grows no further than the text beside it",
+         {{{10, 20, 110, 40}, "A"}, {{10, 200, 110, 220}, "B"}, {{115, 15, 215, 35}, "C"}},
+         frame + "\\posx136\\posy273\\absw1434\\absh314\\nowrap A\\par" + frame +
+             "\\posx136\\posy2733\\absw1571\\absh314\\nowrap B\\par" + frame +
+             "\\posx1571\\posy204\\absw1571\\absh314\\nowrap C\\par"},
+        {"a piece above the line, a gap of more than a line and another column each start a new frame",
+         {{{10, 20, 110, 40}, "A"}, {{111, 0, 120, 15}, "2"}, {{10, 90, 110, 110}, "B"}, {{300, 111, 400, 131}, "C"}},
+         frame + "\\posx136\\posy273\\absw1571\\absh314\\nowrap A\\par" + frame +
+             "\\posx1516\\posy0\\absw141\\absh235\\nowrap 2\\par" + frame +
+             "\\posx136\\posy1229\\absw1571\\absh314\\nowrap B\\par" + frame +
+             "\\posx4099\\posy1516\\absw1571\\absh314\\nowrap C\\par"},
+    };
+    for (const Case& c : cases) EXPECT_RTF(WriteExactBlocks(c.frames), c.want) << c.name;
 }
 
 TEST(WriteParagraph, WritesTheLineAsOneParagraphWithSpacesBetweenWords) {
