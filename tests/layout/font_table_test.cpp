@@ -255,7 +255,8 @@ TEST(MapFile, BinaryLinesAreNoMapping) {
     const std::string path = std::string(templ) + "/map";
     std::string bytes = "Futura=Arial";
     bytes += std::string("\0junk\n", 6);
-    bytes += "Futura=Ar\x01ial\nFutura=A{rial}\nFutura=Ari;al\nFutura=Ar\\ial\n\xff\xfe\x00\x10\n";
+    bytes += "Futura=Ar\x01ial\nFutura=A{rial}\nFutura=Ari;al\nFutura=Ar\\ial\n\xff\xfe";
+    bytes += std::string("\0\x10\n", 3);
     bytes += "Times=Liberation\tSerif\nTimes=\x7f\nArial=Liberation Sans\r\n";
     std::ofstream(path, std::ios::binary) << bytes;
     struct {
