@@ -12,14 +12,19 @@
 
 namespace {
 
+// One private folder for the process, removed at exit. Held by a pointer
+// that is never freed: the exit handler runs after static strings are gone.
 const std::string& Scratch() {
-    static const std::string dir = [] {
+    static const std::string* dir = [] {
         char templ[] = "/tmp/qmfuzz-map-XXXXXX";
-        std::string made = mkdtemp(templ) != nullptr ? templ : "/tmp";
-        std::atexit([] { rmdir(Scratch().c_str()); });
+        if (mkdtemp(templ) == nullptr) std::abort();
+        auto* made = new std::string(templ);
+        std::atexit([] {
+            rmdir(Scratch().c_str());
+        });
         return made;
     }();
-    return dir;
+    return *dir;
 }
 
 }  // namespace

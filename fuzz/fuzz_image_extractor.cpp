@@ -28,17 +28,20 @@ public:
     void FileFinished(const std::string&, const std::string&) override {}
 };
 
+// One private folder for the process, removed at exit. Held by a pointer
+// that is never freed: the exit handler runs after static strings are gone.
 const std::string& Scratch() {
-    static const std::string dir = [] {
+    static const std::string* dir = [] {
         char templ[] = "/tmp/qmfuzz-ps-XXXXXX";
-        std::string made = mkdtemp(templ) != nullptr ? templ : "/tmp";
+        if (mkdtemp(templ) == nullptr) std::abort();
+        auto* made = new std::string(templ);
         std::atexit([] {
             std::error_code ec;
             std::filesystem::remove_all(Scratch(), ec);
         });
         return made;
     }();
-    return dir;
+    return *dir;
 }
 
 }  // namespace

@@ -14,16 +14,20 @@
 
 namespace {
 
-// One private folder for the process; the document file in it is removed
-// after every input, the folder at exit.
+// The document file in the private folder is removed after every input.
+// One private folder for the process, removed at exit. Held by a pointer
+// that is never freed: the exit handler runs after static strings are gone.
 const std::string& Scratch() {
-    static const std::string dir = [] {
+    static const std::string* dir = [] {
         char templ[] = "/tmp/qmfuzz-xml-XXXXXX";
-        std::string made = mkdtemp(templ) != nullptr ? templ : "/tmp";
-        std::atexit([] { rmdir(Scratch().c_str()); });
+        if (mkdtemp(templ) == nullptr) std::abort();
+        auto* made = new std::string(templ);
+        std::atexit([] {
+            rmdir(Scratch().c_str());
+        });
         return made;
     }();
-    return dir;
+    return *dir;
 }
 
 }  // namespace
