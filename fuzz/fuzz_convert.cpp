@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "control/convert_doc.h"
@@ -19,12 +20,20 @@ public:
     void FileFinished(const std::string&, const std::string&) override {}
 };
 
-std::string& Scratch() {
-    static std::string dir = [] {
+// One private folder for the process, removed at exit. Held by a pointer
+// that is never freed: the exit handler runs after static strings are gone.
+const std::string& Scratch() {
+    static const std::string* dir = [] {
         char templ[] = "/tmp/qmfuzz-XXXXXX";
-        return std::string(mkdtemp(templ));
+        if (mkdtemp(templ) == nullptr) std::abort();
+        auto* made = new std::string(templ);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(Scratch(), ec);
+        });
+        return made;
     }();
-    return dir;
+    return *dir;
 }
 }  // namespace
 
@@ -45,5 +54,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     job.m_nRemoveImages = 1;
     CConvertDoc::Convert(&job);
     std::remove((Scratch() + "/in.rtf").c_str());
+    std::remove(pdf.c_str());
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <Error.h>
+#include <ErrorCodes.h>
 #include <GlobalParams.h>
 
 #include <csignal>
@@ -67,6 +68,14 @@ public:
         EndBar();
         std::fprintf(stderr, "%s\n", text);
     }
+    // Warnings reach the user without -v: the file converted, but not all of it.
+    void ShowWarning(const char* text) override {
+        EndBar();
+        if (m_bVerbose) std::fprintf(stderr, "%s\n", text);
+        else if (!m_bQuiet) std::fprintf(stderr, "quillmark: %s: %s\n", m_strSource.c_str(), text);
+        ++m_nWarnings;
+    }
+    int m_nWarnings = 0;
     void FileStarted(const std::string&, const std::string& target) override { m_strTarget = target; }
     void FileFinished(const std::string&, const std::string&) override {}
     void EndBar() {
@@ -114,12 +123,22 @@ void OnPdfError(ErrorCategory category, Goffset pos, const char* msg) {
     else std::fprintf(stderr, "pdf: %s\n", msg);
 }
 
-const char* ReasonFor(int code) {
+// The reason a file failed, as the user can act on it.
+std::string ReasonFor(int code, const CConvertPara& job) {
     switch (code) {
-        case kResultPdfFailed: return "the PDF does not open or needs a password";
-        case kResultOutputFailed: return "the output file cannot be written";
+        case kResultPdfFailed:
+            switch (job.m_nPdfError) {
+                case errOpenFile: return "the file cannot be read";
+                case errEncrypted: return "the PDF needs a password";
+                case errNone: return "the PDF does not open";
+                default: return "the file is not a PDF or is damaged beyond repair";
+            }
+        case kResultOutputFailed: return "the document cannot be written in " + job.m_strOutDir;
         case kResultPageFailed: return "a page could not be converted";
         case kResultNoPages: return "the PDF has no pages that can be read";
+        case kResultWorkspaceFailed:
+            return "the temporary folder cannot be written (is the disk full?)";
+        case kResultNoRenderer: return "Ghostscript is missing or failed, so pictures could not be written";
         default: return "the conversion failed";
     }
 }
@@ -262,7 +281,7 @@ int main(int argc, char** argv) {
         }
         int r = WritePageXml(job, files[0], pageXml);
         if (r != 0) {
-            std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(), ReasonFor(r));
+            std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(), ReasonFor(r, job).c_str());
             return 1;
         }
         return 0;
@@ -288,7 +307,8 @@ int main(int argc, char** argv) {
             if (!SaveAsWordDocument(job.m_strRtfPath, WordDocumentPath(job.m_strRtfPath))) r = kResultOutputFailed;
         }
         job.FileFinished(file, job.m_strTarget);
-        if (g_pdfErrors > 0 && !job.m_bQuiet && !job.m_bVerbose)
+        // Problems the PDF core skipped matter only for a file that converted.
+        if (r == 0 && g_pdfErrors > 0 && !job.m_bQuiet && !job.m_bVerbose)
             std::fprintf(stderr, "quillmark: %s: the PDF is damaged; %d problem%s skipped (-v shows them)\n",
                          file.c_str(), g_pdfErrors, g_pdfErrors == 1 ? " was" : "s were");
         if (r == 0 && job.m_nCancel >= kCancelNow) {
@@ -296,7 +316,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "quillmark: %s: stopped, no document written\n", file.c_str());
         } else if (r != 0) {
             ++failed;
-            std::fprintf(stderr, "quillmark: %s: %s\n", file.c_str(), ReasonFor(r));
+            std::fprintf(stderr, "quillmark: %s: %s\n", file.c_str(), ReasonFor(r, job).c_str());
         } else if (!job.m_bQuiet) {
             std::printf("%s -> %s%s\n", file.c_str(), job.m_strTarget.c_str(),
                         job.m_nCancel != 0 ? " (cancelled: pages converted so far)" : "");

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <filesystem>
@@ -27,6 +28,8 @@ std::string FileNameOf(const std::string& path) {
     auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+bool EndsWithRootClose(const std::string& path);
 
 std::string BaseNameOf(const std::string& path) {
     std::string name = FileNameOf(path);
@@ -56,8 +59,9 @@ CConvertDoc::CConvertDoc(CConvertPara* job) : m_pJob(job) {
     // A missing output folder is made rather than failing the file.
     std::error_code ec;
     std::filesystem::create_directories(out, ec);
+    m_bOutDirOk = std::filesystem::is_directory(out, ec);
 
-    if (m_bOwnsWorkspace) qm::CopyFile(job->m_strSource, m_strWorkspace + "/" + m_strBaseName + ".pdf");
+    if (m_bOwnsWorkspace) m_bCopied = qm::CopyFile(job->m_strSource, m_strWorkspace + "/" + m_strBaseName + ".pdf");
     job->m_strXmlPath = m_strWorkspace + "/" + m_strBaseName + ".xml";
     job->m_strRtfPath = out + "/" + m_strBaseName + ".rtf";
 
@@ -91,8 +95,20 @@ PDFDoc* CConvertDoc::OpenPdf(const char* ownerPassword) {
     std::optional<GooString> user;
     if (ownerPassword != nullptr) owner = GooString(ownerPassword);
     if (m_pJob != nullptr && !m_pJob->m_strUserPassword.empty()) user = GooString(m_pJob->m_strUserPassword);
-    auto doc = std::make_unique<PDFDoc>(std::make_unique<GooString>(path), owner, user);
-    if (!doc->isOk()) return nullptr;
+    // Poppler rebuilds a damaged cross-reference table without a word on
+    // its error channel; the rebuilt document may lack objects, so the user
+    // hears of it (once per file).
+    auto rebuilt = [this] {
+        if (m_pJob == nullptr || m_bRebuiltReported) return;
+        m_bRebuiltReported = true;
+        m_pJob->ShowWarning("the PDF is damaged (its cross-reference table was rebuilt); check the document for "
+                            "missing parts.");
+    };
+    auto doc = std::make_unique<PDFDoc>(std::make_unique<GooString>(path), owner, user, nullptr, rebuilt);
+    if (!doc->isOk()) {
+        if (m_pJob != nullptr) m_pJob->m_nPdfError = doc->getErrorCode();
+        return nullptr;
+    }
     m_pPdf = std::move(doc);
     return m_pPdf.get();
 }
@@ -116,19 +132,30 @@ int CConvertDoc::PageCount(const std::string& pdfPath) {
 }
 
 int CConvertDoc::Convert(CConvertPara* job) {
+    job->m_nPdfError = 0;
     CConvertDoc conv(job);
+    // A copy that failed on a readable source means the temporary folder
+    // cannot take the file (a full disk): say so rather than blame the PDF
+    // for the truncated copy.
+    if (conv.m_bOwnsWorkspace && !conv.m_bCopied && access(job->m_strSource.c_str(), R_OK) == 0) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(job->m_strSource, ec)) return kResultWorkspaceFailed;
+    }
+    // Without its output folder a run could only fail later, or, picture by
+    // picture, silently.
+    if (!conv.m_bOutDirOk) return kResultOutputFailed;
     globalParams = std::make_unique<GlobalParams>();
     int result = 0;
     switch (job->m_nKind) {
         case kRunFlowing:
         case kRunExact:
-            conv.ExtractText(job->m_nFirstPage, job->m_nLastPage, "jpeg");
-            result = conv.ConvertPages(true);
-            break;
         case kRunNoImages:
         case kRunPlainText:
-            conv.ExtractText(job->m_nFirstPage, job->m_nLastPage, "jpeg");
-            result = conv.ConvertPages(false);
+            result = conv.ExtractText(job->m_nFirstPage, job->m_nLastPage, "jpeg");
+            // A PDF that does not open fails below with its own code; only a
+            // page XML document that could not be written stops here.
+            if (result != kResultWorkspaceFailed)
+                result = conv.ConvertPages(job->m_nKind == kRunFlowing || job->m_nKind == kRunExact);
             break;
         case kRunExtractImages:
             result = conv.ExtractImages();
@@ -175,6 +202,10 @@ int CConvertDoc::ExtractText(int, int, const std::string& device) {
         }
     }
     ClosePdf();
+    // The device does not report failed writes; a document that does not
+    // end with its closing line was cut short (a full disk), and reading it
+    // would only lose pages silently.
+    if (!EndsWithRootClose(m_strWorkspace + "/" + m_strBaseName + ".xml")) return kResultWorkspaceFailed;
     return kResultOk;
 }
 
@@ -186,6 +217,18 @@ int CConvertDoc::ProgressFor(int page) const {
 }
 
 namespace {
+bool EndsWithRootClose(const std::string& path) {
+    static const char kClose[] = "</pdf2xml>\n";
+    const size_t n = sizeof kClose - 1;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return false;
+    char tail[sizeof kClose] = {};
+    bool ok = std::fseek(f, -static_cast<long>(n), SEEK_END) == 0 && std::fread(tail, 1, n, f) == n &&
+              std::memcmp(tail, kClose, n) == 0;
+    std::fclose(f);
+    return ok;
+}
+
 // The document is written under a private name in the output folder and
 // renamed over the final name only once it is complete, so a failed
 // conversion never destroys an existing document and no reader sees half a
@@ -208,6 +251,21 @@ std::string MakePartialName(const std::string& finalPath) {
     return buf.data();
 }
 }  // namespace
+
+void CConvertDoc::WarnIfPageTooLarge(int page) {
+    if (!m_pPdf || page < 1 || page > m_pPdf->getNumPages()) return;
+    // A document page ends at 2375 units (22 inches); text beyond that edge
+    // of a larger PDF page is not placed, and the user must hear of it.
+    const double w = m_pPdf->getPageMediaWidth(page) * m_fZoom;
+    const double h = m_pPdf->getPageMediaHeight(page) * m_fZoom;
+    if (w <= kMaxPageExtent && h <= kMaxPageExtent) return;
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "Page %d is %.0f x %.0f inches, larger than a document page can be (22 inches); what lies "
+                  "beyond 22 inches is left out.",
+                  page, w / 108.0, h / 108.0);
+    m_pJob->ShowWarning(line);
+}
 
 int CConvertDoc::ConvertPages(bool withImages) {
     CConvertPara* job = m_pJob;
@@ -241,6 +299,7 @@ int CConvertDoc::ConvertPages(bool withImages) {
             std::snprintf(line, sizeof line, "Conversion of <%u> page started.", static_cast<unsigned>(page));
             job->ShowMessage(line);
             job->ShowProgress(ProgressFor(page));
+            WarnIfPageTooLarge(page);
             if (withImages) {
                 m_nRotation = 0;
                 ImagesForPage(page, 0, job->m_strDevice);
@@ -288,6 +347,7 @@ int CConvertDoc::ExtractImages() {
     ClearSharedImageList();
     job->FileStarted(job->m_strSource, job->m_strOutDir);
     int r = 0;
+    bool noRenderer = false;
     char line[64];
     for (job->m_nCurPage = job->m_nFirstPage; job->m_nCancel == 0 && job->m_nCurPage <= job->m_nLastPage;
          ++job->m_nCurPage) {
@@ -297,10 +357,11 @@ int CConvertDoc::ExtractImages() {
         job->ShowMessage(line);
         job->ShowProgress(ProgressFor(page));
         r = ImagesForPage(page, 0, job->m_strDevice);
+        if (r == kResultNoRenderer) noRenderer = true;
         if (r != 0) job->ShowMessage("Found problem while filtering graphics for the page.");
         ClearSharedImageList();
     }
     ClearSharedImageList();
     ClosePdf();
-    return r;
+    return noRenderer ? kResultNoRenderer : r;
 }

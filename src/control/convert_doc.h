@@ -48,7 +48,11 @@ public:
 
 private:
     int ProgressFor(int page) const;
+    void WarnIfPageTooLarge(int page);
     bool m_bOwnsWorkspace = false;
+    bool m_bCopied = false;
+    bool m_bOutDirOk = false;
+    bool m_bRebuiltReported = false;
 };
 
 // Process-wide state of the conversion, one run at a time.

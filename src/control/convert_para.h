@@ -23,6 +23,8 @@ enum ConvertResult : int32_t {
     kResultOutputFailed = 50,  // the RTF output file does not open
     kResultPageFailed = 51,    // a page cannot be begun or ended
     kResultNoPages = 52,       // the PDF opens but has no page that can be read
+    kResultWorkspaceFailed = 53,  // the PDF's copy or its page XML cannot be written (disk full)
+    kResultNoRenderer = 54,    // picture extraction without a Ghostscript that starts
 };
 
 constexpr int kPageListSize = 100;
@@ -44,6 +46,10 @@ public:
     virtual void ShowMessage(const char* text) = 0;
     virtual void FileStarted(const std::string& source, const std::string& target) = 0;
     virtual void FileFinished(const std::string& source, const std::string& target) = 0;
+    // Something the user must hear of even when log lines are not shown: a
+    // file converted with parts left out. A log line unless the application
+    // shows warnings otherwise.
+    virtual void ShowWarning(const char* text) { ShowMessage(text); }
 
     // Whether `page` is among the selected pages.
     bool IsPageSelected(int32_t page) const {
@@ -70,6 +76,9 @@ public:
     std::string m_strFontKey;
     std::string m_strDevice = "jpeg";
     int32_t m_nRemoveImages = 0;
+    // The PDF core's error code (ErrorCodes.h) when the source did not
+    // open: tells a missing file, a damaged one and a locked one apart.
+    int32_t m_nPdfError = 0;
     // Written by the interface thread, read by the worker between pages.
     std::atomic<int32_t> m_nCancel{0};
 };

@@ -455,10 +455,14 @@ bool CImageExtractor::RenderWithGhostscript(const std::string& outputPath, const
     }
     if (status == RenderStatus::kTimedOut) {
         m_bRendererTimedOut = true;
+        // A killed render may have left half a picture under the final name.
+        fs::remove(outputPath, ec);
         return false;
     }
     // A render that wrote nothing is a failed picture, not a success.
-    return fs::file_size(outputPath, ec) > 0 && !ec;
+    const bool written = fs::file_size(outputPath, ec) > 0 && !ec;
+    if (!written) m_bRenderFailed = true;
+    return written;
 }
 
 bool CImageExtractor::WritePictureFile(CRtfImage* picture, const std::string& firstLine, const std::string& keyword) {

@@ -89,6 +89,7 @@ public:
     // What went wrong with the renderer, for the conversion to report once.
     bool m_bNoRenderer = false;
     bool m_bRendererTimedOut = false;
+    bool m_bRenderFailed = false;  // the renderer ran but wrote no picture
 
 private:
     bool ReadLine(std::string& line);

@@ -19,6 +19,7 @@ namespace {
 // workspace), and a conversion without a renderer stops trying.
 std::string g_strNoRendererFor;
 std::string g_strTimeoutReportedFor;
+std::string g_strRenderFailedFor;
 
 }  // namespace
 
@@ -55,13 +56,24 @@ int CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
             std::string text = "Ghostscript (" + GhostscriptProgram() +
                                ") could not be started: pictures are left out. Install Ghostscript or set "
                                "QUILLMARK_GS to its program.";
-            job->ShowMessage(text.c_str());
+            job->ShowWarning(text.c_str());
         }
         if (extractor.m_bRendererTimedOut && g_strTimeoutReportedFor != m_strWorkspace) {
             g_strTimeoutReportedFor = m_strWorkspace;
-            job->ShowMessage("Ghostscript did not finish a picture in time and was stopped; the picture is left out.");
+            job->ShowWarning("Ghostscript did not finish a picture in time and was stopped; the picture is left out.");
         }
+        if (extractor.m_bRenderFailed && g_strRenderFailedFor != m_strWorkspace) {
+            g_strRenderFailedFor = m_strWorkspace;
+            std::string text = "Ghostscript (" + GhostscriptProgram() + ") failed on a picture; the picture is left out.";
+            job->ShowWarning(text.c_str());
+        }
+        // An extraction run has nothing to show for a picture that no
+        // renderer wrote: that is a failure, not an empty success.
+        if (extraction && result == 0 &&
+            (extractor.m_bNoRenderer || extractor.m_bRendererTimedOut || extractor.m_bRenderFailed))
+            result = kResultNoRenderer;
     }
+    if (extraction && pictures > 0 && !renderer) result = kResultNoRenderer;
     std::error_code ec;
     std::filesystem::remove(psPath, ec);
     return pictures < 0 ? 0 : result;

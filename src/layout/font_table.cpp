@@ -62,6 +62,16 @@ std::string LookupFamily(const std::string& value) {
     return value;  // not reached: entry 0 matches every value
 }
 
+namespace {
+bool IsUsableFaceName(const std::string& name) {
+    for (unsigned char c : name) {
+        if ((c < 0x20 && c != '\t') || c == 0x7f) return false;
+        if (c == '{' || c == '}' || c == '\\' || c == ';') return false;
+    }
+    return true;
+}
+}  // namespace
+
 std::string ReadMapFile(const std::string& path, const std::string& name) {
     if (path.empty()) return {};
     std::ifstream in(path, std::ios::binary);
@@ -72,7 +82,14 @@ std::string ReadMapFile(const std::string& path, const std::string& name) {
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
-        if (line.compare(0, key.size(), key) == 0) result += line.substr(key.size());
+        if (line.compare(0, key.size(), key) != 0) continue;
+        std::string substitute = line.substr(key.size());
+        // A substitute becomes a face name in the RTF font table and a
+        // fontconfig query: a line with control bytes (a binary file, a NUL
+        // that would cut the name short for fontconfig but not for the
+        // document) or RTF's own delimiters is no mapping.
+        if (!IsUsableFaceName(substitute)) continue;
+        result += substitute;
     }
     return result;
 }

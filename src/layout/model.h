@@ -25,8 +25,16 @@ template <class T = void> class TRtfFontData;
 class RtfColorData;
 
 // Page units to RTF twips: value x 13.6666 in double precision, truncated
-// toward zero (100 -> 1366, -1 -> -13, 612 -> 8363).
-inline int32_t ToTwips(double v) { return static_cast<int32_t>(v * 13.6666); }
+// toward zero (100 -> 1366, -1 -> -13, 612 -> 8363). Values beyond what a
+// control word can hold (from damaged input) give the nearest limit rather
+// than an undefined conversion; NaN gives 0.
+inline int32_t ToTwips(double v) {
+    const double t = v * 13.6666;
+    if (t != t) return 0;
+    if (t >= 2147483647.0) return INT32_MAX;
+    if (t <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(t);
+}
 
 struct CSize {
     int32_t cx = 0;

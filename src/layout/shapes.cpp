@@ -24,18 +24,41 @@ constexpr int32_t kWhite = 16777215;
 // Rectangles thinner than this (page units) are drawn as lines.
 constexpr double kThinRectangle = 2.0;
 
+// Mapped coordinates are held within this many page units (about 7 km):
+// far beyond any page, yet small enough that twips and their differences
+// fit a control word's 32 bits whatever numbers a damaged path holds.
+constexpr double kMaxCoordinate = 1e7;
+
 int32_t Rgb(int r, int g, int b) { return r + 256 * g + 65536 * b; }
 
+// Colour operands outside 0 to 1 are clamped, as PostScript does.
+double Unit(double v) { return v > 0 ? (v < 1 ? v : 1) : 0; }
+
 int32_t GrayColour(double v) {
+    v = Unit(v);
     if (v == 1) return kWhite;
     if (v == 0) return 0;
     int c = static_cast<int>(v * 255);
     return Rgb(c, c, c);
 }
 
-int Component(double v) { return static_cast<int>(v * 255 + 0.5); }
+int Component(double v) { return static_cast<int>(Unit(v) * 255 + 0.5); }
+
+double Coordinate(double v) {
+    if (v != v) return 0;
+    return v > kMaxCoordinate ? kMaxCoordinate : (v < -kMaxCoordinate ? -kMaxCoordinate : v);
+}
+
+// A control-word number from a double: the nearest 32-bit value, NaN as 0.
+int32_t Saturate(double v) {
+    if (v != v) return 0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
 
 int32_t CmykColour(double c, double m, double y, double k) {
+    c = Unit(c), m = Unit(m), y = Unit(y), k = Unit(k);
     return Rgb(Component((1 - c) * (1 - k)), Component((1 - m) * (1 - k)), Component((1 - y) * (1 - k)));
 }
 
@@ -162,7 +185,9 @@ bool CRtfLine::BuildShape(CRtfPage* page) {
     int32_t widthEmu = 0, dashing = 0, fill = 0, stroke = 0;
     bool filled = false, stroked = false, evenOdd = false;
     std::vector<SubPath> subs;
-    auto map = [&](double x, double y) { return Point{a * x + c * y + e, H - (b * x + d * y + f)}; };
+    auto map = [&](double x, double y) {
+        return Point{Coordinate(a * x + c * y + e), Coordinate(H - (b * x + d * y + f))};
+    };
     auto current = [&]() -> SubPath& {
         if (subs.empty() || subs.back().closed || subs.back().line) subs.emplace_back();
         return subs.back();
@@ -184,7 +209,7 @@ bool CRtfLine::BuildShape(CRtfPage* page) {
             else orientation = b > 0 ? 90 : 270;
         } else if (op == "w") {
             double s = (orientation == 90 || orientation == 270) ? std::fabs(b) : std::fabs(a);
-            widthEmu = static_cast<int32_t>(arg(0) * s * kUnitsToPoints * kPointsToEmu + 0.5);
+            widthEmu = Saturate(arg(0) * s * kUnitsToPoints * kPointsToEmu + 0.5);
         } else if (op == "d") {
             dashing = (argc >= 1 && t[0] != "[]" && Number(t[0]) != 0) ? 6 : 0;
         } else if (op == "g") {

@@ -21,6 +21,7 @@ namespace {
 
 std::mutex g_cacheLock;
 std::map<std::string, bool> g_cache;
+constexpr size_t kMaxCachedNames = 4096;
 
 // Generic family names that rules may bind strongly (emoji, math) but that
 // stand for a whole class of fonts, never for a compatible face.
@@ -94,10 +95,16 @@ bool BoundToInstalledFont(const FcChar8* family) {
 }  // namespace
 
 bool IsFontInstalled(const std::string& name) {
-    if (name.empty()) return false;
+    // fontconfig sees a name only up to a NUL byte: "Arial<NUL>junk" would
+    // pass as Arial and carry its junk into the document.
+    if (name.empty() || name.find('\0') != std::string::npos) return false;
     std::lock_guard<std::mutex> lock(g_cacheLock);
     auto it = g_cache.find(name);
     if (it != g_cache.end()) return it->second;
+    // Names come from documents (alternate names are not mapped through
+    // the name table): past this many the cache starts afresh rather than
+    // growing for ever in a long-running process.
+    if (g_cache.size() >= kMaxCachedNames) g_cache.clear();
     const auto* family = reinterpret_cast<const FcChar8*>(name.c_str());
     bool installed = FamilyListed(family) || BoundToInstalledFont(family);
     g_cache.emplace(name, installed);

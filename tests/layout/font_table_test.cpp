@@ -247,6 +247,30 @@ TEST(MapFile, ReadMapFileLines) {
     rmdir(templ);
 }
 
+// A map file that is not text gives no substitute from its binary lines;
+// its text lines still count. The same rules hold for every name.
+TEST(MapFile, BinaryLinesAreNoMapping) {
+    char templ[] = "/tmp/qm-map-XXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    const std::string path = std::string(templ) + "/map";
+    std::string bytes = "Futura=Arial";
+    bytes += std::string("\0junk\n", 6);
+    bytes += "Futura=Ar\x01ial\nFutura=A{rial}\nFutura=Ari;al\nFutura=Ar\\ial\n\xff\xfe";
+    bytes += std::string("\0\x10\n", 3);
+    bytes += "Times=Liberation\tSerif\nTimes=\x7f\nArial=Liberation Sans\r\n";
+    std::ofstream(path, std::ios::binary) << bytes;
+    struct {
+        const char* name;
+        const char* mapped;
+    } cases[] = {{"Futura", ""}, {"Times", "Liberation\tSerif"}, {"Arial", "Liberation Sans"}};
+    for (const auto& c : cases) EXPECT_EQ(ReadMapFile(path, c.name), c.mapped) << c.name;
+    // A name with a NUL is never reported installed: fontconfig would see
+    // only the part before it.
+    EXPECT_FALSE(qm::IsFontInstalled(std::string("Arial\0junk", 10)));
+    std::remove(path.c_str());
+    rmdir(templ);
+}
+
 namespace {
 
 // The settings store as the applications install it, with one value.

@@ -187,3 +187,32 @@ TEST(PictureFile, PictureShapeLandsWhereThePlacementPutsIt) {
     CRtfPage page(nullptr, 1);
     EXPECT_EQ(noFile.WriteRtf(&page), "");
 }
+
+// Paths from damaged pages: colour operands outside 0 to 1 are clamped, as
+// PostScript does, and coordinates or widths too large (or not numbers at
+// all) give numbers a control word can hold instead of undefined
+// conversions. Found by fuzzing the shape builder.
+TEST(Shapes, OutOfRangeNumbersAreClamped) {
+    struct Case {
+        const char* path;
+        const char* property;
+        const char* value;
+    } cases[] = {
+        {"0 0 500 500 k\n0 0 m\n10 0 l\n10 10 l\nf\n", "fillColor", "0"},
+        {"-3 -3 -3 0 k\n0 0 m\n10 0 l\n10 10 l\nf\n", "fillColor", "16777215"},
+        {"2 g\n0 0 m\n10 0 l\n10 10 l\nf\n", "fillColor", "16777215"},
+        {"-7 g\n0 0 m\n10 0 l\n10 10 l\nf\n", "fillColor", "0"},
+        {"300 -1 0.5 RG\n0 0 m\n10 0 l\nS\n", "lineColor", "8388863"},
+        {"1e300 w\n0 0 m\n10 0 l\nS\n", "lineWidth", "2147483647"},
+        {"nan w\n0 0 m\n10 0 l\nS\n", "lineWidth", "0"},
+        {"0 0 m\n1e300 0 l\nS\n", "geoRight", "136666000"},
+        {"[1e300 0 0 1e300 1e300 -1e300] cm\n0 0 m\n1 1 l\nS\n", "geoRight", "0"},
+        {"0 0 m\nnan inf l\n-inf 5 l\nS\n", "geoRight", "136666000"},
+    };
+    for (const Case& c : cases) {
+        bool built = false;
+        std::string shape = Build(c.path, &built);
+        EXPECT_TRUE(built) << c.path;
+        EXPECT_EQ(Prop(shape, c.property), c.value) << c.path;
+    }
+}

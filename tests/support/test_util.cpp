@@ -1,11 +1,13 @@
 #include "support/test_util.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -79,6 +81,43 @@ RunResult RunCli(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {QUILLMARK_CLI};
     argv.insert(argv.end(), args.begin(), args.end());
     return Run(argv);
+}
+
+RunResult RunCliWithFileSizeLimit(const std::vector<std::string>& args, long maxFileBytes) {
+    RunResult result;
+    TempDir tmp;
+    std::string outPath = tmp / "stdout";
+    std::string errPath = tmp / "stderr";
+    std::vector<std::string> argv = {QUILLMARK_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargs;
+    for (const auto& a : argv) cargs.push_back(const_cast<char*>(a.c_str()));
+    cargs.push_back(nullptr);
+    // The limit and the ignored signal are set in the child only; both
+    // survive exec. The output files are opened before the limit applies.
+    pid_t pid = fork();
+    if (pid < 0) return result;
+    if (pid == 0) {
+        int in = open("/dev/null", O_RDONLY);
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0) _exit(127);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit {};
+        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(maxFileBytes);
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+        execv(cargs[0], cargs.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadFile(outPath);
+    result.err = ReadFile(errPath);
+    return result;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -40,6 +40,10 @@ struct RunResult {
 RunResult Run(const std::vector<std::string>& argv);
 // Runs the built quillmark command with the given arguments.
 RunResult RunCli(const std::vector<std::string>& args);
+// Runs the built quillmark command as on a nearly full disk: no file it
+// writes may grow beyond `maxFileBytes` (RLIMIT_FSIZE, with SIGXFSZ ignored
+// so that such a write fails with EFBIG instead of killing the program).
+RunResult RunCliWithFileSizeLimit(const std::vector<std::string>& args, long maxFileBytes);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);

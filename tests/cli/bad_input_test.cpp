@@ -1,0 +1,412 @@
+// The quillmark command given bad input: files that are not PDFs or are
+// damaged, locked or empty, pages too large for a document, output folders
+// that cannot be written, a full disk, awkward path names, a Ghostscript
+// that is missing, fails or hangs, and a font map that is not text. Every
+// case must say which file failed and why, exit with the right status, keep
+// a document of the same name that is already there, and leave neither a
+// partial file nor a workspace behind.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/test_util.h"
+
+namespace {
+
+using qmtest::FileExists;
+using qmtest::ReadFile;
+using qmtest::RunCli;
+using qmtest::ScopedEnv;
+using qmtest::TempDir;
+using qmtest::WriteFile;
+
+namespace fs = std::filesystem;
+
+constexpr const char* kEarlier = "{\\rtf1 my earlier document}";
+
+// A PDF from the pieces of its objects, with a correct cross-reference table.
+std::string HandMadePdf(const std::vector<std::string>& objects) {
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t off : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+// A picture on a page, so that documents and extraction runs need
+// Ghostscript.
+constexpr const char* kPicturePs =
+    "%!PS\n/Helvetica findfont 12 scalefont setfont 72 700 moveto (With a picture) show\n"
+    "gsave 100 400 translate 60 40 scale\n"
+    "3 2 8 [3 0 0 -2 0 2] {<ff0000 00c000 0000ff 000000 ff00ff 00c0c0>} false 3 colorimage\n"
+    "grestore showpage\n";
+
+class BadInputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TMPDIR", m_tmp.path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", m_tmp.path().c_str(), 1);
+        fs::create_directories(m_out);
+    }
+    void TearDown() override {
+        EXPECT_TRUE(qmtest::Workspaces(m_tmp.path()).empty()) << "a workspace was left behind";
+        unsetenv("TMPDIR");
+        unsetenv("XDG_CONFIG_HOME");
+    }
+
+    std::string Pdf(const std::string& name, int pages, const std::vector<std::string>& gsArgs = {}) {
+        std::string path = m_dir / name;
+        EXPECT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(pages), path, gsArgs));
+        return path;
+    }
+    // Puts an earlier document where the conversion of `base`.pdf would
+    // write, in an output folder of its own.
+    std::string Earlier(const std::string& base) {
+        std::string path = m_out + "/" + base + "/" + base + ".rtf";
+        fs::create_directories(m_out + "/" + base);
+        WriteFile(path, kEarlier);
+        return path;
+    }
+    // Names in the folder of `keep` other than `keep`: partial files show.
+    static std::string Others(const std::string& keep) {
+        std::string found;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(fs::path(keep).parent_path(), ec))
+            if (e.path().string() != keep) found += e.path().filename().string() + " ";
+        return found;
+    }
+
+    TempDir m_tmp;
+    TempDir m_dir;
+    std::string m_out = m_dir / "out";
+};
+
+// Inputs that cannot be converted: the message names the file and the
+// reason, the status is 1, and the earlier document stays as it was.
+TEST_F(BadInputTest, UnreadableInputsFailClearlyAndKeepTheEarlierDocument) {
+    const std::string good = Pdf("good.pdf", 3);
+    const std::string goodBytes = ReadFile(good);
+    // Cut before the catalog, whose page tree Poppler cannot rebuild.
+    const std::string truncated = goodBytes.substr(0, goodBytes.find("/Type /Catalog") - 40);
+    std::string noCatalog = goodBytes;
+    for (size_t at; (at = noCatalog.find("/Catalog")) != std::string::npos;) noCatalog.replace(at, 8, "/Catxlog");
+    for (size_t at; (at = noCatalog.find("/Pages")) != std::string::npos;) noCatalog.replace(at, 6, "/Pxges");
+
+    struct Case {
+        const char* name;
+        std::string bytes;  // written as <name>.pdf; empty: made otherwise
+        const char* reason;
+    } cases[] = {
+        {"notes", "just some text, not a PDF\n", "the file is not a PDF or is damaged beyond repair"},
+        {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "the file is not a PDF or is damaged beyond repair"},
+        {"header-only", "%PDF-1.4\ngarbage", "the file is not a PDF or is damaged beyond repair"},
+        {"truncated", truncated, "the file is not a PDF or is damaged beyond repair"},
+        {"no-catalog", noCatalog, "the PDF has no pages that can be read"},
+        {"empty-tree",
+         HandMadePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [] /Count 0 >>"}),
+         "the PDF has no pages that can be read"},
+        {"locked", "", "the PDF needs a password"},
+        {"absent", "", "the file cannot be read"},
+        {"empty", "", "the file is not a PDF or is damaged beyond repair"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string pdf = m_dir / (std::string(c.name) + ".pdf");
+        if (!c.bytes.empty()) WriteFile(pdf, c.bytes);
+        if (std::string(c.name) == "locked")
+            Pdf("locked.pdf", 1, {"-sOwnerPassword=o", "-sUserPassword=u", "-dEncryptionR=3", "-dKeyLength=128"});
+        if (std::string(c.name) == "empty") WriteFile(pdf, "");
+        for (const char* layout : {"flowing", "plain-text"}) {
+            const std::string earlier = Earlier(c.name);
+            auto r = RunCli({"-l", layout, "-o", fs::path(earlier).parent_path(), pdf});
+            EXPECT_EQ(r.status, 1) << layout;
+            EXPECT_NE(r.err.find(pdf + ": " + c.reason), std::string::npos) << layout << "\n" << r.err;
+            EXPECT_EQ(r.err.find("problems were skipped"), std::string::npos) << r.err;
+            EXPECT_EQ(ReadFile(earlier), kEarlier) << layout;
+            EXPECT_EQ(Others(earlier), "");
+        }
+        // The picture extraction run fails the same way and writes nothing.
+        auto r = RunCli({"-x", "-o", m_out + "/pictures", pdf});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(pdf + ": "), std::string::npos) << r.err;
+        EXPECT_FALSE(FileExists(m_out + "/pictures/" + c.name + "-1"));
+    }
+}
+
+// A PDF whose cross-reference table is damaged or missing (its trailer
+// kept) still has all its pages: Poppler rebuilds the table, the pages are
+// converted, the damage is reported, the status is 0. (A PDF cut short
+// loses its trailer as well and fails above.)
+TEST_F(BadInputTest, DamagedCrossReferenceIsRebuiltWithAWarning) {
+    const std::string good = ReadFile(Pdf("good.pdf", 3));
+    const size_t table = good.rfind("\nxref\n") + 1;
+    const size_t start = good.rfind("startxref\n") + 10;
+    struct Case {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"no-xref", good.substr(0, table) + good.substr(good.find("trailer", table))},
+        {"bad-offset", good.substr(0, start) + "99" + good.substr(good.find('\n', start))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string pdf = m_dir / (std::string(c.name) + ".pdf");
+        WriteFile(pdf, c.bytes);
+        const std::string earlier = Earlier(c.name);
+        auto r = RunCli({"-o", fs::path(earlier).parent_path(), pdf});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(qmtest::CountOccurrences(r.err, pdf + ": the PDF is damaged"), 1) << r.err;
+        const std::string rtf = ReadFile(earlier);
+        for (const char* text : {"Page 1", "Page 2", "Page 3"}) EXPECT_NE(rtf.find(text), std::string::npos) << text;
+        EXPECT_EQ(Others(earlier), "");
+    }
+}
+
+// A 200-inch page is larger than a document page can be: the document is
+// written with the page at its largest size, and what lies beyond it is
+// reported as left out.
+TEST_F(BadInputTest, PageLargerThanADocumentPageIsClampedAndReported) {
+    const std::string pdf = m_dir / "poster.pdf";
+    ASSERT_TRUE(qmtest::MakePdf("%!PS\n<< /PageSize [14400 14400] >> setpagedevice\n"
+                                "/Helvetica findfont 24 scalefont setfont\n"
+                                "72 14000 moveto (Top) show 72 72 moveto (Bottom) show showpage\n",
+                                pdf));
+    for (const char* layout : {"flowing", "exact", "no-images", "plain-text"}) {
+        SCOPED_TRACE(layout);
+        auto r = RunCli({"-l", layout, "-o", m_out, pdf});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find(pdf + ": Page 1 is 200 x 200 inches, larger than a document page can be"),
+                  std::string::npos)
+            << r.err;
+        const std::string rtf = ReadFile(m_out + "/poster.rtf");
+        EXPECT_NE(rtf.find("Top"), std::string::npos);
+        EXPECT_NE(rtf.find("\\paperh32458"), std::string::npos);
+        // Braces balance: the document is complete.
+        int depth = 0;
+        for (size_t i = 0; i < rtf.size(); ++i) {
+            if (rtf[i] == '\\') ++i;
+            else if (rtf[i] == '{') ++depth;
+            else if (rtf[i] == '}') --depth;
+        }
+        EXPECT_EQ(depth, 0);
+    }
+}
+
+TEST_F(BadInputTest, OutputFolderThatCannotBeWritten) {
+    const std::string pdf = Pdf("one.pdf", 1);
+    // A missing folder is made, however deep.
+    auto made = RunCli({"-q", "-o", m_out + "/new/deeper", pdf});
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_TRUE(FileExists(m_out + "/new/deeper/one.rtf"));
+
+    // A folder below a regular file can never be made, whoever runs this.
+    WriteFile(m_dir / "plain-file", "x");
+    const std::string under = m_dir / "plain-file/out";
+    auto r = RunCli({"-o", under, pdf});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(pdf + ": the document cannot be written in " + under), std::string::npos) << r.err;
+    auto x = RunCli({"-x", "-o", under, pdf});
+    EXPECT_EQ(x.status, 1);
+    EXPECT_NE(x.err.find(pdf + ": the document cannot be written in " + under), std::string::npos) << x.err;
+
+    // A read-only folder: root writes into it anyway, so only other users
+    // can see this fail.
+    if (geteuid() != 0) {
+        const std::string earlier = Earlier("one");
+        fs::permissions(m_out, fs::perms::owner_read | fs::perms::owner_exec);
+        const std::string folder = m_out + "/one";
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+        auto ro = RunCli({"-o", folder, pdf});
+        fs::permissions(folder, fs::perms::owner_all);
+        EXPECT_EQ(ro.status, 1);
+        EXPECT_NE(ro.err.find(pdf + ": the document cannot be written in " + folder), std::string::npos) << ro.err;
+        EXPECT_EQ(ReadFile(earlier), kEarlier);
+        EXPECT_EQ(Others(earlier), "");
+    }
+}
+
+// On a full disk writes fail with EFBIG: wherever that happens, the file
+// fails with a reason, the earlier document stays and nothing partial is
+// left in the output folder.
+TEST_F(BadInputTest, FullDiskFailsClearlyAndKeepsTheEarlierDocument) {
+    const std::string pdf = m_dir / "long.pdf";
+    std::string ps = "%!PS\n/Courier findfont 9 scalefont setfont\n";
+    for (int page = 0; page < 6; ++page) {
+        for (int line = 0; line < 60; ++line)
+            ps += "30 " + std::to_string(760 - line * 12) + " moveto (" + std::to_string(page) +
+                  " The quick brown fox jumps over the lazy dog again and again.) show\n";
+        ps += "showpage\n";
+    }
+    ASSERT_TRUE(qmtest::MakePdf(ps, pdf));
+    const long pdfSize = static_cast<long>(fs::file_size(pdf));
+    struct Case {
+        const char* what;
+        long limit;
+        const char* reason;
+    } cases[] = {
+        {"the workspace copy of the PDF", pdfSize / 2, "the temporary folder cannot be written (is the disk full?)"},
+        {"the page XML document", pdfSize + 4096, "the temporary folder cannot be written (is the disk full?)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string earlier = Earlier("long");
+        auto r = qmtest::RunCliWithFileSizeLimit({"-o", m_out + "/long", pdf}, c.limit);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(pdf + ": " + c.reason), std::string::npos) << r.err;
+        EXPECT_EQ(ReadFile(earlier), kEarlier);
+        EXPECT_EQ(Others(earlier), "");
+    }
+}
+
+// Awkward names pass through untouched: spaces, quotes, bytes that are not
+// UTF-8, and a leading '-' (after "--", or as ./-name).
+TEST_F(BadInputTest, AwkwardPathNames) {
+    const std::string nonAscii = "caf\xe9 \xc3\xa9t\xc3\xa9";
+    struct Case {
+        std::string folder;  // below m_dir
+        std::string name;    // without .pdf
+        bool dashDash;
+    } cases[] = {
+        {"with space", "a report", false},
+        {"quote\"d 'folder'", "it's \"here\"", false},
+        {nonAscii, nonAscii, false},
+        {"-out", "-x", true},
+        {"-out2", "-p", false},
+    };
+    const fs::path home = fs::current_path();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::create_directories(m_dir / c.folder);
+        const std::string pdf = m_dir / (c.folder + "/" + c.name + ".pdf");
+        // Made under a plain name: Ghostscript itself balks at names that
+        // are not UTF-8.
+        ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(1), m_dir / "plain.pdf"));
+        fs::rename(m_dir / "plain.pdf", pdf);
+        // Relative names, so that the leading '-' is what the command sees.
+        fs::current_path(m_dir / c.folder);
+        std::vector<std::string> args = {"-o", "-result dir"};
+        if (c.dashDash) {
+            args.push_back("--");
+            args.push_back(c.name + ".pdf");
+        } else {
+            args.push_back("./" + c.name + ".pdf");
+        }
+        auto r = RunCli(args);
+        fs::current_path(home);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string out = m_dir / (c.folder + "/-result dir/" + c.name + ".rtf");
+        EXPECT_NE(ReadFile(out).find("Page 1"), std::string::npos) << r.err;
+        // Absolute names in other folders work as well.
+        auto abs = RunCli({"-q", "-o", m_dir / (c.folder + "/again " + c.name), pdf});
+        EXPECT_EQ(abs.status, 0) << abs.err;
+        EXPECT_TRUE(FileExists(m_dir / (c.folder + "/again " + c.name + "/" + c.name + ".rtf")));
+    }
+    // Without "--" a file name starting with '-' is an option.
+    EXPECT_EQ(RunCli({"-o", m_out, "-unknown.pdf"}).status, 2);
+}
+
+// Ghostscript missing, failing or hanging: a document is still written,
+// without the picture, and says so; a picture extraction fails.
+TEST_F(BadInputTest, GhostscriptMissingFailingOrHanging) {
+    const std::string pdf = m_dir / "picture.pdf";
+    ASSERT_TRUE(qmtest::MakePdf(kPicturePs, pdf));
+    qmtest::WriteScript(m_dir / "gs-fails", "exit 1\n");
+    qmtest::WriteScript(m_dir / "gs-hangs", "exec sleep 30\n");
+    struct Case {
+        const char* what;
+        std::string gs;  // QUILLMARK_GS; empty: unset, with PATH lacking gs
+        const char* warning;
+    } cases[] = {
+        {"not on PATH", "", "could not be started: pictures are left out"},
+        {"named but missing", m_dir / "no-such-gs", "could not be started: pictures are left out"},
+        {"failing", m_dir / "gs-fails", "failed on a picture; the picture is left out"},
+        {"hanging", m_dir / "gs-hangs", "did not finish a picture in time and was stopped"},
+    };
+    ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "0.5");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<ScopedEnv> gs;
+        std::unique_ptr<ScopedEnv> path;
+        if (c.gs.empty()) {
+            unsetenv("QUILLMARK_GS");
+            path = std::make_unique<ScopedEnv>("PATH", m_dir.path());
+        } else {
+            gs = std::make_unique<ScopedEnv>("QUILLMARK_GS", c.gs);
+        }
+        const std::string earlier = Earlier("picture");
+        auto r = RunCli({"-l", "flowing", "-o", m_out + "/picture", pdf});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find(pdf + ": Ghostscript"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.warning), std::string::npos) << r.err;
+        const std::string rtf = ReadFile(earlier);
+        EXPECT_NE(rtf.find("With a picture"), std::string::npos);
+        EXPECT_EQ(rtf.find("\\jpegblip"), std::string::npos);
+        EXPECT_EQ(Others(earlier), "");
+
+        auto x = RunCli({"-x", "-o", m_out + "/pictures", pdf});
+        EXPECT_EQ(x.status, 1) << x.err;
+        EXPECT_NE(x.err.find(pdf + ": Ghostscript is missing or failed, so pictures could not be written"),
+                  std::string::npos)
+            << x.err;
+        std::error_code ec;
+        for (const auto& e : fs::recursive_directory_iterator(m_out + "/pictures", ec))
+            EXPECT_FALSE(e.is_regular_file()) << "left behind: " << e.path();
+        fs::remove_all(m_out + "/pictures", ec);
+    }
+    unsetenv("QUILLMARK_GS");
+}
+
+// A font map file of binary bytes: no substitute comes of it, the document
+// is written and its font table holds only names.
+TEST_F(BadInputTest, FontMapThatIsNotText) {
+    const std::string maps = m_dir / "maps";
+    fs::create_directories(maps);
+    // Futura is in the name table but not installed here, so the map is
+    // asked; without care the NUL would cut "Arial" out for fontconfig and
+    // the rest would land in the font table.
+    std::string binary = "Futura=Arial";
+    binary += std::string("\0junk\x01\x02{\\}\n\xff\xfe\x00\x10", 14);
+    for (int i = 0; i < 256; ++i) binary += static_cast<char>(i);
+    binary += "\nArial=Liberation\0Sans}\n";
+    WriteFile(maps + "/xml2rtffont.map", binary);
+    fs::create_directories(m_tmp / "Quillmark");
+    WriteFile(m_tmp / "Quillmark/Quillmark.conf", "[General]\nDLL_FONT=" + maps + "\n");
+    // The font is named, not embedded, so its name reaches the document.
+    const std::string content = "BT /F1 24 Tf 72 700 Td (Page 1) Tj ET";
+    const std::string pdf = m_dir / "fonts.pdf";
+    WriteFile(pdf, HandMadePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
+                                "/Resources << /Font << /F1 5 0 R >> >> >>",
+                                "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
+                                    "\nendstream",
+                                "<< /Type /Font /Subtype /Type1 /BaseFont /Futura >>"}));
+    auto r = RunCli({"-o", m_out, pdf});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string rtf = ReadFile(m_out + "/fonts.rtf");
+    const size_t table = rtf.find("{\\fonttbl");
+    ASSERT_NE(table, std::string::npos);
+    const std::string fonts = rtf.substr(table, rtf.find("}}", table) - table);
+    for (char ch : fonts) {
+        if (ch == '\r' || ch == '\n') continue;
+        EXPECT_GE(static_cast<unsigned char>(ch), 0x20) << fonts;
+    }
+    EXPECT_EQ(fonts.find("junk"), std::string::npos) << fonts;
+}
+
+}  // namespace
