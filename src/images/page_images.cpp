@@ -37,11 +37,12 @@ int CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
 
     auto& objects = SharedImageList();
     const std::string psPath = m_strWorkspace + "/" + m_strBaseName + ".ps";
-    int pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction);
-    int result = 0;
     const bool renderer = g_strNoRendererFor != m_strWorkspace;
     // Documents without pictures keep their drawn paths and skip the rest.
     const bool wanted = extraction || job->m_nRemoveImages == 0;
+    // The file is only read to cut out pictures.
+    int pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction, wanted && renderer);
+    int result = 0;
     if (pictures > 0 && wanted && renderer) {
         // Pictures embedded in a document are always JPEG (they are written
         // under \jpegblip), whatever device an extraction left in the job.
