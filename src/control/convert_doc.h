@@ -11,6 +11,7 @@
 #include "layout/model.h"
 
 class PDFDoc;
+class CGhostscriptSession;
 
 class CConvertDoc {
 public:
@@ -49,6 +50,9 @@ public:
 private:
     int ProgressFor(int page) const;
     bool m_bOwnsWorkspace = false;
+    // The Ghostscript process that renders this conversion's pictures,
+    // started with the first picture.
+    std::unique_ptr<CGhostscriptSession> m_pRenderer;
 };
 
 // Process-wide state of the conversion, one run at a time.

@@ -10,6 +10,7 @@
 
 #include "control/convert_doc.h"
 #include "images/ghostscript.h"
+#include "images/ghostscript_session.h"
 #include "images/image_extractor.h"
 #include "images/page_ps_device.h"
 
@@ -48,6 +49,16 @@ int CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
         // under \jpegblip), whatever device an extraction left in the job.
         CImageExtractor extractor(psPath, page, extraction ? device : std::string("jpeg"), &objects);
         extractor.m_pJob = job;
+        if (!m_pRenderer || m_pRenderer->Device() != extractor.m_strDevice) {
+            // Picture files lie in page folders below the workspace (documents)
+            // or the output folder (extraction).
+            std::error_code ec;
+            std::vector<std::string> readable = {std::filesystem::absolute(m_strWorkspace, ec).string(),
+                                                 std::filesystem::absolute(job->m_strOutDir, ec).string()};
+            m_pRenderer = std::make_unique<CGhostscriptSession>(extractor.m_strDevice, m_strWorkspace + "/render",
+                                                                std::move(readable));
+        }
+        extractor.m_pSession = m_pRenderer.get();
         extractor.m_nRotation = m_nRotation;
         result = extractor.ExtractPagePictures(zero != 0);
         extractor.Close();
