@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -22,9 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every answer line starts with this, so whatever a picture file prints
-// itself is never taken for an answer.
-constexpr const char* kMarker = "%%QM-RENDER ";
 
 // A PostScript string of any bytes.
 std::string HexString(const std::string& bytes) {
@@ -63,7 +61,13 @@ private:
 }  // namespace
 
 CGhostscriptSession::CGhostscriptSession(std::string device, std::string folder, std::vector<std::string> readable)
-    : m_strDevice(std::move(device)), m_strFolder(std::move(folder)), m_readable(std::move(readable)) {}
+    : m_strDevice(std::move(device)), m_strFolder(std::move(folder)), m_readable(std::move(readable)) {
+    // Every answer line starts with a marker that no picture file can know,
+    // so whatever a file prints itself is never taken for an answer.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    m_strMarker = "%%QM-RENDER-" + std::to_string(getpid()) + "-" + std::to_string(now) + "-" +
+                  std::to_string(reinterpret_cast<uintptr_t>(this)) + " ";
+}
 
 CGhostscriptSession::~CGhostscriptSession() {
     Stop(false);
@@ -132,7 +136,7 @@ bool CGhostscriptSession::Start() {
     // A handshake: a program that is not a working Ghostscript says nothing.
     std::string line;
     bool timedOut = false;
-    if (!Send(std::string("(") + kMarker + "ready\\n) print flush\n") ||
+    if (!Send("(" + m_strMarker + "ready\\n) print flush\n") ||
         !ReadAnswer(line, GhostscriptTimeout(), timedOut) || line != "ready") {
         Stop(true);
         return false;
@@ -181,7 +185,7 @@ bool CGhostscriptSession::ReadAnswer(std::string& line, double timeoutSeconds, b
     const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                              std::chrono::duration<double>(timeoutSeconds > 0 ? timeoutSeconds : 0));
     timedOut = false;
-    const std::string marker = kMarker;
+    const std::string& marker = m_strMarker;
     for (;;) {
         size_t nl;
         while ((nl = m_strPending.find('\n')) != std::string::npos) {
@@ -226,10 +230,10 @@ CGhostscriptSession::Result CGhostscriptSession::Render(const std::string& input
     std::error_code ec;
     const std::string input = fs::absolute(inputPath, ec).string();
     const std::string command = "{ /qm_n countdictstack def /qm_s save def { " + HexString(input) +
-                                " run } stopped { (err ) } { (ok ) } ifelse (" + std::string(kMarker) +
+                                " run } stopped { (err ) } { (ok ) } ifelse (" + m_strMarker +
                                 ") print print currentpagedevice /PageCount get ==only (\\n) print flush clear "
                                 "{ countdictstack qm_n gt { end } { exit } ifelse } loop qm_s restore } stopped "
-                                "{ (" + std::string(kMarker) + "fail\\n) print flush } if\n";
+                                "{ (" + m_strMarker + "fail\\n) print flush } if\n";
     std::string line;
     bool timedOut = false;
     if (!Send(command) || !ReadAnswer(line, GhostscriptTimeout(), timedOut)) {

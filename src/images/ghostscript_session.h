@@ -51,6 +51,7 @@ private:
     pid_t m_pid = -1;
     int m_nIn = -1;   // the process's standard input
     int m_nOut = -1;  // its standard output
+    std::string m_strMarker;   // starts every answer line
     std::string m_strPending;  // output read but not yet taken as lines
     bool m_bBroken = false;
 };

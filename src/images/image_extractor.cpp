@@ -478,14 +478,17 @@ bool CImageExtractor::RenderWithGhostscript(const std::string& outputPath, const
     std::error_code ec;
     fs::remove(outputPath, ec);
     const std::string partial = PartialName(outputPath);
-    RenderStatus status = RunAndWait(GhostscriptArguments(m_strDevice, partial, inputPath));
+    int exitCode = -1;
+    RenderStatus status =
+        RunAndWaitFor(GhostscriptArguments(m_strDevice, partial, inputPath), GhostscriptTimeout(), &exitCode);
     bool ok = false;
     if (status == RenderStatus::kNoProgram) {
         m_bNoRenderer = true;
     } else if (status == RenderStatus::kTimedOut) {
         m_bRendererTimedOut = true;
-    } else if (NonEmpty(partial)) {
-        // A render that wrote nothing is a failed picture, not a success.
+    } else if (exitCode == 0 && NonEmpty(partial)) {
+        // A render that failed, or wrote nothing, is a failed picture: what
+        // it left may be cut short.
         fs::rename(partial, outputPath, ec);
         ok = !ec;
     }
