@@ -49,7 +49,7 @@ int CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
         // under \jpegblip), whatever device an extraction left in the job.
         CImageExtractor extractor(psPath, page, extraction ? device : std::string("jpeg"), &objects);
         extractor.m_pJob = job;
-        if (!m_pRenderer || m_pRenderer->Device() != extractor.m_strDevice) {
+        if (!m_strWorkspace.empty() && (!m_pRenderer || m_pRenderer->Device() != extractor.m_strDevice)) {
             // Picture files lie in page folders below the workspace (documents)
             // or the output folder (extraction).
             std::error_code ec;
