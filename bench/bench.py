@@ -7,6 +7,11 @@ two run alternately so that both see the same machine state. Prints, per
 file and as medians: our time / pdftotext's time, pages per second and peak
 memory, and writes the table as Markdown.
 
+For the picture extraction run it also times Ghostscript alone rendering
+the same final picture PostScript files in one process (the files are kept
+by an extra, untimed run with QUILLMARK_KEEP_PICTURE_PS) and prints our
+whole run's time against that, with the time per picture of each.
+
     bench/bench.py [--quillmark build/release/quillmark] [--repeat 3]
                    [--layouts flowing,exact,no-images,plain-text,images]
                    [--out bench-results.md] [FOLDER ...]
@@ -54,6 +59,24 @@ def layout_cmd(quillmark, layout, pdf, outdir):
     return [quillmark, "-q", "-l", layout, "-o", outdir, pdf]
 
 
+def keep_picture_files(quillmark, pdf, work):
+    """Runs the picture extraction once with the final PostScript files kept; returns their paths."""
+    keep = os.path.join(work, "keep")
+    env = dict(os.environ, QUILLMARK_KEEP_PICTURE_PS=keep)
+    subprocess.run(layout_cmd(quillmark, "images", pdf, os.path.join(work, "out")), env=env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return sorted(glob.glob(os.path.join(keep, "*.ps")))
+
+
+def gs_one_process(files, work):
+    """Times gs rendering `files` in one process, as png16m like the timed run."""
+    t0 = time.monotonic()
+    subprocess.run(["gs", "-q", "-dNOPAUSE", "-dBATCH", "-dNOPROMPT", "-sDEVICE=png16m",
+                    "-sOutputFile=" + os.path.join(work, "gs%d.png")] + files,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.monotonic() - t0
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("folders", nargs="*")
@@ -77,6 +100,7 @@ def main():
     ratios = {l: [] for l in layouts}
     speeds = {l: [] for l in layouts}
     mems = {l: [] for l in layouts}
+    gs_ratios = []
     for pdf in pdfs:
         name = os.path.basename(pdf)
         pages = page_count(pdf)
@@ -103,10 +127,29 @@ def main():
                 mems[layout].append(peak / 1024)
             row.append("%.2f (%.0f p/s, %.0f MB)%s" % (ratio, pages / o if o > 0 else 0, peak / 1024,
                                                         "" if status == 0 else " exit %d" % status))
+            if layout == "images":
+                work = tempfile.mkdtemp(prefix="qmbench-")
+                try:
+                    files = keep_picture_files(args.quillmark, pdf, work)
+                    gs_times = [gs_one_process(files, work) for _ in range(args.repeat)] if files else []
+                finally:
+                    shutil.rmtree(work, ignore_errors=True)
+                if files:
+                    g = statistics.median(gs_times)
+                    gs_ratios.append(o / g if g > 0 else float("inf"))
+                    row.append("%.2f (%d pictures, %.0f / %.0f ms each)" % (o / g if g > 0 else float("inf"),
+                                                                         len(files), 1000 * o / len(files),
+                                                                         1000 * g / len(files)))
+                else:
+                    row.append("-")
         rows.append(row)
         print(" | ".join(row), flush=True)
 
-    header = ["file", "pages"] + ["%s: time/pdftotext (pages/s, peak)" % l for l in layouts]
+    header = ["file", "pages"]
+    for l in layouts:
+        header.append("%s: time/pdftotext (pages/s, peak)" % l)
+        if l == "images":
+            header.append("images: time/gs in one process (pictures, ours / gs per picture)")
     lines = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
     lines += ["| " + " | ".join(r) + " |" for r in rows]
     med = ["**median**", ""]
@@ -116,6 +159,8 @@ def main():
                                                      statistics.median(mems[l])))
         else:
             med.append("-")
+        if l == "images":
+            med.append("%.2f" % statistics.median(gs_ratios) if gs_ratios else "-")
     lines.append("| " + " | ".join(med) + " |")
     with open(args.out, "w") as f:
         f.write("\n".join(lines) + "\n")

@@ -16,6 +16,7 @@
 #include "control/rtf_document.h"
 #include "extract/html_output_dev.h"
 #include "extract/metadata.h"
+#include "images/ghostscript_session.h"
 #include "rtf/rtf_file.h"
 #include "platform/files.h"
 
@@ -78,6 +79,8 @@ CConvertDoc::CConvertDoc(const std::string& pdfPath) {
 }
 
 CConvertDoc::~CConvertDoc() {
+    // Ghostscript ends before its folder in the workspace goes.
+    m_pRenderer.reset();
     ClosePdf();
     if (m_bOwnsWorkspace) ClearWorkspace();
     if (g_current == this) g_current = nullptr;

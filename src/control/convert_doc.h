@@ -11,6 +11,7 @@
 #include "layout/model.h"
 
 class PDFDoc;
+class CGhostscriptSession;
 
 class CConvertDoc {
 public:
@@ -53,6 +54,9 @@ private:
     bool m_bCopied = false;
     bool m_bOutDirOk = false;
     bool m_bRebuiltReported = false;
+    // The Ghostscript process that renders this conversion's pictures,
+    // started with the first picture.
+    std::unique_ptr<CGhostscriptSession> m_pRenderer;
 };
 
 // Process-wide state of the conversion, one run at a time.

@@ -39,24 +39,47 @@ double GhostscriptTimeout() {
     return kDefaultRenderTimeout;
 }
 
-std::vector<std::string> GhostscriptArguments(const std::string& device, const std::string& outputPath,
-                                              const std::string& inputPath) {
-    // Each path is one argument of its own: no quoting, so a quote or a
-    // space in a path cannot split or break the command. Ghostscript reads
-    // "%d" in an output name as a page number and a leading '-' as an
-    // option, so those are escaped.
+namespace {
+// Ghostscript reads "%d" in an output name as a page number.
+std::string EscapePercent(const std::string& path) {
     std::string out;
-    for (char ch : outputPath) {
+    for (char ch : path) {
         out += ch;
         if (ch == '%') out += '%';
     }
-    std::string in = (!inputPath.empty() && inputPath[0] == '-') ? "./" + inputPath : inputPath;
+    return out;
+}
+
+// A leading '-' would be read as an option.
+std::string InputArgument(const std::string& path) { return (!path.empty() && path[0] == '-') ? "./" + path : path; }
+}  // namespace
+
+std::vector<std::string> GhostscriptArguments(const std::string& device, const std::string& outputPath,
+                                              const std::string& inputPath) {
+    // Each path is one argument of its own: no quoting, so a quote or a
+    // space in a path cannot split or break the command.
     return {GhostscriptProgram(), "-sDEVICE=" + device, "-dBATCH", "-dNOPROMPT", "-dNOPAUSE",
-            "-sOutputFile=" + out, "-q", in};
+            "-sOutputFile=" + EscapePercent(outputPath), "-q", InputArgument(inputPath)};
+}
+
+std::vector<std::string> GhostscriptBatchArguments(const std::string& device, const std::string& folder,
+                                                   const std::string& outputTemplate,
+                                                   const std::vector<std::string>& inputPaths) {
+    std::vector<std::string> argv = {GhostscriptProgram(), "-sDEVICE=" + device, "-dBATCH", "-dNOPROMPT",
+                                     "-dNOPAUSE",          "-sOutputFile=" + EscapePercent(folder) + "/" + outputTemplate,
+                                     "-q"};
+    for (const auto& in : inputPaths) argv.push_back(InputArgument(in));
+    return argv;
 }
 
 RenderStatus RunAndWait(const std::vector<std::string>& argv) {
-    qm::RunResult r = qm::RunProgram(argv, GhostscriptTimeout());
+    int exitCode = -1;
+    return RunAndWaitFor(argv, GhostscriptTimeout(), &exitCode);
+}
+
+RenderStatus RunAndWaitFor(const std::vector<std::string>& argv, double timeoutSeconds, int* exitCode) {
+    qm::RunResult r = qm::RunProgram(argv, timeoutSeconds);
+    *exitCode = r.exitCode;
     switch (r.status) {
         case qm::RunStatus::kFinished:
             return RenderStatus::kOk;

@@ -15,12 +15,23 @@ std::string DeviceExtension(const std::string& device);
 std::vector<std::string> GhostscriptArguments(const std::string& device, const std::string& outputPath,
                                               const std::string& inputPath);
 
+// The argument vector that renders every file of `inputPaths` in one run:
+// the n-th page made (from 1) goes to `outputTemplate` with its "%d"
+// replaced by n; any other '%' of the template is escaped here.
+std::vector<std::string> GhostscriptBatchArguments(const std::string& device, const std::string& folder,
+                                                   const std::string& outputTemplate,
+                                                   const std::vector<std::string>& inputPaths);
+
 enum class RenderStatus { kOk, kNoProgram, kTimedOut };
 
 // Starts the program of `argv` and waits for it, at most the render time-out.
 // kOk also when the program failed: whether the raster file was written is
 // not judged here.
 RenderStatus RunAndWait(const std::vector<std::string>& argv);
+
+// Like RunAndWait with a time-out of `timeoutSeconds`; `exitCode` gets the
+// program's exit status (-1 when it did not end by itself).
+RenderStatus RunAndWaitFor(const std::vector<std::string>& argv, double timeoutSeconds, int* exitCode);
 
 // The renderer program: QUILLMARK_GS when set, else "gs".
 std::string GhostscriptProgram();

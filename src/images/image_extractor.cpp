@@ -3,6 +3,7 @@
 #include "images/image_extractor.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include <system_error>
 
 #include "control/convert_para.h"
+#include "images/ghostscript_session.h"
 #include "images/start_text.h"
 
 const char* const g_strImageKeys =
@@ -445,24 +447,139 @@ void CImageExtractor::Reset() {
     m_strImagePath.clear();
 }
 
+namespace {
+
+// Private names in the raster file's own folder: a picture file is renamed
+// into place only once Ghostscript has made it whole, so an interrupted or
+// failed render never leaves a partial picture under its real name.
+std::string PartialName(const std::string& outputPath) {
+    const size_t slash = outputPath.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : outputPath.substr(0, slash);
+    const std::string name = slash == std::string::npos ? outputPath : outputPath.substr(slash + 1);
+    return dir + "/.~" + name + "." + std::to_string(getpid()) + ".part";
+}
+
+bool NonEmpty(const std::string& path) {
+    std::error_code ec;
+    auto size = fs::file_size(path, ec);
+    return !ec && size > 0;
+}
+
+// Where the final files are copied before they are deleted, for timing
+// Ghostscript on the same files (QUILLMARK_KEEP_PICTURE_PS); empty for none.
+std::string KeepFolder() {
+    const char* dir = std::getenv("QUILLMARK_KEEP_PICTURE_PS");
+    return dir != nullptr ? dir : "";
+}
+
+}  // namespace
+
 bool CImageExtractor::RenderWithGhostscript(const std::string& outputPath, const std::string& inputPath) {
     std::error_code ec;
     fs::remove(outputPath, ec);
-    RenderStatus status = RunAndWait(GhostscriptArguments(m_strDevice, outputPath, inputPath));
+    const std::string partial = PartialName(outputPath);
+    int exitCode = -1;
+    RenderStatus status =
+        RunAndWaitFor(GhostscriptArguments(m_strDevice, partial, inputPath), GhostscriptTimeout(), &exitCode);
+    bool ok = false;
     if (status == RenderStatus::kNoProgram) {
         m_bNoRenderer = true;
-        return false;
-    }
-    if (status == RenderStatus::kTimedOut) {
+    } else if (status == RenderStatus::kTimedOut) {
         m_bRendererTimedOut = true;
-        // A killed render may have left half a picture under the final name.
-        fs::remove(outputPath, ec);
-        return false;
+    } else if (exitCode == 0 && NonEmpty(partial)) {
+        // A render that failed, or wrote nothing, is a failed picture: what
+        // it left may be cut short.
+        fs::rename(partial, outputPath, ec);
+        ok = !ec;
+    } else {
+        m_bRenderFailed = true;
     }
-    // A render that wrote nothing is a failed picture, not a success.
-    const bool written = fs::file_size(outputPath, ec) > 0 && !ec;
-    if (!written) m_bRenderFailed = true;
-    return written;
+    fs::remove(partial, ec);
+    return ok;
+}
+
+void CImageExtractor::RenderFinished(std::vector<Finished>& pictures) {
+    std::vector<Finished*> queue;
+    for (Finished& f : pictures)
+        if (f.render) queue.push_back(&f);
+    std::error_code ec;
+    const std::string keep = KeepFolder();
+    if (!keep.empty()) {
+        static int s_nKept = 0;
+        fs::create_directories(keep, ec);
+        for (Finished* f : queue) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/%06d.ps", ++s_nKept);
+            fs::copy_file(f->finalPath, keep + name, fs::copy_options::overwrite_existing, ec);
+        }
+    }
+
+    if (m_pSession != nullptr && m_pSession->Usable() && m_pSession->Device() == m_strDevice) {
+        for (Finished* f : queue) {
+            if (m_bNoRenderer) break;
+            fs::remove(f->raster, ec);
+            switch (m_pSession->Render(f->finalPath, f->raster)) {
+                case CGhostscriptSession::Result::kOk:
+                    f->ok = true;
+                    break;
+                case CGhostscriptSession::Result::kTimedOut:
+                    // Killed at the time-out: a failed picture, as on its own.
+                    m_bRendererTimedOut = true;
+                    break;
+                case CGhostscriptSession::Result::kUnavailable:
+                    f->ok = RenderWithGhostscript(f->raster, f->finalPath);
+                    break;
+            }
+        }
+        for (Finished* f : queue) fs::remove(f->finalPath, ec);
+        return;
+    }
+
+    // One Ghostscript run for all of the page's pictures spares a start-up
+    // per picture. Its n-th page is the n-th file, so the run only counts
+    // when it ended well and made every page; otherwise its pages are
+    // dropped and each file is rendered on its own, as a failure in one
+    // file stops the run for the files after it.
+    bool batched = false;
+    if (queue.size() >= 2) {
+        const std::string tag = ".~qm-render-" + std::to_string(getpid()) + "-";
+        const std::string ext = "." + DeviceExtension(m_strDevice);
+        std::vector<std::string> inputs;
+        for (Finished* f : queue) {
+            fs::remove(f->raster, ec);
+            inputs.push_back(f->finalPath);
+        }
+        auto partialOf = [&](size_t i) { return m_strOutDir + "/" + tag + std::to_string(i + 1) + ext; };
+        int exitCode = -1;
+        const RenderStatus status =
+            RunAndWaitFor(GhostscriptBatchArguments(m_strDevice, m_strOutDir, tag + "%d" + ext, inputs),
+                          GhostscriptTimeout() * static_cast<double>(queue.size()), &exitCode);
+        if (status == RenderStatus::kNoProgram) {
+            m_bNoRenderer = true;
+            batched = true;
+        } else if (status == RenderStatus::kOk && exitCode == 0) {
+            batched = true;
+            for (size_t i = 0; i < queue.size(); ++i) batched = batched && NonEmpty(partialOf(i));
+            if (!fs::exists(partialOf(queue.size()), ec)) {
+                for (size_t i = 0; batched && i < queue.size(); ++i) {
+                    fs::rename(partialOf(i), queue[i]->raster, ec);
+                    queue[i]->ok = !ec;
+                }
+            } else {
+                batched = false;  // more pages than files: none can be trusted
+            }
+        }
+        for (size_t i = 0; i <= queue.size(); ++i) fs::remove(partialOf(i), ec);
+        fs::remove(m_strOutDir + "/" + tag + "%d" + ext, ec);
+    }
+    if (!batched) {
+        for (Finished* f : queue) {
+            // Without a renderer the other pictures would fail the same way.
+            if (m_bNoRenderer) break;
+            f->ok = RenderWithGhostscript(f->raster, f->finalPath);
+        }
+    }
+    for (Finished* f : queue) fs::remove(f->finalPath, ec);
 }
 
 bool CImageExtractor::WritePictureFile(CRtfImage* picture, const std::string& firstLine, const std::string& keyword) {
@@ -527,17 +644,15 @@ bool CImageExtractor::WritePictureFile(CRtfImage* picture, const std::string& fi
             const std::string raster =
                 m_strOutDir + "/imagefile" + std::to_string(m_nImage) + "." + DeviceExtension(m_strDevice);
             Log(Format("Processing #%d page...(Filtering image #%d)", m_nPage, m_nImage).c_str());
-            if (m_pJob != nullptr && m_pJob->m_nRemoveImages != 0) {
-                m_strImagePath = raster;
-                result = true;
-            } else if (RenderWithGhostscript(raster, finalPath)) {
-                m_strImagePath = raster;
-                result = true;
-            } else {
-                m_strImagePath.clear();
-            }
+            m_strImagePath = raster;
+            result = true;
             std::error_code ec;
-            fs::remove(finalPath, ec);
+            if (m_pJob != nullptr && m_pJob->m_nRemoveImages != 0) {
+                fs::remove(finalPath, ec);
+            } else {
+                // Rendered with the page's other pictures.
+                m_strFinalPath = finalPath;
+            }
         }
     }
     std::fclose(work);
@@ -555,6 +670,7 @@ int CImageExtractor::ExtractPagePictures(bool keepGoing) {
     }
     int result = 0;
     size_t position = 0;
+    std::vector<Finished> finished;
     while (!Stopped()) {
         CRtfImage* picture = NextPicture(position);
         if (picture == nullptr) break;
@@ -588,26 +704,40 @@ int CImageExtractor::ExtractPagePictures(bool keepGoing) {
         }
         ++m_nImage;
         picture->SetPlaceOrigin(m_place[4], m_place[5]);
+        m_strFinalPath.clear();
         if (WritePictureFile(picture, firstLine, keyword)) {
-            const bool extraction = IsExtractionRun();
-            if (!extraction) picture->SetImageFile(m_strImagePath, keepGoing);
-            if (extraction || !keepGoing) {
-                picture->SetPlace(m_place[0], m_place[1], m_place[2], m_place[3]);
-                picture->m_n1 = m_nPage;
-                picture->m_n2 = OrientationCode();
-                picture->m_n3 = m_nRotation;
-                if (m_nRotation == 90 || m_nRotation == 180 || m_nRotation == 270) {
-                    picture->m_d1 = m_place[4];
-                    picture->m_d2 = m_place[5];
-                } else if (m_place[0] >= 0) {
-                    picture->m_d1 = m_place[4] - m_cm[4];
-                    picture->m_d2 = m_place[5] + m_cm[5];
-                }
-            }
+            Finished f;
+            f.picture = picture;
+            std::copy(m_place, m_place + 6, f.place);
+            std::copy(m_cm, m_cm + 6, f.cm);
+            f.orientation = OrientationCode();
+            f.raster = m_strImagePath;
+            f.finalPath = m_strFinalPath;
+            f.render = !m_strFinalPath.empty();
+            f.ok = !f.render;
+            finished.push_back(std::move(f));
         }
         Reset();
-        // Without a renderer the other pictures would fail the same way.
-        if (m_bNoRenderer) break;
+    }
+    RenderFinished(finished);
+    const bool extraction = IsExtractionRun();
+    for (const Finished& f : finished) {
+        if (!f.ok) continue;
+        CRtfImage* picture = f.picture;
+        if (!extraction) picture->SetImageFile(f.raster, keepGoing);
+        if (extraction || !keepGoing) {
+            picture->SetPlace(f.place[0], f.place[1], f.place[2], f.place[3]);
+            picture->m_n1 = m_nPage;
+            picture->m_n2 = f.orientation;
+            picture->m_n3 = m_nRotation;
+            if (m_nRotation == 90 || m_nRotation == 180 || m_nRotation == 270) {
+                picture->m_d1 = f.place[4];
+                picture->m_d2 = f.place[5];
+            } else if (f.place[0] >= 0) {
+                picture->m_d1 = f.place[4] - f.cm[4];
+                picture->m_d2 = f.place[5] + f.cm[5];
+            }
+        }
     }
     if (Stopped()) Close();
     return result;

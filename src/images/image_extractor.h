@@ -24,6 +24,7 @@
 #include "layout/model.h"
 
 class CConvertPara;
+class CGhostscriptSession;
 
 // The words that mark the start of a picture's code.
 extern const char* const g_strImageKeys;
@@ -58,6 +59,7 @@ public:
     void ComputeOutputMatrix();
     bool WriteFinalFile(std::FILE* workFile, std::string& finalPath);
     void Reset();
+    // Renders one file; the raster file appears whole or not at all.
     bool RenderWithGhostscript(const std::string& outputPath, const std::string& inputPath);
     // Orientation code of the placement (the cases of WriteFinalFile).
     int OrientationCode() const;
@@ -86,10 +88,28 @@ public:
     // may be null) and the rotation of the page being converted.
     CConvertPara* m_pJob = nullptr;
     int32_t m_nRotation = 0;
+    // The conversion's Ghostscript process, used when its device is this
+    // extractor's; null renders each page's pictures in a run of their own.
+    CGhostscriptSession* m_pSession = nullptr;
     // What went wrong with the renderer, for the conversion to report once.
     bool m_bNoRenderer = false;
     bool m_bRendererTimedOut = false;
     bool m_bRenderFailed = false;  // the renderer ran but wrote no picture
+
+    // A picture whose final file is written, waiting for the page's render.
+    struct Finished {
+        CRtfImage* picture = nullptr;
+        float place[6] = {};
+        float cm[6] = {};
+        int orientation = 0;
+        std::string finalPath;
+        std::string raster;
+        bool render = false;  // false: kept its raster name unrendered
+        bool ok = false;
+    };
+    // Renders the final files of `pictures` (one Ghostscript run for the
+    // page, each file on its own when that run fails) and deletes them.
+    void RenderFinished(std::vector<Finished>& pictures);
 
 private:
     bool ReadLine(std::string& line);
@@ -102,4 +122,6 @@ private:
     std::string m_strTemplateText;
     char* m_pLineBuf = nullptr;
     size_t m_nLineBufSize = 0;
+    // The final file of the picture being written, for the page's render.
+    std::string m_strFinalPath;
 };

@@ -10,6 +10,7 @@
 
 #include "control/convert_doc.h"
 #include "images/ghostscript.h"
+#include "images/ghostscript_session.h"
 #include "images/image_extractor.h"
 #include "images/page_ps_device.h"
 
@@ -38,16 +39,27 @@ int CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
 
     auto& objects = SharedImageList();
     const std::string psPath = m_strWorkspace + "/" + m_strBaseName + ".ps";
-    int pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction);
-    int result = 0;
     const bool renderer = g_strNoRendererFor != m_strWorkspace;
     // Documents without pictures keep their drawn paths and skip the rest.
     const bool wanted = extraction || job->m_nRemoveImages == 0;
+    // The file is only read to cut out pictures.
+    int pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction, wanted && renderer);
+    int result = 0;
     if (pictures > 0 && wanted && renderer) {
         // Pictures embedded in a document are always JPEG (they are written
         // under \jpegblip), whatever device an extraction left in the job.
         CImageExtractor extractor(psPath, page, extraction ? device : std::string("jpeg"), &objects);
         extractor.m_pJob = job;
+        if (!m_strWorkspace.empty() && (!m_pRenderer || m_pRenderer->Device() != extractor.m_strDevice)) {
+            // Picture files lie in page folders below the workspace (documents)
+            // or the output folder (extraction).
+            std::error_code ec;
+            std::vector<std::string> readable = {std::filesystem::absolute(m_strWorkspace, ec).string(),
+                                                 std::filesystem::absolute(job->m_strOutDir, ec).string()};
+            m_pRenderer = std::make_unique<CGhostscriptSession>(extractor.m_strDevice, m_strWorkspace + "/render",
+                                                                std::move(readable));
+        }
+        extractor.m_pSession = m_pRenderer.get();
         extractor.m_nRotation = m_nRotation;
         result = extractor.ExtractPagePictures(zero != 0);
         extractor.Close();

@@ -83,24 +83,45 @@ bool IsRectangle(const double* x, const double* y) {
 
 void CPsSink::Write(void* stream, const char* data, size_t len) {
     auto* sink = static_cast<CPsSink*>(stream);
-    if (sink->m_pFile == nullptr || len == 0) return;
+    if ((sink->m_pFile == nullptr && !sink->m_bDiscard) || len == 0) return;
     if (sink->m_bArmed) {
         if (!sink->m_strPending.empty()) {
-            if (std::fwrite(sink->m_strPending.data(), 1, sink->m_strPending.size(), sink->m_pFile) !=
-                sink->m_strPending.size())
-                sink->m_bFailed = true;
+            if (!sink->m_bDiscard) sink->m_strBuffer += sink->m_strPending;
             sink->m_nWritten += static_cast<int64_t>(sink->m_strPending.size());
             sink->m_strPending.clear();
         }
         if (!sink->m_bSawEndOfData) {
-            std::string window = sink->m_strTail;
-            window.append(data, len);
-            if (window.find("%-EOD-\n") != std::string::npos) sink->m_bSawEndOfData = true;
-            sink->m_strTail = window.size() > 8 ? window.substr(window.size() - 8) : window;
+            // The end-of-data line may be split over several writes: the
+            // last bytes seen before are searched together with the new ones.
+            static constexpr char kEod[] = "%-EOD-\n";
+            constexpr size_t kEodLength = sizeof kEod - 1;
+            constexpr size_t kTailLength = 8;
+            std::string seam = sink->m_strTail;
+            seam.append(data, std::min(len, kEodLength - 1));
+            if (seam.find(kEod) != std::string::npos ||
+                (len >= kEodLength && memmem(data, len, kEod, kEodLength) != nullptr))
+                sink->m_bSawEndOfData = true;
+            if (len >= kTailLength) {
+                sink->m_strTail.assign(data + len - kTailLength, kTailLength);
+            } else {
+                sink->m_strTail.append(data, len);
+                if (sink->m_strTail.size() > kTailLength)
+                    sink->m_strTail.erase(0, sink->m_strTail.size() - kTailLength);
+            }
         }
     }
-    if (std::fwrite(data, 1, len, sink->m_pFile) != len) sink->m_bFailed = true;
     sink->m_nWritten += static_cast<int64_t>(len);
+    if (sink->m_bDiscard) return;
+    sink->m_strBuffer.append(data, len);
+    if (sink->m_strBuffer.size() >= (1u << 18)) sink->Flush();
+}
+
+bool CPsSink::Flush() {
+    if (m_pFile != nullptr && !m_strBuffer.empty() &&
+        std::fwrite(m_strBuffer.data(), 1, m_strBuffer.size(), m_pFile) != m_strBuffer.size())
+        m_bFailed = true;
+    m_strBuffer.clear();
+    return !m_bFailed;
 }
 
 std::string PathText(GfxState* state) {
@@ -352,10 +373,15 @@ bool PageHasGraphics(PDFDoc* doc, int page, bool paths) {
 }
 
 int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
-                        std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths) {
+                        std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths,
+                        bool keepFile) {
     CPsSink sink;
-    sink.m_pFile = std::fopen(path.c_str(), "wb");
-    if (sink.m_pFile == nullptr) return -1;
+    if (keepFile) {
+        sink.m_pFile = std::fopen(path.c_str(), "wb");
+        if (sink.m_pFile == nullptr) return -1;
+    } else {
+        sink.m_bDiscard = true;
+    }
     int pictures = -1;
     {
         CPagePsDevice dev(&sink, doc, page, objects, capturePaths);
@@ -364,6 +390,9 @@ int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
             pictures = dev.PictureCount();
         }
     }
-    if (std::fclose(sink.m_pFile) != 0) sink.m_bFailed = true;
+    if (sink.m_pFile != nullptr) {
+        sink.Flush();
+        if (std::fclose(sink.m_pFile) != 0) sink.m_bFailed = true;
+    }
     return sink.m_bFailed ? -1 : pictures;
 }

@@ -29,8 +29,14 @@ class PDFDoc;
 // watch over what the device writes while it draws one picture.
 struct CPsSink {
     std::FILE* m_pFile = nullptr;
+    // With no file, a discarding sink still counts and watches what the
+    // device writes (the picture records depend on it) but keeps nothing.
+    bool m_bDiscard = false;
     int64_t m_nWritten = 0;
     bool m_bFailed = false;
+    // The device writes much of the page (embedded fonts, picture data) a
+    // character at a time; bytes are gathered here and written in blocks.
+    std::string m_strBuffer;
     // Set while a picture is drawn.
     bool m_bArmed = false;
     std::string m_strPending;  // written before the device's first byte for the picture
@@ -38,6 +44,8 @@ struct CPsSink {
     std::string m_strTail;  // last bytes written, to find the end-of-data line across writes
 
     static void Write(void* stream, const char* data, size_t len);
+    // Writes out the gathered bytes; false (and m_bFailed) on a write error.
+    bool Flush();
 };
 
 class CPagePsDevice : public PSOutputDev {
@@ -104,6 +112,8 @@ bool PageHasGraphics(PDFDoc* doc, int page, bool paths);
 // Writes page `page` of `doc` as PostScript to `path`, appending the
 // records of its pictures (and, with `capturePaths`, its drawn paths) to
 // `objects`. Returns the number of pictures recorded, -1 when the file
-// could not be written.
+// could not be written. Without `keepFile` nothing is written (the records
+// are made all the same), for runs that will not cut out the pictures.
 int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
-                        std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths);
+                        std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths,
+                        bool keepFile = true);

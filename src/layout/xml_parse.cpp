@@ -5,6 +5,7 @@
 // a text-mode stream on Windows has CR LF, and both read the same.
 #include "layout/xml_parse.h"
 
+#include <array>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
@@ -111,8 +112,16 @@ int32_t RotationOf(int32_t direction) {
 }  // namespace
 
 int CRtfXmlParse::Keyword(const std::string& token) {
-    for (const KeywordEntry& k : kKeywords)
-        if (token.find(k.text) == 0) return k.id;
+    // Only the keywords that start with the token's first letter are tried,
+    // in table order; this is the reader's hottest loop.
+    static const std::array<std::vector<const KeywordEntry*>, 256> byFirst = [] {
+        std::array<std::vector<const KeywordEntry*>, 256> table;
+        for (const KeywordEntry& k : kKeywords) table[static_cast<unsigned char>(k.text[0])].push_back(&k);
+        return table;
+    }();
+    if (token.empty()) return 0;
+    for (const KeywordEntry* k : byFirst[static_cast<unsigned char>(token[0])])
+        if (token.compare(0, std::char_traits<char>::length(k->text), k->text) == 0) return k->id;
     return 0;
 }
 
@@ -199,18 +208,16 @@ CRtfXmlParse::CRtfXmlParse(const std::string& path) : m_strPath(path) {
 
 CRtfXmlParse::~CRtfXmlParse() {
     if (m_file != nullptr) std::fclose(m_file);
+    std::free(m_pLineBuf);
 }
 
 bool CRtfXmlParse::ReadLine(std::string& line) {
     line.clear();
     if (m_file == nullptr) return false;
     m_posLine = std::ftell(m_file);
-    char* buf = nullptr;
-    std::size_t cap = 0;
-    ssize_t n = getline(&buf, &cap, m_file);
-    if (n >= 0) line.assign(buf, static_cast<std::size_t>(n));
-    std::free(buf);
+    ssize_t n = getline(&m_pLineBuf, &m_nLineBufSize, m_file);
     if (n < 0) return false;
+    line.assign(m_pLineBuf, static_cast<std::size_t>(n));
     if (!line.empty() && line.back() == '\n') line.pop_back();
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
@@ -389,7 +396,7 @@ int CRtfXmlParse::ReadText(CRtfDocument* doc, const std::string& startLine) {
         if (!StartsWith(line, "<data") || !HasCloseAt(line, 1)) continue;
         const std::size_t gt = line.find('>');
         std::string content = line.substr(gt + 1);
-        if (content.empty()) content = " ";
+        if (content.empty()) content.assign(1, ' ');  // assign(): GCC 12 misreports `= " "` at -O3
         running += content;
 
         TRtfWord<void>* word = text->NewWord();

@@ -63,6 +63,9 @@ private:
     std::FILE* m_file = nullptr;
     std::unique_ptr<DocInfo> m_pInfo;
     long m_posLine = 0;
+    // getline's buffer, kept for the whole document.
+    char* m_pLineBuf = nullptr;
+    std::size_t m_nLineBufSize = 0;
     bool m_bOpen = false;
     std::string m_strPath;
     int32_t m_nPage = 0;

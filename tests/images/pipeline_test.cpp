@@ -191,8 +191,11 @@ TEST(PicturePipelineEndToEnd, DocumentRunsWithAFaultyOrLoggingGhostscript) {
     } cases[] = {
         {"missing Ghostscript", nullptr, false, "could not be started", ""},
         {"hung Ghostscript is killed at the time-out", "exec sleep 100\n", false, "did not finish", ""},
+        // The first line is the conversion's Ghostscript process, which
+        // this program (no Ghostscript) cannot be; each picture then runs
+        // on its own.
         {"document pictures are JPEG whatever the job's device", "log", false, nullptr,
-         "-sDEVICE=jpeg\n-sDEVICE=jpeg\n"},
+         "-sDEVICE=jpeg\n-sDEVICE=jpeg\n-sDEVICE=jpeg\n"},
         {"remove images renders nothing", "log", true, nullptr, ""},
     };
     for (const auto& c : cases) {
