@@ -114,6 +114,17 @@ TEST(Model, PathsBeyondThePageLimitAreDropped) {
         EXPECT_EQ(page.m_pObjects.size(), paths > kMaxPathsPerPage ? 1 : paths + 1) << paths << " paths";
         EXPECT_TRUE(objects.empty());
     }
+    // A path without path text makes no shape; an empty entry is passed over.
+    CRtfDocument doc(nullptr);
+    CRtfPage page(&doc, 1);
+    std::vector<std::unique_ptr<CRtfShpObject>> objects;
+    objects.push_back(std::make_unique<CRtfLine>());
+    objects.push_back(std::make_unique<CRtfImage>());
+    objects.push_back(nullptr);
+    CRtfShpObject* image = objects[1].get();
+    EXPECT_EQ(page.AddObjects(objects), 1);
+    ASSERT_EQ(page.m_pObjects.size(), 1u);
+    EXPECT_EQ(page.m_pObjects[0].get(), image);
 }
 
 }  // namespace

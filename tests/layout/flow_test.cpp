@@ -86,20 +86,6 @@ TEST(FlowRows, ALineBarelyIntoTheRowIsPushedBelowIt) {
     }
 }
 
-TEST(FlowRows, EqualTopsSortFirstListedLastAndRowOrdersByLeftEdge) {
-    FlowPage p;
-    CRtfXmlText* a = p.Main({300, 50, 380, 62});
-    CRtfXmlText* d = p.Main({100, 80, 180, 92});
-    CRtfXmlText* b = p.Main({100, 50, 180, 62});
-    CRtfXmlText* c = p.Main({200, 50, 280, 62});
-    Gathered g = StartRows(p);
-    EXPECT_EQ(Items(g.sorted), (std::vector<CRtfXmlText*>{c, b, a, d}));
-    for (CRtfXmlText* t : {a, b, c, d}) EXPECT_NE(t->m_nFlags & kTextSorted, 0);
-    EXPECT_EQ(NextRow(p, g), (std::vector<CRtfXmlText*>{b, c, a}));
-    EXPECT_EQ(NextRow(p, g), std::vector<CRtfXmlText*>{d});
-    EXPECT_EQ(NextRow(p, g), std::vector<CRtfXmlText*>{});
-}
-
 TEST(FlowRows, ConflictsSplitRows) {
     struct Case { const char* name; CRect first; CRect second; bool sameRow; };
     const Case cases[] = {

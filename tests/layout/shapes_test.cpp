@@ -40,6 +40,9 @@ TEST(Shapes, WhiteEvenOddFillWritesNothing) {
     // The same fill in black, or white with the nonzero rule, is drawn.
     EXPECT_NE(Build("0 g\n0 0 m\n100 0 l\n100 100 l\nh\nf*\n"), "");
     EXPECT_NE(Build("1 g\n0 0 m\n100 0 l\n100 100 l\nh\nf\n"), "");
+    CRtfLine line;
+    line.m_strPath = "0 0 m\n10 10 l\nS\n";
+    EXPECT_FALSE(line.BuildShape(nullptr));
 }
 
 TEST(Shapes, LineWidthOfOnePointIs12700Emu) {

@@ -39,6 +39,7 @@ TEST(Tables, IsTableRow) {
         EXPECT_EQ(IsTableRow(head), c.table);
     }
     EXPECT_FALSE(IsTableRow(nullptr));
+    EXPECT_EQ(CRtfCell(nullptr).GetBlockCount(), 0);
 }
 
 TEST(Tables, TallPieceOnTheLeft) {

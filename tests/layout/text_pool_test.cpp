@@ -44,6 +44,11 @@ TEST(TextPoolIntake, PlacesFragmentsByPageAndTextRotation) {
             EXPECT_EQ(RectText(t->m_rcLine), RectText(t->m_rect)) << name;
         }
     }
+    // Without a page, or a document, there is nowhere to put it.
+    CRtfDocument doc(nullptr);
+    CRtfXmlText loose;
+    EXPECT_FALSE(CRtfTextPool::AddText(&doc, &loose));
+    EXPECT_FALSE(CRtfTextPool::AddText(nullptr, &loose));
 }
 
 TEST(TextPoolIntake, RemembersWhereTheTextStoodBeforeMeasuring) {

@@ -158,6 +158,12 @@ TEST(TryJoin, PlacesCandidatesAgainstTheLine) {
             EXPECT_EQ(head->m_rcLine, CRect(100, 100, 200, 120)) << c.name;
         }
     }
+    // Nothing to join, or no page to measure on: no join.
+    TextPage p;
+    CRtfXmlText* head = p.Text({100, 100, 200, 120}, {"head"});
+    EXPECT_EQ(head->TryJoin(nullptr, nullptr), nullptr);
+    head->m_pPage = nullptr;
+    EXPECT_EQ(head->TryJoin(p.Text({205, 100, 240, 120}, {"next"}), nullptr), nullptr);
 }
 
 TEST(TryJoin, EarlierPiecesOfTheLineCanRefuseACandidate) {
@@ -216,15 +222,3 @@ TEST(MarkUnderline, RulesUnderTheTextUnderlineIt) {
     }
 }
 
-TEST(MarkUnderline, JoinedPiecesTakeTheRuleUnderThem) {
-    TextPage p;
-    CRtfXmlText* head = p.Text({100, 100, 150, 120}, {"head"});
-    CRtfXmlText* first = p.Text({160, 100, 200, 120}, {"first"});
-    CRtfXmlText* second = p.Text({210, 100, 260, 120}, {"second"});
-    p.Join(head, first);
-    p.Join(head, second);
-    EXPECT_EQ(head->MarkUnderline(CRect(160, 119, 200, 120)), 1);
-    EXPECT_EQ(head->m_words.GetHead()->m_nStyle, 0);
-    EXPECT_EQ(first->m_words.GetHead()->m_nStyle, 0x04);
-    EXPECT_EQ(second->m_words.GetHead()->m_nStyle, 0);
-}
