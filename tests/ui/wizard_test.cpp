@@ -96,38 +96,6 @@ TEST_F(Wizard, LastFromPageOneShowsTheSummaryAsThingsStand) {
     EXPECT_EQ(w->CurrentPage(), 1);
 }
 
-TEST_F(Wizard, EveryPageLoadsAndStoresItsFields) {
-    m_frame->m_pConvertPage->m_pPageNumber->setChecked(true);
-    m_frame->m_pConvertPage->m_pPageRange->setText("2-4");
-    CWizardToWordDlg* w = OpenWordWizard();
-    uitest::Screenshot(m_frame.get(), "word-wizard-1-layout");
-    w->m_pNext->click();
-    w->m_pNext->click();
-    ASSERT_EQ(w->CurrentPage(), 3);
-    EXPECT_TRUE(w->m_pStep3->m_pYes->isChecked());
-    w->m_pStep3->m_pNo->setChecked(true);
-    w->m_pNext->click();
-    EXPECT_EQ(m_job->m_settings.m_strPreserve, "No");
-    ASSERT_EQ(w->CurrentPage(), 4);
-    EXPECT_TRUE(w->m_pStep4->m_pPageNumber->isChecked());
-    EXPECT_EQ(w->m_pStep4->m_pRange->text(), "2-4");
-
-    // A range typed here replaces the conversion page's.
-    w->m_pStep4->m_pRange->setText("5, 9");
-    w->m_pNext->click();
-    EXPECT_EQ(m_job->m_settings.m_strAllPages, "5, 9");
-    EXPECT_EQ(std::vector<int32_t>(m_job->m_pages, m_job->m_pages + 3), (std::vector<int32_t>{5, 9, 0}));
-    EXPECT_EQ(w->m_pStep5->m_pRange->text(), "5, 9");
-
-    // Cancel stores the page it leaves.
-    w->m_pBack->click();
-    w->m_pBack->click();
-    w->m_pStep3->m_pYes->setChecked(true);
-    w->m_pCancel->click();
-    EXPECT_EQ(m_job->m_settings.m_strPreserve, "Yes");
-    EXPECT_EQ(m_frame->CurrentPage(), m_frame->m_pConvertPage);
-}
-
 TEST_F(Wizard, ImageWizardPicksTheDevice) {
     const struct { const char* name; int index; const char* device; } cases[] = {
         {"Same as in the document", 0, "jpeg"}, {"BMP", 1, "bmp16m"}, {"JPG", 2, "jpeg"},
@@ -150,34 +118,6 @@ TEST_F(Wizard, ImageWizardPicksTheDevice) {
         EXPECT_EQ(w->m_pStep2->m_pFormat->text(), c.name);
         w->m_pCancel->click();
     }
-}
-
-TEST_F(Wizard, ImageWizardRangeAndDestination) {
-    m_frame->m_pConvertPage->m_pPageNumber->setChecked(true);
-    m_frame->m_pConvertPage->m_pPageRange->setText("3");
-    m_frame->m_pExtractImages->click();
-    CWizardExImageDlg* w = m_frame->m_pImageWizard;
-    CWizardExtractImage1Dlg* p = w->m_pStep1;
-    EXPECT_TRUE(p->m_pPageNumbers->isChecked());
-    EXPECT_EQ(p->m_pRange->text(), "3");
-    EXPECT_EQ(p->m_pDestination->text(), Work("out")) << "the conversion page's folder until one is chosen here";
-
-    p->m_pRange->setText("2,6");
-    p->m_pDestination->setText(Work("pictures"));
-    w->m_pLast->click();
-    EXPECT_EQ(m_job->m_settings.m_strAllPages, "2,6");
-    EXPECT_EQ(std::vector<int32_t>(m_job->m_pages, m_job->m_pages + 2), (std::vector<int32_t>{2, 6}));
-    EXPECT_EQ(m_job->m_nPageFlags & 1u, 0u);
-    EXPECT_EQ(m_job->m_settings.m_strDestDir, Work("pictures").toStdString());
-    EXPECT_EQ(w->m_pStep2->m_pRange->text(), "2,6");
-    uitest::Screenshot(m_frame.get(), "image-wizard-2-summary");
-
-    w->m_pBack->click();
-    p->m_pAllPages->setChecked(true);
-    EXPECT_FALSE(p->m_pRange->isEnabled());
-    w->m_pNext->click();
-    EXPECT_EQ(w->m_pStep2->m_pRange->text(), "All Pages");
-    EXPECT_EQ(m_job->m_nPageFlags & 1u, 1u);
 }
 
 }  // namespace
