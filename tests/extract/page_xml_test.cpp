@@ -107,11 +107,7 @@ TEST(PageXml, TextElementsOfOnePage) {
 }
 
 TEST(PageXml, MarginsTable) {
-    struct {
-        const char* what;
-        std::string content;
-        std::string margins;
-    } cases[] = {
+    struct { const char* what; std::string content; std::string margins; } cases[] = {
         {"text far from the corner is capped at 50", Show(72, 700, "x"), kMargins},
         {"text near the top left corner", Show(20, 770, "x"),
          "<margin mleft=\"0030\" mtop=\"0019\" mbottom=\"0010\" mright=\"0010\">\n"},
@@ -169,36 +165,6 @@ TEST(PageXml, RunsKeepTheOrderInWhichTheyWereDrawn) {
     ASSERT_NE(header, std::string::npos) << page;
     EXPECT_LT(footer, body);
     EXPECT_LT(body, header);
-}
-
-TEST(PageXml, StyleAndFamilyOfFontsByName) {
-    struct {
-        const char* name;
-        const char* family;
-        int style;
-    } cases[] = {
-        {"ABCDEF+Helvetica-BoldOblique", "ABCDEF+Helvetica-BoldOblique", 1},
-        {"Times-Italic", "Times-Italic", 2},
-        {"wingdings3", "Wingdings 3", 0},
-    };
-    TempDir dir;
-    PdfBuilder pdf;
-    std::string content;
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        pdf.AddFont(cases[i].name);
-        content += "BT /F" + std::to_string(i + 1) + " 12 Tf 72 " + std::to_string(700 - 50 * i) + " Td (x) Tj ET\n";
-    }
-    pdf.AddPage(content);
-    const std::string page = PageOf(ExtractXml(pdf.Write(dir, "styles")), 1);
-    size_t at = 0;
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_NE(page.find(FontSpec(static_cast<int>(i), 12, cases[i].family, "#000000")), std::string::npos)
-            << cases[i].name;
-        at = page.find("<data ", at);
-        ASSERT_NE(at, std::string::npos);
-        EXPECT_EQ(page.compare(at, Data(cases[i].style).size(), Data(cases[i].style)), 0) << cases[i].name;
-        ++at;
-    }
 }
 
 TEST(PageXml, Type3FontSizeFollowsTheWidthOfItsM) {

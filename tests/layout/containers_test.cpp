@@ -1,11 +1,14 @@
-// The model's lists and links: insertion everywhere, removal that leaves
-// items alive, and the link check that stops a broken program.
+// The model's lists and links (insertion everywhere, removal that leaves
+// items alive, the link check that stops a broken program) and the page's
+// own limits.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "control/rtf_document.h"
 #include "layout/model.h"
+#include "layout/xml_parse.h"
 
 namespace {
 
@@ -22,28 +25,18 @@ public:
     Other() { QM_TAG_INIT(); }
 };
 
-std::vector<int> Values(const TSafeList<Item>& list) {
+std::vector<int> Values(const TSafeList<Item>& list, bool backwards = false) {
     std::vector<int> out;
-    for (auto pos = list.GetHeadPosition(); pos != nullptr;) out.push_back(list.GetNext(pos)->value);
+    if (backwards) {
+        for (auto pos = list.GetTailPosition(); pos != nullptr;) out.push_back(list.GetPrev(pos)->value);
+    } else {
+        for (auto pos = list.GetHeadPosition(); pos != nullptr;) out.push_back(list.GetNext(pos)->value);
+    }
     return out;
-}
-
-std::vector<int> ValuesBackwards(const TSafeList<Item>& list) {
-    std::vector<int> out;
-    for (auto pos = list.GetTailPosition(); pos != nullptr;) out.push_back(list.GetPrev(pos)->value);
-    return out;
-}
-
-TEST(SafeList, EmptyListHasNoPositionAndClearsQuietly) {
-    TSafeList<Item> list;
-    EXPECT_EQ(list.GetHeadPosition(), nullptr);
-    EXPECT_EQ(list.GetCount(), 0);
-    list.RemoveAll();
-    EXPECT_EQ(list.GetCount(), 0);
 }
 
 TEST(SafeList, InsertionsKeepBothDirectionsAndTheCountConsistent) {
-    Item a(1), b(2), c(3), d(4), e(5), f(6);
+    Item a(1), b(2), c(3), d(4), e(5), f(6), g(7), h(8);
     TSafeList<Item> list;
     auto pb = list.AddTail(&b);        // 2
     list.AddHead(&a);                  // 1 2
@@ -51,20 +44,13 @@ TEST(SafeList, InsertionsKeepBothDirectionsAndTheCountConsistent) {
     list.InsertAfter(pb, &c);          // 1 2 3 4
     list.InsertAfter(pd, &e);          // after the tail: becomes the tail
     list.InsertBefore(list.GetHeadPosition(), &f);  // before the head: becomes the head
-    EXPECT_EQ(Values(list), (std::vector<int>{6, 1, 2, 3, 4, 5}));
-    EXPECT_EQ(ValuesBackwards(list), (std::vector<int>{5, 4, 3, 2, 1, 6}));
-    EXPECT_EQ(list.GetCount(), 6);
-    EXPECT_EQ(list.GetHead(), &f);
+    list.InsertAfter(nullptr, &g);     // no position: at the head
+    list.InsertBefore(nullptr, &h);
+    EXPECT_EQ(Values(list), (std::vector<int>{8, 7, 6, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(Values(list, true), (std::vector<int>{5, 4, 3, 2, 1, 6, 7, 8}));
+    EXPECT_EQ(list.GetCount(), 8);
+    EXPECT_EQ(list.GetHead(), &h);
     EXPECT_EQ(list.GetTail(), &e);
-}
-
-TEST(SafeList, EmptyPositionInsertsAtTheHead) {
-    Item a(1), b(2), c(3);
-    TSafeList<Item> list;
-    list.AddTail(&a);
-    list.InsertAfter(nullptr, &b);
-    list.InsertBefore(nullptr, &c);
-    EXPECT_EQ(Values(list), (std::vector<int>{3, 2, 1}));
 }
 
 TEST(SafeList, RemovingNodesLeavesItemsAliveInOtherLists) {
@@ -88,23 +74,6 @@ TEST(SafeList, RemovingNodesLeavesItemsAliveInOtherLists) {
     EXPECT_EQ(a.value + b.value + c.value, 6);  // items untouched
 }
 
-TEST(SafeList, RectListOwnsCopies) {
-    TRectList<> rects;
-    CRect r(1, 2, 3, 4);
-    rects.Add(r);
-    r.left = 100;
-    EXPECT_EQ(rects.GetHead()->left, 1);
-    EXPECT_EQ(rects.GetCount(), 1);
-}
-
-TEST(TypedLink, DerivedTargetsPassAndEmptyLinksReadAsNull) {
-    CRtfLine line;
-    TPtr<CRtfShpObject> shape(&line);
-    EXPECT_EQ(shape->m_nKind, CRtfShpObject::kLine);
-    TPtr<CRtfXmlText> none;
-    EXPECT_EQ(none.get(), nullptr);
-}
-
 TEST(TypedLinkDeathTest, MistypedLinkStopsTheProgram) {
     Other other;
     // Forge a link of the wrong class, as memory corruption or a bad cast would.
@@ -112,54 +81,50 @@ TEST(TypedLinkDeathTest, MistypedLinkStopsTheProgram) {
     EXPECT_DEATH(bad.get(), "link to Item points at Other");
 }
 
-TEST(Model, DefaultsOfTheElementClasses) {
-    CRtfXmlText text;
-    EXPECT_EQ(text.m_nFontSize, 10);
-    TRtfWord<> word;
-    EXPECT_EQ(word.m_nFontSize, 10);
-    CRtfFont font;
-    EXPECT_EQ(font.m_nSize, 10);
-    CRtfPage page(nullptr, 1);
-    EXPECT_EQ(page.m_rect, CRect(0, 0, 612, 792));
-    CRtfLine line;
-    EXPECT_EQ(line.m_nKind, 2);
-    EXPECT_EQ(line.m_nPageWidth, 612);
-    EXPECT_EQ(line.m_fHeight, 792.0);
-    int before = CRtfImage::AliveCount();
-    {
-        CRtfImage image;
-        EXPECT_EQ(image.m_nKind, 1);
-        EXPECT_EQ(CRtfImage::AliveCount(), before + 1);
-    }
-    EXPECT_EQ(CRtfImage::AliveCount(), before);
-}
-
 TEST(Model, PageSettersApplyTheReaderLimits) {
     CRtfPage page(nullptr, 1);
     page.SetTop(0);
     page.SetHeight(3000);
     EXPECT_EQ(page.m_rect.bottom, 2375);
-    page.SetLeft(10);
-    page.SetWidth(30);
-    EXPECT_EQ(page.m_rect.right, 40);
-    const struct { int in, out; } margins[] = {{0, 0}, {50, 50}, {51, 50}, {60, 50}, {-1, 50}, {12, 12}};
+    const struct { int in, out; } margins[] = {{0, 0}, {50, 50}, {51, 50}, {-1, 50}};
     for (const auto& m : margins) {
         page.SetMarginLeft(m.in);
         EXPECT_EQ(page.m_nMarginLeft, m.out) << m.in;
     }
-    const struct { int in, out; } rotations[] = {{90, 90}, {180, 180}, {270, 270}, {45, 0}, {-90, 0}};
+    const struct { int in, out; } rotations[] = {{270, 270}, {45, 0}, {-90, 0}};
     for (const auto& r : rotations) {
         page.SetRotation(r.in);
         EXPECT_EQ(page.m_nRotation, r.out) << r.in;
     }
 }
 
-TEST(Model, FragmentsOwnTheirWords) {
-    CRtfXmlText text;
-    TRtfWord<>* w = text.NewWord();
-    text.m_words.AddTail(w);
-    EXPECT_EQ(w->m_pText.get(), &text);
-    EXPECT_EQ(text.m_words.GetCount(), 1);
+// A page of countless paths (a scanned drawing) keeps only its pictures.
+TEST(Model, PathsBeyondThePageLimitAreDropped) {
+    for (size_t paths : {kMaxPathsPerPage, kMaxPathsPerPage + 1}) {
+        CRtfDocument doc(nullptr);
+        CRtfPage page(&doc, 1);
+        std::vector<std::unique_ptr<CRtfShpObject>> objects;
+        for (size_t i = 0; i < paths; ++i) {
+            auto line = std::make_unique<CRtfLine>();
+            line->m_strPath = "0 0 m\n100 50 l\nS\n";
+            objects.push_back(std::move(line));
+        }
+        objects.push_back(std::make_unique<CRtfImage>());
+        page.AddObjects(objects);
+        EXPECT_EQ(page.m_pObjects.size(), paths > kMaxPathsPerPage ? 1 : paths + 1) << paths << " paths";
+        EXPECT_TRUE(objects.empty());
+    }
+    // A path without path text makes no shape; an empty entry is passed over.
+    CRtfDocument doc(nullptr);
+    CRtfPage page(&doc, 1);
+    std::vector<std::unique_ptr<CRtfShpObject>> objects;
+    objects.push_back(std::make_unique<CRtfLine>());
+    objects.push_back(std::make_unique<CRtfImage>());
+    objects.push_back(nullptr);
+    CRtfShpObject* image = objects[1].get();
+    EXPECT_EQ(page.AddObjects(objects), 1);
+    ASSERT_EQ(page.m_pObjects.size(), 1u);
+    EXPECT_EQ(page.m_pObjects[0].get(), image);
 }
 
 }  // namespace

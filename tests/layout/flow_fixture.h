@@ -64,15 +64,6 @@ inline std::vector<CRtfXmlText*> Items(const TSafeList<CRtfXmlText>* list) {
 
 inline std::vector<CRtfXmlText*> Joined(const CRtfXmlText* t) { return Items(t->m_pJoined.get()); }
 
-// Whether ReduceFontSize really lowers sizes yet (it arrives with the word
-// operations); checks on a shrunk font are skipped until it does.
-inline bool FontShrinkAvailable() {
-    FlowPage p;
-    CRtfXmlText* t = p.Text(CRect(0, 0, 10, 10));
-    t->ReduceFontSize(1);
-    return t->m_nFontSize == 9;
-}
-
 // Compares two RTF strings; on a mismatch reports where they part.
 inline ::testing::AssertionResult SameRtf(const std::string& expected, const std::string& actual) {
     if (expected == actual) return ::testing::AssertionSuccess();

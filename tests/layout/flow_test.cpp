@@ -6,10 +6,7 @@
 
 namespace {
 
-struct Gathered {
-    DebugRtfXmlTextList* sorted = nullptr;
-    TSafeList<CRtfXmlText>::POSITION position = nullptr;
-};
+struct Gathered { DebugRtfXmlTextList* sorted = nullptr; TSafeList<CRtfXmlText>::POSITION position = nullptr; };
 
 Gathered StartRows(FlowPage& p) {
     Gathered g;
@@ -33,10 +30,8 @@ TEST(FlowRows, TouchingPiecesOfARowAreJoined) {
         CRect line;  // the first fragment's line box afterwards
     };
     const Case cases[] = {
-        {"5 apart, overlap 11 of 12", {100, 50, 200, 62}, {205, 51, 300, 63}, true, {100, 50, 300, 63}},
         {"9 apart", {100, 50, 200, 62}, {209, 50, 300, 62}, true, {100, 50, 300, 62}},
         {"10 apart", {100, 50, 200, 62}, {210, 51, 300, 63}, false, {100, 50, 200, 62}},
-        {"overlapping horizontally", {100, 50, 200, 62}, {195, 50, 300, 62}, true, {100, 50, 300, 62}},
         // 6 of 10 is below the single-precision 0.6 widened to double.
         {"vertical overlap exactly 0.6", {100, 50, 200, 60}, {205, 54, 300, 64}, false, {100, 50, 200, 60}},
         {"vertical overlap 0.7", {100, 50, 200, 60}, {205, 53, 300, 63}, true, {100, 50, 300, 63}},
@@ -66,27 +61,6 @@ TEST(FlowRows, TouchingPiecesOfARowAreJoined) {
     }
 }
 
-TEST(FlowRows, JoinedPieceGoesFirstAndHandsOverItsOwnPieces) {
-    FlowPage p;
-    CRtfXmlText* a = p.Main({100, 50, 200, 62});
-    CRtfXmlText* b = p.Main({205, 50, 300, 62});
-    CRtfXmlText* c = p.Main({305, 50, 400, 62});
-    CRtfXmlText* a1 = p.Text({150, 50, 160, 62});
-    CRtfXmlText* b1 = p.Text({250, 50, 260, 62});
-    CRtfXmlText* c1 = p.Text({350, 50, 360, 62});
-    p.Join(a, {a1});
-    p.Join(b, {b1});
-    p.Join(c, {c1});
-    Gathered g = StartRows(p);
-    EXPECT_EQ(NextRow(p, g), std::vector<CRtfXmlText*>{a});
-    // One anchor takes both: each joined piece goes to the head of the
-    // list, the pieces it brings to the tail.
-    EXPECT_EQ(Joined(a), (std::vector<CRtfXmlText*>{c, b, a1, b1, c1}));
-    EXPECT_FALSE(b->m_pJoined);
-    EXPECT_FALSE(c->m_pJoined);
-    EXPECT_EQ(a->m_rcLine, CRect(100, 50, 400, 62));
-}
-
 TEST(FlowRows, ALineBarelyIntoTheRowIsPushedBelowIt) {
     struct Case {
         const char* name;
@@ -94,7 +68,6 @@ TEST(FlowRows, ALineBarelyIntoTheRowIsPushedBelowIt) {
         CRect after;  // the candidate's line box afterwards
     };
     const Case cases[] = {
-        {"1 of 12 (0.083)", {300, 61, 400, 73}, {300, 62, 400, 74}},
         {"1 of 10 (0.1)", {300, 61, 400, 71}, {300, 62, 400, 72}},
         {"2 of 12 (0.167): a conflict, not moved", {300, 60, 400, 72}, {300, 60, 400, 72}},
     };
@@ -113,27 +86,8 @@ TEST(FlowRows, ALineBarelyIntoTheRowIsPushedBelowIt) {
     }
 }
 
-TEST(FlowRows, EqualTopsSortFirstListedLastAndRowOrdersByLeftEdge) {
-    FlowPage p;
-    CRtfXmlText* a = p.Main({300, 50, 380, 62});
-    CRtfXmlText* d = p.Main({100, 80, 180, 92});
-    CRtfXmlText* b = p.Main({100, 50, 180, 62});
-    CRtfXmlText* c = p.Main({200, 50, 280, 62});
-    Gathered g = StartRows(p);
-    EXPECT_EQ(Items(g.sorted), (std::vector<CRtfXmlText*>{c, b, a, d}));
-    for (CRtfXmlText* t : {a, b, c, d}) EXPECT_NE(t->m_nFlags & kTextSorted, 0);
-    EXPECT_EQ(NextRow(p, g), (std::vector<CRtfXmlText*>{b, c, a}));
-    EXPECT_EQ(NextRow(p, g), std::vector<CRtfXmlText*>{d});
-    EXPECT_EQ(NextRow(p, g), std::vector<CRtfXmlText*>{});
-}
-
 TEST(FlowRows, ConflictsSplitRows) {
-    struct Case {
-        const char* name;
-        CRect first;
-        CRect second;
-        bool sameRow;
-    };
+    struct Case { const char* name; CRect first; CRect second; bool sameRow; };
     const Case cases[] = {
         {"side by side on one line", {100, 50, 200, 62}, {300, 52, 400, 64}, true},
         {"centre over the first", {100, 50, 200, 62}, {120, 55, 220, 67}, false},
@@ -155,21 +109,6 @@ TEST(FlowRows, ConflictsSplitRows) {
             EXPECT_EQ(row, std::vector<CRtfXmlText*>{first});
             EXPECT_EQ(NextRow(p, g), std::vector<CRtfXmlText*>{second});
         }
-    }
-}
-
-TEST(FlowBuild, PageWithoutRowsGetsOneEmptySection) {
-    FlowPage withPool;
-    EXPECT_TRUE(withPool.page->BuildFlow());
-    FlowPage noPool;
-    noPool.page->m_pPool = nullptr;
-    EXPECT_TRUE(noPool.page->BuildFlow());
-    for (CRtfPage* page : {withPool.page, noPool.page}) {
-        ASSERT_EQ(page->m_flow.m_sections.GetCount(), 1);
-        CRtfSection* s = page->m_flow.m_sections.GetHead();
-        ASSERT_EQ(s->m_columns.GetCount(), 1);
-        EXPECT_TRUE(s->m_columns.GetHead()->m_texts.IsEmpty());
-        EXPECT_FALSE(page->m_pSorted);
     }
 }
 
@@ -196,19 +135,6 @@ TEST(FlowBuild, HeadingAboveTwoColumns) {
     EXPECT_EQ(Items(p.page->m_pSorted.get()).size(), 6u);
 }
 
-TEST(FlowObjects, PicturesAreTakenAndPathsWithoutShapeLeftOut) {
-    FlowPage p;
-    std::vector<std::unique_ptr<CRtfShpObject>> objects;
-    objects.push_back(std::make_unique<CRtfLine>());  // no path text: no shape
-    objects.push_back(std::make_unique<CRtfImage>());
-    objects.push_back(nullptr);
-    CRtfShpObject* image = objects[1].get();
-    EXPECT_EQ(p.page->AddObjects(objects), 1);
-    EXPECT_TRUE(objects.empty());
-    ASSERT_EQ(p.page->m_pObjects.size(), 1u);
-    EXPECT_EQ(p.page->m_pObjects[0].get(), image);
-}
-
 TEST(FlowUnderline, OnlyHairlinesAfterAFlowingBuildAreOffered) {
     FlowPage p;
     CRtfXmlText* t = p.Main({100, 50, 200, 62});
@@ -226,10 +152,6 @@ TEST(FlowUnderline, OnlyHairlinesAfterAFlowingBuildAreOffered) {
     EXPECT_FALSE(p.page->AbsorbUnderline(&upsideDown));
     EXPECT_EQ(t->m_words.GetHead()->m_nStyle & 0x04, 0);
 
-    // Taking the rule is the fragment's own decision.
-    FlowPage probe;
-    CRtfXmlText* q = probe.Text({100, 50, 200, 62});
-    if (q->MarkUnderline(CRect(100, 60, 200, 61)) == 0) GTEST_SKIP() << "MarkUnderline not available yet";
     EXPECT_TRUE(p.page->AbsorbUnderline(&rule));
     EXPECT_NE(t->m_words.GetHead()->m_nStyle & 0x04, 0);
     // A rule of no height counts from one unit above it.

@@ -36,7 +36,6 @@ TEST(Paragraphs, GapsAndExactHeights) {
         {"exactly 16: none", {0, 0, 300, 100}, {0, 16, 100, 28}, 0, "", 0, 382, 0},
         {"17: one", {0, 0, 300, 100}, {0, 17, 100, 29}, 1, "0", 0, 177, 16},
         {"left of the cursor", {50, 0, 300, 100}, {49, 40, 149, 52}, 2, "13", 0, 273, 32},
-        {"indented", {50, 0, 300, 100}, {70, 0, 170, 12}, 0, "", 273, 163, 0},
         {"indented after a gap", {50, 0, 300, 100}, {70, 20, 170, 32}, 1, "273", 273, 218, 16},
     };
     for (const Case& c : cases) {
@@ -100,21 +99,8 @@ TEST(Paragraphs, TableRowFlagGetsTheRowFrame) {
     EXPECT_TRUE(SameRtf(expected, out));
 }
 
-TEST(Paragraphs, EmptyBlockWritesNothing) {
-    CRtfParagraphs block;
-    std::string out;
-    block.Write(out);
-    block.WritePlain(out);
-    EXPECT_EQ(out, "");
-    EXPECT_TRUE(CRtfParagraphs(nullptr).m_rect.IsRectNull());
-}
-
 TEST(Paragraphs, TryAppendTakesWhatLiesMostlyAboveTheBottom) {
-    struct Case {
-        CRect box;
-        bool accepted;
-        CRect after;
-    };
+    struct Case { CRect box; bool accepted; CRect after; };
     const Case cases[] = {
         {{100, 105, 200, 117}, true, {100, 100, 200, 117}},   // 7 above, 5 below
         {{100, 106, 200, 118}, false, {100, 100, 200, 112}},  // 6 and 6
@@ -132,18 +118,6 @@ TEST(Paragraphs, TryAppendTakesWhatLiesMostlyAboveTheBottom) {
     }
     CRtfParagraphs block;
     EXPECT_FALSE(block.TryAppend(nullptr));
-}
-
-TEST(Paragraphs, WritePlainIsEachFragmentsOwnRuns) {
-    FlowPage p;
-    CRtfXmlText* a = p.Text({0, 0, 10, 10}, "a");
-    CRtfXmlText* b = p.Text({0, 20, 10, 30}, "b");
-    p.Join(a, {p.Text({20, 0, 30, 10}, "piece")});
-    CRtfParagraphs block(a);
-    block.AppendText(b);
-    std::string out;
-    block.WritePlain(out);
-    EXPECT_EQ(out, FormatRuns(a->m_words, 0, false) + FormatRuns(b->m_words, 0, false));
 }
 
 }  // namespace

@@ -10,10 +10,7 @@ namespace {
 
 // A section of hand-made columns: each column gets its fragments and, when
 // given, a box of its own instead of the fragments' union.
-struct ColumnSpec {
-    std::vector<CRtfXmlText*> texts;
-    CRect box;
-};
+struct ColumnSpec { std::vector<CRtfXmlText*> texts; CRect box; };
 
 CRtfSection* MakeSection(FlowPage& p, const std::vector<ColumnSpec>& columns) {
     CRtfSection* s = p.page->Make<CRtfSection>(0);
@@ -63,32 +60,21 @@ TEST(SectionFindColumn, Decisions) {
     CRtfXmlText* f1 = p.Text({100, 100, 150, 112});
     CRtfXmlText* f2 = p.Text({300, 100, 400, 112});
     CRtfSection* s = MakeSection(p, {{{f1}, {100, 100, 200, 200}}, {{f2}, {300, 100, 400, 200}}});
-    struct Case {
-        const char* name;
-        CRect box;
-        int column;  // 1-based, 0 none
-        bool newColumn;
-        int placement;
-        int side;
-        bool shrink;
-    };
+    // The column is 1-based, 0 for none.
+    struct Case { const char* name; CRect box; int column; bool newColumn; int placement; int side; bool shrink; };
     const Case cases[] = {
         {"starting at a column's right edge: not that column", {200, 210, 250, 222}, 2, true, 0, 0, false},
-        {"wholly in the gap", {210, 210, 290, 222}, 2, true, 0, 0, false},
         {"right of the last column", {410, 210, 500, 222}, 2, true, 1, 0, false},
         {"left of the first column", {20, 210, 90, 222}, 1, true, 0, 0, false},
         {"below the column", {120, 200, 180, 212}, 1, false, 0, 0, false},
-        {"past the right edge, 1 short of the next", {150, 210, 299, 222}, 1, false, 0, 0, true},
         {"past the right edge, 2 short of the next", {150, 210, 298, 222}, 1, false, 0, 0, true},
         {"past the right edge, 3 short of the next", {150, 210, 297, 222}, 1, false, 0, 0, false},
         {"touching the next column", {150, 210, 300, 222}, 0, false, 0, 0, false},
-        {"crossing into the next column", {150, 210, 310, 222}, 0, false, 0, 0, false},
         {"past the last column's right edge", {350, 210, 450, 222}, 2, false, 0, 0, false},
         {"from the gap into the next, 0.5", {280, 210, 320, 250}, 2, false, 0, 0, false},
         {"34% above the bottom", {120, 166, 180, 266}, 1, false, 0, 0, false},
         {"34% above the bottom, flush right", {120, 166, 200, 266}, 1, false, 0, 0, true},
         {"35% above the bottom", {120, 165, 180, 265}, 0, false, 0, 0, false},
-        {"75% above the bottom", {120, 125, 180, 225}, 0, false, 0, 0, false},
         {"level, right of the first line", {160, 190, 190, 202}, 1, false, 0, 1, false},
         {"level, straddling the first line's right edge", {140, 190, 190, 202}, 1, false, 0, 0, false},
         {"level, within the first line: walks on", {110, 190, 140, 202}, 2, true, 0, 0, false},
@@ -96,7 +82,6 @@ TEST(SectionFindColumn, Decisions) {
         {"zero width", {150, 210, 150, 222}, 0, false, 0, 0, false},
         {"zero width and height", {150, 210, 150, 210}, 1, false, 0, 0, false},
     };
-    const bool shrinkAvailable = FontShrinkAvailable();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CRtfXmlText* x = p.Text(c.box);
@@ -108,39 +93,7 @@ TEST(SectionFindColumn, Decisions) {
         EXPECT_EQ(newColumn, c.newColumn);
         EXPECT_EQ(placement, c.placement);
         EXPECT_EQ(side, c.side);
-        if (shrinkAvailable) {
-            EXPECT_EQ(x->m_nFontSize, c.shrink ? 9 : 10);
-        }
-    }
-}
-
-TEST(SectionFindColumn, LevelWithTheFirstLine) {
-    FlowPage p;
-    // The first line sits right of the column's left edge, so text can lie
-    // left of it within the column; a joined first line takes text over it.
-    CRtfXmlText* first = p.Text({150, 100, 200, 112});
-    CRtfXmlText* joinedFirst = p.Text({150, 100, 200, 112});
-    p.Join(joinedFirst, {p.Text({170, 100, 200, 112})});
-    CRtfSection* plain = MakeSection(p, {{{first}, {100, 100, 250, 200}}});
-    CRtfSection* joined = MakeSection(p, {{{joinedFirst}, {100, 100, 250, 200}}});
-    struct Case {
-        CRtfSection* section;
-        CRect box;
-        int column;
-        int side;
-    };
-    const Case cases[] = {
-        {plain, {110, 190, 140, 202}, 1, -1},
-        {plain, {160, 190, 190, 202}, 0, 0},  // within the line: walks on, no column left
-        {joined, {160, 190, 190, 202}, 1, 1},
-    };
-    for (const Case& c : cases) {
-        CRtfXmlText* x = p.Text(c.box);
-        bool newColumn = false;
-        int placement = 0;
-        int side = 0;
-        EXPECT_EQ(ColumnIndex(c.section, c.section->FindColumn(x, c.box, newColumn, placement, side)), c.column);
-        EXPECT_EQ(side, c.side);
+        EXPECT_EQ(x->m_nFontSize, c.shrink ? 9 : 10);
     }
 }
 
@@ -148,10 +101,7 @@ TEST(SectionFindColumn, ReachingFromTheGapIntoAnEmptyColumn) {
     FlowPage p;
     // An empty next column: only the gap rule can place the fragment there.
     CRtfSection* s = MakeSection(p, {{{p.Text({100, 100, 200, 112})}, {100, 100, 200, 200}}, {{}, {300, 100, 400, 200}}});
-    struct Case {
-        CRect box;
-        int column;
-    };
+    struct Case { CRect box; int column; };
     const Case cases[] = {
         {{281, 150, 318, 170}, 2},  // 18 of 20
         {{281, 150, 319, 170}, 0},  // 19 of 20 is above the single-precision 0.95
@@ -165,12 +115,7 @@ TEST(SectionFindColumn, ReachingFromTheGapIntoAnEmptyColumn) {
 }
 
 TEST(SectionMergeRow, TwoFragmentsOfOneColumn) {
-    struct Case {
-        const char* name;
-        CRect second;
-        int result;
-        bool joined;
-    };
+    struct Case { const char* name; CRect second; int result; bool joined; };
     // The first fragment of the row is 100 high; the second overlaps it by
     // the given share of its own height.
     const Case cases[] = {
@@ -262,84 +207,6 @@ TEST(SectionMergeRow, RollBackLeavesRowAndListsAsTheyWere) {
     EXPECT_EQ(p.page->m_flow.m_sections.GetTail()->m_columns.GetCount(), 4);
 }
 
-TEST(SectionMergeRow, SideJoins) {
-    struct Case {
-        const char* name;
-        CRect first;
-        CRect last;
-        CRect x;
-        bool xHeads;  // x absorbs the last line (left of it) or is absorbed
-    };
-    const Case cases[] = {
-        {"right of the column's line", {100, 50, 200, 62}, {100, 188, 200, 200}, {220, 190, 290, 202}, false},
-        {"left of the column's line", {150, 50, 250, 62}, {150, 188, 250, 200}, {110, 190, 140, 202}, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        FlowPage p;
-        DebugRtfXmlTextList remaining;
-        CRtfXmlText* first = p.Text(c.first);
-        CRtfXmlText* last = p.Text(c.last);
-        for (CRtfXmlText* t : {first, last}) {
-            remaining.AddTail(t);
-            p.page->m_pPool->m_main.AddTail(t);
-        }
-        CRtfSection* s = MakeSection(p, {{{first, last}, {100, 50, 300, 200}}});
-        CRtfXmlText* x = p.Text(c.x);
-        Row row(p, remaining, {x});
-        ASSERT_EQ(s->MergeRow(&row.list, &remaining, p.page), 0);
-        CRtfXmlText* head = c.xHeads ? x : last;
-        CRtfXmlText* piece = c.xHeads ? last : x;
-        EXPECT_EQ(Joined(head), std::vector<CRtfXmlText*>{piece});
-        EXPECT_EQ(Items(&s->m_columns.GetHead()->m_texts), (std::vector<CRtfXmlText*>{first, head}));
-        EXPECT_TRUE(row.list.IsEmpty());
-        EXPECT_EQ(remaining.Find(piece), nullptr);
-        EXPECT_EQ(p.page->m_pPool->m_main.Find(piece), nullptr);
-        CRect line;
-        line.UnionRect(c.last, c.x);
-        EXPECT_EQ(head->m_rcLine, line);
-        CRect bounds;
-        bounds.UnionRect(CRect(100, 50, 300, 200), line);
-        EXPECT_EQ(s->m_rect, bounds);
-    }
-}
-
-TEST(SectionMergeRow, SideJoinStandsWhenTheRowIsRefused) {
-    FlowPage p;
-    DebugRtfXmlTextList remaining;
-    CRtfXmlText* first = p.Text({100, 50, 200, 62});
-    CRtfXmlText* last = p.Text({100, 188, 200, 200});
-    CRtfSection* s = MakeSection(p, {{{first, last}, {100, 50, 300, 200}}, {{p.Text({400, 50, 500, 62})}, {}}});
-    CRtfXmlText* x = p.Text({220, 190, 290, 202});
-    CRtfXmlText* wide = p.Text({250, 300, 450, 312});
-    Row row(p, remaining, {x, wide});
-    ASSERT_EQ(s->MergeRow(&row.list, &remaining, p.page), 1);
-    EXPECT_EQ(Joined(last), std::vector<CRtfXmlText*>{x});
-    EXPECT_EQ(Items(&row.list), std::vector<CRtfXmlText*>{wide});
-}
-
-TEST(SectionMergeRow, NewColumnsKeepRowOrderOnBothSides) {
-    FlowPage p;
-    DebugRtfXmlTextList remaining;
-    CRtfXmlText* middle = p.Text({300, 50, 400, 62});
-    CRtfSection* s = MakeSection(p, {{{middle}, {}}});
-    CRtfParagraphs* k = s->m_columns.GetHead();
-    CRtfXmlText* a = p.Text({100, 70, 150, 82});
-    CRtfXmlText* b = p.Text({160, 70, 200, 82});
-    CRtfXmlText* c = p.Text({450, 70, 500, 82});
-    CRtfXmlText* d = p.Text({510, 70, 550, 82});
-    Row row(p, remaining, {a, b, c, d});
-    ASSERT_EQ(s->MergeRow(&row.list, &remaining, p.page), 0);
-    const std::vector<CRtfParagraphs*> columns = Columns(s);
-    ASSERT_EQ(columns.size(), 5u);
-    EXPECT_EQ(columns[2], k);
-    const std::vector<CRtfXmlText*> expected{a, b, middle, c, d};
-    for (size_t i = 0; i < columns.size(); ++i)
-        EXPECT_EQ(Items(&columns[i]->m_texts), std::vector<CRtfXmlText*>{expected[i]}) << "column " << i + 1;
-    EXPECT_EQ(s->m_rect, CRect(100, 50, 550, 82));
-    EXPECT_TRUE(row.list.IsEmpty());
-}
-
 TEST(SectionAddRow, NewSectionOrMerge) {
     {
         // The first row of a page: one column per fragment.
@@ -354,32 +221,22 @@ TEST(SectionAddRow, NewSectionOrMerge) {
         EXPECT_EQ(p.page->m_flow.AddRow(&empty, &remaining, p.page), 0);
         EXPECT_EQ(p.page->m_flow.AddRow(nullptr, &remaining, p.page), 0);
     }
-    struct Case {
-        const char* name;
-        CRect section;  // a one-column section
-        CRect a;
-        CRect b;
-        CRect c;
-        int result;
-        int sections;
-        int lastColumns;
-    };
+    // A one-column section from 100 to the given right edge, and a row of
+    // three below it from the given left edge to 380.
+    struct Case { const char* name; int sectionRight; int rowLeft; int result; int sections; int lastColumns; };
     const Case cases[] = {
-        {"below, across the section", {100, 50, 400, 62}, {150, 70, 180, 82}, {250, 70, 280, 82}, {350, 70, 380, 82},
-         1, 2, 3},
-        {"below, one piece right of the section", {100, 50, 300, 62}, {150, 70, 180, 82}, {250, 70, 280, 82},
-         {350, 70, 380, 82}, 0, 1, 2},
-        {"below, right of the section", {100, 50, 200, 62}, {250, 70, 280, 82}, {300, 70, 330, 82},
-         {350, 70, 380, 82}, 0, 1, 4},
-        {"starting above the section's bottom", {100, 50, 200, 62}, {50, 60, 80, 72}, {250, 60, 280, 72},
-         {350, 60, 380, 72}, 0, 1, 4},
+        {"across the section", 400, 150, 1, 2, 3},
+        {"one piece right of the section", 300, 150, 0, 1, 2},
+        {"right of the section", 200, 250, 0, 1, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FlowPage p;
         DebugRtfXmlTextList remaining;
-        MakeSection(p, {{{p.Text(c.section)}, {}}});
-        Row row(p, remaining, {p.Text(c.a), p.Text(c.b), p.Text(c.c)});
+        MakeSection(p, {{{p.Text({100, 50, c.sectionRight, 62})}, {}}});
+        const int mid = (c.rowLeft + 350) / 2;
+        Row row(p, remaining,
+                {p.Text({c.rowLeft, 70, c.rowLeft + 30, 82}), p.Text({mid, 70, mid + 30, 82}), p.Text({350, 70, 380, 82})});
         EXPECT_EQ(p.page->m_flow.AddRow(&row.list, &remaining, p.page), c.result);
         EXPECT_EQ(p.page->m_flow.m_sections.GetCount(), c.sections);
         EXPECT_EQ(p.page->m_flow.m_sections.GetTail()->m_columns.GetCount(), c.lastColumns);
@@ -406,25 +263,6 @@ TEST(SectionWrite, ColumnsTileTheSectionAndTheHeaderGivesTheirWidths) {
     }
     EXPECT_TRUE(SameRtf(expected, out));
     EXPECT_NE(out.find(WriteFragment(*b)), std::string::npos);
-}
-
-TEST(SectionWrite, OneColumnHasNoHeaderAndNoColumnsWriteNothing) {
-    FlowPage p;
-    CRtfXmlText* a = p.Text({60, 10, 120, 22}, "a");
-    CRtfSection* one = MakeSection(p, {{{a}, {}}});
-    one->m_rect = CRect(0, 0, 612, 792);
-    std::string out;
-    one->Write(out, p.page);
-    EXPECT_EQ(one->m_columns.GetHead()->m_rect, CRect(0, 0, 612, 792));
-    std::string expected;
-    one->m_columns.GetHead()->Write(expected);
-    EXPECT_TRUE(SameRtf(expected, out));
-    EXPECT_EQ(out.find("\\cols"), std::string::npos);
-
-    CRtfSection* none = MakeSection(p, {});
-    std::string nothing;
-    none->Write(nothing, p.page);
-    EXPECT_EQ(nothing, "");
 }
 
 TEST(SectionWrite, ANegativeColumnWidthIsWrittenAsZero) {

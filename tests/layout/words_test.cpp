@@ -17,26 +17,17 @@ qm::TextExtent Screen(const std::string& face, int points, const std::u32string&
 }  // namespace
 
 TEST(ShownCharacters, DecodesWhatTheRunWillShow) {
-    struct Case {
-        const char* name;
-        std::string text;
-        std::u32string shown;
-    };
+    struct Case { const char* name; std::string text; std::u32string shown; };
     const Case cases[] = {
-        {"plain", "abc", U"abc"},
         {"em dash escape", "a\\uc1\\u8212Xb", U"a\u2014b"},
-        {"escape before a space", "\\uc1\\u8212X x", U"\u2014 x"},
         {"reader's braces", "\\{x\\}", U"{x}"},
-        {"lone backslash", "a\\b", U"a\\b"},
         {"backslash before an escaped brace", "\\\\{", U"\\{"},
         {"surrogate pair", "\\uc1\\u55357X\\uc1\\u56832X!", U"\U0001F600!"},
         {"lone high surrogate", "\\uc1\\u55357Xa", U"\uFFFDa"},
-        {"negative escape", "\\uc1\\u-4064X", U"\uF020"},
         {"unfinished escape", "\\uc1\\uX", U"\\uc1\\uX"},
         {"Latin-1 byte", "caf\xE9", U"caf\u00E9"},
         {"Windows-1252 quote", "\x93q\x94", U"\u201Cq\u201D"},
         {"link", "see <#dsAnchor#http://a.b/~dsAnchor#>here</~dsAnchor#>.", U"see here."},
-        {"end marker alone", "x</~dsAnchor#>", U"x"},
     };
     for (const Case& c : cases) EXPECT_EQ(ShownCharacters(c.text), c.shown) << c.name;
 }
@@ -54,7 +45,7 @@ TEST(MeasureWord, MeasuresTheCharactersShownNotTheEscapes) {
 TEST(MeasureWord, TwelvePointsAndUpMeasureOnePointLarger) {
     TRtfWord<void> word;
     const std::u32string text = U"Measured text";
-    for (int size : {6, 11, 12, 13, 20}) {
+    for (int size : {11, 12}) {
         const int expected = size >= 12 ? size + 1 : size;
         const CSize e = word.MeasureWord("Times New Roman", size, "Measured text");
         EXPECT_EQ(e.cx, Screen("Times New Roman", expected, text).cx) << size;
@@ -66,45 +57,14 @@ TEST(MeasureWord, TwelvePointsAndUpMeasureOnePointLarger) {
               Screen("Times New Roman", 10, text, true).cx);
 }
 
-TEST(SetWordStyle, OrsTheBitIntoEveryWord) {
-    TextPage p;
-    CRtfXmlText* t = p.Text({0, 0, 10, 10}, {"a", "b"});
-    t->m_words.GetHead()->m_nStyle = 0x02;
-    EXPECT_TRUE(t->m_words.SetWordStyle(0x04));
-    EXPECT_EQ(t->m_words.GetHead()->m_nStyle, 0x06);
-    EXPECT_EQ(t->m_words.GetTail()->m_nStyle, 0x04);
-    CRtfSentence empty;
-    EXPECT_FALSE(empty.SetWordStyle(0x04));
-}
-
-TEST(FitToText, BoxTakesTheMeasuredWords) {
-    TextPage p;
-    p.UseFonts({"Liberation Serif"});
-    CRtfXmlText* t = p.Text({100, 50, 400, 90}, {"Hello ", "world"}, 10);
-    const int32_t w = Screen("Liberation Serif", 10, U"Hello ").cx + Screen("Liberation Serif", 10, U"world").cx;
-    EXPECT_EQ(t->FitToText(t->m_words, &p.doc), 10);
-    EXPECT_EQ(t->m_rect, CRect(100, 50, 100 + w, 50 + Screen("Liberation Serif", 10, U"x").cy));
-
-    CRtfXmlText* missing = p.Text({1, 2, 3, 4}, {"x"});
-    missing->m_nFont = 5;
-    EXPECT_EQ(missing->FitToText(missing->m_words, &p.doc), 0);
-    EXPECT_EQ(missing->m_rect, CRect(1, 2, 3, 4));
-}
-
 TEST(ShrinkToText, NarrowsOrGrowsBoxesByTheirShape) {
     TextPage p;
     p.UseFonts({"Liberation Serif"});
     const int32_t w = Screen("Liberation Serif", 10, U"word").cx;
     const int32_t h = Screen("Liberation Serif", 10, U"word").cy;
-    struct Case {
-        const char* name;
-        CRect box;
-        CRect expected;
-    };
+    struct Case { const char* name; CRect box; CRect expected; };
     const Case cases[] = {
         {"wider box", {100, 50, 300, 70}, {100, 50, 100 + w, 50 + h}},
-        {"wider box of no height stands on its bottom", {100, 50, 300, 50}, {100, 50 - h, 100 + w, 50}},
-        {"narrower box is kept", {100, 50, 100 + w - 1, 70}, {100, 50, 100 + w - 1, 70}},
         {"no width, top above the width: grows right", {100, 0, 100, 10}, {100, 0, 100 + w, h}},
         {"no width, top below the width: grows left", {100, 500, 100, 520}, {100 - w, 500, 100, 500 + h}},
     };
@@ -132,8 +92,6 @@ TEST(FitFontSize, LowersTheSizeUntilTheWordsFitButNeverBelowSix) {
     EXPECT_LE(size, 10);
     EXPECT_EQ(fits->m_words.GetHead()->m_nFontSize, size);
 
-    CRtfXmlText* roomy = p.Text({0, 0, 1000, 20}, {"Short"}, 11);
-    EXPECT_EQ(roomy->FitFontSize(roomy->m_words, &p.doc), 11);
     CRtfXmlText* small = p.Text({0, 0, 1, 20}, {"Small text"}, 6);
     EXPECT_EQ(small->FitFontSize(small->m_words, &p.doc), 6);
 }
@@ -157,23 +115,6 @@ TEST(FitFontSize, WordsPaddedByWideWordSpacingLoseThePadding) {
     EXPECT_EQ(normal->m_words.GetHead()->m_strText, " spaced ");
 }
 
-TEST(ReduceFontSize, LowersTheLineAndItsPiecesButNotPastOnePoint) {
-    TextPage p;
-    CRtfXmlText* head = p.Text({0, 0, 10, 10}, {"a", "b"}, 12);
-    CRtfXmlText* piece = p.Text({20, 0, 30, 10}, {"c"}, 9);
-    p.Join(head, piece);
-    EXPECT_EQ(head->ReduceFontSize(2), 1);
-    EXPECT_EQ(head->m_nFontSize, 10);
-    EXPECT_EQ(head->m_words.GetTail()->m_nFontSize, 10);
-    EXPECT_EQ(piece->m_nFontSize, 7);
-    EXPECT_EQ(piece->m_words.GetHead()->m_nFontSize, 7);
-    head->ReduceFontSize(50);
-    EXPECT_EQ(head->m_nFontSize, 1);
-    EXPECT_EQ(piece->m_nFontSize, 1);
-    CRtfXmlText* bare = p.Text({0, 0, 10, 10}, {}, 12);
-    EXPECT_EQ(bare->ReduceFontSize(1), 0);
-}
-
 // The head's line is (100, 100, 200, 120); without fonts the measured
 // widths are the boxes' own, so the horizontal test sees the boxes.
 TEST(TryJoin, PlacesCandidatesAgainstTheLine) {
@@ -186,21 +127,15 @@ TEST(TryJoin, PlacesCandidatesAgainstTheLine) {
     };
     const Case cases[] = {
         {"wholly below", {100, 120, 150, 140}, false, 2, {100, 120, 150, 140}},
-        {"wholly above", {100, 80, 150, 100}, false, 1, {100, 80, 150, 100}},
-        {"a quarter inside from above is cut at the line top", {210, 85, 250, 105}, false, 1, {210, 85, 250, 100}},
         // 6/20 is 0.3 exactly, below the single-precision 0.3 widened.
         {"three tenths inside from above is still cut", {210, 86, 250, 106}, false, 1, {210, 86, 250, 100}},
         {"more inside from above joins", {210, 87, 250, 107}, true, -1, {210, 87, 250, 107}},
-        {"spanning the whole line", {210, 95, 250, 125}, true, -1, {210, 95, 250, 125}},
-        {"inside the line", {205, 102, 240, 118}, true, -1, {205, 102, 240, 118}},
         {"30 units to the right", {230, 100, 260, 120}, true, -1, {230, 100, 260, 120}},
         {"31 units to the right", {231, 100, 261, 120}, false, -1, {231, 100, 261, 120}},
         {"far to the left", {0, 100, 60, 120}, false, 2, {0, 100, 60, 120}},
-        {"left but overlapping the head", {50, 100, 110, 120}, true, -1, {50, 100, 110, 120}},
         {"left, apart by 30 from its right edge", {10, 100, 70, 120}, true, -1, {10, 100, 70, 120}},
         {"hangs below, two thirds inside", {210, 110, 240, 125}, true, -1, {210, 110, 240, 125}},
         {"mostly inside but a sliver of the line", {210, 117, 240, 121}, false, 2, {210, 117, 240, 121}},
-        {"a quarter inside from below", {210, 115, 240, 135}, false, -1, {210, 115, 240, 135}},
         {"centre below the line under the head", {150, 111, 190, 131}, false, -1, {150, 111, 190, 131}},
         {"centre below the line right of it", {210, 111, 240, 131}, true, -1, {210, 111, 240, 131}},
     };
@@ -223,6 +158,12 @@ TEST(TryJoin, PlacesCandidatesAgainstTheLine) {
             EXPECT_EQ(head->m_rcLine, CRect(100, 100, 200, 120)) << c.name;
         }
     }
+    // Nothing to join, or no page to measure on: no join.
+    TextPage p;
+    CRtfXmlText* head = p.Text({100, 100, 200, 120}, {"head"});
+    EXPECT_EQ(head->TryJoin(nullptr, nullptr), nullptr);
+    head->m_pPage = nullptr;
+    EXPECT_EQ(head->TryJoin(p.Text({205, 100, 240, 120}, {"next"}), nullptr), nullptr);
 }
 
 TEST(TryJoin, EarlierPiecesOfTheLineCanRefuseACandidate) {
@@ -262,30 +203,15 @@ TEST(TryJoin, HorizontalTestUsesTheMeasuredText) {
     EXPECT_NE(head2->TryJoin(text2, nullptr), nullptr);
 }
 
-TEST(TryJoin, NoPageMeansNoJoin) {
-    TextPage p;
-    CRtfXmlText* head = p.Text({100, 100, 200, 120}, {"head"});
-    head->m_pPage = nullptr;
-    CRtfXmlText* text = p.Text({205, 100, 240, 120}, {"next"});
-    EXPECT_EQ(head->TryJoin(text, nullptr), nullptr);
-    EXPECT_EQ(head->TryJoin(nullptr, nullptr), nullptr);
-}
-
 TEST(MarkUnderline, RulesUnderTheTextUnderlineIt) {
-    struct Case {
-        const char* name;
-        CRect rule;
-        int result;
-    };
+    struct Case { const char* name; CRect rule; int result; };
     // The fragment and its line are (100, 100, 200, 120).
     const Case cases[] = {
-        {"full width", {100, 119, 200, 120}, 1},
         {"short by 50", {100, 119, 150, 120}, 1},
         {"short by 51", {100, 119, 149, 120}, 0},
         {"two units high", {100, 119, 200, 121}, 0},
         {"ends 5 past the line", {100, 119, 205, 120}, 1},
         {"ends 6 past the line", {100, 119, 206, 120}, 0},
-        {"starts above the line", {100, 99, 200, 100}, 0},
         {"of no height", {100, 119, 200, 119}, 0},
     };
     for (const Case& c : cases) {
@@ -296,25 +222,3 @@ TEST(MarkUnderline, RulesUnderTheTextUnderlineIt) {
     }
 }
 
-TEST(MarkUnderline, JoinedPiecesTakeTheRuleUnderThem) {
-    TextPage p;
-    CRtfXmlText* head = p.Text({100, 100, 150, 120}, {"head"});
-    CRtfXmlText* first = p.Text({160, 100, 200, 120}, {"first"});
-    CRtfXmlText* second = p.Text({210, 100, 260, 120}, {"second"});
-    p.Join(head, first);
-    p.Join(head, second);
-    EXPECT_EQ(head->MarkUnderline(CRect(160, 119, 200, 120)), 1);
-    EXPECT_EQ(head->m_words.GetHead()->m_nStyle, 0);
-    EXPECT_EQ(first->m_words.GetHead()->m_nStyle, 0x04);
-    EXPECT_EQ(second->m_words.GetHead()->m_nStyle, 0);
-
-    // A rule under the whole line marks the head and, since it runs on past
-    // the head, the pieces.
-    TextPage q;
-    CRtfXmlText* h2 = q.Text({100, 100, 150, 120}, {"head"});
-    CRtfXmlText* p2 = q.Text({160, 100, 200, 120}, {"piece"});
-    q.Join(h2, p2);
-    EXPECT_EQ(h2->MarkUnderline(CRect(100, 119, 200, 120)), 1);
-    EXPECT_EQ(h2->m_words.GetHead()->m_nStyle, 0x04);
-    EXPECT_EQ(p2->m_words.GetHead()->m_nStyle, 0x04);
-}

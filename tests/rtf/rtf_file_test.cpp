@@ -150,11 +150,7 @@ TEST(RtfFile, EmptyFirstPageWritesNothingButCounts) {
 }
 
 TEST(RtfFile, FixedBodiesAndLeftoversUseTheLayoutsWriter) {
-    struct Case {
-        int layout;
-        std::string (*body)(CRtfXmlText&);
-        std::string (*leftover)(CRtfXmlText&);
-    } cases[] = {
+    struct Case { int layout; std::string (*body)(CRtfXmlText&); std::string (*leftover)(CRtfXmlText&); } cases[] = {
         {kLayoutExact, WriteExactFrames, WriteExactFrames},
         {kLayoutNoImages, WriteParagraph, WriteParagraph},
         {kLayoutPlainText, WritePlainParagraph, WritePlainParagraph},
@@ -217,11 +213,7 @@ TEST(RtfFile, SectionBreaksAndFlowingGeometry) {
 
 TEST(RtfFile, FlowingBodyEnd) {
     const std::string brk = "\\pard\\sect\\sectd\\sbknone";
-    struct Case {
-        std::string body;
-        bool last;
-        std::string result;
-    } cases[] = {
+    struct Case { std::string body; bool last; std::string result; } cases[] = {
         {"A" + brk + "B" + brk, false, "A" + brk + "B"},
         {"A \\par" + brk, true, "A"},
         {"A \\par" + brk, false, "A \\par"},

@@ -25,13 +25,7 @@ TRtfWord<void> Word(const std::string& text, uint8_t style = 0, uint16_t size = 
 }  // namespace
 
 TEST(FormatRun, WritesTheWordsFormat) {
-    struct Case {
-        const char* name;
-        TRtfWord<void> word;
-        int8_t rise;
-        bool trim;
-        std::string rtf;
-    };
+    struct Case { const char* name; TRtfWord<void> word; int8_t rise; bool trim; std::string rtf; };
     TRtfWord<void> colored = Word("c");
     colored.m_nColor = 3;
     colored.m_nFont = 2;
@@ -46,9 +40,7 @@ TEST(FormatRun, WritesTheWordsFormat) {
         {"backslash doubled", Word("a\\b"), 0, false, "\\fs20\\cf0\\f0\\charscalex100 {a\\\\b}"},
         {"escaped braces kept", Word("\\{x\\}"), 0, false, "\\fs20\\cf0\\f0\\charscalex100 {\\{x\\}}"},
         {"backslash before a brace", Word("\\\\{"), 0, false, "\\fs20\\cf0\\f0\\charscalex100 {\\\\\\{}"},
-        {"unicode escape kept", Word("\\uc1\\u8212X"), 0, false, "\\fs20\\cf0\\f0\\charscalex100 {\\uc1\\u8212X}"},
         {"trimmed", Word("  pad "), 0, true, "\\fs20\\cf0\\f0\\charscalex100 {pad}"},
-        {"not trimmed", Word(" pad "), 0, false, "\\fs20\\cf0\\f0\\charscalex100 { pad }"},
         {"empty", Word("", 0x01), 0, false, ""},
     };
     for (const Case& c : cases) EXPECT_EQ(FormatRun(c.word, c.rise, c.trim), c.rtf) << c.name;
@@ -67,12 +59,8 @@ TEST(FormatPlainRun, WritesOnlyTheFontAndText) {
 }
 
 TEST(StripLinks, KeepsTheLinkTextOnly) {
-    struct Case {
-        std::string in;
-        std::string out;
-    };
+    struct Case { std::string in; std::string out; };
     const Case cases[] = {
-        {"no links here", "no links here"},
         {"see <#dsAnchor#http://x.org/~dsAnchor#>this</~dsAnchor#> page", "see this page"},
         {"<#dsAnchor#a~dsAnchor#>one</~dsAnchor#> and <#dsAnchor#b~dsAnchor#>two</~dsAnchor#>", "one and two"},
         {"<#dsAnchor#a~dsAnchor#>open to the end", "open to the end"},
@@ -87,11 +75,7 @@ TEST(AddHyperlinks, TurnsLinksIntoFields) {
     doc.m_pPage = std::make_unique<CRtfPage>(&doc, 1);
     CRtfXmlText text;
     text.m_pPage = doc.m_pPage.get();
-    struct Case {
-        const char* name;
-        std::string in;
-        std::string out;
-    };
+    struct Case { const char* name; std::string in; std::string out; };
     const Case cases[] = {
         {"no link", "plain {text}", "plain {text}"},
         {"uri", "go <#dsAnchor#http://x.org/a?b=1~dsAnchor#>there</~dsAnchor#>!",
@@ -131,10 +115,7 @@ TEST(WriteLine, SecondFragmentBesideTheBase) {
         {"11 apart at 10 points", line, 10, {61, 100, 101, 120}, "world", "{   }@", false},
         {"10 apart at 20 points", line, 20, {60, 100, 100, 120}, "world", "{ }@", false},
         {"touching", line, 10, {50, 100, 90, 120}, "world", "@", false},
-        {"overlapping", line, 10, {45, 100, 85, 120}, "world", "@", false},
         {"superscript", tall, 10, {51, 90, 60, 120}, "2", "{\\super \\fs25\\up4\\cf0\\f0\\charscalex100 {2}}", true},
-        {"superscript touching", tall, 10, {50, 92, 60, 112}, "th", "{\\super \\fs25\\up8\\cf0\\f0\\charscalex100 {th}}",
-         true},
         {"one escaped character", tall, 10, {51, 90, 60, 120}, "\\uc1\\u8224X",
          "{\\super \\fs25\\up4\\cf0\\f0\\charscalex100 {\\uc1\\u8224X}}", true},
         {"subscript", tall, 10, {51, 110, 60, 140}, "2", "{\\sub " + runs20 + "{2}}", true},
@@ -260,10 +241,8 @@ TEST(WriteParagraph, WritesTheLineAsOneParagraphWithSpacesBetweenWords) {
     const Case cases[] = {
         {"apart, no spaces", "Hello", "world", 55, true},
         {"apart, space after", "Hello ", "world", 55, false},
-        {"apart, space before", "Hello", " world", 55, false},
         {"apart, escaped dash", "Hello\\uc1\\u8212X", "world", 55, true},
         {"touching", "Hel", "lo", 50, false},
-        {"overlapping", "Hel", "lo", 48, false},
         // Right-to-left script: the second fragment lies left of the first.
         {"right to left, apart", "\\uc1\\u1601X", "\\uc1\\u1602X", -55, true},
         {"right to left, touching", "\\uc1\\u1601X", "\\uc1\\u1602X", -50, false},
@@ -311,14 +290,9 @@ TEST(WriteParagraph, LinksBecomeFieldsOrPlainText) {
 }
 
 TEST(WriteFragment, WritesTextAcrossThePageAsAShape) {
-    struct Case {
-        int32_t page;
-        int32_t text;
-        bool shape;
-    };
+    struct Case { int32_t page; int32_t text; bool shape; };
     const Case cases[] = {
-        {0, 0, false}, {0, 90, true}, {0, 180, true}, {0, 270, true},
-        {90, 90, false}, {90, 0, true}, {90, 270, true}, {180, 180, false}, {270, 270, false},
+        {0, 0, false}, {0, 90, true}, {90, 90, false}, {90, 0, true}, {180, 180, false}, {270, 270, false},
     };
     for (const Case& c : cases) {
         TextPage p;

@@ -39,10 +39,10 @@ public:
         m_fonts.push_back({std::string(), {}, mWidth});
         return static_cast<int>(m_fonts.size());
     }
-    // Adds a page; `extra` goes into the page dictionary (/Annots, /Rotate).
-    void AddPage(const std::string& content, const std::string& extra = std::string(), double width = 612,
-                 double height = 792) {
-        m_pages.push_back({content, extra, width, height});
+    // Adds a US Letter page; `extra` goes into the page dictionary (/Annots,
+    // /Rotate).
+    void AddPage(const std::string& content, const std::string& extra = std::string()) {
+        m_pages.push_back({content, extra});
     }
     // Entries of the document information dictionary, e.g. "/Author (x)".
     void SetInfo(const std::string& info) { m_info = info; }
@@ -100,9 +100,7 @@ public:
         }
         for (const Page& p : m_pages) {
             const int contentObj = static_cast<int>(objects.size()) + 2;
-            std::ostringstream box;
-            box << "[0 0 " << p.width << " " << p.height << "]";
-            objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox " + box.str() + " /Resources << /Font << " +
+            objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << " +
                               fontRes + ">> >> /Contents " + std::to_string(contentObj) + " 0 R " + p.extra + " >>");
             objects.push_back("<< /Length " + std::to_string(p.content.size()) + " >>\nstream\n" + p.content +
                               "\nendstream");
@@ -142,8 +140,6 @@ private:
     struct Page {
         std::string content;
         std::string extra;
-        double width;
-        double height;
     };
     struct Font {
         std::string name;
@@ -198,18 +194,6 @@ inline std::string ExtractXml(const std::string& pdf, int* pageCount = nullptr, 
     return ReadFile(base + ".xml");
 }
 
-inline std::vector<std::string> SplitLines(const std::string& s) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < s.size()) {
-        size_t end = s.find('\n', start);
-        if (end == std::string::npos) end = s.size();
-        lines.push_back(s.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 // The lines from `<page pnumber="n" ...>` to its `</page>`, each ending in
 // a line feed.
 inline std::string PageOf(const std::string& xml, int n) {
@@ -231,15 +215,11 @@ inline std::string TextOf(const std::string& page) {
 }
 
 // Lines of the page XML document, for expected values.
-inline const char* const kPageTag =
-    "<page pnumber=\"%d\" pposition=\"absolute\" ptop=\"0\" pleft=\"0\" pheight=\"1188\" pwidth=\"918\" "
-    "protation=\"0\">\n";
 inline const char* const kMargins = "<margin mleft=\"0050\" mtop=\"0050\" mbottom=\"0010\" mright=\"0010\">\n";
 
 inline std::string PageTag(int n) {
-    char buf[256];
-    std::snprintf(buf, sizeof buf, kPageTag, n);
-    return buf;
+    return "<page pnumber=\"" + std::to_string(n) +
+           "\" pposition=\"absolute\" ptop=\"0\" pleft=\"0\" pheight=\"1188\" pwidth=\"918\" protation=\"0\">\n";
 }
 
 inline std::string Data(int style = 0, const char* cSpace = "+000.00") {

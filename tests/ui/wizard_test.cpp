@@ -2,7 +2,6 @@
 // the request the summaries fill.
 #include <QCheckBox>
 #include <QLabel>
-#include <QTest>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -97,88 +96,15 @@ TEST_F(Wizard, LastFromPageOneShowsTheSummaryAsThingsStand) {
     EXPECT_EQ(w->CurrentPage(), 1);
 }
 
-TEST_F(Wizard, BackOnPageOneClosesAndKeepsWhatWasStored) {
-    CWizardToWordDlg* w = OpenWordWizard();
-    EXPECT_FALSE(m_frame->TabBarVisible());
-    w->m_pStep1->m_pLayouts[3]->setChecked(true);
-    w->m_pNext->click();
-    EXPECT_EQ(m_job->m_settings.m_strLayout, "EXACT");
-    w->m_pBack->click();
-    ASSERT_EQ(w->CurrentPage(), 1);
-    w->m_pBack->click();
-    EXPECT_EQ(m_frame->CurrentPage(), m_frame->m_pConvertPage);
-    EXPECT_TRUE(m_frame->TabBarVisible());
-    EXPECT_EQ(m_job->m_settings.m_strLayout, "EXACT");
-
-    // Opening again starts at page 1 with the stored layout.
-    OpenWordWizard();
-    EXPECT_EQ(w->CurrentPage(), 1);
-    EXPECT_TRUE(w->m_pStep1->m_pLayouts[3]->isChecked());
-}
-
-TEST_F(Wizard, EveryPageLoadsAndStoresItsFields) {
-    m_frame->m_pConvertPage->m_pPageNumber->setChecked(true);
-    m_frame->m_pConvertPage->m_pPageRange->setText("2-4");
-    CWizardToWordDlg* w = OpenWordWizard();
-    EXPECT_TRUE(w->m_pStep1->m_pLayouts[0]->isChecked());
-    QTest::mouseClick(w->m_pStep1->m_pLayoutTexts[3], Qt::LeftButton);
-    EXPECT_TRUE(w->m_pStep1->m_pLayouts[3]->isChecked()) << "a click on the text selects the layout";
-    w->m_pStep1->m_pLayouts[0]->setChecked(true);
-    uitest::Screenshot(m_frame.get(), "word-wizard-1-layout");
-    w->m_pNext->click();
-    w->m_pNext->click();
-    ASSERT_EQ(w->CurrentPage(), 3);
-    EXPECT_TRUE(w->m_pStep3->m_pYes->isChecked());
-    w->m_pStep3->m_pNo->setChecked(true);
-    w->m_pNext->click();
-    EXPECT_EQ(m_job->m_settings.m_strPreserve, "No");
-    ASSERT_EQ(w->CurrentPage(), 4);
-    EXPECT_TRUE(w->m_pStep4->m_pPageNumber->isChecked());
-    EXPECT_EQ(w->m_pStep4->m_pRange->text(), "2-4");
-
-    // A range typed here replaces the conversion page's.
-    w->m_pStep4->m_pRange->setText("5, 9");
-    w->m_pNext->click();
-    EXPECT_EQ(m_job->m_settings.m_strAllPages, "5, 9");
-    EXPECT_EQ(m_job->m_pages[0], 5);
-    EXPECT_EQ(m_job->m_pages[1], 9);
-    EXPECT_EQ(m_job->m_pages[2], 0);
-    EXPECT_EQ(w->m_pStep5->m_pRange->text(), "5, 9");
-
-    // "All" selects every page again.
-    w->m_pBack->click();
-    EXPECT_TRUE(w->m_pStep4->m_pRange->isEnabled());
-    w->m_pStep4->m_pAll->setChecked(true);
-    EXPECT_FALSE(w->m_pStep4->m_pRange->isEnabled());
-    w->m_pNext->click();
-    EXPECT_EQ(m_job->m_settings.m_strAllPages, "Yes");
-    EXPECT_EQ(m_job->m_nPageFlags & 1u, 1u);
-    EXPECT_EQ(w->m_pStep5->m_pRange->text(), "All Pages");
-
-    // Cancel stores the page it leaves.
-    w->m_pBack->click();
-    w->m_pBack->click();
-    w->m_pStep3->m_pYes->setChecked(true);
-    w->m_pCancel->click();
-    EXPECT_EQ(m_job->m_settings.m_strPreserve, "Yes");
-    EXPECT_EQ(m_frame->CurrentPage(), m_frame->m_pConvertPage);
-}
-
 TEST_F(Wizard, ImageWizardPicksTheDevice) {
-    struct Case {
-        const char* name;
-        int index;
-        const char* device;
-    };
-    const Case cases[] = {
+    const struct { const char* name; int index; const char* device; } cases[] = {
         {"Same as in the document", 0, "jpeg"}, {"BMP", 1, "bmp16m"}, {"JPG", 2, "jpeg"},
         {"PNG", 3, "png16m"},                   {"TIFF", 4, "tiff24nc"}, {"PCX", 5, "pcx24b"},
         {"PBM", 7, "pbm"},                      {"PNM", 8, "pnm"},       {"PPM", 9, "ppm"},
     };
     CWizardExImageDlg* w = m_frame->m_pImageWizard;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         m_frame->m_pExtractImages->click();
-        ASSERT_EQ(m_frame->CurrentPage(), reinterpret_cast<QWidget*>(w));
         ASSERT_EQ(w->CurrentPage(), 1);
         EXPECT_EQ(w->m_pStep1->m_pFormats->currentItem()->text(), "JPG") << "reset to JPG";
         auto items = w->m_pStep1->m_pFormats->findItems(c.name, Qt::MatchExactly);
@@ -189,41 +115,9 @@ TEST_F(Wizard, ImageWizardPicksTheDevice) {
         EXPECT_TRUE(Shows(w, false, false, true));
         EXPECT_EQ(m_job->m_nImageFormat, c.index) << c.name;
         EXPECT_EQ(m_job->m_strDevice, c.device) << c.name;
-        EXPECT_EQ(m_job->m_nKind, kRunExtractImages);
         EXPECT_EQ(w->m_pStep2->m_pFormat->text(), c.name);
         w->m_pCancel->click();
     }
-}
-
-TEST_F(Wizard, ImageWizardRangeAndDestination) {
-    m_frame->m_pConvertPage->m_pPageNumber->setChecked(true);
-    m_frame->m_pConvertPage->m_pPageRange->setText("3");
-    m_frame->m_pExtractImages->click();
-    CWizardExImageDlg* w = m_frame->m_pImageWizard;
-    CWizardExtractImage1Dlg* p = w->m_pStep1;
-    EXPECT_TRUE(p->m_pPageNumbers->isChecked());
-    EXPECT_EQ(p->m_pRange->text(), "3");
-    EXPECT_EQ(p->m_pDestination->text(), Work("out")) << "the conversion page's folder until one is chosen here";
-
-    p->m_pRange->setText("2,6");
-    p->m_pDestination->setText(Work("pictures"));
-    w->m_pLast->click();
-    EXPECT_EQ(m_job->m_settings.m_strAllPages, "2,6");
-    EXPECT_EQ(m_job->m_pages[0], 2);
-    EXPECT_EQ(m_job->m_pages[1], 6);
-    EXPECT_EQ(m_job->m_nPageFlags & 1u, 0u);
-    EXPECT_EQ(m_job->m_settings.m_strDestDir, Work("pictures").toStdString());
-    EXPECT_EQ(m_job->m_settings.m_strOutDirCopy, Work("pictures").toStdString());
-    EXPECT_EQ(w->m_pStep2->m_pRange->text(), "2,6");
-    EXPECT_EQ(w->m_pStep2->m_pDestination->text(), Work("pictures"));
-    uitest::Screenshot(m_frame.get(), "image-wizard-2-summary");
-
-    w->m_pBack->click();
-    p->m_pAllPages->setChecked(true);
-    EXPECT_FALSE(p->m_pRange->isEnabled());
-    w->m_pNext->click();
-    EXPECT_EQ(w->m_pStep2->m_pRange->text(), "All Pages");
-    EXPECT_EQ(m_job->m_nPageFlags & 1u, 1u);
 }
 
 }  // namespace
