@@ -8,26 +8,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_support.h"
 #include "layout/font_table.h"
 
-namespace {
-
-// One private folder for the process, removed at exit. Held by a pointer
-// that is never freed: the exit handler runs after static strings are gone.
-const std::string& Scratch() {
-    static const std::string* dir = [] {
-        char templ[] = "/tmp/qmfuzz-map-XXXXXX";
-        if (mkdtemp(templ) == nullptr) std::abort();
-        auto* made = new std::string(templ);
-        std::atexit([] {
-            rmdir(Scratch().c_str());
-        });
-        return made;
-    }();
-    return *dir;
-}
-
-}  // namespace
+using qmfuzz::Scratch;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
@@ -35,10 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string name = nl == std::string::npos ? input : input.substr(0, nl);
     const std::string body = nl == std::string::npos ? std::string() : input.substr(nl + 1);
     const std::string path = Scratch() + "/xml2rtffont.map";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return 0;
-    std::fwrite(body.data(), 1, body.size(), f);
-    std::fclose(f);
+    if (!qmfuzz::WriteInput(path, reinterpret_cast<const uint8_t*>(body.data()), body.size())) return 0;
     const std::string mapped = ReadMapFile(path, name);
     // Whatever the file holds, a substitute is a usable face name: no line
     // breaks, no control bytes, nothing an RTF font table would misread.

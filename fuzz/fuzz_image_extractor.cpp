@@ -14,45 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "control/convert_para.h"
 #include "images/image_extractor.h"
 #include "layout/model.h"
 
-namespace {
-
-class QuietJob : public CConvertPara {
-public:
-    void ShowProgress(int32_t) override {}
-    void ShowMessage(const char*) override {}
-    void FileStarted(const std::string&, const std::string&) override {}
-    void FileFinished(const std::string&, const std::string&) override {}
-};
-
-// One private folder for the process, removed at exit. Held by a pointer
-// that is never freed: the exit handler runs after static strings are gone.
-const std::string& Scratch() {
-    static const std::string* dir = [] {
-        char templ[] = "/tmp/qmfuzz-ps-XXXXXX";
-        if (mkdtemp(templ) == nullptr) std::abort();
-        auto* made = new std::string(templ);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(Scratch(), ec);
-        });
-        return made;
-    }();
-    return *dir;
-}
-
-}  // namespace
+using qmfuzz::QuietJob;
+using qmfuzz::Scratch;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const std::string ps = Scratch() + "/page.ps";
-    FILE* f = std::fopen(ps.c_str(), "wb");
-    if (f == nullptr) return 0;
-    std::fwrite(data + 1, 1, size - 1, f);
-    std::fclose(f);
+    if (!qmfuzz::WriteInput(ps, data + 1, size - 1)) return 0;
 
     QuietJob job;
     job.m_nRemoveImages = 1;

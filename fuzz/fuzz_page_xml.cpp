@@ -9,36 +9,16 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_support.h"
 #include "control/rtf_document.h"
 #include "layout/model.h"
 
-namespace {
-
-// The document file in the private folder is removed after every input.
-// One private folder for the process, removed at exit. Held by a pointer
-// that is never freed: the exit handler runs after static strings are gone.
-const std::string& Scratch() {
-    static const std::string* dir = [] {
-        char templ[] = "/tmp/qmfuzz-xml-XXXXXX";
-        if (mkdtemp(templ) == nullptr) std::abort();
-        auto* made = new std::string(templ);
-        std::atexit([] {
-            rmdir(Scratch().c_str());
-        });
-        return made;
-    }();
-    return *dir;
-}
-
-}  // namespace
+using qmfuzz::Scratch;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const std::string xml = Scratch() + "/doc.xml";
-    FILE* f = std::fopen(xml.c_str(), "wb");
-    if (f == nullptr) return 0;
-    std::fwrite(data + 1, 1, size - 1, f);
-    std::fclose(f);
+    if (!qmfuzz::WriteInput(xml, data + 1, size - 1)) return 0;
     {
         std::unique_ptr<CRtfDocument> doc = CRtfDocument::CreateDocument(xml, "/dev/null");
         if (doc) {
