@@ -106,16 +106,12 @@ protected:
     CRtfXmlText* candidate = nullptr;
 };
 
-TEST_F(Overprint, DropsTextDrawnTwice) {
+TEST_F(Overprint, DropsTextDrawnTwiceAndKeepsTextThatOnlyTouchesOthers) {
     InMain({100, 100, 200, 120});
     EXPECT_FALSE(Keep({100, 100, 200, 120}));           // the same box
     EXPECT_FALSE(Keep({120, 102, 180, 118}));           // inside it
     EXPECT_FALSE(Keep({110, 100, 210, 120}));           // 90% covered
     EXPECT_TRUE(Keep({100, 100, 200, 120}, 90));  // another direction
-}
-
-TEST_F(Overprint, KeepsTextThatOnlyTouchesOthers) {
-    InMain({100, 100, 200, 120});
     // 40% shared at its left end while the other has no pieces: kept at
     // once, and the duplicate listed after it is never looked at.
     InMain({160, 100, 260, 120});
