@@ -17,7 +17,14 @@ TEST_F(CliTest, ConvertsSelectedPagesVerbosely) {
     EXPECT_NE(r.err.find("Conversion of <3> page started."), std::string::npos);
     EXPECT_NE(r.err.find("Conversion of <7> page started."), std::string::npos);
     EXPECT_NE(r.out.find(m_dir.path() + "/out/ten.rtf"), std::string::npos);
-    EXPECT_TRUE(qmtest::FileExists(m_dir.path() + "/out/ten.rtf"));
+    // A complete document: its header, one page break, CR LF line ends.
+    const std::string rtf = qmtest::ReadFile(m_dir.path() + "/out/ten.rtf");
+    const std::string header = "{\\rtf\\ansi\\deff0\\ansicpg1252\r\n{\\fonttbl\r\n{\\f0\\froman Times New Roman;}";
+    ASSERT_EQ(rtf.compare(0, header.size(), header), 0) << rtf.substr(0, 200);
+    EXPECT_EQ(rtf.back(), '}');
+    EXPECT_EQ(qmtest::CountOccurrences(rtf, "\\pard\\sect\\sectd\\sbkpage"), 1);
+    for (std::size_t i = 0; i < rtf.size(); ++i)
+        if (rtf[i] == '\n') { ASSERT_TRUE(i > 0 && rtf[i - 1] == '\r') << "bare line feed at byte " << i; }
 
     // The Word format stores the RTF text under the ".doc" name.
     r = RunCli({"-q", "-f", "doc", "-o", m_dir.path(), pdf});

@@ -1,5 +1,5 @@
 // The RTF document writer: header, page texts, section breaks and bodies,
-// byte for byte as they reach the file; and one run of the real program.
+// byte for byte as they reach the file.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -25,7 +25,6 @@ TRtfFontData<void>* AddOutputFont(CRtfDocument& doc, const std::string& face) {
     return p;
 }
 
-const char* kHeaderStart = "{\\rtf\\ansi\\deff0\\ansicpg1252\r\n{\\fonttbl\r\n{\\f0\\froman Times New Roman;}";
 const char* kPlainHeader =
     "{\\rtf\\ansi\\deff0\\ansicpg1252\r\n{\\fonttbl\r\n{\\f0\\froman Times New Roman;}}\r\n"
     "{\\colortbl\\red0\\green0\\blue0;}\r\n\\jexpand\\viewkind1\\viewscale100\r\n";
@@ -230,16 +229,4 @@ TEST(RtfFile, UnwritableOutputLeavesNoWriter) {
     EXPECT_FALSE(file.IsOk());
     EXPECT_FALSE(file.Write("x"));
     EXPECT_EQ(ToCrLf("a\nb\r\n"), "a\r\nb\r\r\n");
-}
-
-TEST(RtfFile, ProgramWritesACompleteDocument) {
-    TempDir dir;
-    ASSERT_TRUE(MakePdf(NumberedPagesPs(2), dir / "two.pdf"));
-    ASSERT_EQ(RunCli({"-q", "-l", "no-images", "-o", dir.path(), dir / "two.pdf"}).status, 0);
-    const std::string rtf = ReadFile(dir / "two.rtf");
-    ASSERT_EQ(rtf.compare(0, std::string(kHeaderStart).size(), kHeaderStart), 0) << rtf.substr(0, 200);
-    EXPECT_EQ(rtf.back(), '}');
-    EXPECT_EQ(CountOccurrences(rtf, kPageBreak), 1);  // before the second page
-    for (std::size_t i = 0; i < rtf.size(); ++i)
-        if (rtf[i] == '\n') { ASSERT_TRUE(i > 0 && rtf[i - 1] == '\r') << "bare line feed at byte " << i; }
 }
