@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "support/test_util.h"
+#include "support/pdf_fixture.h"
 
 namespace {
 
@@ -29,26 +29,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kEarlier = "{\\rtf1 my earlier document}";
 
-// A PDF from the pieces of its objects, with a correct cross-reference table.
-std::string HandMadePdf(const std::vector<std::string>& objects) {
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<size_t> offsets;
-    for (size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (size_t off : offsets) {
-        char line[24];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
-}
-
 // A picture on a page, so that documents and extraction runs need
 // Ghostscript.
 constexpr const char* kPicturePs =
@@ -57,24 +37,10 @@ constexpr const char* kPicturePs =
     "3 2 8 [3 0 0 -2 0 2] {<ff0000 00c000 0000ff 000000 ff00ff 00c0c0>} false 3 colorimage\n"
     "grestore showpage\n";
 
-class BadInputTest : public ::testing::Test {
+class BadInputTest : public qmtest::IsolatedTest {
 protected:
-    void SetUp() override {
-        setenv("TMPDIR", m_tmp.path().c_str(), 1);
-        setenv("XDG_CONFIG_HOME", m_tmp.path().c_str(), 1);
-        fs::create_directories(m_out);
-    }
-    void TearDown() override {
-        EXPECT_TRUE(qmtest::Workspaces(m_tmp.path()).empty()) << "a workspace was left behind";
-        unsetenv("TMPDIR");
-        unsetenv("XDG_CONFIG_HOME");
-    }
+    void SetUp() override { fs::create_directories(m_out); }
 
-    std::string Pdf(const std::string& name, int pages, const std::vector<std::string>& gsArgs = {}) {
-        std::string path = m_dir / name;
-        EXPECT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(pages), path, gsArgs));
-        return path;
-    }
     // Puts an earlier document where the conversion of `base`.pdf would
     // write, in an output folder of its own.
     std::string Earlier(const std::string& base) {
@@ -92,8 +58,6 @@ protected:
         return found;
     }
 
-    TempDir m_tmp;
-    TempDir m_dir;
     std::string m_out = m_dir / "out";
 };
 
@@ -118,9 +82,7 @@ TEST_F(BadInputTest, UnreadableInputsFailClearlyAndKeepTheEarlierDocument) {
         {"header-only", "%PDF-1.4\ngarbage", "the file is not a PDF or is damaged beyond repair"},
         {"truncated", truncated, "the file is not a PDF or is damaged beyond repair"},
         {"no-catalog", noCatalog, "the PDF has no pages that can be read"},
-        {"empty-tree",
-         HandMadePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [] /Count 0 >>"}),
-         "the PDF has no pages that can be read"},
+        {"empty-tree", qmtest::PdfBuilder().Build(), "the PDF has no pages that can be read"},
         {"locked", "", "the PDF needs a password"},
         {"absent", "", "the file cannot be read"},
         {"empty", "", "the file is not a PDF or is damaged beyond repair"},
@@ -388,14 +350,10 @@ TEST_F(BadInputTest, FontMapThatIsNotText) {
     fs::create_directories(m_tmp / "Quillmark");
     WriteFile(m_tmp / "Quillmark/Quillmark.conf", "[General]\nDLL_FONT=" + maps + "\n");
     // The font is named, not embedded, so its name reaches the document.
-    const std::string content = "BT /F1 24 Tf 72 700 Td (Page 1) Tj ET";
-    const std::string pdf = m_dir / "fonts.pdf";
-    WriteFile(pdf, HandMadePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-                                "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
-                                "/Resources << /Font << /F1 5 0 R >> >> >>",
-                                "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
-                                    "\nendstream",
-                                "<< /Type /Font /Subtype /Type1 /BaseFont /Futura >>"}));
+    qmtest::PdfBuilder builder;
+    builder.AddFont("Futura");
+    builder.AddPage("BT /F1 24 Tf 72 700 Td (Page 1) Tj ET");
+    const std::string pdf = builder.Write(m_dir, "fonts");
     auto r = RunCli({"-o", m_out, pdf});
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string rtf = ReadFile(m_out + "/fonts.rtf");

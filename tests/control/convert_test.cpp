@@ -6,7 +6,6 @@
 
 #include <climits>
 #include <filesystem>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -44,38 +43,20 @@ public:
     }
 };
 
-// Every test gets its own temp folder as TMPDIR, so leftover workspaces show.
-class ConvertTest : public ::testing::Test {
+class ConvertTest : public qmtest::IsolatedTest {
 protected:
-    void SetUp() override {
-        const char* old = std::getenv("TMPDIR");
-        m_oldTmp = old != nullptr ? old : "";
-        setenv("TMPDIR", m_tmp.path().c_str(), 1);
-    }
-    void TearDown() override {
-        EXPECT_TRUE(qmtest::Workspaces(m_tmp.path()).empty()) << "a workspace was left behind";
-        if (m_oldTmp.empty()) unsetenv("TMPDIR"); else setenv("TMPDIR", m_oldTmp.c_str(), 1);
-    }
-    std::string Pdf(const std::string& name, int pages) {
-        std::string path = m_files / name;
-        EXPECT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(pages), path));
-        return path;
-    }
     void Prepare(RecordingJob& job, const std::string& pdf, int kind = kRunNoImages) {
         job.m_strSource = pdf;
         job.m_strOutDir = m_out.path();
         job.m_nKind = kind;
     }
-
-    TempDir m_tmp;
-    TempDir m_files;
     TempDir m_out;
-    std::string m_oldTmp;
 };
 
-TEST_F(ConvertTest, AllPagesLogsEachPageAndReportsProgress) {
+TEST_F(ConvertTest, PageSelectionProgressAndCancel) {
+    const std::string ten = Pdf("ten.pdf", 10);
     RecordingJob job;
-    Prepare(job, Pdf("ten.pdf", 10));
+    Prepare(job, ten);
     EXPECT_EQ(CConvertDoc::Convert(&job), 0);
     EXPECT_EQ(job.messages.front(), "Reading text content from pdf started.");
     EXPECT_EQ(job.PageLines(), 10);
@@ -87,46 +68,39 @@ TEST_F(ConvertTest, AllPagesLogsEachPageAndReportsProgress) {
     std::string rtf = qmtest::ReadFile(m_out / "ten.rtf");
     EXPECT_EQ(rtf.rfind("{\\rtf", 0), 0u);
     EXPECT_EQ(rtf.back(), '}');
-}
 
-TEST_F(ConvertTest, PageListSelectsExactlyThosePages) {
-    RecordingJob job;
-    Prepare(job, Pdf("ten.pdf", 10));
-    job.m_nPageFlags = 0;
-    job.m_pages[0] = 3;
-    job.m_pages[1] = 7;
-    EXPECT_EQ(CConvertDoc::Convert(&job), 0);
-    EXPECT_EQ(job.messages, (std::vector<std::string>{"Reading text content from pdf started.",
-                                                      RecordingJob::PageLine(3), RecordingJob::PageLine(7)}));
-    std::string rtf = qmtest::ReadFile(m_out / "ten.rtf");
+    RecordingJob list;
+    Prepare(list, ten);
+    list.m_nPageFlags = 0;
+    list.m_pages[0] = 3;
+    list.m_pages[1] = 7;
+    EXPECT_EQ(CConvertDoc::Convert(&list), 0);
+    EXPECT_EQ(list.messages, (std::vector<std::string>{"Reading text content from pdf started.",
+                                                       RecordingJob::PageLine(3), RecordingJob::PageLine(7)}));
     // Two pages: one page break between them.
-    EXPECT_EQ(qmtest::CountOccurrences(rtf, "\\sbkpage"), 1);
-}
+    EXPECT_EQ(qmtest::CountOccurrences(qmtest::ReadFile(m_out / "ten.rtf"), "\\sbkpage"), 1);
 
-TEST_F(ConvertTest, OnePageRangeKeepsTheBarAtZero) {
-    RecordingJob job;
-    Prepare(job, Pdf("one.pdf", 1));
-    EXPECT_EQ(CConvertDoc::Convert(&job), 0);
-    ASSERT_EQ(job.progress.size(), 1u);
-    EXPECT_EQ(job.progress[0], INT_MIN);
-}
-
-TEST_F(ConvertTest, CancelFinishesThePageUnderWayAndKeepsTheDocument) {
-    RecordingJob job;
-    Prepare(job, Pdf("ten.pdf", 10));
-    job.cancelAfterPage = 5;
-    EXPECT_EQ(CConvertDoc::Convert(&job), 0);
-    EXPECT_EQ(job.PageLines(), 5);
-    std::string rtf = qmtest::ReadFile(m_out / "ten.rtf");
+    // A cancel finishes the page under way and keeps the document.
+    RecordingJob cancel;
+    Prepare(cancel, ten);
+    cancel.cancelAfterPage = 5;
+    EXPECT_EQ(CConvertDoc::Convert(&cancel), 0);
+    EXPECT_EQ(cancel.PageLines(), 5);
+    rtf = qmtest::ReadFile(m_out / "ten.rtf");
     EXPECT_EQ(qmtest::CountOccurrences(rtf, "\\sbkpage"), 4);
     EXPECT_EQ(rtf.back(), '}');
+
+    // A one-page range keeps the bar at zero.
+    RecordingJob one;
+    Prepare(one, Pdf("one.pdf", 1));
+    EXPECT_EQ(CConvertDoc::Convert(&one), 0);
+    EXPECT_EQ(one.progress, std::vector<int>{INT_MIN});
 }
 
 TEST_F(ConvertTest, PasswordProtectedPdfFailsBeforeAnyFileRow) {
     RecordingJob job;
-    std::string pdf = m_files / "locked.pdf";
-    ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(2), pdf,
-                                {"-sOwnerPassword=owner", "-sUserPassword=secret", "-dEncryptionR=3", "-dKeyLength=128"}));
+    const std::string pdf =
+        Pdf("locked.pdf", 2, {"-sOwnerPassword=owner", "-sUserPassword=secret", "-dEncryptionR=3", "-dKeyLength=128"});
     Prepare(job, pdf);
     EXPECT_EQ(CConvertDoc::Convert(&job), kResultPdfFailed);
     EXPECT_TRUE(job.started.empty());
@@ -139,39 +113,21 @@ TEST_F(ConvertTest, PasswordProtectedPdfFailsBeforeAnyFileRow) {
     EXPECT_TRUE(qmtest::FileExists(m_out / "locked.rtf"));
 }
 
-TEST_F(ConvertTest, NotAPdfFailsWithResult49) {
-    RecordingJob job;
-    std::string path = m_files / "notes.pdf";
-    {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        std::fputs("just some text\n", f);
-        std::fclose(f);
+// A file that is no PDF fails with its own code and leaves the document
+// already in the folder alone, with no partial file beside it.
+TEST_F(ConvertTest, NotAPdfFailsAndLeavesAnExistingDocumentUntouched) {
+    const std::string existing = m_out / "notes.rtf";
+    qmtest::WriteFile(existing, "my earlier document");
+    for (const char* bytes : {"just some text\n", "%PDF-1.4\ngarbage"}) {
+        qmtest::WriteFile(m_dir / "notes.pdf", bytes);
+        RecordingJob job;
+        Prepare(job, m_dir / "notes.pdf");
+        EXPECT_EQ(CConvertDoc::Convert(&job), kResultPdfFailed) << bytes;
     }
-    Prepare(job, path);
-    EXPECT_EQ(CConvertDoc::Convert(&job), kResultPdfFailed);
     RecordingJob missing;
-    Prepare(missing, m_files / "absent.pdf");
+    Prepare(missing, m_dir / "absent.pdf");
     EXPECT_EQ(CConvertDoc::Convert(&missing), kResultPdfFailed);
-}
-
-TEST_F(ConvertTest, FailedConversionLeavesAnExistingDocumentUntouched) {
-    std::string existing = m_out / "notes.rtf";
-    {
-        FILE* f = std::fopen(existing.c_str(), "wb");
-        std::fputs("my earlier document", f);
-        std::fclose(f);
-    }
-    std::string path = m_files / "notes.pdf";
-    {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        std::fputs("%PDF-1.4\ngarbage", f);
-        std::fclose(f);
-    }
-    RecordingJob job;
-    Prepare(job, path);
-    EXPECT_NE(CConvertDoc::Convert(&job), 0);
     EXPECT_EQ(qmtest::ReadFile(existing), "my earlier document");
-    // Nothing but the old document is in the folder: no partial file either.
     int entries = 0;
     for (const auto& e : std::filesystem::directory_iterator(m_out.path())) entries += e.path() == existing ? 0 : 1;
     EXPECT_EQ(entries, 0);
@@ -218,18 +174,10 @@ TEST_F(ConvertTest, NamesComeFromTheLastDotAndTheOutputFolderLosesItsSlash) {
     EXPECT_FALSE(qmtest::FileExists(job.m_strWorkspace));
 }
 
-TEST_F(ConvertTest, MissingOutputFolderIsMade) {
-    RecordingJob job;
-    Prepare(job, Pdf("one.pdf", 1));
-    job.m_strOutDir = m_out.path() + "/new/deeper";
-    EXPECT_EQ(CConvertDoc::Convert(&job), 0);
-    EXPECT_TRUE(qmtest::FileExists(m_out.path() + "/new/deeper/one.rtf"));
-}
-
 TEST_F(ConvertTest, PageCountLeavesARunningConversionsSettingsAlone) {
     std::string pdf = Pdf("ten.pdf", 10);
     EXPECT_EQ(CConvertDoc::PageCount(pdf), 10);
-    EXPECT_EQ(CConvertDoc::PageCount(m_files / "absent.pdf"), 0);
+    EXPECT_EQ(CConvertDoc::PageCount(m_dir / "absent.pdf"), 0);
     EXPECT_FALSE(globalParams) << "a query without a conversion must not leave settings behind";
 
     globalParams = std::make_unique<GlobalParams>();

@@ -25,14 +25,8 @@ std::vector<int32_t> Parse(const std::string& text, int* count = nullptr) {
 }
 
 TEST(PageRange, PiecesAndRanges) {
-    struct Case {
-        const char* text;
-        std::vector<int32_t> pages;
-    };
-    const Case cases[] = {
+    const struct { const char* text; std::vector<int32_t> pages; } cases[] = {
         {"1, 3, 7, 10-15", {1, 3, 7, 10, 11, 12, 13, 14, 15}},
-        {"1,3,7,10-15", {1, 3, 7, 10, 11, 12, 13, 14, 15}},
-        {"5", {5}},
         {"", {}},
         {"2,,9", {2}},             // parsing stops at the first empty piece
         {"4,", {4}},
@@ -62,17 +56,8 @@ TEST(PageRange, KeepsTheFirstHundredNumbers) {
 }
 
 TEST(FileSizeText, GroupsDigitsByThrees) {
-    struct Case {
-        uint64_t bytes;
-        const char* text;
-    };
-    const Case cases[] = {
-        {0, "0 Byte"},
-        {999, "999 Byte"},
-        {1000, "1,000 Byte"},
-        {12345, "12,345 Byte"},
-        {123456, "123,456 Byte"},
-        {1234567, "1,234,567 Byte"},
+    const struct { uint64_t bytes; const char* text; } cases[] = {
+        {999, "999 Byte"}, {1000, "1,000 Byte"}, {1234567, "1,234,567 Byte"},
         {18446744073709551615ull, "18,446,744,073,709,551,615 Byte"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatFileSize(c.bytes), c.text);

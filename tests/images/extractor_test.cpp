@@ -181,20 +181,16 @@ TEST_F(ExtractorTest, DocumentRunsGetAFolderBesideThePagePostScriptAndAHexFile) 
     EXPECT_EQ(picture->m_place[3], 160);
 }
 
-// The extension of each format's device is checked end to end in
-// pipeline_test; here, what an unknown device falls back to.
-TEST(Ghostscript, UnknownDevicesWriteJpeg) {
-    EXPECT_EQ(DeviceExtension("pngalpha"), "jpeg");
-    EXPECT_EQ(DeviceExtension(""), "jpeg");
-}
-
-TEST(Ghostscript, PathsAreArgumentsOfTheirOwn) {
+TEST(Ghostscript, PathsAreArgumentsOfTheirOwnAndUnknownDevicesWriteJpeg) {
     ScopedEnv gs("QUILLMARK_GS", "gs");
     std::vector<std::string> argv = GhostscriptArguments("png16m", "/tmp/a \"b\"/image 50%.png", "/tmp/my file.ps");
     std::vector<std::string> expected = {"gs", "-sDEVICE=png16m", "-dBATCH", "-dNOPROMPT", "-dNOPAUSE",
                                          "-sOutputFile=/tmp/a \"b\"/image 50%%.png", "-q", "/tmp/my file.ps"};
     EXPECT_EQ(argv, expected);
     EXPECT_EQ(GhostscriptArguments("jpeg", "o.jpeg", "-x.ps").back(), "./-x.ps");
+    // Each format's extension is checked end to end in pipeline_test.
+    EXPECT_EQ(DeviceExtension("pngalpha"), "jpeg");
+    EXPECT_EQ(DeviceExtension(""), "jpeg");
 }
 
 TEST(Ghostscript, HangingRendererIsStoppedAtTheTimeOut) {

@@ -11,6 +11,7 @@
 #include "control/rtf_document.h"
 #include "layout/model.h"
 #include "layout/xml_parse.h"
+#include "support/test_util.h"
 
 class FlowPage {
 public:
@@ -64,12 +65,4 @@ inline std::vector<CRtfXmlText*> Items(const TSafeList<CRtfXmlText>* list) {
 
 inline std::vector<CRtfXmlText*> Joined(const CRtfXmlText* t) { return Items(t->m_pJoined.get()); }
 
-// Compares two RTF strings; on a mismatch reports where they part.
-inline ::testing::AssertionResult SameRtf(const std::string& expected, const std::string& actual) {
-    if (expected == actual) return ::testing::AssertionSuccess();
-    size_t i = 0;
-    while (i < expected.size() && i < actual.size() && expected[i] == actual[i]) ++i;
-    const size_t from = i > 30 ? i - 30 : 0;
-    return ::testing::AssertionFailure() << "first difference at byte " << i << "\n  expected: ..."
-                                        << expected.substr(from, 90) << "\n  actual:   ..." << actual.substr(from, 90);
-}
+using qmtest::SameText;

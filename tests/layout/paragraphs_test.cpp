@@ -49,7 +49,7 @@ TEST(Paragraphs, GapsAndExactHeights) {
         block.Write(out);
         const std::string gap =
             std::string("\\pard\\li") + c.gapIndent + "\\ri0\\sl-218\\slmult0 \\fs18\\cf0\\par";
-        EXPECT_TRUE(SameRtf(Repeat(gap, c.gaps) + Paragraph(c.indent, c.height, t), out));
+        EXPECT_TRUE(SameText(Repeat(gap, c.gaps) + Paragraph(c.indent, c.height, t), out));
         EXPECT_EQ(t->m_nWrittenTop, c.writtenTop);
     }
 }
@@ -69,7 +69,7 @@ TEST(Paragraphs, CursorFollowsEachLineBottom) {
     // 38 units below the first line: two gap lines, then 18 units.
     const std::string expected =
         Paragraph(0, 163, first) + Repeat(kGap218Li0, 2) + Paragraph(0, 245, second) + Paragraph(0, 0, third);
-    EXPECT_TRUE(SameRtf(expected, out));
+    EXPECT_TRUE(SameText(expected, out));
     EXPECT_EQ(second->m_nWrittenTop, 44);
     EXPECT_EQ(third->m_nWrittenTop, 62);
 }
@@ -96,7 +96,7 @@ TEST(Paragraphs, TableRowFlagGetsTheRowFrame) {
     block.Write(out);
     const std::string expected = "{\\trowd\\trleft273\\trkeep\\trftsWidth1\\trpaddl0\\trpaddr0\\trpaddfl3\\trpaddfr3 " +
                                  WriteFragment(*t) + "\\row}";
-    EXPECT_TRUE(SameRtf(expected, out));
+    EXPECT_TRUE(SameText(expected, out));
 }
 
 TEST(Paragraphs, TryAppendTakesWhatLiesMostlyAboveTheBottom) {

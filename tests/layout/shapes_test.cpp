@@ -173,11 +173,7 @@ TEST(PictureFile, PictureShapeLandsWhereThePlacementPutsIt) {
 // all) give numbers a control word can hold instead of undefined
 // conversions. Found by fuzzing the shape builder.
 TEST(Shapes, OutOfRangeNumbersAreClamped) {
-    struct Case {
-        const char* path;
-        const char* property;
-        const char* value;
-    } cases[] = {
+    struct Case { const char* path; const char* property; const char* value; } cases[] = {
         {"0 0 500 500 k\n0 0 m\n10 0 l\n10 10 l\nf\n", "fillColor", "0"},
         {"-3 -3 -3 0 k\n0 0 m\n10 0 l\n10 10 l\nf\n", "fillColor", "16777215"},
         {"2 g\n0 0 m\n10 0 l\n10 10 l\nf\n", "fillColor", "16777215"},

@@ -51,7 +51,7 @@ TEST(TextPoolIntake, PlacesFragmentsByPageAndTextRotation) {
     EXPECT_FALSE(CRtfTextPool::AddText(nullptr, &loose));
 }
 
-TEST(TextPoolIntake, RemembersWhereTheTextStoodBeforeMeasuring) {
+TEST(TextPoolIntake, RemembersWhereTheTextStoodAndFitsTheFontSize) {
     TextPage p;
     p.UseFonts({"Liberation Sans"});
     // A box of no height (Type 3 fonts give such) is measured by the
@@ -70,16 +70,15 @@ TEST(TextPoolIntake, RemembersWhereTheTextStoodBeforeMeasuring) {
     CRtfXmlText* up = q.Text({10, 20, 110, 32}, {"text"});
     ASSERT_TRUE(CRtfTextPool::AddText(&q.doc, up));
     EXPECT_EQ(up->m_rcPrint, CRect(20, 590, 120, 602));
-}
 
-TEST(TextPoolIntake, FitsTheFontSizeOfTextFromSixPointsUp) {
-    TextPage p;
-    p.UseFonts({"Liberation Sans"});
-    CRtfXmlText* wide = p.Text({100, 100, 130, 120}, {"A long line of text"}, 12);
-    ASSERT_TRUE(CRtfTextPool::AddText(&p.doc, wide));
+    // The font size of text from six points up is fitted.
+    TextPage f;
+    f.UseFonts({"Liberation Sans"});
+    CRtfXmlText* wide = f.Text({100, 100, 130, 120}, {"A long line of text"}, 12);
+    ASSERT_TRUE(CRtfTextPool::AddText(&f.doc, wide));
     EXPECT_EQ(wide->m_nFontSize, 6);
-    CRtfXmlText* small = p.Text({100, 200, 130, 220}, {"A long line of text"}, 5);
-    ASSERT_TRUE(CRtfTextPool::AddText(&p.doc, small));
+    CRtfXmlText* small = f.Text({100, 200, 130, 220}, {"A long line of text"}, 5);
+    ASSERT_TRUE(CRtfTextPool::AddText(&f.doc, small));
     EXPECT_EQ(small->m_nFontSize, 5);
     EXPECT_EQ(small->m_words.GetHead()->m_nFontSize, 5);
 }
@@ -106,16 +105,12 @@ protected:
     CRtfXmlText* candidate = nullptr;
 };
 
-TEST_F(Overprint, DropsTextDrawnTwice) {
+TEST_F(Overprint, DropsTextDrawnTwiceAndKeepsTextThatOnlyTouchesOthers) {
     InMain({100, 100, 200, 120});
     EXPECT_FALSE(Keep({100, 100, 200, 120}));           // the same box
     EXPECT_FALSE(Keep({120, 102, 180, 118}));           // inside it
     EXPECT_FALSE(Keep({110, 100, 210, 120}));           // 90% covered
     EXPECT_TRUE(Keep({100, 100, 200, 120}, 90));  // another direction
-}
-
-TEST_F(Overprint, KeepsTextThatOnlyTouchesOthers) {
-    InMain({100, 100, 200, 120});
     // 40% shared at its left end while the other has no pieces: kept at
     // once, and the duplicate listed after it is never looked at.
     InMain({160, 100, 260, 120});

@@ -32,7 +32,7 @@ TEST(ShownCharacters, DecodesWhatTheRunWillShow) {
     for (const Case& c : cases) EXPECT_EQ(ShownCharacters(c.text), c.shown) << c.name;
 }
 
-TEST(MeasureWord, MeasuresTheCharactersShownNotTheEscapes) {
+TEST(MeasureWord, MeasuresTheCharactersShownAtTheScreenSize) {
     TRtfWord<void> word;
     const CSize dash = word.MeasureWord("Liberation Serif", 10, "\\uc1\\u8212X");
     EXPECT_EQ(dash.cx, Screen("Liberation Serif", 10, U"\u2014").cx);
@@ -40,10 +40,8 @@ TEST(MeasureWord, MeasuresTheCharactersShownNotTheEscapes) {
     EXPECT_EQ(word.MeasureWord("Liberation Serif", 10, "\\{").cx, Screen("Liberation Serif", 10, U"{").cx);
     const CSize face = word.MeasureWord("Liberation Serif", 10, "\\uc1\\u55357X\\uc1\\u56832X");
     EXPECT_EQ(face.cx, Screen("Liberation Serif", 10, U"\U0001F600").cx);
-}
 
-TEST(MeasureWord, TwelvePointsAndUpMeasureOnePointLarger) {
-    TRtfWord<void> word;
+    // Twelve points and up measure one point larger.
     const std::u32string text = U"Measured text";
     for (int size : {11, 12}) {
         const int expected = size >= 12 ? size + 1 : size;
@@ -94,14 +92,10 @@ TEST(FitFontSize, LowersTheSizeUntilTheWordsFitButNeverBelowSix) {
 
     CRtfXmlText* small = p.Text({0, 0, 1, 20}, {"Small text"}, 6);
     EXPECT_EQ(small->FitFontSize(small->m_words, &p.doc), 6);
-}
 
-TEST(FitFontSize, WordsPaddedByWideWordSpacingLoseThePadding) {
-    TextPage p;
-    p.UseFonts({"Liberation Sans"});
+    // Words padded by wide word spacing lose the padding.
     CRtfXmlText* t = p.Text({100, 0, 600, 20}, {"  padded  "}, 10);
     t->m_words.GetHead()->m_nWordSpace = 1001;
-    TRtfWord<void> probe;
     const int32_t w = probe.MeasureWord("Liberation Sans", 10, "  padded  ").cx;
     EXPECT_EQ(t->FitFontSize(t->m_words, &p.doc), 10);
     EXPECT_EQ(t->m_words.GetHead()->m_strText, "padded");

@@ -130,21 +130,18 @@ TEST(XmlParse, ContentDecoding) {
     for (const Case& c : cases) EXPECT_EQ(CRtfXmlParse::DecodeContent(c.in), c.out) << c.in;
 }
 
-TEST(XmlParse, HeaderValuesAreCutAtSpaces) {
-    TempXml xml(Document(PageLine(1) + "</page>\n"));
+TEST(XmlParse, HeaderAndFontSpecifications) {
+    TempXml xml(Document(PageLine(1) + kFonts + "</page>\n"));
     CRtfXmlParse reader(xml.path());
     ASSERT_TRUE(reader.IsOpen());
     CRtfXmlParse::DocInfo info;
     reader.GetDocInfo(&info);
-    EXPECT_EQ(info.author, "John");
+    EXPECT_EQ(info.author, "John") << "header values are cut at spaces";
     EXPECT_EQ(info.keywords, "k");
     EXPECT_EQ(info.date, "2020-01-02T03:04:05+00:00");
     EXPECT_EQ(info.subject, "S");
     EXPECT_EQ(reader.GetFileName(), "doc.xml");
-}
 
-TEST(XmlParse, FontSpecifications) {
-    TempXml xml(Document(PageLine(1) + kFonts + "</page>\n"));
     auto doc = Open(xml);
     ASSERT_TRUE(doc);
     CRtfFont* arial = doc->FindSpecById(0);
@@ -165,9 +162,8 @@ TEST(XmlParse, FontSpecifications) {
     ASSERT_TRUE(times->m_pColor);
     EXPECT_EQ(times->m_pColor->m_nIndex, 0);
     EXPECT_EQ(doc->m_colors.GetCount(), 2);
-}
 
-TEST(XmlParse, IncompleteDocumentIsNotOpened) {
+    // A document cut before its end is not opened.
     TempXml cut(std::string(kDecl) + kRoot + PageLine(1) + kFonts);
     EXPECT_FALSE(CRtfDocument::CreateDocument(cut.path(), "/dev/null"));
     EXPECT_FALSE(CRtfDocument::CreateDocument("/nonexistent/doc.xml", "/dev/null"));
@@ -224,15 +220,15 @@ TEST(XmlParse, TextElementFields) {
 
 TEST(XmlParse, DirectionGivesRotation) {
     const int directions[][2] = {{1, 0}, {2, 180}, {3, 270}, {4, 90}, {5, 0}};
-    for (const auto& d : directions) {
-        TempXml xml(Document(PageLine(1) + kFonts + TextElement(100, 10, Data("t"), d[0]) + "</page>\n"));
-        auto doc = Open(xml);
-        ASSERT_TRUE(doc);
-        doc->BeginPage(1);
-        auto frags = Fragments(*doc);
-        ASSERT_EQ(frags.size(), 1u) << d[0];
-        EXPECT_EQ(frags[0]->m_nRotation, d[1]) << d[0];
-    }
+    std::string elements;
+    for (const auto& d : directions) elements += TextElement(100 * d[0], 10, Data("t"), d[0]);
+    TempXml xml(Document(PageLine(1) + kFonts + elements + "</page>\n"));
+    auto doc = Open(xml);
+    ASSERT_TRUE(doc);
+    doc->BeginPage(1);
+    auto frags = Fragments(*doc);
+    ASSERT_EQ(frags.size(), 5u);
+    for (CRtfXmlText* t : frags) EXPECT_EQ(t->m_nRotation, directions[t->m_rect.top / 100 - 1][1]) << t->m_rect.top;
 }
 
 TEST(XmlParse, DataLinesMakeWords) {

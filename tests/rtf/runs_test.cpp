@@ -193,11 +193,7 @@ TEST(WriteExactFrames, PositionsTheLineInFrames) {
 TEST(WriteExactBlocks, StackedLinesShareOneFrame) {
     // Twips are units x 13.6666 (truncated); frame sizes grow by 1.15.
     const std::string frame = "\\pard \\pvpg\\phpg";
-    struct Case {
-        const char* name;
-        std::vector<ExactFrame> frames;
-        std::string want;
-    } cases[] = {
+    struct Case { const char* name; std::vector<ExactFrame> frames; std::string want; } cases[] = {
         {"a lone frame is written as it always was",
          {{{10, 20, 110, 40}, "A"}},
          frame + "\\posx136\\posy273\\absw1571\\absh314\\nowrap A\\par"},

@@ -137,10 +137,7 @@ public:
     }
 
 private:
-    struct Page {
-        std::string content;
-        std::string extra;
-    };
+    struct Page { std::string content; std::string extra; };
     struct Font {
         std::string name;
         std::vector<std::string> toUnicode;

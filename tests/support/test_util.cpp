@@ -169,6 +169,11 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
     }
 }
 
+::testing::AssertionResult SameText(const std::string& expected, const std::string& actual) {
+    if (expected == actual) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << FirstDifference(expected, actual);
+}
+
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {
     const char* old = std::getenv(name);
     m_had = old != nullptr;

@@ -2,6 +2,8 @@
 // made from PostScript, running programs, environment overrides.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -55,6 +57,8 @@ int CountOccurrences(const std::string& haystack, const std::string& needle);
 std::vector<std::string> Workspaces(const std::string& tmpDir);
 // Empty when equal; else the first line where the texts differ.
 std::string FirstDifference(const std::string& expected, const std::string& actual);
+// The same as an assertion: EXPECT_TRUE(SameText(expected, actual)).
+::testing::AssertionResult SameText(const std::string& expected, const std::string& actual);
 
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
@@ -68,6 +72,27 @@ private:
     std::string m_name;
     std::string m_old;
     bool m_had = false;
+};
+
+// A test whose conversions keep their workspaces (TMPDIR) and read their
+// saved settings (XDG_CONFIG_HOME) in a folder of its own, which must be
+// left without a workspace; the test's files go in `m_dir`.
+class IsolatedTest : public ::testing::Test {
+protected:
+    void TearDown() override { EXPECT_TRUE(Workspaces(m_tmp.path()).empty()) << "a workspace was left behind"; }
+    // A PDF of `pages` numbered pages in `m_dir`.
+    std::string Pdf(const std::string& name, int pages, const std::vector<std::string>& gsArgs = {}) {
+        const std::string path = m_dir / name;
+        EXPECT_TRUE(MakePdf(NumberedPagesPs(pages), path, gsArgs)) << name;
+        return path;
+    }
+
+    TempDir m_tmp;
+    TempDir m_dir;
+
+private:
+    ScopedEnv m_tmpEnv{"TMPDIR", m_tmp.path()};
+    ScopedEnv m_configEnv{"XDG_CONFIG_HOME", m_tmp.path()};
 };
 
 }  // namespace qmtest
