@@ -24,6 +24,8 @@ std::string g_strRenderFailedFor;
 
 }  // namespace
 
+bool SkipsFontSetUp(const CPageGraphics& seen, bool cutOut) { return !cutOut || !seen.m_bPictures; }
+
 int CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
     if (!m_pPdf || m_pJob == nullptr || page < 1 || page > m_pPdf->getNumPages()) return 0;
     CConvertPara* job = m_pJob;
@@ -35,7 +37,8 @@ int CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
     // Writing a page's PostScript costs far more than a look at what the
     // page draws; pages without pictures (or, in documents, without paths)
     // are left alone.
-    if (!PageHasGraphics(m_pPdf.get(), page, !extraction)) return 0;
+    const CPageGraphics seen = PageGraphics(m_pPdf.get(), page, !extraction);
+    if (!seen.m_bPictures && !seen.m_bPaths) return 0;
 
     auto& objects = SharedImageList();
     const std::string psPath = m_strWorkspace + "/" + m_strBaseName + ".ps";
@@ -43,7 +46,18 @@ int CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
     // Documents without pictures keep their drawn paths and skip the rest.
     const bool wanted = extraction || job->m_nRemoveImages == 0;
     // The file is only read to cut out pictures.
-    int pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction, wanted && renderer);
+    const bool cutOut = wanted && renderer;
+    int pictures = -1;
+    if (SkipsFontSetUp(seen, cutOut) && !PageHasType3Fonts(m_pPdf.get(), page)) {
+        const size_t before = objects.size();
+        pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction, false, false);
+        // A picture the early look missed is cut out of a full page file.
+        if (pictures < 0 || (pictures > 0 && cutOut)) {
+            objects.resize(before);
+            pictures = -1;
+        }
+    }
+    if (pictures < 0) pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction, cutOut);
     int result = 0;
     if (pictures > 0 && wanted && renderer) {
         // Pictures embedded in a document are always JPEG (they are written
