@@ -24,8 +24,6 @@ std::string g_strRenderFailedFor;
 
 }  // namespace
 
-bool SkipsFontSetUp(const CPageGraphics& seen, bool cutOut) { return !cutOut || !seen.m_bPictures; }
-
 int CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
     if (!m_pPdf || m_pJob == nullptr || page < 1 || page > m_pPdf->getNumPages()) return 0;
     CConvertPara* job = m_pJob;
@@ -37,27 +35,21 @@ int CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
     // Writing a page's PostScript costs far more than a look at what the
     // page draws; pages without pictures (or, in documents, without paths)
     // are left alone.
-    const CPageGraphics seen = PageGraphics(m_pPdf.get(), page, !extraction);
-    if (!seen.m_bPictures && !seen.m_bPaths) return 0;
+    if (!PageHasGraphics(m_pPdf.get(), page, !extraction)) return 0;
 
     auto& objects = SharedImageList();
     const std::string psPath = m_strWorkspace + "/" + m_strBaseName + ".ps";
     const bool renderer = g_strNoRendererFor != m_strWorkspace;
     // Documents without pictures keep their drawn paths and skip the rest.
     const bool wanted = extraction || job->m_nRemoveImages == 0;
+    // Converting and embedding the page's fonts is most of the cost of its
+    // PostScript, and none of it is ever read: text is not written, and
+    // each picture is cut out from where the device recorded its code.
+    // Type 3 fonts are the exception, as the device draws their glyphs
+    // while it sets them up, which records paths and must not change.
+    const bool fonts = PageHasType3Fonts(m_pPdf.get(), page);
     // The file is only read to cut out pictures.
-    const bool cutOut = wanted && renderer;
-    int pictures = -1;
-    if (SkipsFontSetUp(seen, cutOut) && !PageHasType3Fonts(m_pPdf.get(), page)) {
-        const size_t before = objects.size();
-        pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction, false, false);
-        // A picture the early look missed is cut out of a full page file.
-        if (pictures < 0 || (pictures > 0 && cutOut)) {
-            objects.resize(before);
-            pictures = -1;
-        }
-    }
-    if (pictures < 0) pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction, cutOut);
+    int pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction, wanted && renderer, fonts);
     int result = 0;
     if (pictures > 0 && wanted && renderer) {
         // Pictures embedded in a document are always JPEG (they are written

@@ -341,37 +341,34 @@ void CPagePsDevice::drawMaskedImage(GfxState* state, Object* ref, Stream* str, i
 
 namespace {
 
-// Notes what is drawn besides text, and stops the page at the first
-// picture (or, without paths, also at nothing else).
+// Notes whether anything is drawn besides text, and stops the page there.
 class CGraphicsProbe : public OutputDev {
 public:
-    explicit CGraphicsProbe(bool paths) : m_bLookForPaths(paths) {}
+    explicit CGraphicsProbe(bool paths) : m_bPaths(paths) {}
     bool upsideDown() override { return true; }
     bool useDrawChar() override { return false; }
     bool interpretType3Chars() override { return false; }
     bool needNonText() override { return true; }
-    void stroke(GfxState*) override { m_seen.m_bPaths = m_seen.m_bPaths || m_bLookForPaths; }
-    void fill(GfxState*) override { m_seen.m_bPaths = m_seen.m_bPaths || m_bLookForPaths; }
-    void eoFill(GfxState*) override { m_seen.m_bPaths = m_seen.m_bPaths || m_bLookForPaths; }
-    void drawImageMask(GfxState*, Object*, Stream*, int, int, bool, bool, bool) override {
-        m_seen.m_bPictures = true;
-    }
+    void stroke(GfxState*) override { m_bFound = m_bFound || m_bPaths; }
+    void fill(GfxState*) override { m_bFound = m_bFound || m_bPaths; }
+    void eoFill(GfxState*) override { m_bFound = m_bFound || m_bPaths; }
+    void drawImageMask(GfxState*, Object*, Stream*, int, int, bool, bool, bool) override { m_bFound = true; }
     void drawImage(GfxState*, Object*, Stream*, int, int, GfxImageColorMap*, bool, const int*, bool) override {
-        m_seen.m_bPictures = true;
+        m_bFound = true;
     }
     void drawMaskedImage(GfxState*, Object*, Stream*, int, int, GfxImageColorMap*, bool, Stream*, int, int, bool,
                          bool) override {
-        m_seen.m_bPictures = true;
+        m_bFound = true;
     }
     void drawSoftMaskedImage(GfxState*, Object*, Stream*, int, int, GfxImageColorMap*, bool, Stream*, int, int,
                              GfxImageColorMap*, bool) override {
-        m_seen.m_bPictures = true;
+        m_bFound = true;
     }
-    static bool Abort(void* data) { return static_cast<CGraphicsProbe*>(data)->m_seen.m_bPictures; }
-    CPageGraphics m_seen;
+    static bool Abort(void* data) { return static_cast<CGraphicsProbe*>(data)->m_bFound; }
+    bool m_bFound = false;
 
 private:
-    bool m_bLookForPaths;
+    bool m_bPaths;
 };
 
 bool HasType3Fonts(const Dict* resources, std::vector<Ref>& visited, int depth);
@@ -416,10 +413,10 @@ bool HasType3Fonts(const Dict* resources, std::vector<Ref>& visited, int depth) 
 
 }  // namespace
 
-CPageGraphics PageGraphics(PDFDoc* doc, int page, bool paths) {
+bool PageHasGraphics(PDFDoc* doc, int page, bool paths) {
     CGraphicsProbe probe(paths);
     doc->displayPage(&probe, page, 72, 72, 0, true, true, true, CGraphicsProbe::Abort, &probe);
-    return probe.m_seen;
+    return probe.m_bFound;
 }
 
 bool PageHasType3Fonts(PDFDoc* doc, int page) {

@@ -106,18 +106,10 @@ private:
 // four-corner sub-paths written as rectangles.
 std::string PathText(GfxState* state);
 
-// What an early look at a page found. It spares writing the page
-// PostScript of pages without graphics, and tells the pages whose
-// PostScript is only wanted for its drawn paths.
-struct CPageGraphics {
-    bool m_bPictures = false;
-    bool m_bPaths = false;  // only looked for with `paths`
-};
-
-// Looks at what page `page` draws, up to its first picture: pictures
-// and, with `paths`, strokes and fills. A page with drawn paths and no
-// picture is looked at to its end.
-CPageGraphics PageGraphics(PDFDoc* doc, int page, bool paths);
+// Whether the page draws any picture (or, with `paths`, any stroke or
+// fill); an early look that spares writing the page PostScript of pages
+// without graphics.
+bool PageHasGraphics(PDFDoc* doc, int page, bool paths);
 
 // Whether a resource dictionary of the page (its own, those of its forms,
 // patterns and annotation appearances, as the PostScript device walks
@@ -125,21 +117,16 @@ CPageGraphics PageGraphics(PDFDoc* doc, int page, bool paths);
 // glyphs of such fonts while it sets them up, which makes drawn paths.
 bool PageHasType3Fonts(PDFDoc* doc, int page);
 
-// Whether the picture step writes a page's PostScript without setting up
-// its fonts (Type 3 fonts aside): when no picture will be cut out of the
-// file, because the page has none or the run does not cut any out.
-bool SkipsFontSetUp(const CPageGraphics& seen, bool cutOut);
-
 // Writes page `page` of `doc` as PostScript to `path`, appending the
 // records of its pictures (and, with `capturePaths`, its drawn paths) to
 // `objects`. Returns the number of pictures recorded, -1 when the file
 // could not be written. Without `keepFile` nothing is written (the records
 // are made all the same), for runs that will not cut out the pictures.
-// Without `setUpFonts` the fonts of the page are not set up: converting
-// and embedding them is most of the cost of a page's PostScript, and
-// wasted when no picture is cut out of the file. Text is never written,
-// so only the file's bytes change, and the records stay the same as long
-// as the page has no Type 3 fonts (PageHasType3Fonts).
+// Without `setUpFonts` the fonts of the page are not set up (the file
+// then has no header and no document set-up either). Text is never
+// written, so what is left out is never read: the pictures' code and the
+// records stay the same as long as the page has no Type 3 fonts
+// (PageHasType3Fonts).
 int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
                         std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths,
                         bool keepFile = true, bool setUpFonts = true);
