@@ -207,13 +207,15 @@ void CPagePsDevice::restoreState(GfxState* state) {
     PSOutputDev::restoreState(state);
 }
 
+// Paths and clip paths are not written into the file: only the pictures'
+// code is ever read from it, from where the device recorded it, and each
+// picture carries its clip as text of its own. Formatting every path of a
+// page was most of the cost of writing it.
 void CPagePsDevice::clip(GfxState* state) {
-    PSOutputDev::clip(state);
     if (m_bCapturePaths) m_clips.back().clip = PathText(state);
 }
 
 void CPagePsDevice::eoClip(GfxState* state) {
-    PSOutputDev::eoClip(state);
     if (m_bCapturePaths) m_clips.back().eoClip = PathText(state);
 }
 
@@ -253,17 +255,14 @@ void CPagePsDevice::CapturePath(GfxState* state, const char* paint) {
 }
 
 void CPagePsDevice::stroke(GfxState* state) {
-    PSOutputDev::stroke(state);
     CapturePath(state, "S\n");
 }
 
 void CPagePsDevice::fill(GfxState* state) {
-    PSOutputDev::fill(state);
     CapturePath(state, "f\n");
 }
 
 void CPagePsDevice::eoFill(GfxState* state) {
-    PSOutputDev::eoFill(state);
     CapturePath(state, "f*\n");
 }
 

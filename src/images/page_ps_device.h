@@ -1,5 +1,5 @@
 // The page PostScript of the picture step: Poppler's PostScript output
-// device, unchanged in what it writes, with two additions.
+// device, with two additions, and without what is never read back.
 //  - Before each picture it writes, it makes a picture record (CRtfImage):
 //    the placement string, the set-up code and the clip code, the device's
 //    running shape and z-order numbers, and the byte range of the picture's
@@ -9,7 +9,9 @@
 //    whose data the device really writes into the page file (not for the
 //    bitmaps of Type 3 glyphs or pattern cells, which stay inside procedures).
 //  - Each stroke, fill and even-odd fill is captured as a drawn path
-//    (CRtfLine) in the text form that CRtfLine::BuildShape reads.
+//    (CRtfLine) in the text form that CRtfLine::BuildShape reads. Paths
+//    and clips are not written into the file, which is only read for the
+//    pictures' code.
 // The records go to the shared floating-object list of the page.
 #pragma once
 
