@@ -42,8 +42,14 @@ int CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
     const bool renderer = g_strNoRendererFor != m_strWorkspace;
     // Documents without pictures keep their drawn paths and skip the rest.
     const bool wanted = extraction || job->m_nRemoveImages == 0;
+    // Converting and embedding the page's fonts is most of the cost of its
+    // PostScript, and none of it is ever read: text is not written, and
+    // each picture is cut out from where the device recorded its code.
+    // Type 3 fonts are the exception, as the device draws their glyphs
+    // while it sets them up, which records paths and must not change.
+    const bool fonts = PageHasType3Fonts(m_pPdf.get(), page);
     // The file is only read to cut out pictures.
-    int pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction, wanted && renderer);
+    int pictures = WritePagePostScript(m_pPdf.get(), page, psPath, &objects, !extraction, wanted && renderer, fonts);
     int result = 0;
     if (pictures > 0 && wanted && renderer) {
         // Pictures embedded in a document are always JPEG (they are written

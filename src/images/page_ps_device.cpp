@@ -2,9 +2,11 @@
 // page. See page_ps_device.h for what the device adds to Poppler's.
 #include "images/page_ps_device.h"
 
+#include <Annot.h>
 #include <GfxState.h>
 #include <OutputDev.h>
 #include <PDFDoc.h>
+#include <Page.h>
 
 #include <algorithm>
 #include <array>
@@ -163,12 +165,17 @@ std::string PathText(GfxState* state) {
 }
 
 CPagePsDevice::CPagePsDevice(CPsSink* sink, PDFDoc* doc, int page,
-                             std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths)
+                             std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths,
+                             bool setUpFonts)
     : PSOutputDev(CPsSink::Write, sink, nullptr, doc, std::vector<int>{page}, psModePS, -1, -1, false, false, 0, 0,
                   0, 0,
                   // Pages with transparency would otherwise be rasterised
                   // whole, and their pictures and paths lost.
-                  psNeverRasterize, false, nullptr, nullptr, psLevel2),
+                  psNeverRasterize,
+                  // Under manual control the device writes no header and no
+                  // document set-up, which is where it sets up the fonts of
+                  // its pages; it draws the page all the same.
+                  !setUpFonts, nullptr, nullptr, psLevel2),
       m_pSink(sink),
       m_pObjects(objects),
       m_bCapturePaths(capturePaths) {
@@ -200,13 +207,15 @@ void CPagePsDevice::restoreState(GfxState* state) {
     PSOutputDev::restoreState(state);
 }
 
+// Paths and clip paths are not written into the file: only the pictures'
+// code is ever read from it, from where the device recorded it, and each
+// picture carries its clip as text of its own. Formatting every path of a
+// page was most of the cost of writing it.
 void CPagePsDevice::clip(GfxState* state) {
-    PSOutputDev::clip(state);
     if (m_bCapturePaths) m_clips.back().clip = PathText(state);
 }
 
 void CPagePsDevice::eoClip(GfxState* state) {
-    PSOutputDev::eoClip(state);
     if (m_bCapturePaths) m_clips.back().eoClip = PathText(state);
 }
 
@@ -246,17 +255,14 @@ void CPagePsDevice::CapturePath(GfxState* state, const char* paint) {
 }
 
 void CPagePsDevice::stroke(GfxState* state) {
-    PSOutputDev::stroke(state);
     CapturePath(state, "S\n");
 }
 
 void CPagePsDevice::fill(GfxState* state) {
-    PSOutputDev::fill(state);
     CapturePath(state, "f\n");
 }
 
 void CPagePsDevice::eoFill(GfxState* state) {
-    PSOutputDev::eoFill(state);
     CapturePath(state, "f*\n");
 }
 
@@ -364,6 +370,46 @@ private:
     bool m_bPaths;
 };
 
+bool HasType3Fonts(const Dict* resources, std::vector<Ref>& visited, int depth);
+
+// The resources of the streams of an XObject or Pattern dictionary.
+bool StreamsHaveType3Fonts(const Dict* resources, const char* key, std::vector<Ref>& visited, int depth) {
+    Object entries = resources->lookup(key);
+    if (!entries.isDict()) return false;
+    for (int i = 0; i < entries.dictGetLength(); ++i) {
+        const Object& ref = entries.dictGetValNF(i);
+        if (ref.isRef()) {
+            if (std::find(visited.begin(), visited.end(), ref.getRef()) != visited.end()) continue;
+            visited.push_back(ref.getRef());
+        }
+        Object entry = entries.dictGetVal(i);
+        Object inner;
+        if (entry.isStream())
+            inner = entry.streamGetDict()->lookup("Resources");
+        else if (entry.isDict())
+            inner = entry.dictLookup("Resources");
+        if (inner.isDict() && HasType3Fonts(inner.getDict(), visited, depth + 1)) return true;
+    }
+    return false;
+}
+
+bool HasType3Fonts(const Dict* resources, std::vector<Ref>& visited, int depth) {
+    // Nesting this deep is a loop through direct objects or a hostile
+    // file; the answer that keeps the fonts' set-up is the safe one.
+    constexpr int kMaxDepth = 64;
+    if (resources == nullptr) return false;
+    if (depth > kMaxDepth) return true;
+    Object fonts = resources->lookup("Font");
+    if (fonts.isDict()) {
+        for (int i = 0; i < fonts.dictGetLength(); ++i) {
+            Object font = fonts.dictGetVal(i);
+            if (font.isDict() && font.dictLookup("Subtype").isName("Type3")) return true;
+        }
+    }
+    return StreamsHaveType3Fonts(resources, "XObject", visited, depth) ||
+           StreamsHaveType3Fonts(resources, "Pattern", visited, depth);
+}
+
 }  // namespace
 
 bool PageHasGraphics(PDFDoc* doc, int page, bool paths) {
@@ -372,9 +418,23 @@ bool PageHasGraphics(PDFDoc* doc, int page, bool paths) {
     return probe.m_bFound;
 }
 
+bool PageHasType3Fonts(PDFDoc* doc, int page) {
+    Page* p = doc->getPage(page);
+    if (p == nullptr) return true;
+    std::vector<Ref> visited;
+    if (HasType3Fonts(p->getResourceDict(), visited, 0)) return true;
+    Annots* annots = p->getAnnots();
+    if (annots == nullptr) return false;
+    for (Annot* annot : annots->getAnnots()) {
+        Object resources = annot->getAppearanceResDict();
+        if (resources.isDict() && HasType3Fonts(resources.getDict(), visited, 0)) return true;
+    }
+    return false;
+}
+
 int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
                         std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths,
-                        bool keepFile) {
+                        bool keepFile, bool setUpFonts) {
     CPsSink sink;
     if (keepFile) {
         sink.m_pFile = std::fopen(path.c_str(), "wb");
@@ -384,7 +444,7 @@ int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
     }
     int pictures = -1;
     {
-        CPagePsDevice dev(&sink, doc, page, objects, capturePaths);
+        CPagePsDevice dev(&sink, doc, page, objects, capturePaths, setUpFonts);
         if (dev.isOk()) {
             doc->displayPage(&dev, page, 72, 72, 0, true, true, true);
             pictures = dev.PictureCount();

@@ -1,5 +1,5 @@
 // The page PostScript of the picture step: Poppler's PostScript output
-// device, unchanged in what it writes, with two additions.
+// device, with two additions, and without what is never read back.
 //  - Before each picture it writes, it makes a picture record (CRtfImage):
 //    the placement string, the set-up code and the clip code, the device's
 //    running shape and z-order numbers, and the byte range of the picture's
@@ -9,7 +9,9 @@
 //    whose data the device really writes into the page file (not for the
 //    bitmaps of Type 3 glyphs or pattern cells, which stay inside procedures).
 //  - Each stroke, fill and even-odd fill is captured as a drawn path
-//    (CRtfLine) in the text form that CRtfLine::BuildShape reads.
+//    (CRtfLine) in the text form that CRtfLine::BuildShape reads. Paths
+//    and clips are not written into the file, which is only read for the
+//    pictures' code.
 // The records go to the shared floating-object list of the page.
 #pragma once
 
@@ -52,8 +54,10 @@ class CPagePsDevice : public PSOutputDev {
 public:
     // The sink must outlive the device: the device writes its trailer when
     // it is destroyed.
+    // Without `setUpFonts` the device sets up no font of the page (see
+    // WritePagePostScript).
     CPagePsDevice(CPsSink* sink, PDFDoc* doc, int page, std::vector<std::unique_ptr<CRtfShpObject>>* objects,
-                  bool capturePaths);
+                  bool capturePaths, bool setUpFonts = true);
     ~CPagePsDevice() override = default;
 
     void startPage(int pageNum, GfxState* state, XRef* xref) override;
@@ -109,11 +113,22 @@ std::string PathText(GfxState* state);
 // without graphics.
 bool PageHasGraphics(PDFDoc* doc, int page, bool paths);
 
+// Whether a resource dictionary of the page (its own, those of its forms,
+// patterns and annotation appearances, as the PostScript device walks
+// them when it sets up fonts) holds a Type 3 font. The device draws the
+// glyphs of such fonts while it sets them up, which makes drawn paths.
+bool PageHasType3Fonts(PDFDoc* doc, int page);
+
 // Writes page `page` of `doc` as PostScript to `path`, appending the
 // records of its pictures (and, with `capturePaths`, its drawn paths) to
 // `objects`. Returns the number of pictures recorded, -1 when the file
 // could not be written. Without `keepFile` nothing is written (the records
 // are made all the same), for runs that will not cut out the pictures.
+// Without `setUpFonts` the fonts of the page are not set up (the file
+// then has no header and no document set-up either). Text is never
+// written, so what is left out is never read: the pictures' code and the
+// records stay the same as long as the page has no Type 3 fonts
+// (PageHasType3Fonts).
 int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
                         std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths,
-                        bool keepFile = true);
+                        bool keepFile = true, bool setUpFonts = true);
