@@ -180,8 +180,9 @@ CPagePsDevice::CPagePsDevice(CPsSink* sink, PDFDoc* doc, int page,
       m_pObjects(objects),
       m_bCapturePaths(capturePaths) {
     // Only the pictures and paths of this file are ever used, so text is
-    // not written. Font embedding stays on: without it the device copies
-    // the substitute fonts' files into the page, many times larger.
+    // not written. Where fonts are still set up (pages with Type 3 fonts,
+    // whose glyph drawings become paths), embedding stays on: without it
+    // the device copies the substitute fonts' files in, many times larger.
     setDisplayText(false);
 }
 
