@@ -19,6 +19,7 @@
 #include "platform/files.h"
 #include "platform/font_installed.h"
 #include "platform/registry.h"
+#include "platform/strings.h"
 
 namespace {
 
@@ -31,14 +32,6 @@ constexpr const char* kDefaultFace = "Times New Roman";
 // The folder of the font map file. Process-wide: once read from the
 // settings it is kept for the rest of the process.
 std::string g_fontFolder;
-
-std::string Trim(const std::string& s) {
-    std::size_t b = 0;
-    std::size_t e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-    return s.substr(b, e - b);
-}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -105,7 +98,7 @@ bool MapFontName(const std::string& name, std::string& result) {
         // (beside it, or in the data folder) serves as the default.
         path = qm::FindDataFile(kFontMapFile);
     if (path.empty()) return false;
-    result = Trim(ReadMapFile(path, name));
+    result = qm::Trim(ReadMapFile(path, name));
     return !result.empty();
 }
 

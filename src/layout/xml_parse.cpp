@@ -14,6 +14,7 @@
 #include "control/rtf_document.h"
 #include "layout/font_table.h"
 #include "layout/model.h"
+#include "platform/strings.h"
 
 namespace {
 
@@ -76,14 +77,6 @@ bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefi
 bool HasCloseAt(const std::string& line, std::size_t minPos) {
     std::size_t gt = line.find('>');
     return gt != std::string::npos && gt >= minPos;
-}
-
-std::string Trim(const std::string& s) {
-    std::size_t b = 0;
-    std::size_t e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-    return s.substr(b, e - b);
 }
 
 void ReplaceAll(std::string& s, const std::string& from, const std::string& to) {
@@ -240,7 +233,7 @@ int CRtfXmlParse::ReadFonts(CRtfDocument* doc) {
             break;
         }
         // The device indents font lines with a tab; only this pass trims.
-        const std::string spec = Trim(line);
+        const std::string spec = qm::Trim(line);
         if (!StartsWith(spec, "<fontspec") || !HasCloseAt(spec, 1)) continue;
         auto font = std::make_unique<CRtfFont>();
         for (const std::string& token : Tokenize(spec)) {
@@ -422,7 +415,7 @@ int CRtfXmlParse::ReadText(CRtfDocument* doc, const std::string& startLine) {
         word->m_nColor = text->m_nColor;
     }
     // An element cut off by the end of the file shows nothing.
-    if (!closed || Trim(running).empty()) return 0;
+    if (!closed || qm::Trim(running).empty()) return 0;
     if (text->m_words.IsEmpty()) return 1;
 
     CRtfPage* page = doc->GetPage();

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "platform/rect.h"
+#include "platform/strings.h"
 
 namespace qm {
 namespace {
@@ -40,13 +41,6 @@ struct ResolvedFace {
     bool syntheticBold = false;
     std::string path;
 };
-
-std::string Trim(const std::string& s) {
-    const char* ws = " \t\r\n";
-    const size_t b = s.find_first_not_of(ws);
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(ws) - b + 1);
-}
 
 class FontMetrics {
 public:
@@ -119,7 +113,7 @@ private:
         if (pattern != nullptr) {
             // Face names from the font table may carry a trailing space
             // ("Arial Narrow "); fontconfig would then miss the family.
-            const std::string family = Trim(face);
+            const std::string family = qm::Trim(face);
             if (!family.empty())
                 FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
             FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);

@@ -15,6 +15,7 @@
 
 #include "control/rtf_document.h"
 #include "layout/words.h"
+#include "platform/strings.h"
 
 namespace {
 
@@ -50,13 +51,6 @@ std::string ReplaceAll(std::string s, const std::string& from, const std::string
     }
     out.append(s, pos, std::string::npos);
     return out;
-}
-
-std::string Trim(const std::string& s) {
-    const char* ws = " \t\r\n\v\f";
-    const size_t b = s.find_first_not_of(ws);
-    if (b == std::string::npos) return {};
-    return s.substr(b, s.find_last_not_of(ws) - b + 1);
 }
 
 // Backslashes are doubled for RTF, except where they already escape a
@@ -157,9 +151,9 @@ std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim) {
     if (word.m_nStyle & 0x02) { on += "\\i "; off += "\\i0 "; }
     if (word.m_nStyle & 0x04) { on += "\\ul "; off += "\\ul0 "; }
     if (word.m_nStyle & 0x40) { on += "\\shad "; off += "\\shad0 "; }
-    on = Trim(on);
+    on = qm::Trim(on);
     std::string text = EscapeRunText(word.m_strText);
-    if (trim) text = Trim(text);
+    if (trim) text = qm::Trim(text);
 
     std::string out;
     if (rise == 0) {
