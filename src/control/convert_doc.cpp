@@ -16,14 +16,12 @@
 #include "control/rtf_document.h"
 #include "extract/html_output_dev.h"
 #include "extract/metadata.h"
-#include "images/ghostscript_session.h"
-#include "rtf/rtf_file.h"
 #include "platform/files.h"
+#include "platform/registry.h"
+
+static_assert(kPictureNoRenderer == kResultNoRenderer, "the picture step's result is the conversion's");
 
 namespace {
-CConvertDoc* g_current = nullptr;
-std::vector<std::unique_ptr<CRtfShpObject>> g_images;
-std::string g_fontMapKey;
 
 std::string FileNameOf(const std::string& path) {
     auto slash = path.find_last_of('/');
@@ -38,11 +36,6 @@ std::string BaseNameOf(const std::string& path) {
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 }  // namespace
-
-CConvertDoc* CurrentConvertDoc() { return g_current; }
-std::vector<std::unique_ptr<CRtfShpObject>>& SharedImageList() { return g_images; }
-void ClearSharedImageList() { g_images.clear(); }
-std::string& FontMapKey() { return g_fontMapKey; }
 
 CConvertDoc::CConvertDoc(CConvertPara* job) : m_pJob(job) {
     // A private workspace per conversion; the program's folder is not
@@ -66,24 +59,43 @@ CConvertDoc::CConvertDoc(CConvertPara* job) : m_pJob(job) {
     job->m_strXmlPath = m_strWorkspace + "/" + m_strBaseName + ".xml";
     job->m_strRtfPath = out + "/" + m_strBaseName + ".rtf";
 
-    g_current = this;
-    g_fontMapKey = job->m_strFontKey;
+    // Read once per conversion, so that a settings change shows in the next.
+    m_layout.m_strFontFolder = qm::ReadRegistryString(job->m_strFontKey, "DLL_FONT");
+    m_layout.m_bRemoveImages = job->m_nRemoveImages != 0;
 }
 
 CConvertDoc::CConvertDoc(const std::string& pdfPath) {
     auto slash = pdfPath.find_last_of('/');
     m_strWorkspace = slash == std::string::npos ? "." : pdfPath.substr(0, slash);
     m_strBaseName = BaseNameOf(pdfPath);
-    g_current = this;
-    g_fontMapKey.clear();
 }
 
 CConvertDoc::~CConvertDoc() {
     // Ghostscript ends before its folder in the workspace goes.
-    m_pRenderer.reset();
+    m_pPictures.reset();
     ClosePdf();
     if (m_bOwnsWorkspace) ClearWorkspace();
-    if (g_current == this) g_current = nullptr;
+}
+
+void CConvertDoc::ShowMessage(const char* text) { m_pJob->ShowMessage(text); }
+void CConvertDoc::ShowWarning(const char* text) { m_pJob->ShowWarning(text); }
+bool CConvertDoc::Cancelled() const { return m_pJob->m_nCancel != 0; }
+
+CPagePictures CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
+    if (!m_pPdf || m_pJob == nullptr) return {};
+    if (!m_pPictures) {
+        CPictureRequest request;
+        request.m_strWorkspace = m_strWorkspace;
+        request.m_strBaseName = m_strBaseName;
+        request.m_strOutDir = m_pJob->m_strOutDir;
+        request.m_bExtraction = m_pJob->m_nKind == kRunExtractImages;
+        request.m_bRemoveImages = m_pJob->m_nRemoveImages != 0;
+        IPictureLog* log = this;
+        m_pPictures = std::make_unique<CPictureStep>(std::move(request), log);
+    }
+    CPagePictures pictures = m_pPictures->ImagesForPage(m_pPdf.get(), page, zero, device);
+    if (page >= 1 && page <= m_pPdf->getNumPages()) m_nRotation = pictures.m_nRotation;
+    return pictures;
 }
 
 void CConvertDoc::ClearWorkspace() { qm::RemoveWorkspace(m_strWorkspace); }
@@ -272,13 +284,12 @@ void CConvertDoc::WarnIfPageTooLarge(int page) {
 
 int CConvertDoc::ConvertPages(bool withImages) {
     CConvertPara* job = m_pJob;
-    if (withImages) ClearSharedImageList();
     if (OpenPdf(nullptr) == nullptr) return kResultPdfFailed;
     // An empty document would only replace the user's file with nothing.
     if (m_pPdf->getNumPages() <= 0) return kResultNoPages;
     const std::string partial = MakePartialName(job->m_strRtfPath);
     if (partial.empty()) return kResultOutputFailed;
-    std::unique_ptr<CRtfDocument> doc = CRtfDocument::CreateDocument(job->m_strXmlPath, partial);
+    std::unique_ptr<CRtfDocument> doc = CRtfDocument::CreateDocument(job->m_strXmlPath, partial, &m_layout);
     if (!doc) {
         std::remove(partial.c_str());
         return kResultPdfFailed;
@@ -303,27 +314,21 @@ int CConvertDoc::ConvertPages(bool withImages) {
             job->ShowMessage(line);
             job->ShowProgress(ProgressFor(page));
             WarnIfPageTooLarge(page);
+            CPagePictures pictures;
             if (withImages) {
                 m_nRotation = 0;
-                ImagesForPage(page, 0, job->m_strDevice);
+                pictures = ImagesForPage(page, 0, job->m_strDevice);
             }
             if (!doc->BeginPage(page)) {
                 result = kResultPageFailed;
                 break;
             }
-            if (withImages) doc->AddImages(SharedImageList());
-            int flags = (page == job->m_nFirstPage ? 1 : 0) | (page == job->m_nLastPage ? 2 : 0);
-            if (!doc->EndPage(flags)) {
-                result = kResultPageFailed;
-                break;
-            }
+            if (withImages) doc->AddImages(pictures.m_objects);
+            doc->EndPage((page == job->m_nFirstPage ? 1 : 0) | (page == job->m_nLastPage ? 2 : 0));
         }
-        if (withImages) ClearSharedImageList();
     }
-    if (withImages) ClearSharedImageList();
-    if (result == kResultOk) doc->Save(job->m_strRtfPath);
-    // Destroying the document writes the closing brace and closes the file.
-    const bool written = doc->GetWriter() != nullptr && doc->GetWriter()->Close();
+    // Closing writes the closing brace; a failed write of any page shows here.
+    const bool written = doc->Close();
     doc.reset();
     ClosePdf();
 
@@ -347,7 +352,6 @@ int CConvertDoc::ExtractImages() {
         job->m_nLastPage = m_pPdf->getNumPages();
         if (job->m_nLastPage <= 0) return kResultNoPages;
     }
-    ClearSharedImageList();
     job->FileStarted(job->m_strSource, job->m_strOutDir);
     int r = 0;
     bool noRenderer = false;
@@ -359,12 +363,10 @@ int CConvertDoc::ExtractImages() {
         std::snprintf(line, sizeof line, "Conversion of <%u> page started.", static_cast<unsigned>(page));
         job->ShowMessage(line);
         job->ShowProgress(ProgressFor(page));
-        r = ImagesForPage(page, 0, job->m_strDevice);
+        r = ImagesForPage(page, 0, job->m_strDevice).m_nResult;
         if (r == kResultNoRenderer) noRenderer = true;
         if (r != 0) job->ShowMessage("Found problem while filtering graphics for the page.");
-        ClearSharedImageList();
     }
-    ClearSharedImageList();
     ClosePdf();
     return noRenderer ? kResultNoRenderer : r;
 }

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "control/convert_para.h"
-#include "layout/model.h"
+#include "images/picture_step.h"
+#include "layout/context.h"
 
 class PDFDoc;
-class CGhostscriptSession;
 
-class CConvertDoc {
+class CConvertDoc : private IPictureLog {
 public:
     // Conversion of the job's current source file: makes the workspace and
     // copies the PDF into it.
@@ -36,8 +36,9 @@ public:
     int ConvertPages(bool withImages);
     int ExtractImages();
     // The picture step of one page: PostScript production, splitting and
-    // rendering into the shared image list (and image files); 0 on success.
-    int ImagesForPage(int page, int zero, const std::string& device);
+    // rendering; the page's pictures and drawn paths come back (image files
+    // stay in an extraction run).
+    CPagePictures ImagesForPage(int page, int zero, const std::string& device);
     void ClearWorkspace();
 
     CConvertPara* m_pJob = nullptr;
@@ -50,19 +51,17 @@ public:
 private:
     int ProgressFor(int page) const;
     void WarnIfPageTooLarge(int page);
+    // Where the picture step reports: the job's callbacks and cancel flag.
+    void ShowMessage(const char* text) override;
+    void ShowWarning(const char* text) override;
+    bool Cancelled() const override;
     bool m_bOwnsWorkspace = false;
     bool m_bCopied = false;
     bool m_bOutDirOk = false;
     bool m_bRebuiltReported = false;
-    // The Ghostscript process that renders this conversion's pictures,
-    // started with the first picture.
-    std::unique_ptr<CGhostscriptSession> m_pRenderer;
+    // What this conversion tells its layout and counts for it.
+    CLayoutContext m_layout;
+    // The picture step with its Ghostscript process, made with the first
+    // page that needs it.
+    std::unique_ptr<CPictureStep> m_pPictures;
 };
-
-// Process-wide state of the conversion, one run at a time.
-CConvertDoc* CurrentConvertDoc();
-// Pictures and drawn paths made by the picture step for the current page.
-std::vector<std::unique_ptr<CRtfShpObject>>& SharedImageList();
-void ClearSharedImageList();
-// Registry key under which the font map folder is looked up.
-std::string& FontMapKey();

@@ -3,12 +3,12 @@
 #include <new>
 
 #include "layout/xml_parse.h"
-#include "rtf/rtf_file.h"
 
-std::unique_ptr<CRtfDocument> CRtfDocument::CreateDocument(const std::string& xmlPath, const std::string& rtfPath) {
+std::unique_ptr<CRtfDocument> CRtfDocument::CreateDocument(const std::string& xmlPath, const std::string& rtfPath,
+                                                           CLayoutContext* context) {
     if (xmlPath.empty()) return nullptr;
     auto reader = std::make_unique<CRtfXmlParse>(xmlPath);
-    auto doc = std::make_unique<CRtfDocument>(std::move(reader));
+    auto doc = std::make_unique<CRtfDocument>(std::move(reader), context);
     doc->m_strRtfPath = rtfPath;
     if (!doc->m_pReader->ReadFonts(doc.get())) return nullptr;
     // The header's document information is read but not kept.
@@ -17,9 +17,9 @@ std::unique_ptr<CRtfDocument> CRtfDocument::CreateDocument(const std::string& xm
     return doc;
 }
 
-CRtfDocument::CRtfDocument(std::unique_ptr<CRtfXmlParse> reader) : m_pReader(std::move(reader)) {
+CRtfDocument::CRtfDocument(std::unique_ptr<CRtfXmlParse> reader, CLayoutContext* context)
+    : CLayoutDocument(context), m_pReader(std::move(reader)) {
     QM_TAG_INIT();
-    InitTables();
 }
 
 CRtfDocument::~CRtfDocument() {
@@ -27,15 +27,13 @@ CRtfDocument::~CRtfDocument() {
     m_pFile.reset();
     m_pReader.reset();
     m_pPage.reset();
-    m_specs.RemoveAll();
-    m_fonts.RemoveAll();
-    m_colors.RemoveAll();
 }
 
 int CRtfDocument::OpenOutput() {
     if (!m_pFile) {
         try {
-            m_pFile = std::make_unique<CRtfFile>(this, m_strRtfPath);
+            m_pFile = std::make_unique<CRtfFile>(
+                this, RtfDocInfo{m_strAuthor, m_strOperator, m_strThird, m_strSubject}, m_strRtfPath);
         } catch (const std::bad_alloc&) {
             return 0;
         }
@@ -75,17 +73,18 @@ int CRtfDocument::AddElement(CRtfXmlText* text) {
     return CRtfTextPool::AddText(this, text) ? 1 : 0;
 }
 
-int CRtfDocument::EndPage(int flags) {
-    if (m_pFile) m_pFile->WritePage(this, flags);
+void CRtfDocument::EndPage(int flags) {
+    // An empty page after the first writes nothing; that is no failure, so
+    // the writer's answer is not a page result.
+    if (m_pFile && m_pPage) m_pFile->WritePage(m_pPage.get(), m_nLayout, flags);
     if (m_pPage) {
         m_rcPrevPage = m_pPage->m_rect;
         m_bPrevPageFlags = m_pPage->SectionFlags();
         m_pPage.reset();
     }
-    return 1;
 }
 
-int CRtfDocument::Save(const std::string&) { return 1; }
+bool CRtfDocument::Close() { return m_pFile != nullptr && m_pFile->Close(); }
 
 void CRtfDocument::SetInfo(const std::string& author, const std::string& op, const std::string& third,
                            const std::string& subject) {
@@ -96,9 +95,3 @@ void CRtfDocument::SetInfo(const std::string& author, const std::string& op, con
 }
 
 std::string CRtfDocument::GetSourceName() const { return m_pReader ? m_pReader->GetFileName() : std::string(); }
-
-CRtfFont* CRtfDocument::FindSpecById(int32_t id) const {
-    for (CRtfFont* f : m_specs)
-        if (f->m_nId == id) return f;
-    return nullptr;
-}

@@ -1,58 +1,53 @@
 // The pipeline object of one document conversion: it binds the page XML
 // reader, the document's font and colour tables, the page being laid out and
-// the RTF writer, and is driven page by page by the conversion loop.
+// the RTF writer, and is driven page by page by the conversion loop. The
+// reader and the layout engine see it only as the document of their own
+// stage (CLayoutDocument), the writer only through what it is handed.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "layout/model.h"
+#include "layout/layout_document.h"
+#include "rtf/rtf_file.h"
 
 class CRtfXmlParse;
-class CRtfFile;
 
-enum RtfLayout : int32_t { kLayoutFlowing = 0, kLayoutExact = 1, kLayoutNoImages = 2, kLayoutPlainText = 3 };
-
-class CRtfDocument : public CTagged {
-    QM_TAGGED_CLASS(CRtfDocument, nullptr)
+class CRtfDocument : public CLayoutDocument {
+    QM_TAGGED_CLASS(CRtfDocument, CLayoutDocument::StaticTag())
 public:
     // Makes a document from a page XML file; null when the path is empty, the
     // reader cannot be made or the font specifications cannot be read.
-    // `rtfPath` is where OpenOutput writes.
-    static std::unique_ptr<CRtfDocument> CreateDocument(const std::string& xmlPath, const std::string& rtfPath);
+    // `rtfPath` is where OpenOutput writes. `context` is the conversion's
+    // (see CLayoutDocument).
+    static std::unique_ptr<CRtfDocument> CreateDocument(const std::string& xmlPath, const std::string& rtfPath,
+                                                        CLayoutContext* context = nullptr);
 
-    explicit CRtfDocument(std::unique_ptr<CRtfXmlParse> reader);
+    CRtfDocument(std::unique_ptr<CRtfXmlParse> reader, CLayoutContext* context = nullptr);
     ~CRtfDocument() override;
 
+    // 1 when the RTF file is open and its header written, else 0.
     int OpenOutput();
     void SetLayout(int layout);
+    // 1, or 0 when no page object can be made.
     int BeginPage(int page);
+    // Hands the pictures and drawn paths of the current page to it; the
+    // number the page took (0 without a current page).
     int AddImages(std::vector<std::unique_ptr<CRtfShpObject>>& objects);
-    int AddElement(CRtfXmlText* text);
-    int EndPage(int flags);
-    int Save(const std::string& path);
-
-    // Font and colour tables, filled by the reader. InitTables makes font 0
-    // (Times New Roman) and colour 0 (black); the constructor calls it.
-    void InitTables();
-    // Resolves output font 0 to `name` (making it when the table is empty).
-    bool AddFont(const std::string& name);
-    bool AddFont(std::unique_ptr<CRtfFont> spec);
-    RtfColorData* AddColor(const std::string& text);
-    RtfColorData* AddColorHex(uint8_t r, uint8_t g, uint8_t b);
-    TRtfFontData<void>* ResolveSpec(CRtfFont* spec);
-    CRtfFont* FindSpecByName(const std::string& face) const;
-    TRtfFontData<void>* FindFontByName(const std::string& face) const;
-    TRtfFontData<void>* FindFontByNumber(int32_t number) const;
-    TRtfFontData<void>* DefaultFont();
-    // First font specification with the given id, or null.
-    CRtfFont* FindSpecById(int32_t id) const;
+    int AddElement(CRtfXmlText* text) override;
+    // Writes the current page and drops it. A failed write shows when the
+    // document is closed.
+    void EndPage(int flags);
+    // Writes the closing brace and closes the file; false when any write
+    // of the document failed.
+    bool Close();
 
     void SetInfo(const std::string& author, const std::string& op, const std::string& third,
                  const std::string& subject);
-    std::string GetSourceName() const;
+    std::string GetSourceName() const override;
 
-    CRtfPage* GetPage() const { return m_pPage.get(); }
+    CRtfPage* GetPage() const override { return m_pPage.get(); }
     CRtfXmlParse* GetReader() const { return m_pReader.get(); }
     CRtfFile* GetWriter() const { return m_pFile.get(); }
     int GetLayout() const { return m_nLayout; }
@@ -64,17 +59,9 @@ public:
     std::string m_strOperator;
     std::string m_strThird;
     std::string m_strSubject;
-    TSafeList<RtfColorData> m_colors;
-    TSafeList<TRtfFontData<void>> m_fonts;
-    TSafeList<CRtfFont> m_specs;
     int32_t m_nPage = 0;
     std::string m_strRtfPath = "local.rtf";
     CRect m_rcPrevPage;
     uint8_t m_bPrevPageFlags = 0;
     int32_t m_nLayout = kLayoutFlowing;
-
-    // Owners of the table entries; the lists above only refer to them.
-    std::vector<std::unique_ptr<RtfColorData>> m_colorStore;
-    std::vector<std::unique_ptr<TRtfFontData<void>>> m_fontStore;
-    std::vector<std::unique_ptr<CRtfFont>> m_specStore;
 };

@@ -14,8 +14,8 @@
 #include <sstream>
 #include <system_error>
 
-#include "control/convert_para.h"
 #include "images/ghostscript_session.h"
+#include "images/picture_step.h"
 #include "images/start_text.h"
 
 const char* const g_strImageKeys =
@@ -245,12 +245,12 @@ void CImageExtractor::Seek(int64_t pos) {
 }
 
 void CImageExtractor::Log(const char* text) const {
-    if (m_pJob != nullptr) m_pJob->ShowMessage(text);
+    if (m_pLog != nullptr) m_pLog->ShowMessage(text);
 }
 
-bool CImageExtractor::Stopped() const { return m_pJob != nullptr && m_pJob->m_nCancel != 0; }
+bool CImageExtractor::Stopped() const { return m_pLog != nullptr && m_pLog->Cancelled(); }
 
-bool CImageExtractor::IsExtractionRun() const { return m_pJob != nullptr && m_pJob->m_nKind == kRunExtractImages; }
+bool CImageExtractor::IsExtractionRun() const { return m_bExtraction; }
 
 bool CImageExtractor::OpenPagePs() {
     if (m_strPsPath.empty()) return false;
@@ -269,7 +269,7 @@ bool CImageExtractor::PrepareOutput() {
     if (!WriteStartText(m_strTemplate)) return false;
 
     if (IsExtractionRun()) {
-        m_strOutDir = m_pJob->m_strOutDir + "/" + m_pJob->m_strBaseName + "-" + std::to_string(m_nPage);
+        m_strOutDir = m_strExtractPrefix + "-" + std::to_string(m_nPage);
     } else {
         std::string stem = m_strPsPath;
         size_t dot = stem.find_last_of('.');
@@ -505,11 +505,10 @@ void CImageExtractor::RenderFinished(std::vector<Finished>& pictures) {
     std::error_code ec;
     const std::string keep = KeepFolder();
     if (!keep.empty()) {
-        static int s_nKept = 0;
         fs::create_directories(keep, ec);
         for (Finished* f : queue) {
             char name[32];
-            std::snprintf(name, sizeof name, "/%06d.ps", ++s_nKept);
+            std::snprintf(name, sizeof name, "/%06d.ps", ++m_nKeptFiles);
             fs::copy_file(f->finalPath, keep + name, fs::copy_options::overwrite_existing, ec);
         }
     }
@@ -647,7 +646,7 @@ bool CImageExtractor::WritePictureFile(CRtfImage* picture, const std::string& fi
             m_strImagePath = raster;
             result = true;
             std::error_code ec;
-            if (m_pJob != nullptr && m_pJob->m_nRemoveImages != 0) {
+            if (m_bRemoveImages) {
                 fs::remove(finalPath, ec);
             } else {
                 // Rendered with the page's other pictures.
@@ -662,7 +661,10 @@ bool CImageExtractor::WritePictureFile(CRtfImage* picture, const std::string& fi
 }
 
 int CImageExtractor::ExtractPagePictures(bool keepGoing) {
-    if (CRtfImage::AliveCount() < 1) return 0;
+    if (m_pObjects == nullptr ||
+        std::none_of(m_pObjects->begin(), m_pObjects->end(),
+                     [](const auto& o) { return o && o->m_nKind == CRtfShpObject::kImage; }))
+        return 0;
     if (!OpenPagePs()) return 0;
     if (!PrepareOutput()) {
         Close();

@@ -23,8 +23,8 @@
 #include "images/ghostscript.h"
 #include "layout/model.h"
 
-class CConvertPara;
 class CGhostscriptSession;
+class IPictureLog;
 
 // The words that mark the start of a picture's code.
 extern const char* const g_strImageKeys;
@@ -84,10 +84,18 @@ public:
     std::string m_strImagePath;
     int32_t m_nImage = 0;
 
-    // Supplied by the conversion: the job (callbacks, flags, kind of run;
-    // may be null) and the rotation of the page being converted.
-    CConvertPara* m_pJob = nullptr;
+    // Supplied by the conversion: where messages go and whether the run was
+    // stopped (may be null), the kind of run, and the rotation of the page.
+    IPictureLog* m_pLog = nullptr;
+    bool m_bExtraction = false;
+    bool m_bRemoveImages = false;
     int32_t m_nRotation = 0;
+    // Extraction: the output folder and the PDF's base name, to which "-<page>"
+    // is added for the page's folder.
+    std::string m_strExtractPrefix;
+    // Picture files kept for inspection so far (QUILLMARK_KEEP_PICTURE_PS),
+    // counted across the conversion's pages.
+    int32_t m_nKeptFiles = 0;
     // The conversion's Ghostscript process, used when its device is this
     // extractor's; null renders each page's pictures in a run of their own.
     CGhostscriptSession* m_pSession = nullptr;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "control/rtf_document.h"
 #include "layout/flow_internal.h"
 #include "layout/model.h"
 

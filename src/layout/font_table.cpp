@@ -12,13 +12,11 @@
 #include <fstream>
 #include <string_view>
 
-#include "control/convert_doc.h"
-#include "control/rtf_document.h"
 #include "layout/font_table.h"
+#include "layout/layout_document.h"
 #include "layout/model.h"
 #include "platform/files.h"
 #include "platform/font_installed.h"
-#include "platform/registry.h"
 #include "platform/strings.h"
 
 namespace {
@@ -28,10 +26,6 @@ const FontNamePair kFontNames[] = {
 };
 
 constexpr const char* kDefaultFace = "Times New Roman";
-
-// The folder of the font map file. Process-wide: once read from the
-// settings it is kept for the rest of the process.
-std::string g_fontFolder;
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -87,12 +81,11 @@ std::string ReadMapFile(const std::string& path, const std::string& name) {
     return result;
 }
 
-bool MapFontName(const std::string& name, std::string& result) {
+bool MapFontName(const std::string& folder, const std::string& name, std::string& result) {
     result.clear();
-    if (g_fontFolder.empty()) g_fontFolder = qm::ReadRegistryString(FontMapKey(), "DLL_FONT");
     std::string path;
-    if (!g_fontFolder.empty())
-        path = g_fontFolder + "/" + kFontMapFile;
+    if (!folder.empty())
+        path = folder + "/" + kFontMapFile;
     else
         // Without a configured folder the map file shipped with the program
         // (beside it, or in the data folder) serves as the default.
@@ -103,7 +96,7 @@ bool MapFontName(const std::string& name, std::string& result) {
 }
 
 template <>
-bool TRtfFontData<void>::Resolve(const std::string& name, uint8_t* substituted) {
+bool TRtfFontData<void>::Resolve(const std::string& name, const std::string& mapFolder, uint8_t* substituted) {
     if (substituted != nullptr) *substituted = 0;
     if (name.empty()) return false;
     if (qm::IsFontInstalled(name)) {
@@ -111,7 +104,7 @@ bool TRtfFontData<void>::Resolve(const std::string& name, uint8_t* substituted) 
         return true;
     }
     std::string mapped;
-    if (MapFontName(name, mapped) && qm::IsFontInstalled(mapped)) {
+    if (MapFontName(mapFolder, name, mapped) && qm::IsFontInstalled(mapped)) {
         m_strName = mapped;
         if (substituted != nullptr) *substituted = 1;
         return true;
@@ -139,34 +132,52 @@ void CRtfFont::SetSize(int32_t size) {
 
 void CRtfFont::SetAlternate(const std::string& name) { m_strAlternate = name; }
 
-void CRtfDocument::InitTables() {
+CLayoutDocument::CLayoutDocument(CLayoutContext* context)
+    : m_pContext(context != nullptr ? context : &m_ownContext) {
+    QM_TAG_INIT();
+    InitTables();
+}
+
+CLayoutDocument::~CLayoutDocument() {
+    m_specs.RemoveAll();
+    m_fonts.RemoveAll();
+    m_colors.RemoveAll();
+}
+
+CRtfFont* CLayoutDocument::FindSpecById(int32_t id) const {
+    for (CRtfFont* f : m_specs)
+        if (f->m_nId == id) return f;
+    return nullptr;
+}
+
+void CLayoutDocument::InitTables() {
     AddFont(std::string(kDefaultFace));
     AddColorHex(0, 0, 0);
 }
 
-bool CRtfDocument::AddFont(const std::string& name) {
+bool CLayoutDocument::AddFont(const std::string& name) {
     if (name.empty()) return false;
     if (m_fonts.IsEmpty()) {
         // Font 0 exists whatever the outcome; if the default face cannot be
         // found it keeps an empty name but stays font 0.
         auto font = std::make_unique<TRtfFontData<void>>();
         font->m_nIndex = 0;
-        bool ok = font->Resolve(name);
+        bool ok = font->Resolve(name, Context().m_strFontFolder);
         m_fonts.AddTail(font.get());
         m_fontStore.push_back(std::move(font));
         return ok;
     }
-    return m_fonts.GetHead()->Resolve(name);
+    return m_fonts.GetHead()->Resolve(name, Context().m_strFontFolder);
 }
 
-bool CRtfDocument::AddFont(std::unique_ptr<CRtfFont> spec) {
+bool CLayoutDocument::AddFont(std::unique_ptr<CRtfFont> spec) {
     if (!spec) return false;
     CRtfFont* s = spec.get();
     m_specStore.push_back(std::move(spec));
     return ResolveSpec(s) != nullptr;
 }
 
-TRtfFontData<void>* CRtfDocument::ResolveSpec(CRtfFont* spec) {
+TRtfFontData<void>* CLayoutDocument::ResolveSpec(CRtfFont* spec) {
     if (spec == nullptr) return nullptr;
     CRtfFont* earlier = FindSpecByName(spec->m_strName);
     m_specs.AddTail(spec);
@@ -178,8 +189,8 @@ TRtfFontData<void>* CRtfDocument::ResolveSpec(CRtfFont* spec) {
 
     auto candidate = std::make_unique<TRtfFontData<void>>();
     uint8_t substituted = 0;
-    bool ok = candidate->Resolve(spec->m_strName, &substituted);
-    if (!ok && !spec->m_strAlternate.empty()) ok = candidate->Resolve(spec->m_strAlternate, &substituted);
+    bool ok = candidate->Resolve(spec->m_strName, Context().m_strFontFolder, &substituted);
+    if (!ok && !spec->m_strAlternate.empty()) ok = candidate->Resolve(spec->m_strAlternate, Context().m_strFontFolder, &substituted);
     if (!ok) {
         spec->m_pFontData = DefaultFont();
         spec->m_nStyle = 1;
@@ -198,30 +209,30 @@ TRtfFontData<void>* CRtfDocument::ResolveSpec(CRtfFont* spec) {
     return font;
 }
 
-CRtfFont* CRtfDocument::FindSpecByName(const std::string& face) const {
+CRtfFont* CLayoutDocument::FindSpecByName(const std::string& face) const {
     for (CRtfFont* f : m_specs)
         if (f->m_strName == face) return f;
     return nullptr;
 }
 
-TRtfFontData<void>* CRtfDocument::FindFontByName(const std::string& face) const {
+TRtfFontData<void>* CLayoutDocument::FindFontByName(const std::string& face) const {
     for (TRtfFontData<void>* f : m_fonts)
         if (EqualNoCase(f->m_strName, face)) return f;
     return nullptr;
 }
 
-TRtfFontData<void>* CRtfDocument::FindFontByNumber(int32_t number) const {
+TRtfFontData<void>* CLayoutDocument::FindFontByNumber(int32_t number) const {
     for (TRtfFontData<void>* f : m_fonts)
         if (f->m_nIndex == number) return f;
     return nullptr;
 }
 
-TRtfFontData<void>* CRtfDocument::DefaultFont() {
+TRtfFontData<void>* CLayoutDocument::DefaultFont() {
     if (m_fonts.IsEmpty()) AddFont(std::string(kDefaultFace));
     return m_fonts.GetHead();
 }
 
-RtfColorData* CRtfDocument::AddColor(const std::string& text) {
+RtfColorData* CLayoutDocument::AddColor(const std::string& text) {
     std::string hex;
     for (char c : text)
         if (c != '"' && c != '#') hex.push_back(c);
@@ -234,7 +245,7 @@ RtfColorData* CRtfDocument::AddColor(const std::string& text) {
     return AddColorHex(component(0), component(2), component(4));
 }
 
-RtfColorData* CRtfDocument::AddColorHex(uint8_t r, uint8_t g, uint8_t b) {
+RtfColorData* CLayoutDocument::AddColorHex(uint8_t r, uint8_t g, uint8_t b) {
     for (RtfColorData* c : m_colors)
         if (c->m_red == r && c->m_green == g && c->m_blue == b && c->m_spare == 0) return c;
     auto color = std::make_unique<RtfColorData>(r, g, b, m_colors.GetCount());

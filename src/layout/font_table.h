@@ -25,9 +25,10 @@ std::string LookupFamily(const std::string& value);
 // Name of the font map file, in the folder named by the DLL_FONT setting.
 inline constexpr const char* kFontMapFile = "xml2rtffont.map";
 
-// The substitute the user's map file gives for `name`, trimmed; false and
-// an empty result when there is none.
-bool MapFontName(const std::string& name, std::string& result);
+// The substitute the user's map file in `folder` (empty: the map file
+// shipped with the program) gives for `name`, trimmed; false and an empty
+// result when there is none.
+bool MapFontName(const std::string& folder, const std::string& name, std::string& result);
 
 // Everything after "name=" on the lines of the map file at `path` that start
 // with it, joined in file order; empty when the file or such a line is missing.

@@ -33,7 +33,7 @@ CRtfParagraphs* CRtfSection::NewBlock(CRtfXmlText* first) {
     return m_blockStore.back().get();
 }
 
-CRtfPage::CRtfPage(CRtfDocument* doc, int32_t page) : m_nPage(page), m_pDoc(doc) { QM_TAG_INIT(); }
+CRtfPage::CRtfPage(CLayoutDocument* doc, int32_t page) : m_nPage(page), m_pDoc(doc) { QM_TAG_INIT(); }
 
 CRtfPage::~CRtfPage() {
     // Lists first, so no list outlives the objects its nodes name.

@@ -15,7 +15,7 @@
 #include "layout/containers.h"
 #include "platform/rect.h"
 
-class CRtfDocument;
+class CLayoutDocument;
 class CRtfPage;
 class CRtfXmlText;
 class CRtfParagraphs;
@@ -115,9 +115,9 @@ public:
 
     // Line building (words and fragments).
     CSize MeasureText() const;
-    int FitToText(CRtfSentence& words, CRtfDocument* doc);
-    void ShrinkToText(CRtfSentence& words, CRtfDocument* doc);
-    int FitFontSize(CRtfSentence& words, CRtfDocument* doc);
+    int FitToText(CRtfSentence& words, CLayoutDocument* doc);
+    void ShrinkToText(CRtfSentence& words, CLayoutDocument* doc);
+    int FitFontSize(CRtfSentence& words, CLayoutDocument* doc);
     int ReduceFontSize(int points);
     // Joins `text` to this line head when it continues the line; returns the
     // position in m_pJoined (null when rejected) and may set *place to 1
@@ -172,10 +172,6 @@ public:
     bool TryAppend(CRtfXmlText* text);
     // Unconditional append, growing the box by the fragment's line box.
     void AppendText(CRtfXmlText* text);
-    // The block's RTF: one exact-height paragraph per fragment, gaps filled.
-    void Write(std::string& out);
-    // The fragments' RTF without paragraph framing (table cells).
-    void WritePlain(std::string& out);
 
     DebugRtfXmlTextList m_texts;
     CRect m_rect;
@@ -207,10 +203,6 @@ public:
     int MergeRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaining, CRtfPage* page);
     // Makes the columns tile the section's bounds.
     void ArrangeColumns();
-    // Appends the \cols header with each column's width.
-    void WriteColumnHeader(std::string& out);
-    // Builds the section's RTF into `out`.
-    void Write(std::string& out, CRtfPage* page);
 
     CRect m_rect;
     TSafeList<CRtfParagraphs> m_columns;
@@ -229,8 +221,6 @@ public:
     ~CRtfCell() override = default;
 
     int GetBlockCount() const { return m_blocks.GetCount(); }
-    // Appends the cells' RTF (tall cell and stack cell) to `out`.
-    void Write(std::string& out);
 
     int32_t m_nValue = 0;
     DebugRtfXmlTextList m_texts;
@@ -300,9 +290,7 @@ public:
 class CRtfImage : public CRtfShpObject {
     QM_TAGGED_CLASS(CRtfImage, CRtfShpObject::StaticTag())
 public:
-    CRtfImage() : CRtfShpObject(kImage) { QM_TAG_INIT(); ++s_nAlive; }
-    ~CRtfImage() override { --s_nAlive; }
-    static int AliveCount() { return s_nAlive; }
+    CRtfImage() : CRtfShpObject(kImage) { QM_TAG_INIT(); }
 
     bool SetImageFile(const std::string& path, bool keepGoing);
     void SetPlace(double a, double b, double c, double d);
@@ -321,24 +309,23 @@ public:
     std::string m_strCmLine;       // set-up code of the picture (colour and state)
     std::string m_strTemplate;     // clip code of the picture
     std::string m_strImagePath;  // the rendered picture file
-    std::string m_strHexPath;    // the picture's hexadecimal text file
+    // The rendered picture's bytes as hexadecimal text, as the RTF holds
+    // them; read once the picture is rendered.
+    std::string m_strHex;
+    bool m_bHasPicture = false;
     // The six placement numbers: user space of the unrotated page, points,
     // origin at the bottom left corner of the page box.
     double m_place[6] = {0, 0, 0, 0, 0, 0};
     // Byte range of the picture's code in the page PostScript, -1 unknown.
     int64_t m_nPsStart = -1;
     int64_t m_nPsEnd = -1;
-
-private:
-    static inline int s_nAlive = 0;
 };
-
-// The process-wide number of drawn paths and pictures written as shapes
-// (their \shplid values): incremented, then returned.
-int32_t NextShapeId();
 
 // Whether a line head and its joined pieces read as a one-row table.
 bool IsTableRow(CRtfXmlText* text);
+// Lowers the size of a row's tall piece until its words fit the width the
+// PDF gave them, so that its cell does not push the stack off the line.
+void FitTallPiece(CRtfXmlText* tall);
 
 // One colour of the RTF colour table.
 class RtfColorData : public CTagged {
@@ -375,14 +362,15 @@ class TRtfFontData : public TRtfFontBase<void> {
     QM_TAGGED_CLASS(TRtfFontData, TRtfFontBase<void>::StaticTag())
 public:
     TRtfFontData() { QM_TAG_INIT(); }
-    // Takes `name` as this font's face when it is installed, or the map
-    // file's substitute for it when that is installed (then *substituted
-    // is 1); false, and the face unchanged, otherwise.
-    bool Resolve(const std::string& name, uint8_t* substituted = nullptr);
+    // Takes `name` as this font's face when it is installed, or the
+    // substitute the map file in `mapFolder` gives for it when that is
+    // installed (then *substituted is 1); false, and the face unchanged,
+    // otherwise.
+    bool Resolve(const std::string& name, const std::string& mapFolder, uint8_t* substituted = nullptr);
     int32_t m_nIndex = 0;  // the \f number
 };
 template <>
-bool TRtfFontData<void>::Resolve(const std::string& name, uint8_t* substituted);
+bool TRtfFontData<void>::Resolve(const std::string& name, const std::string& mapFolder, uint8_t* substituted);
 
 // One fontspec of the page XML.
 class CRtfFont : public TRtfFontBase<void> {
@@ -414,9 +402,9 @@ public:
     CRtfTextPool() { QM_TAG_INIT(); }
     ~CRtfTextPool() override = default;
 
-    static bool AddText(CRtfDocument* doc, CRtfXmlText* text);
-    bool AddToMain(CRtfDocument* doc, CRtfXmlText* text);
-    bool AddToLeftover(CRtfDocument* doc, CRtfXmlText* text);
+    static bool AddText(CLayoutDocument* doc, CRtfXmlText* text);
+    bool AddToMain(CLayoutDocument* doc, CRtfXmlText* text);
+    bool AddToLeftover(CLayoutDocument* doc, CRtfXmlText* text);
 
     DebugRtfXmlTextList m_main;
     DebugRtfXmlTextList m_leftover;
@@ -429,7 +417,7 @@ public:
 class CRtfPage : public CTagged {
     QM_TAGGED_CLASS(CRtfPage, nullptr)
 public:
-    CRtfPage(CRtfDocument* doc, int32_t page);
+    CRtfPage(CLayoutDocument* doc, int32_t page);
     ~CRtfPage() override;
 
     // Page geometry setters with the reader's limits.
@@ -478,7 +466,7 @@ public:
     int32_t m_nMarginRight = 0;
     int32_t m_nMarginBottom = 0;
     int32_t m_nRotation = 0;
-    TPtr<CRtfDocument> m_pDoc;
+    TPtr<CLayoutDocument> m_pDoc;
     TPtr<CRtfTextPool> m_pPool;
     uint8_t m_bFlags = 0;
     uint8_t m_bFirstWrittenPage = 0;

@@ -34,10 +34,6 @@ constexpr double kSameLine = static_cast<double>(0.8f);
 // row is ambiguous and starts a section of its own.
 constexpr double kDifferentLine = 0.2;
 
-// Windows' %u of a negative width is a four-billion twip column; a width
-// that came out negative is written as zero instead.
-unsigned TwipsWidth(int32_t units) { return static_cast<unsigned>(std::max(ToTwips(units), 0)); }
-
 }  // namespace
 
 CRtfSection::CRtfSection(DebugRtfXmlTextList* row) {
@@ -357,31 +353,3 @@ void CRtfSection::ArrangeColumns() {
     }
 }
 
-void CRtfSection::WriteColumnHeader(std::string& out) {
-    const int32_t n = m_columns.GetCount();
-    out += "\\cols" + std::to_string(n);
-    int32_t i = 0;
-    for (CRtfParagraphs* column : m_columns) {
-        ++i;
-        out += "\\colno" + std::to_string(i) + "\\colw" + std::to_string(TwipsWidth(column->m_rect.Width()));
-        if (i < n) out += "\\colsr-0";
-    }
-}
-
-void CRtfSection::Write(std::string& out, CRtfPage*) {
-    // A section without columns has nothing to say, and a "\cols0" header
-    // would be malformed.
-    if (m_columns.IsEmpty()) return;
-    ArrangeColumns();
-    if (m_columns.GetCount() < 2) {
-        m_columns.GetHead()->Write(out);
-        return;
-    }
-    WriteColumnHeader(out);
-    int32_t i = 0;
-    const int32_t n = m_columns.GetCount();
-    for (CRtfParagraphs* column : m_columns) {
-        column->Write(out);
-        if (++i < n) out += "\\column";
-    }
-}

@@ -2,20 +2,18 @@
 // PostScript device as PostScript-like text (clip paths, graphics-state
 // operators, the path, the painting operator); BuildShape turns each of its
 // sub-paths into one freeform shape. A picture is written as a picture
-// shape carrying its JPEG data as hexadecimal text, from the text file that
-// SetImageFile made next to the rendered picture.
+// shape carrying its JPEG data as hexadecimal text, which SetImageFile
+// read from the rendered picture.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
 
-#include "control/convert_doc.h"
+#include "layout/layout_document.h"
 #include "layout/model.h"
 
 namespace {
-
-int32_t g_nShapeId = 0;
 
 constexpr double kPointsToEmu = 12700.0;
 // Page units are 1.5 per point; a line width is scaled back by 1 / 1.5.
@@ -91,8 +89,14 @@ double Number(const std::string& token) {
     return std::atof(t.c_str());
 }
 
-std::string ShapeText(const SubPath& sub, CRtfLine* line, bool filled, bool stroked, int32_t fill, int32_t stroke,
-                      int32_t widthEmu, int32_t dashing) {
+// The document's next \shplid number; a page outside any document (made
+// on its own) numbers nothing.
+int32_t NextShapeId(CRtfPage* page) {
+    return page != nullptr && page->m_pDoc ? page->m_pDoc->Context().NextShapeId() : 0;
+}
+
+std::string ShapeText(const SubPath& sub, CRtfLine* line, int32_t shapeId, bool filled, bool stroked, int32_t fill,
+                      int32_t stroke, int32_t widthEmu, int32_t dashing) {
     double minX = sub.points[0].x, maxX = minX, minY = sub.points[0].y, maxY = minY;
     for (const Point& p : sub.points) {
         minX = std::min(minX, p.x);
@@ -123,7 +127,7 @@ std::string ShapeText(const SubPath& sub, CRtfLine* line, bool filled, bool stro
     std::snprintf(buf, sizeof buf,
                   "\n{\\shp{\\*\\shpinst\\shpleft%d\\shptop%d\\shpright%d\\shpbottom%d\\shpfhdr0\\shpwr3\\shpwrk0"
                   "\\shpfblwtxt1\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n",
-                  left, top, right, bottom, NextShapeId(), line->m_nZOrder);
+                  left, top, right, bottom, shapeId, line->m_nZOrder);
     out += buf;
     std::snprintf(buf, sizeof buf,
                   "{\\sp{\\sn shapeType}{\\sv 0}}\n{\\sp{\\sn fFlipH}{\\sv 0}}\n{\\sp{\\sn fFlipV}{\\sv 0}}\n"
@@ -166,8 +170,6 @@ std::string ShapeText(const SubPath& sub, CRtfLine* line, bool filled, bool stro
 }
 
 }  // namespace
-
-int32_t NextShapeId() { return ++g_nShapeId; }
 
 bool CRtfLine::BuildShape(CRtfPage* page) {
     m_strShape.clear();
@@ -274,7 +276,7 @@ bool CRtfLine::BuildShape(CRtfPage* page) {
 
     for (const SubPath& sub : subs) {
         if (sub.points.size() < 2) continue;
-        m_strShape += ShapeText(sub, this, filled, stroked, fill, stroke, widthEmu, dashing);
+        m_strShape += ShapeText(sub, this, NextShapeId(page), filled, stroked, fill, stroke, widthEmu, dashing);
     }
     return !m_strShape.empty();
 }
@@ -282,33 +284,23 @@ bool CRtfLine::BuildShape(CRtfPage* page) {
 bool CRtfImage::SetImageFile(const std::string& path, bool keepGoing) {
     m_strImagePath = path;
     if (keepGoing) return true;
-    size_t slash = path.find_last_of('/');
-    size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-    const std::string hexPath = path.substr(0, dot) + ".txt";
     std::FILE* in = std::fopen(path.c_str(), "rb");
     if (in == nullptr) return false;
-    std::FILE* out = std::fopen(hexPath.c_str(), "w");
-    if (out == nullptr) {
-        std::fclose(in);
-        return false;
-    }
     static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
     unsigned char chunk[32768];
-    char hex[2 * sizeof chunk];
     size_t n;
-    bool ok = true;
     while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
         for (size_t i = 0; i < n; ++i) {
-            hex[2 * i] = kDigits[chunk[i] >> 4];
-            hex[2 * i + 1] = kDigits[chunk[i] & 0x0F];
+            hex.push_back(kDigits[chunk[i] >> 4]);
+            hex.push_back(kDigits[chunk[i] & 0x0F]);
         }
-        if (std::fwrite(hex, 1, 2 * n, out) != 2 * n) ok = false;
     }
+    const bool ok = std::ferror(in) == 0;
     std::fclose(in);
-    if (std::fclose(out) != 0) ok = false;
     if (!ok) return false;
-    m_strHexPath = hexPath;
+    m_strHex = std::move(hex);
+    m_bHasPicture = true;
     return true;
 }
 
@@ -325,9 +317,8 @@ void CRtfImage::SetPlaceOrigin(double e, double f) {
 }
 
 std::string CRtfImage::WriteRtf(CRtfPage* page) {
-    CConvertDoc* conv = CurrentConvertDoc();
-    if (conv != nullptr && conv->m_pJob != nullptr && conv->m_pJob->m_nRemoveImages != 0) return {};
-    if (page == nullptr || m_strHexPath.empty()) return {};
+    if (page == nullptr || !m_bHasPicture) return {};
+    if (page->m_pDoc && page->m_pDoc->Context().m_bRemoveImages) return {};
 
     // The placement maps the unit square onto the unrotated page (points,
     // origin bottom left); the page rotation turns that onto the page as it
@@ -360,7 +351,7 @@ std::string CRtfImage::WriteRtf(CRtfPage* page) {
                   ToTwips(x0), ToTwips(y0), ToTwips(x1), ToTwips(y1));
     out += buf;
     std::snprintf(buf, sizeof buf,
-                  "\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt1\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n", NextShapeId(),
+                  "\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt1\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n", NextShapeId(page),
                   m_nZOrder);
     out += buf;
     out +=
@@ -368,12 +359,7 @@ std::string CRtfImage::WriteRtf(CRtfPage* page) {
         "{\\sp{\\sn pibFlags}{\\sv 2}}\n{\\sp{\\sn fLine}{\\sv 0}}{\\sp{\\sn fEditedWrap}{\\sv 0}}\n"
         "{\\sp{\\sn fBehindDocument}{\\sv 1}}\n{\\sp{\\sn pib}{\\sv {\\pict\n";
     out += "\\jpegblip\n";
-    if (std::FILE* hex = std::fopen(m_strHexPath.c_str(), "rb")) {
-        char piece[1023];
-        size_t n;
-        while ((n = std::fread(piece, 1, sizeof piece, hex)) > 0) out.append(piece, n);
-        std::fclose(hex);
-    }
+    out += m_strHex;
     out += "}\n}}}}";
     return out;
 }

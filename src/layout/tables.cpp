@@ -2,20 +2,17 @@
 // line (a tall piece beside a stack of two or more lines, like a label
 // beside a two-line value or a large initial) is written as a borderless
 // table row of two cells, the tall piece in one and the stacked lines as
-// exact-height paragraphs in the other. The line writer (rtf/runs.cpp)
-// asks IsTableRow and builds a CRtfCell; the paragraph writer puts the row
-// frame around the cells.
+// exact-height paragraphs in the other. Here is what decides that a line is
+// such a row and what the cells hold; the writer (rtf/) asks IsTableRow,
+// builds a CRtfCell and writes it.
 #include <algorithm>
 #include <string>
 
-#include "control/rtf_document.h"
+#include "layout/layout_document.h"
 #include "layout/model.h"
-#include "rtf/runs.h"
 
 namespace {
 
-// Room added to the stack cell beyond its text.
-constexpr int32_t kCellSlack = 10;
 // The tall piece's size is fitted to its box, but not below this.
 constexpr int kSmallestFitSize = 6;
 
@@ -24,24 +21,8 @@ bool CentreWithin(const CRect& box, const CRect& span) {
     return x > span.left && x <= span.right;
 }
 
-// Widths and boundaries go out as unsigned numbers; a negative one would
-// print as a four-billion twip cell, so it is written as zero.
-std::string Twips(int32_t units) { return std::to_string(std::max(ToTwips(units), 0)); }
+}  // namespace
 
-std::string Cell(int32_t width, int32_t right, const std::string& content) {
-    return "\\clvertalt\\clbrdrt\\brdrnone\\clbrdrl\\brdrnone\\clbrdrb\\brdrnone\\clbrdrr\\brdrnone\\cltxlrtb"
-           "\\clNoWrap\\clftsWidth3\\clwWidth" +
-           Twips(width) + "\\clpadt0\\clpadr0\\clpadft3\\clpadfr3\\cellx" + Twips(right) + " " + content + "\\cell";
-}
-
-// As in the column paragraphs, a line above the cursor gets height 0
-// rather than an unparseable "\sl--N".
-std::string CellParagraph(int32_t lineHeight, const std::string& text) {
-    return "\\pard\\li0\\ri0\\sl-" + std::to_string(ToTwips(std::max(lineHeight, 0))) + "\\widctlpar\\intbl " + text;
-}
-
-// Lowers the tall piece's size until its words fit the width the PDF gave
-// them, so that the tall cell does not push the stack off the line.
 void FitTallPiece(CRtfXmlText* tall) {
     CRtfPage* page = tall->m_pPage.get();
     if (page == nullptr || !page->m_pDoc) return;
@@ -56,8 +37,6 @@ void FitTallPiece(CRtfXmlText* tall) {
     while (size > kSmallestFitSize && measure(size) > tall->m_rect.Width()) --size;
     for (TRtfWord<void>* word : tall->m_words) word->m_nFontSize = static_cast<uint16_t>(size);
 }
-
-}  // namespace
 
 bool IsTableRow(CRtfXmlText* text) {
     if (text == nullptr || !text->m_pJoined) return false;
@@ -114,35 +93,3 @@ CRtfCell::CRtfCell(CRtfXmlText* text) {
     }
 }
 
-void CRtfCell::Write(std::string& out) {
-    CRtfXmlText* tall = m_pLink.get();
-    if (tall == nullptr || m_blocks.IsEmpty()) return;
-    FitTallPiece(tall);
-    const CRect t = tall->m_rect;
-
-    // The tall piece goes on the side it stands on. One whose left edge
-    // lies between the stack's edges goes to the nearer edge, so that its
-    // cell is written too.
-    bool tallFirst = t.left - m_rect.left <= m_rect.right - t.left;
-    if (t.left <= m_rect.left) tallFirst = true;
-    else if (t.left >= m_rect.right) tallFirst = false;
-    if (!tallFirst) m_rect.right = t.left - m_rect.left + kCellSlack;
-
-    const std::string tallCell =
-        Cell(t.right - t.left, t.right, CellParagraph(t.bottom - m_nTop, FormatRuns(tall->m_words, 0, false)));
-
-    std::string stack;
-    int32_t y = m_nTop;
-    TSafeList<CRtfParagraphs>::POSITION pos = m_blocks.GetHeadPosition();
-    while (pos != nullptr) {
-        CRtfParagraphs* block = m_blocks.GetNext(pos);
-        std::string text;
-        block->WritePlain(text);
-        stack += CellParagraph(block->m_rect.bottom - y, text);
-        if (pos != nullptr) stack += "\\par";
-        y = block->m_rect.bottom;
-    }
-    const std::string stackCell = Cell(m_rect.right - m_rect.left + kCellSlack, m_rect.right, stack);
-
-    out += tallFirst ? tallCell + stackCell : stackCell + tallCell;
-}

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "control/rtf_document.h"
+#include "layout/layout_document.h"
 #include "layout/model.h"
 
 namespace {
@@ -39,7 +39,7 @@ bool OverlapFillsLine(const CRect& overlap, const CRect& line) {
 // One box holds the other: the two may be one text drawn twice. Measured
 // boxes decide, since the PDF's boxes of a text and of a bold overprint of
 // it rarely match exactly. The fragments keep their boxes as read.
-bool Contained(CRtfDocument* doc, CRtfXmlText& f, CRtfXmlText& o, CRect& n, CRect& other, CRect& meet) {
+bool Contained(CLayoutDocument* doc, CRtfXmlText& f, CRtfXmlText& o, CRect& n, CRect& other, CRect& meet) {
     if (!(meet == n || meet == other) || f.m_nRotation != o.m_nRotation) return false;
     const CRect savedF = f.m_rect;
     const CRect savedO = o.m_rect;
@@ -55,7 +55,7 @@ bool Contained(CRtfDocument* doc, CRtfXmlText& f, CRtfXmlText& o, CRect& n, CRec
 
 // Most of the fragment lies under another text, before and after both are
 // measured. The measured boxes stay.
-bool Covered(CRtfDocument* doc, CRtfXmlText& f, CRtfXmlText& o, CRect& n, CRect& other, CRect& meet) {
+bool Covered(CLayoutDocument* doc, CRtfXmlText& f, CRtfXmlText& o, CRect& n, CRect& other, CRect& meet) {
     if (meet.IsRectEmpty() || Ratio(Area(meet), Area(n)) <= kCoveredShare) return false;
     f.ShrinkToText(f.m_words, doc);
     o.ShrinkToText(o.m_words, doc);
@@ -84,7 +84,7 @@ void RecordPrintBox(CRtfXmlText& text) {
 
 }  // namespace
 
-bool CRtfTextPool::AddText(CRtfDocument* doc, CRtfXmlText* text) {
+bool CRtfTextPool::AddText(CLayoutDocument* doc, CRtfXmlText* text) {
     if (doc == nullptr || text == nullptr) return false;
     CRtfPage* page = doc->GetPage();
     if (page == nullptr) return false;
@@ -143,7 +143,7 @@ bool CRtfTextPool::AddText(CRtfDocument* doc, CRtfXmlText* text) {
     return absorbed;
 }
 
-bool CRtfTextPool::AddToMain(CRtfDocument* doc, CRtfXmlText* text) {
+bool CRtfTextPool::AddToMain(CLayoutDocument* doc, CRtfXmlText* text) {
     if (text->m_nFontSize >= 6) {
         const int size = text->FitFontSize(text->m_words, doc);
         if (size != 0) text->m_nFontSize = static_cast<uint16_t>(size);
@@ -179,7 +179,7 @@ bool CRtfTextPool::AddToMain(CRtfDocument* doc, CRtfXmlText* text) {
     return true;
 }
 
-bool CRtfTextPool::AddToLeftover(CRtfDocument*, CRtfXmlText* text) {
+bool CRtfTextPool::AddToLeftover(CLayoutDocument*, CRtfXmlText* text) {
     // Written on its own after the page body, the fragment's words carry
     // the fragment's size, whatever joins or fits the page applied before.
     for (TRtfWord<void>* w : text->m_words) w->m_nFontSize = text->m_nFontSize;
@@ -191,7 +191,7 @@ bool CRtfPage::FilterOverprint(CRtfXmlText* text, bool& absorbed) {
     absorbed = false;
     if (text == nullptr) return false;
     RecordPrintBox(*text);
-    CRtfDocument* doc = m_pDoc.get();
+    CLayoutDocument* doc = m_pDoc.get();
     CRtfXmlText& f = *text;
 
     if (f.m_rect.Height() == 0) {

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "control/rtf_document.h"
+#include "layout/layout_document.h"
 #include "layout/model.h"
 #include "platform/font_metrics.h"
 
@@ -86,7 +86,7 @@ bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // The output font of the fragment's RTF font number, or null.
-const TRtfFontData<void>* OutputFont(CRtfDocument* doc, int32_t number) {
+const TRtfFontData<void>* OutputFont(CLayoutDocument* doc, int32_t number) {
     return doc != nullptr ? doc->FindFontByNumber(number) : nullptr;
 }
 
@@ -206,7 +206,7 @@ CSize CRtfXmlText::MeasureText() const {
     return CSize{e.cx, e.cy};
 }
 
-int CRtfXmlText::FitToText(CRtfSentence& words, CRtfDocument* doc) {
+int CRtfXmlText::FitToText(CRtfSentence& words, CLayoutDocument* doc) {
     const TRtfFontData<void>* font = OutputFont(doc, m_nFont);
     if (font == nullptr) return 0;
     int32_t w = 0;
@@ -216,7 +216,7 @@ int CRtfXmlText::FitToText(CRtfSentence& words, CRtfDocument* doc) {
     return m_nFontSize;
 }
 
-void CRtfXmlText::ShrinkToText(CRtfSentence& words, CRtfDocument* doc) {
+void CRtfXmlText::ShrinkToText(CRtfSentence& words, CLayoutDocument* doc) {
     const TRtfFontData<void>* font = OutputFont(doc, m_nFont);
     if (font == nullptr) return;
     int32_t w = 0;
@@ -237,7 +237,7 @@ void CRtfXmlText::ShrinkToText(CRtfSentence& words, CRtfDocument* doc) {
     }
 }
 
-int CRtfXmlText::FitFontSize(CRtfSentence& words, CRtfDocument* doc) {
+int CRtfXmlText::FitFontSize(CRtfSentence& words, CLayoutDocument* doc) {
     const TRtfFontData<void>* font = OutputFont(doc, m_nFont);
     if (font == nullptr) return 0;
     CRtfPage* page = m_pPage ? m_pPage.get() : doc->GetPage();

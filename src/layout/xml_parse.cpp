@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <sys/types.h>
 
-#include "control/rtf_document.h"
+#include "layout/layout_document.h"
 #include "layout/font_table.h"
 #include "layout/model.h"
 #include "platform/strings.h"
@@ -220,7 +220,7 @@ void CRtfXmlParse::SeekLineStart() {
     if (m_file != nullptr) std::fseek(m_file, m_posLine, SEEK_SET);
 }
 
-int CRtfXmlParse::ReadFonts(CRtfDocument* doc) {
+int CRtfXmlParse::ReadFonts(CLayoutDocument* doc) {
     if (m_file == nullptr || doc == nullptr) return 0;
     std::rewind(m_file);
     int result = 0;
@@ -259,7 +259,7 @@ void CRtfXmlParse::GetDocInfo(DocInfo* info) const {
     if (info != nullptr && m_pInfo) *info = *m_pInfo;
 }
 
-int CRtfXmlParse::ParsePage(CRtfDocument* doc, int page) {
+int CRtfXmlParse::ParsePage(CLayoutDocument* doc, int page) {
     if (doc == nullptr) return 0;
     bool inPage = false;
     std::string line;
@@ -339,7 +339,7 @@ int CRtfXmlParse::ParsePage(CRtfDocument* doc, int page) {
     return 0;
 }
 
-int CRtfXmlParse::ReadText(CRtfDocument* doc, const std::string& startLine) {
+int CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) {
     auto text = std::make_unique<CRtfXmlText>();
     std::string value;
     for (const std::string& token : Tokenize(startLine)) {

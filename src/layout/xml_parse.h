@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-class CRtfDocument;
+class CLayoutDocument;
 
 class CRtfXmlParse {
 public:
@@ -34,11 +34,11 @@ public:
     // Reads every font specification of the document into the document's
     // font and colour tables; 0 when the document is incomplete or a font
     // cannot be added. Leaves the file at its beginning.
-    int ReadFonts(CRtfDocument* doc);
+    int ReadFonts(CLayoutDocument* doc);
     void GetDocInfo(DocInfo* info) const;
     // Reads page `page` into the document's current page. 1 also when the
     // file holds no such page; 0 at end of file or without a current page.
-    int ParsePage(CRtfDocument* doc, int page);
+    int ParsePage(CLayoutDocument* doc, int page);
     std::string GetFileName() const;
     bool IsOpen() const { return m_bOpen; }
 
@@ -58,7 +58,7 @@ public:
 private:
     bool ReadLine(std::string& line);
     void SeekLineStart();
-    int ReadText(CRtfDocument* doc, const std::string& startLine);
+    int ReadText(CLayoutDocument* doc, const std::string& startLine);
 
     std::FILE* m_file = nullptr;
     std::unique_ptr<DocInfo> m_pInfo;

@@ -4,8 +4,9 @@
 #include <cctype>
 #include <cstdarg>
 
-#include "control/rtf_document.h"
+#include "layout/layout_document.h"
 #include "layout/model.h"
+#include "rtf/blocks.h"
 #include "rtf/runs.h"
 
 namespace {
@@ -81,7 +82,8 @@ std::string ToCrLf(const std::string& text) {
     return out;
 }
 
-CRtfFile::CRtfFile(CRtfDocument* doc, const std::string& path) : m_pDoc(doc) {
+CRtfFile::CRtfFile(const CLayoutDocument* tables, const RtfDocInfo& info, const std::string& path)
+    : m_pTables(tables), m_info(info) {
     m_file = std::fopen(path.c_str(), "wb");
     if (m_file == nullptr) return;
     m_bOpen = true;
@@ -124,8 +126,8 @@ std::string CRtfFile::BuildFontTable() {
     for (const FamilyWord& f : kFamilyWords) m_families.emplace(f.face, f.word);
 
     std::string out = "{\\fonttbl\n";
-    if (m_pDoc != nullptr) {
-        for (TRtfFontData<void>* font : m_pDoc->m_fonts) {
+    if (m_pTables != nullptr) {
+        for (TRtfFontData<void>* font : m_pTables->m_fonts) {
             auto it = m_families.find(Lower(font->m_strName));
             const std::string& word = it != m_families.end() ? it->second : std::string();
             out += Format("{\\f%u%s %s;", U(font->m_nIndex), word.c_str(), font->m_strName.c_str());
@@ -138,8 +140,8 @@ std::string CRtfFile::BuildFontTable() {
 
 std::string CRtfFile::BuildColorTable() {
     std::string out = "{\\colortbl";
-    if (m_pDoc != nullptr) {
-        for (RtfColorData* c : m_pDoc->m_colors)
+    if (m_pTables != nullptr) {
+        for (RtfColorData* c : m_pTables->m_colors)
             out += Format("\\red%u\\green%u\\blue%u;", unsigned{c->m_red}, unsigned{c->m_green}, unsigned{c->m_blue});
     }
     out += "}\n";
@@ -147,14 +149,12 @@ std::string CRtfFile::BuildColorTable() {
 }
 
 std::string CRtfFile::BuildInfo() {
-    if (m_pDoc == nullptr) return {};
-    const CRtfDocument& d = *m_pDoc;
-    if (d.m_strAuthor.empty() && d.m_strOperator.empty() && d.m_strThird.empty() && d.m_strSubject.empty())
-        return {};
+    const RtfDocInfo& d = m_info;
+    if (d.author.empty() && d.op.empty() && d.third.empty() && d.subject.empty()) return {};
     std::string out = "{\\info";
-    if (!d.m_strAuthor.empty()) out += "{\\author " + d.m_strAuthor + "}";
-    if (!d.m_strSubject.empty()) out += "{\\subject " + d.m_strSubject + "}";
-    if (!d.m_strOperator.empty()) out += "{\\operator " + d.m_strOperator + "}";
+    if (!d.author.empty()) out += "{\\author " + d.author + "}";
+    if (!d.subject.empty()) out += "{\\subject " + d.subject + "}";
+    if (!d.op.empty()) out += "{\\operator " + d.op + "}";
     out += "}\n";
     return out;
 }
@@ -184,8 +184,7 @@ std::string CRtfFile::BuildSectionBreak(CRtfPage* page) {
                   U(ToTwips(page->m_nMarginRight)));
 }
 
-std::string CRtfFile::BuildFixedBody(int mode) {
-    CRtfPage* page = m_pDoc != nullptr ? m_pDoc->GetPage() : nullptr;
+std::string CRtfFile::BuildFixedBody(CRtfPage* page, int mode) {
     if (page == nullptr || !page->m_pPool) return {};
     if (mode == kLayoutExact) {
         std::vector<ExactFrame> frames;
@@ -200,8 +199,7 @@ std::string CRtfFile::BuildFixedBody(int mode) {
     return out;
 }
 
-std::string CRtfFile::BuildFlowingBody(bool last) {
-    CRtfPage* page = m_pDoc != nullptr ? m_pDoc->GetPage() : nullptr;
+std::string CRtfFile::BuildFlowingBody(CRtfPage* page, bool last) {
     if (page == nullptr) return {};
     TSafeList<CRtfSection>& sections = page->m_flow.m_sections;
     if (sections.IsEmpty()) return {};
@@ -224,7 +222,7 @@ std::string CRtfFile::BuildFlowingBody(bool last) {
     std::string body;
     std::string lastBreak;
     for (CRtfSection* s : sections) {
-        s->Write(body, page);
+        WriteSection(*s, body);
         lastBreak = BuildSectionBreak(page);
         body += lastBreak;
     }
@@ -239,8 +237,7 @@ void CRtfFile::TrimFlowingBody(std::string& body, const std::string& lastBreak, 
     if (last && body.size() > finalPar.size() && EndsWith(body, finalPar)) body.erase(body.size() - finalPar.size());
 }
 
-bool CRtfFile::WritePage(CRtfDocument* doc, int flags) {
-    CRtfPage* page = doc != nullptr ? doc->GetPage() : nullptr;
+bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
     if (page == nullptr) return false;
     const std::string pageBreak = (flags & 1) == 0 ? kPageBreak : "";
     page->m_bFirstWrittenPage = m_bPageWritten ? 0 : 1;
@@ -259,8 +256,8 @@ bool CRtfFile::WritePage(CRtfDocument* doc, int flags) {
         }
     }
 
-    const int layout = doc->GetLayout();
-    const std::string body = layout == kLayoutFlowing ? BuildFlowingBody((flags & 2) != 0) : BuildFixedBody(layout);
+    const std::string body =
+        layout == kLayoutFlowing ? BuildFlowingBody(page, (flags & 2) != 0) : BuildFixedBody(page, layout);
 
     std::string leftovers;
     if (page->m_pPool) {

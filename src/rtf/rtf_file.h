@@ -11,16 +11,30 @@
 // for byte what a Windows text-mode file holds.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <unordered_map>
 
-class CRtfDocument;
+class CLayoutDocument;
 class CRtfPage;
+
+// The four layouts a document is written in.
+enum RtfLayout : int32_t { kLayoutFlowing = 0, kLayoutExact = 1, kLayoutNoImages = 2, kLayoutPlainText = 3 };
+
+// The document information group; every field empty leaves the group out.
+struct RtfDocInfo {
+    std::string author;
+    std::string op;
+    std::string third;
+    std::string subject;
+};
 
 class CRtfFile {
 public:
-    CRtfFile(CRtfDocument* doc, const std::string& path);
+    // `tables` gives the font and colour tables of the header (none: empty
+    // tables).
+    CRtfFile(const CLayoutDocument* tables, const RtfDocInfo& info, const std::string& path);
     virtual ~CRtfFile();
     CRtfFile(const CRtfFile&) = delete;
     CRtfFile& operator=(const CRtfFile&) = delete;
@@ -31,9 +45,9 @@ public:
     // Appends `text` (LF line ends stored as CR LF); false when the file is
     // not open or the write fails.
     bool Write(const std::string& text);
-    // Writes the document's current page. `flags` bit 0: first page of the
-    // converted range (no page break), bit 1: last page of the range.
-    bool WritePage(CRtfDocument* doc, int flags);
+    // Writes `page` in `layout`. `flags` bit 0: first page of the converted
+    // range (no page break), bit 1: last page of the range.
+    bool WritePage(CRtfPage* page, int layout, int flags);
     // Writes the closing brace and closes the file; false when any write
     // or the close failed. Idempotent.
     bool Close();
@@ -43,14 +57,13 @@ public:
     std::string BuildColorTable();
     std::string BuildInfo();
     std::string BuildPageSetup(CRtfPage* page);
-    // The break written after each section of a flowing page; the section
-    // writer reaches it through the document's writer.
+    // The break written after each section of a flowing page.
     std::string BuildSectionBreak(CRtfPage* page);
-    // The body of the current page in EXACT, NO IMAGES or PLAIN TEXT layout.
-    std::string BuildFixedBody(int mode);
-    // The body of the current page in FLOWING layout; `last` drops the
-    // document's final empty paragraph.
-    std::string BuildFlowingBody(bool last);
+    // The body of a page in EXACT, NO IMAGES or PLAIN TEXT layout.
+    std::string BuildFixedBody(CRtfPage* page, int mode);
+    // The body of a page in FLOWING layout; `last` drops the document's
+    // final empty paragraph.
+    std::string BuildFlowingBody(CRtfPage* page, bool last);
     // The end of a flowing body: no break after the page's last section
     // (`lastBreak`, the break appended after it), and on the last page no
     // closing " \par" unless that is all the body holds.
@@ -59,7 +72,8 @@ public:
 private:
     bool m_bOk = false;
     std::string m_strSpare;
-    CRtfDocument* m_pDoc = nullptr;
+    const CLayoutDocument* m_pTables = nullptr;
+    RtfDocInfo m_info;
     bool m_bPageWritten = false;
     bool m_bOpen = false;
     std::FILE* m_file = nullptr;

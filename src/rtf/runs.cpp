@@ -8,14 +8,14 @@
 #include "rtf/runs.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
-#include "control/rtf_document.h"
+#include "layout/layout_document.h"
 #include "layout/words.h"
 #include "platform/strings.h"
+#include "rtf/blocks.h"
 
 namespace {
 
@@ -34,10 +34,6 @@ constexpr int32_t kFrameBandSlack = 2;
 // Coordinates beyond this many page units cannot be converted to twips in
 // 32 bits; no real page comes near it.
 constexpr double kMaxUnits = 150000000.0;
-
-// The running number of the text shapes; shapes of drawn paths and
-// pictures count on their own.
-std::atomic<int32_t> g_nTextShapeId{0};
 
 std::string U(uint32_t v) { return std::to_string(v); }
 std::string D(int64_t v) { return std::to_string(v); }
@@ -136,7 +132,7 @@ std::string ReplaceLinks(const std::string& s, MakeLink link) {
     return ReplaceAll(out, kAnchorEnd, "");
 }
 
-CRtfDocument* DocumentOf(const CRtfXmlText& text) {
+CLayoutDocument* DocumentOf(const CRtfXmlText& text) {
     CRtfPage* page = text.m_pPage.get();
     return page != nullptr ? page->m_pDoc.get() : nullptr;
 }
@@ -191,7 +187,7 @@ std::string StripLinks(const std::string& s) {
 
 std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s) {
     if (s.find(kAnchorStart) == std::string::npos && s.find(kAnchorEnd) == std::string::npos) return s;
-    CRtfDocument* doc = DocumentOf(text);
+    CLayoutDocument* doc = DocumentOf(text);
     const std::string base = doc != nullptr ? doc->GetSourceName() : std::string();
     return ReplaceLinks(s, [&base](std::string target, const std::string& shown) {
         // Links into this document name the page XML file; what is left
@@ -220,7 +216,7 @@ std::string WriteLine(CRtfXmlText& text) {
         if (row.GetBlockCount() > 1) {
             text.m_nFlags |= kTextTableRow;
             std::string rtf;
-            row.Write(rtf);
+            WriteCell(row, rtf);
             return AddHyperlinks(text, rtf);
         }
     }
@@ -291,7 +287,7 @@ CRect RotatedShapeBox(const CRtfXmlText& text) {
     // The text's own extent, measured with its font (screen pixels at 96
     // per inch, taken to page units at 108). A vertical run arrives from
     // the extractor as a sliver one unit wide, so its box alone says little.
-    CRtfDocument* doc = DocumentOf(text);
+    CLayoutDocument* doc = DocumentOf(text);
     const TRtfFontData<void>* font = doc != nullptr ? doc->FindFontByNumber(text.m_nFont) : nullptr;
     if (font != nullptr) {
         int64_t mw = 0;
@@ -356,7 +352,10 @@ std::string WriteRotated(CRtfXmlText& text) {
             }
         }
     }
-    const int32_t id = ++g_nTextShapeId;
+    // Text shapes are numbered on their own, apart from drawn paths and
+    // pictures; a fragment outside any document numbers nothing.
+    CLayoutDocument* doc = DocumentOf(text);
+    const int32_t id = doc != nullptr ? doc->Context().NextTextShapeId() : 0;
     const int64_t rotation = (360 - static_cast<int64_t>(text.m_nAngle)) * 65536;
 
     std::string s = "\n{\\shp{\\*\\shpinst\\shpleft" + D(box.left) + "\\shptop" + D(box.top) + "\\shpright" +

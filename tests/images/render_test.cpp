@@ -136,7 +136,7 @@ TEST(PictureFiles, AFailedRenderLeavesNoFileAndNoTemporary) {
         fs::create_directories(dir / "doc-1");
         WriteFile(dir / "doc-1/imagefile1.png", "old");
         CImageExtractor extractor(dir / "page.ps", 1, "png16m", &objects);
-        extractor.m_pJob = &job;
+        AttachJob(extractor, job);
         extractor.ExtractPagePictures(false);
         extractor.Close();
         EXPECT_EQ(Join(FilesIn(dir / "doc-1")), "") << c.what;

@@ -5,11 +5,15 @@
 #include <vector>
 
 #include "control/convert_para.h"
+#include "images/image_extractor.h"
+#include "images/picture_step.h"
 
-class CTestJob : public CConvertPara {
+class CTestJob : public CConvertPara, public IPictureLog {
 public:
     void ShowProgress(int32_t) override {}
     void ShowMessage(const char* text) override { m_messages.emplace_back(text); }
+    void ShowWarning(const char* text) override { ShowMessage(text); }
+    bool Cancelled() const override { return m_nCancel != 0; }
     void FileStarted(const std::string&, const std::string&) override {}
     void FileFinished(const std::string&, const std::string&) override {}
     int Count(const std::string& part) const {
@@ -19,3 +23,12 @@ public:
     }
     std::vector<std::string> m_messages;
 };
+
+// Hands the job's kind of run, folders and log to an extractor, as the
+// conversion's picture step does.
+inline void AttachJob(CImageExtractor& extractor, CTestJob& job) {
+    extractor.m_pLog = &job;
+    extractor.m_bExtraction = job.m_nKind == kRunExtractImages;
+    extractor.m_bRemoveImages = job.m_nRemoveImages != 0;
+    extractor.m_strExtractPrefix = job.m_strOutDir + "/" + job.m_strBaseName;
+}

@@ -222,6 +222,7 @@ protected:
     void SetUp() override {
         m_store = std::make_unique<FakeStore>(MapFolder());
         qm::SetSettingsStore(m_store.get());
+        m_context.m_strFontFolder = MapFolder();
     }
     void TearDown() override {
         WriteMap("");
@@ -231,6 +232,7 @@ protected:
         std::ofstream(MapFolder() + "/" + kFontMapFile, std::ios::binary) << content;
     }
     std::unique_ptr<FakeStore> m_store;
+    CLayoutContext m_context;
 };
 
 }  // namespace
@@ -245,7 +247,7 @@ TEST_F(FontMap, SubstituteUsedOnlyWhenInstalled) {
     };
     for (const auto& c : cases) {
         WriteMap(c.map);
-        CRtfDocument doc(nullptr);
+        CRtfDocument doc(nullptr, &m_context);
         CRtfFont* spec = AddSpec(doc, kMissingFace);
         EXPECT_EQ(spec->m_pFontData->m_strName, c.face) << c.map;
         EXPECT_EQ(spec->m_nStyle, 1) << c.map;
@@ -255,7 +257,7 @@ TEST_F(FontMap, SubstituteUsedOnlyWhenInstalled) {
     // installed; the substitute is marked either way.
     if (!qm::IsFontInstalled("Garamond")) {
         WriteMap("Garamond=Georgia\n");
-        CRtfDocument doc(nullptr);
+        CRtfDocument doc(nullptr, &m_context);
         CRtfFont* spec = AddSpec(doc, "Garamond");
         EXPECT_EQ(spec->m_pFontData->m_strName, qm::IsFontInstalled("Georgia") ? "Georgia" : "Times New Roman");
         EXPECT_EQ(spec->m_nStyle, 1);
@@ -263,7 +265,7 @@ TEST_F(FontMap, SubstituteUsedOnlyWhenInstalled) {
 
     // An installed face is taken as it is, whatever the map says.
     WriteMap("Arial=Liberation Serif\n");
-    CRtfDocument doc(nullptr);
+    CRtfDocument doc(nullptr, &m_context);
     CRtfFont* arial = AddSpec(doc, "Arial");
     EXPECT_EQ(arial->m_pFontData->m_strName, "Arial");
     EXPECT_EQ(arial->m_nStyle, 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "flow_fixture.h"
+#include "rtf/blocks.h"
 #include "rtf/runs.h"
 
 namespace {
@@ -46,7 +47,7 @@ TEST(Paragraphs, GapsAndExactHeights) {
         block.m_rect = c.block;
         block.m_texts.AddTail(t);
         std::string out;
-        block.Write(out);
+        WriteParagraphs(block, out);
         const std::string gap =
             std::string("\\pard\\li") + c.gapIndent + "\\ri0\\sl-218\\slmult0 \\fs18\\cf0\\par";
         EXPECT_TRUE(SameText(Repeat(gap, c.gaps) + Paragraph(c.indent, c.height, t), out));
@@ -65,7 +66,7 @@ TEST(Paragraphs, CursorFollowsEachLineBottom) {
     block.AppendText(third);
     EXPECT_EQ(block.m_rect, CRect(0, 0, 100, 62));
     std::string out;
-    block.Write(out);
+    WriteParagraphs(block, out);
     // 38 units below the first line: two gap lines, then 18 units.
     const std::string expected =
         Paragraph(0, 163, first) + Repeat(kGap218Li0, 2) + Paragraph(0, 245, second) + Paragraph(0, 0, third);
@@ -80,7 +81,7 @@ TEST(Paragraphs, EmptyTextKeepsItsGapLinesOnly) {
     CRtfParagraphs block;
     block.m_texts.AddTail(blank);
     std::string out;
-    block.Write(out);
+    WriteParagraphs(block, out);
     EXPECT_EQ(out, Repeat(kGap218Li0, 2));
     EXPECT_EQ(blank->m_nWrittenTop, 32);
 }
@@ -93,7 +94,7 @@ TEST(Paragraphs, TableRowFlagGetsTheRowFrame) {
     block.m_rect = CRect(50, 0, 300, 100);
     block.m_texts.AddTail(t);
     std::string out;
-    block.Write(out);
+    WriteParagraphs(block, out);
     const std::string expected = "{\\trowd\\trleft273\\trkeep\\trftsWidth1\\trpaddl0\\trpaddr0\\trpaddfl3\\trpaddfr3 " +
                                  WriteFragment(*t) + "\\row}";
     EXPECT_TRUE(SameText(expected, out));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "flow_fixture.h"
+#include "rtf/blocks.h"
 #include "rtf/runs.h"
 
 namespace {
@@ -251,7 +252,7 @@ TEST(SectionWrite, ColumnsTileTheSectionAndTheHeaderGivesTheirWidths) {
     CRtfSection* s = MakeSection(p, {{{a}, {}}, {{b}, {}}, {{c}, {}}});
     s->m_rect = CRect(50, 0, 500, 100);  // the page area the writer gives it
     std::string out;
-    s->Write(out, p.page);
+    WriteSection(*s, out);
     const std::vector<CRtfParagraphs*> columns = Columns(s);
     EXPECT_EQ(columns[0]->m_rect, CRect(50, 0, 150, 100));
     EXPECT_EQ(columns[1]->m_rect, CRect(150, 0, 350, 100));
@@ -259,7 +260,7 @@ TEST(SectionWrite, ColumnsTileTheSectionAndTheHeaderGivesTheirWidths) {
     std::string expected = "\\cols3\\colno1\\colw1366\\colsr-0\\colno2\\colw2733\\colsr-0\\colno3\\colw2049";
     for (size_t i = 0; i < columns.size(); ++i) {
         if (i > 0) expected += "\\column";
-        columns[i]->Write(expected);
+        WriteParagraphs(*columns[i], expected);
     }
     EXPECT_TRUE(SameText(expected, out));
     EXPECT_NE(out.find(WriteFragment(*b)), std::string::npos);
@@ -272,7 +273,7 @@ TEST(SectionWrite, ANegativeColumnWidthIsWrittenAsZero) {
     s->m_rect = CRect(100, 0, 300, 100);
     s->ArrangeColumns();
     std::string header;
-    s->WriteColumnHeader(header);
+    WriteColumnHeader(*s, header);
     EXPECT_EQ(header, "\\cols2\\colno1\\colw0\\colsr-0\\colno2\\colw3279");
 }
 

@@ -116,20 +116,19 @@ TEST(Shapes, ShapeTextStartsWithTheFreeformTemplate) {
     EXPECT_EQ(line.m_strShape.substr(line.m_strShape.size() - tail.size()), tail);
 }
 
-TEST(PictureFile, HexadecimalTextFile) {
+TEST(PictureFile, HexadecimalText) {
     TempDir dir;
     WriteFile(dir / "imagefile1.jpeg", std::string("\x00\xAB\xFF\x10\x7f", 5));
     CRtfImage picture;
     ASSERT_TRUE(picture.SetImageFile(dir / "imagefile1.jpeg", false));
-    EXPECT_EQ(picture.m_strHexPath, dir / "imagefile1.txt");
-    EXPECT_EQ(ReadFile(dir / "imagefile1.txt"), "00ABFF107F");
+    EXPECT_EQ(picture.m_strHex, "00ABFF107F");
 
     CRtfImage keep;
     EXPECT_TRUE(keep.SetImageFile(dir / "imagefile1.jpeg", true));
-    EXPECT_EQ(keep.m_strHexPath, "");
+    EXPECT_FALSE(keep.m_bHasPicture);
     CRtfImage missing;
     EXPECT_FALSE(missing.SetImageFile(dir / "nothing.jpeg", false));
-    EXPECT_EQ(missing.m_strHexPath, "");
+    EXPECT_FALSE(missing.m_bHasPicture);
     CRtfImage noDot;
     EXPECT_FALSE(noDot.SetImageFile(dir / "imagefile", false));
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "flow_fixture.h"
+#include "rtf/blocks.h"
 #include "rtf/runs.h"
 
 namespace {
@@ -57,7 +58,7 @@ TEST(Tables, TallPieceOnTheLeft) {
     EXPECT_EQ(cell.m_rect, CRect(70, 114, 180, 126));
     EXPECT_EQ(cell.m_nTop, 100);
     std::string out;
-    cell.Write(out);
+    WriteCell(cell, out);
     // Lines 12 and 14 units high: 163 and 191 twips.
     const std::string expected = Cell(683, 819, Line(409, head)) +
                                  Cell(1639, 2459, Line(163, upper) + "\\par" + Line(191, lower));
@@ -77,7 +78,7 @@ TEST(Tables, TallPieceOnTheRight) {
     ASSERT_EQ(cell.GetBlockCount(), 2);
     EXPECT_EQ(Items(&cell.m_blocks.GetHead()->m_texts), std::vector<CRtfXmlText*>{head});
     std::string out;
-    cell.Write(out);
+    WriteCell(cell, out);
     // The stack cell ends at 300 - 100 + 10 = 210 units (2869 twips) and is
     // 210 - 100 + 10 = 120 units (1639 twips) wide.
     const std::string expected = Cell(1639, 2869, Line(163, head) + "\\par" + Line(191, lower)) +
@@ -98,7 +99,7 @@ TEST(Tables, TallPieceBetweenTheStackEdgesGoesToTheNearerSide) {
         CRtfCell cell(head);
         ASSERT_EQ(cell.GetBlockCount(), 2);
         std::string out;
-        cell.Write(out);
+        WriteCell(cell, out);
         const std::string tallText = Line(409, tall);
         const size_t at = out.find(tallText);
         ASSERT_NE(at, std::string::npos);
@@ -119,7 +120,7 @@ TEST(Tables, NegativeCellWidthsAreWrittenAsZero) {
     head->m_nWrittenTop = 100;
     CRtfCell cell(head);
     std::string out;
-    cell.Write(out);
+    WriteCell(cell, out);
     // Right edge 400 - 300 + 10 = 110 units (1503 twips); width 110 - 300 + 10 < 0.
     EXPECT_EQ(out.find(Cell(0, 1503, Line(163, head) + "\\par" + Line(191, lower))), 0u);
 }

@@ -87,16 +87,15 @@ TEST(RtfFile, HeaderBytes) {
 
 TEST(RtfFile, ColourTableAndInformationGroup) {
     CRtfDocument doc(nullptr);
-    CRtfFile file(&doc, "/dev/null");
+    CRtfFile file(&doc, {}, "/dev/null");
     EXPECT_EQ(file.BuildColorTable(), "{\\colortbl\\red0\\green0\\blue0;}\n");
     doc.m_colors.RemoveAll();
     EXPECT_EQ(file.BuildColorTable(), "{\\colortbl}\n");
 
     EXPECT_EQ(file.BuildInfo(), "");
-    doc.SetInfo("Ann", "Op", "never written", "Subj");
-    EXPECT_EQ(file.BuildInfo(), "{\\info{\\author Ann}{\\subject Subj}{\\operator Op}}\n");
-    doc.SetInfo("", "", "", "Subj");
-    EXPECT_EQ(file.BuildInfo(), "{\\info{\\subject Subj}}\n");
+    EXPECT_EQ(CRtfFile(&doc, {"Ann", "Op", "never written", "Subj"}, "/dev/null").BuildInfo(),
+              "{\\info{\\author Ann}{\\subject Subj}{\\operator Op}}\n");
+    EXPECT_EQ(CRtfFile(&doc, {"", "", "", "Subj"}, "/dev/null").BuildInfo(), "{\\info{\\subject Subj}}\n");
 }
 
 TEST(RtfFile, ThreePageRange) {
@@ -130,11 +129,11 @@ TEST(RtfFile, EmptyFirstPageWritesNothingButCounts) {
         ASSERT_EQ(doc.OpenOutput(), 1);
         CRtfFile* file = doc.GetWriter();
         NewPage(doc, 1, "");
-        EXPECT_TRUE(file->WritePage(&doc, 1));
+        EXPECT_TRUE(file->WritePage(doc.GetPage(), doc.GetLayout(), 1));
         doc.m_pPage.reset();
-        EXPECT_FALSE(file->WritePage(&doc, 0));  // no current page
+        EXPECT_FALSE(file->WritePage(doc.GetPage(), doc.GetLayout(), 0));  // no current page
         NewPage(doc, 2, "{\\shp b}");
-        EXPECT_TRUE(file->WritePage(&doc, 2));
+        EXPECT_TRUE(file->WritePage(doc.GetPage(), doc.GetLayout(), 2));
     }
     // The second page is no longer the first written: section-level setup.
     EXPECT_TRUE(SameText(std::string(kPlainHeader) + kPageBreak + "{\\shp b}" + kSectionSetup + "}", ReadFile(dir / "e.rtf")));
@@ -179,7 +178,7 @@ TEST(RtfFile, FixedBodiesAndLeftoversUseTheLayoutsWriter) {
 
 TEST(RtfFile, SectionBreaksAndFlowingGeometry) {
     CRtfDocument doc(nullptr);
-    CRtfFile file(&doc, "/dev/null");
+    CRtfFile file(&doc, {}, "/dev/null");
     CRtfPage* page = NewPage(doc, 1, "");
 
     page->m_bFirstWrittenPage = 1;
@@ -188,7 +187,7 @@ TEST(RtfFile, SectionBreaksAndFlowingGeometry) {
     EXPECT_EQ(file.BuildSectionBreak(page),
               "\\pard\\sect\\sectd\\sbknone\\pgwsxn8363\\pghsxn10823\\marglsxn683\\margrsxn136");
 
-    EXPECT_EQ(file.BuildFlowingBody(true), "");  // no sections
+    EXPECT_EQ(file.BuildFlowingBody(page, true), "");  // no sections
 
     CRtfSection* first = page->Make<CRtfSection>(2);
     CRtfSection* second = page->Make<CRtfSection>(1);
@@ -196,7 +195,7 @@ TEST(RtfFile, SectionBreaksAndFlowingGeometry) {
     page->m_flow.m_sections.AddTail(first);
     page->m_flow.m_sections.AddTail(second);
     page->m_rect = CRect(0, 0, 612, 792);
-    const std::string body = file.BuildFlowingBody(false);
+    const std::string body = file.BuildFlowingBody(page, false);
     EXPECT_EQ(first->m_rect, CRect(50, 50, 602, 742));
     EXPECT_EQ(second->m_rect, CRect(50, 742, 602, 900));
     EXPECT_EQ(CountOccurrences(body, "\\sbknone"), 1) << body;  // one break, between the two sections
@@ -225,7 +224,7 @@ TEST(RtfFile, UnwritableOutputLeavesNoWriter) {
     doc.m_strRtfPath = "/nonexistent-folder/x.rtf";
     EXPECT_EQ(doc.OpenOutput(), 0);
     EXPECT_EQ(doc.GetWriter(), nullptr);
-    CRtfFile file(&doc, "/nonexistent-folder/x.rtf");
+    CRtfFile file(&doc, {}, "/nonexistent-folder/x.rtf");
     EXPECT_FALSE(file.IsOk());
     EXPECT_FALSE(file.Write("x"));
     EXPECT_EQ(ToCrLf("a\nb\r\n"), "a\r\nb\r\r\n");
