@@ -27,11 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string ps = Scratch() + "/page.ps";
     if (!qmfuzz::WriteInput(ps, data + 1, size - 1)) return 0;
 
-    QuietJob job;
-    job.m_nRemoveImages = 1;
-    job.m_nKind = (data[0] & 0x08) ? kRunExtractImages : kRunFlowing;
-    job.m_strOutDir = Scratch() + "/out";
-    job.m_strBaseName = "doc";
     std::vector<std::unique_ptr<CRtfShpObject>> objects;
     for (int i = 0; i < (data[0] & 0x07); ++i) {
         auto picture = std::make_unique<CRtfImage>();
@@ -41,7 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     {
         CImageExtractor extractor(ps, 1, "png16m", &objects);
-        extractor.m_pJob = &job;
+        extractor.m_bRemoveImages = true;
+        extractor.m_bExtraction = (data[0] & 0x08) != 0;
+        extractor.m_strExtractPrefix = Scratch() + "/out/doc";
         extractor.m_nRotation = ((data[0] >> 4) & 3) * 90;
         extractor.ExtractPagePictures((data[0] & 0x40) != 0);
     }

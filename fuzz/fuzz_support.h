@@ -44,7 +44,7 @@ public:
     void ShowProgress(int32_t) override {}
     void ShowMessage(const char*) override {}
     void FileStarted(const std::string&, const std::string&) override {}
-    void FileFinished(const std::string&, const std::string&) override {}
+    void FileFinished(const CFileOutcome&) override {}
 };
 
 }  // namespace qmfuzz

@@ -15,10 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "control/batch_runner.h"
 #include "control/convert_doc.h"
 #include "control/page_range.h"
-#include "export/word_output.h"
-#include "platform/files.h"
 #ifdef QUILLMARK_HAVE_SETTINGS
 #include "ui/app_settings.h"
 #endif
@@ -53,7 +52,8 @@ public:
     bool m_bVerbose = false;
     bool m_bQuiet = false;
     bool m_bTty = false;
-    std::string m_strTarget;
+    // The file under way, for warnings.
+    std::string m_strSource;
 
     void ShowProgress(int32_t percent) override {
         if (!m_bTty || m_bQuiet) return;
@@ -76,8 +76,10 @@ public:
         ++m_nWarnings;
     }
     int m_nWarnings = 0;
-    void FileStarted(const std::string&, const std::string& target) override { m_strTarget = target; }
-    void FileFinished(const std::string&, const std::string&) override {}
+    int m_nFailed = 0;
+    void FileBegins(const std::string& source) override { m_strSource = source; }
+    void FileStarted(const std::string&, const std::string&) override {}
+    void FileFinished(const CFileOutcome& outcome) override;
     void EndBar() {
         if (m_bBarShown) {
             std::fprintf(stderr, "\r%*s\r", 40, "");
@@ -124,21 +126,27 @@ void OnPdfError(ErrorCategory category, Goffset pos, const char* msg) {
 }
 
 // The reason a file failed, as the user can act on it.
-std::string ReasonFor(int code, const CConvertPara& job) {
-    switch (code) {
-        case kResultPdfFailed:
-            switch (job.m_nPdfError) {
+// The folder of the outcome's document or pictures.
+std::string TargetFolder(const CFileOutcome& outcome) {
+    const auto slash = outcome.m_strTarget.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : outcome.m_strTarget.substr(0, slash);
+}
+
+std::string ReasonFor(const CFileOutcome& outcome) {
+    switch (outcome.m_result) {
+        case ConvertResult::kPdfFailed:
+            switch (outcome.m_nPdfError) {
                 case errOpenFile: return "the file cannot be read";
                 case errEncrypted: return "the PDF needs a password";
                 case errNone: return "the PDF does not open";
                 default: return "the file is not a PDF or is damaged beyond repair";
             }
-        case kResultOutputFailed: return "the document cannot be written in " + job.m_strOutDir;
-        case kResultPageFailed: return "a page could not be converted";
-        case kResultNoPages: return "the PDF has no pages that can be read";
-        case kResultWorkspaceFailed:
+        case ConvertResult::kOutputFailed: return "the document cannot be written in " + TargetFolder(outcome);
+        case ConvertResult::kPageFailed: return "a page could not be converted";
+        case ConvertResult::kNoPages: return "the PDF has no pages that can be read";
+        case ConvertResult::kWorkspaceFailed:
             return "the temporary folder cannot be written (is the disk full?)";
-        case kResultNoRenderer: return "Ghostscript is missing or failed, so pictures could not be written";
+        case ConvertResult::kNoRenderer: return "Ghostscript is missing or failed, so pictures could not be written";
         default: return "the conversion failed";
     }
 }
@@ -151,16 +159,29 @@ const ImageFormat kImageFormats[] = {{"jpg", "jpeg"},     {"jpeg", "jpeg"},  {"p
                                      {"tiff", "tiff24nc"}, {"tif", "tiff24nc"}, {"pcx", "pcx24b"}, {"pbm", "pbm"},
                                      {"pnm", "pnm"},       {"ppm", "ppm"}};
 
-// Writes the page XML document of `pdf` to `out`; 0 on success.
-int WritePageXml(CliJob& job, const std::string& pdf, const std::string& out) {
-    job.m_strSource = pdf;
-    CConvertDoc conv(&job);
-    globalParams = std::make_unique<GlobalParams>();
-    int r = conv.ExtractText(1, -1, "jpeg");
-    globalParams.reset();
-    if (r != 0) return r;
-    if (!qm::CopyFile(job.m_strXmlPath, out)) return kResultOutputFailed;
-    return 0;
+void CliJob::FileFinished(const CFileOutcome& outcome) {
+    EndBar();
+    const char* file = outcome.m_strSource.c_str();
+    if (outcome.m_bNotStarted) {
+        std::fprintf(stderr, "quillmark: %s: not converted (cancelled)\n", file);
+        ++m_nFailed;
+        return;
+    }
+    // Problems the PDF core skipped matter only for a file that converted.
+    if (outcome.m_result == ConvertResult::kOk && g_pdfErrors > 0 && !m_bQuiet && !m_bVerbose)
+        std::fprintf(stderr, "quillmark: %s: the PDF is damaged; %d problem%s skipped (-v shows them)\n", file,
+                     g_pdfErrors, g_pdfErrors == 1 ? " was" : "s were");
+    g_pdfErrors = 0;
+    if (outcome.m_result == ConvertResult::kOk && m_nCancel >= kCancelNow) {
+        ++m_nFailed;
+        std::fprintf(stderr, "quillmark: %s: stopped, no document written\n", file);
+    } else if (outcome.m_result != ConvertResult::kOk) {
+        ++m_nFailed;
+        std::fprintf(stderr, "quillmark: %s: %s\n", file, ReasonFor(outcome).c_str());
+    } else if (!m_bQuiet) {
+        std::printf("%s -> %s%s\n", file, outcome.m_strTarget.c_str(),
+                    outcome.m_bCancelled ? " (cancelled: pages converted so far)" : "");
+    }
 }
 
 }  // namespace
@@ -274,53 +295,20 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
+    job.m_strOutDir = outDir;
     if (!pageXml.empty()) {
         if (files.size() != 1) {
             std::fputs("quillmark: --page-xml takes exactly one input file\n", stderr);
             return 2;
         }
-        int r = WritePageXml(job, files[0], pageXml);
-        if (r != 0) {
-            std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(), ReasonFor(r, job).c_str());
+        const CFileOutcome outcome = CConvertDoc::WritePageXml(&job, files[0], pageXml);
+        if (outcome.m_result != ConvertResult::kOk) {
+            std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(), ReasonFor(outcome).c_str());
             return 1;
         }
         return 0;
     }
 
-    int failed = 0;
-    for (const std::string& file : files) {
-        if (job.m_nCancel != 0) {
-            std::fprintf(stderr, "quillmark: %s: not converted (cancelled)\n", file.c_str());
-            ++failed;
-            continue;
-        }
-        g_pdfErrors = 0;
-        job.m_strSource = file;
-        job.m_strOutDir = outDir;
-        job.m_nFirstPage = 1;
-        job.m_nLastPage = -1;
-        job.m_strTarget.clear();
-        int r = CConvertDoc::Convert(&job);
-        job.EndBar();
-        if (r == 0 && job.m_nKind != kRunExtractImages && job.m_nOutputFormat &&
-            qm::FileExists(job.m_strRtfPath)) {
-            if (!SaveAsWordDocument(job.m_strRtfPath, WordDocumentPath(job.m_strRtfPath))) r = kResultOutputFailed;
-        }
-        job.FileFinished(file, job.m_strTarget);
-        // Problems the PDF core skipped matter only for a file that converted.
-        if (r == 0 && g_pdfErrors > 0 && !job.m_bQuiet && !job.m_bVerbose)
-            std::fprintf(stderr, "quillmark: %s: the PDF is damaged; %d problem%s skipped (-v shows them)\n",
-                         file.c_str(), g_pdfErrors, g_pdfErrors == 1 ? " was" : "s were");
-        if (r == 0 && job.m_nCancel >= kCancelNow) {
-            ++failed;
-            std::fprintf(stderr, "quillmark: %s: stopped, no document written\n", file.c_str());
-        } else if (r != 0) {
-            ++failed;
-            std::fprintf(stderr, "quillmark: %s: %s\n", file.c_str(), ReasonFor(r, job).c_str());
-        } else if (!job.m_bQuiet) {
-            std::printf("%s -> %s%s\n", file.c_str(), job.m_strTarget.c_str(),
-                        job.m_nCancel != 0 ? " (cancelled: pages converted so far)" : "");
-        }
-    }
-    return failed == 0 ? 0 : 1;
+    CBatchRunner(&job).Run(files);
+    return job.m_nFailed == 0 ? 0 : 1;
 }

@@ -17,9 +17,13 @@
 #include "extract/html_output_dev.h"
 #include "extract/metadata.h"
 #include "platform/files.h"
+#include "platform/pdf_core.h"
 #include "platform/registry.h"
 
-static_assert(kPictureNoRenderer == kResultNoRenderer, "the picture step's result is the conversion's");
+// A picture run passes the picture step's result of its last page on.
+static_assert(static_cast<int>(PictureResult::kNoRenderer) == static_cast<int>(ConvertResult::kNoRenderer));
+static_assert(static_cast<int>(PictureResult::kPlacementNotSupported) ==
+              static_cast<int>(ConvertResult::kPictureLeftOut));
 
 namespace {
 
@@ -37,27 +41,24 @@ std::string BaseNameOf(const std::string& path) {
 }
 }  // namespace
 
-CConvertDoc::CConvertDoc(CConvertPara* job) : m_pJob(job) {
+CConvertDoc::CConvertDoc(CConvertPara* job, const std::string& source) : m_pJob(job), m_strSource(source) {
     // A private workspace per conversion; the program's folder is not
     // writable once installed and two runs must never share one.
     m_strWorkspace = qm::MakeWorkspace();
     m_bOwnsWorkspace = !m_strWorkspace.empty();
-    job->m_strWorkspace = m_strWorkspace;
+    m_strBaseName = BaseNameOf(source);
 
-    m_strBaseName = BaseNameOf(job->m_strSource);
-    job->m_strBaseName = m_strBaseName;
-
-    std::string& out = job->m_strOutDir;
-    if (out.empty()) out.assign(1, '.');  // assign(): GCC 12 misreports `= "."` at -O3
-    if (out.size() > 1 && out.back() == '/') out.pop_back();
+    m_strOutDir = job->m_strOutDir;
+    if (m_strOutDir.empty()) m_strOutDir.assign(1, '.');  // assign(): GCC 12 misreports `= "."` at -O3
+    if (m_strOutDir.size() > 1 && m_strOutDir.back() == '/') m_strOutDir.pop_back();
     // A missing output folder is made rather than failing the file.
     std::error_code ec;
-    std::filesystem::create_directories(out, ec);
-    m_bOutDirOk = std::filesystem::is_directory(out, ec);
+    std::filesystem::create_directories(m_strOutDir, ec);
+    m_bOutDirOk = std::filesystem::is_directory(m_strOutDir, ec);
 
-    if (m_bOwnsWorkspace) m_bCopied = qm::CopyFile(job->m_strSource, m_strWorkspace + "/" + m_strBaseName + ".pdf");
-    job->m_strXmlPath = m_strWorkspace + "/" + m_strBaseName + ".xml";
-    job->m_strRtfPath = out + "/" + m_strBaseName + ".rtf";
+    if (m_bOwnsWorkspace) m_bCopied = qm::CopyFile(source, m_strWorkspace + "/" + m_strBaseName + ".pdf");
+    m_strXmlPath = m_strWorkspace + "/" + m_strBaseName + ".xml";
+    m_strRtfPath = m_strOutDir + "/" + m_strBaseName + ".rtf";
 
     // Read once per conversion, so that a settings change shows in the next.
     m_layout.m_strFontFolder = qm::ReadRegistryString(job->m_strFontKey, "DLL_FONT");
@@ -87,7 +88,7 @@ CPagePictures CConvertDoc::ImagesForPage(int page, int zero, const std::string& 
         CPictureRequest request;
         request.m_strWorkspace = m_strWorkspace;
         request.m_strBaseName = m_strBaseName;
-        request.m_strOutDir = m_pJob->m_strOutDir;
+        request.m_strOutDir = m_strOutDir;
         request.m_bExtraction = m_pJob->m_nKind == kRunExtractImages;
         request.m_bRemoveImages = m_pJob->m_nRemoveImages != 0;
         IPictureLog* log = this;
@@ -121,7 +122,7 @@ PDFDoc* CConvertDoc::OpenPdf(const char* ownerPassword) {
     };
     auto doc = std::make_unique<PDFDoc>(std::make_unique<GooString>(path), owner, user, nullptr, rebuilt);
     if (!doc->isOk()) {
-        if (m_pJob != nullptr) m_pJob->m_nPdfError = doc->getErrorCode();
+        m_nPdfError = doc->getErrorCode();
         return nullptr;
     }
     m_pPdf = std::move(doc);
@@ -130,65 +131,81 @@ PDFDoc* CConvertDoc::OpenPdf(const char* ownerPassword) {
 
 int CConvertDoc::PageCount(const std::string& pdfPath) {
     CConvertDoc query(pdfPath);
-    // A query made while a conversion runs must leave that conversion's
-    // settings object alone: make one only when there is none.
-    bool ownParams = false;
-    if (!globalParams) {
-        globalParams = std::make_unique<GlobalParams>();
-        ownParams = true;
-    }
+    qm::CPdfCoreSettings settings;
     globalParams->setErrQuiet(false);
     globalParams->setTextEncoding("Latin1");
     int count = 0;
     if (query.OpenPdf(nullptr) != nullptr) count = query.m_pPdf->getNumPages();
     query.ClosePdf();
-    if (ownParams) globalParams.reset();
     return count;
 }
 
-int CConvertDoc::Convert(CConvertPara* job) {
-    job->m_nPdfError = 0;
-    CConvertDoc conv(job);
+CFileOutcome CConvertDoc::Convert(CConvertPara* job, const std::string& source) {
+    CConvertDoc conv(job, source);
+    CFileOutcome outcome;
+    outcome.m_strSource = source;
+    outcome.m_strTarget = job->m_nKind == kRunExtractImages ? conv.m_strOutDir + "/" + conv.m_strBaseName
+                                                            : conv.m_strRtfPath;
+    outcome.m_result = conv.Run();
+    outcome.m_nPdfError = conv.m_nPdfError;
+    return outcome;
+}
+
+CFileOutcome CConvertDoc::WritePageXml(CConvertPara* job, const std::string& source, const std::string& xmlPath) {
+    CConvertDoc conv(job, source);
+    CFileOutcome outcome;
+    outcome.m_strSource = source;
+    outcome.m_strTarget = xmlPath;
+    {
+        qm::CPdfCoreSettings settings;
+        outcome.m_result = conv.ExtractText(1, -1, "jpeg");
+    }
+    if (outcome.m_result == ConvertResult::kOk && !qm::CopyFile(conv.m_strXmlPath, xmlPath))
+        outcome.m_result = ConvertResult::kOutputFailed;
+    outcome.m_nPdfError = conv.m_nPdfError;
+    return outcome;
+}
+
+ConvertResult CConvertDoc::Run() {
     // A copy that failed on a readable source means the temporary folder
     // cannot take the file (a full disk): say so rather than blame the PDF
     // for the truncated copy.
-    if (conv.m_bOwnsWorkspace && !conv.m_bCopied && access(job->m_strSource.c_str(), R_OK) == 0) {
+    if (m_bOwnsWorkspace && !m_bCopied && access(m_strSource.c_str(), R_OK) == 0) {
         std::error_code ec;
-        if (std::filesystem::is_regular_file(job->m_strSource, ec)) return kResultWorkspaceFailed;
+        if (std::filesystem::is_regular_file(m_strSource, ec)) return ConvertResult::kWorkspaceFailed;
     }
     // Without its output folder a run could only fail later, or, picture by
     // picture, silently.
-    if (!conv.m_bOutDirOk) return kResultOutputFailed;
-    globalParams = std::make_unique<GlobalParams>();
-    int result = 0;
-    switch (job->m_nKind) {
+    if (!m_bOutDirOk) return ConvertResult::kOutputFailed;
+    qm::CPdfCoreSettings settings;
+    ConvertResult result = ConvertResult::kOk;
+    switch (m_pJob->m_nKind) {
         case kRunFlowing:
         case kRunExact:
         case kRunNoImages:
         case kRunPlainText:
-            result = conv.ExtractText(job->m_nFirstPage, job->m_nLastPage, "jpeg");
+            result = ExtractText(m_nFirstPage, m_nLastPage, "jpeg");
             // A PDF that does not open fails below with its own code; only a
             // page XML document that could not be written stops here.
-            if (result != kResultWorkspaceFailed)
-                result = conv.ConvertPages(job->m_nKind == kRunFlowing || job->m_nKind == kRunExact);
+            if (result != ConvertResult::kWorkspaceFailed)
+                result = ConvertPages(m_pJob->m_nKind == kRunFlowing || m_pJob->m_nKind == kRunExact);
             break;
         case kRunExtractImages:
-            result = conv.ExtractImages();
+            result = ExtractImages();
             break;
         default:
             break;
     }
-    conv.ClosePdf();
-    globalParams.reset();
+    ClosePdf();
     return result;
 }
 
-int CConvertDoc::ExtractText(int, int, const std::string& device) {
+ConvertResult CConvertDoc::ExtractText(int, int, const std::string& device) {
     m_pJob->ShowMessage("Reading text content from pdf started.");
     globalParams->setErrQuiet(false);
     globalParams->setTextEncoding("Latin1");
     PDFDoc* doc = OpenPdf(nullptr);
-    if (doc == nullptr) return kResultPdfFailed;
+    if (doc == nullptr) return ConvertResult::kPdfFailed;
 
     DocMetadata meta = ReadDocMetadata(doc);
 
@@ -209,7 +226,7 @@ int CConvertDoc::ExtractText(int, int, const std::string& device) {
                           meta.subject, meta.date, ext, true, 1, hasOutline);
         if (dev.isOk()) {
             int n = doc->getNumPages();
-            m_pJob->m_nLastPage = n;
+            m_nLastPage = n;
             m_fZoom = 1.5;
             // A second interrupt abandons the reading at once.
             auto abort = [](void* data) { return static_cast<CConvertPara*>(data)->m_nCancel >= kCancelNow; };
@@ -220,13 +237,13 @@ int CConvertDoc::ExtractText(int, int, const std::string& device) {
     // The device does not report failed writes; a document that does not
     // end with its closing line was cut short (a full disk), and reading it
     // would only lose pages silently.
-    if (!EndsWithRootClose(m_strWorkspace + "/" + m_strBaseName + ".xml")) return kResultWorkspaceFailed;
-    return kResultOk;
+    if (!EndsWithRootClose(m_strXmlPath)) return ConvertResult::kWorkspaceFailed;
+    return ConvertResult::kOk;
 }
 
 int CConvertDoc::ProgressFor(int page) const {
     // The divisor is 0 for a one-page range; the bar then stays at 0.
-    double p = static_cast<double>(page) / static_cast<double>(m_pJob->m_nLastPage - m_pJob->m_nFirstPage) * 100.0;
+    double p = static_cast<double>(page) / static_cast<double>(m_nLastPage - m_nFirstPage) * 100.0;
     if (!std::isfinite(p) || p >= 2147483648.0 || p < -2147483648.0) return INT_MIN;
     return static_cast<int>(p);
 }
@@ -282,33 +299,32 @@ void CConvertDoc::WarnIfPageTooLarge(int page) {
     m_pJob->ShowWarning(line);
 }
 
-int CConvertDoc::ConvertPages(bool withImages) {
+ConvertResult CConvertDoc::ConvertPages(bool withImages) {
     CConvertPara* job = m_pJob;
-    if (OpenPdf(nullptr) == nullptr) return kResultPdfFailed;
+    if (OpenPdf(nullptr) == nullptr) return ConvertResult::kPdfFailed;
     // An empty document would only replace the user's file with nothing.
-    if (m_pPdf->getNumPages() <= 0) return kResultNoPages;
-    const std::string partial = MakePartialName(job->m_strRtfPath);
-    if (partial.empty()) return kResultOutputFailed;
-    std::unique_ptr<CRtfDocument> doc = CRtfDocument::CreateDocument(job->m_strXmlPath, partial, &m_layout);
+    if (m_pPdf->getNumPages() <= 0) return ConvertResult::kNoPages;
+    const std::string partial = MakePartialName(m_strRtfPath);
+    if (partial.empty()) return ConvertResult::kOutputFailed;
+    std::unique_ptr<CRtfDocument> doc = CRtfDocument::CreateDocument(m_strXmlPath, partial, &m_layout);
     if (!doc) {
         std::remove(partial.c_str());
-        return kResultPdfFailed;
+        return ConvertResult::kPdfFailed;
     }
     if (!doc->OpenOutput()) {
         doc.reset();
         std::remove(partial.c_str());
-        return kResultOutputFailed;
+        return ConvertResult::kOutputFailed;
     }
     doc->SetLayout(job->m_nKind);
 
-    std::string target = job->m_strOutDir + "/" + m_strBaseName + (job->m_nOutputFormat ? ".doc" : ".rtf");
-    job->FileStarted(job->m_strSource, target);
+    std::string target = m_strOutDir + "/" + m_strBaseName + (job->m_nOutputFormat ? ".doc" : ".rtf");
+    job->FileStarted(m_strSource, target);
 
-    int result = kResultOk;
+    ConvertResult result = ConvertResult::kOk;
     char line[64];
-    for (job->m_nCurPage = job->m_nFirstPage; job->m_nCancel == 0 && job->m_nCurPage <= job->m_nLastPage;
-         ++job->m_nCurPage) {
-        const int page = job->m_nCurPage;
+    for (m_nCurPage = m_nFirstPage; job->m_nCancel == 0 && m_nCurPage <= m_nLastPage; ++m_nCurPage) {
+        const int page = m_nCurPage;
         if (job->IsPageSelected(page)) {
             std::snprintf(line, sizeof line, "Conversion of <%u> page started.", static_cast<unsigned>(page));
             job->ShowMessage(line);
@@ -320,11 +336,11 @@ int CConvertDoc::ConvertPages(bool withImages) {
                 pictures = ImagesForPage(page, 0, job->m_strDevice);
             }
             if (!doc->BeginPage(page)) {
-                result = kResultPageFailed;
+                result = ConvertResult::kPageFailed;
                 break;
             }
             if (withImages) doc->AddImages(pictures.m_objects);
-            doc->EndPage((page == job->m_nFirstPage ? 1 : 0) | (page == job->m_nLastPage ? 2 : 0));
+            doc->EndPage((page == m_nFirstPage ? 1 : 0) | (page == m_nLastPage ? 2 : 0));
         }
     }
     // Closing writes the closing brace; a failed write of any page shows here.
@@ -334,39 +350,38 @@ int CConvertDoc::ConvertPages(bool withImages) {
 
     // A cancelled document keeps the pages finished so far; a stop at once
     // (a second interrupt) or a failure keeps nothing.
-    if (result == kResultOk && !written) result = kResultOutputFailed;
-    if (result == kResultOk && job->m_nCancel < kCancelNow) {
-        if (std::rename(partial.c_str(), job->m_strRtfPath.c_str()) != 0) result = kResultOutputFailed;
+    if (result == ConvertResult::kOk && !written) result = ConvertResult::kOutputFailed;
+    if (result == ConvertResult::kOk && job->m_nCancel < kCancelNow) {
+        if (std::rename(partial.c_str(), m_strRtfPath.c_str()) != 0) result = ConvertResult::kOutputFailed;
     }
     std::remove(partial.c_str());
     return result;
 }
 
-int CConvertDoc::ExtractImages() {
+ConvertResult CConvertDoc::ExtractImages() {
     CConvertPara* job = m_pJob;
     // The page count comes from the workspace copy.
     {
         globalParams->setErrQuiet(false);
         globalParams->setTextEncoding("Latin1");
-        if (OpenPdf(nullptr) == nullptr) return kResultPdfFailed;
-        job->m_nLastPage = m_pPdf->getNumPages();
-        if (job->m_nLastPage <= 0) return kResultNoPages;
+        if (OpenPdf(nullptr) == nullptr) return ConvertResult::kPdfFailed;
+        m_nLastPage = m_pPdf->getNumPages();
+        if (m_nLastPage <= 0) return ConvertResult::kNoPages;
     }
-    job->FileStarted(job->m_strSource, job->m_strOutDir);
-    int r = 0;
+    job->FileStarted(m_strSource, m_strOutDir);
+    PictureResult r = PictureResult::kOk;
     bool noRenderer = false;
     char line[64];
-    for (job->m_nCurPage = job->m_nFirstPage; job->m_nCancel == 0 && job->m_nCurPage <= job->m_nLastPage;
-         ++job->m_nCurPage) {
-        const int page = job->m_nCurPage;
+    for (m_nCurPage = m_nFirstPage; job->m_nCancel == 0 && m_nCurPage <= m_nLastPage; ++m_nCurPage) {
+        const int page = m_nCurPage;
         if (!job->IsPageSelected(page)) continue;
         std::snprintf(line, sizeof line, "Conversion of <%u> page started.", static_cast<unsigned>(page));
         job->ShowMessage(line);
         job->ShowProgress(ProgressFor(page));
-        r = ImagesForPage(page, 0, job->m_strDevice).m_nResult;
-        if (r == kResultNoRenderer) noRenderer = true;
-        if (r != 0) job->ShowMessage("Found problem while filtering graphics for the page.");
+        r = ImagesForPage(page, 0, job->m_strDevice).m_result;
+        if (r == PictureResult::kNoRenderer) noRenderer = true;
+        if (r != PictureResult::kOk) job->ShowMessage("Found problem while filtering graphics for the page.");
     }
     ClosePdf();
-    return noRenderer ? kResultNoRenderer : r;
+    return noRenderer ? ConvertResult::kNoRenderer : static_cast<ConvertResult>(r);
 }

@@ -15,26 +15,28 @@ class PDFDoc;
 
 class CConvertDoc : private IPictureLog {
 public:
-    // Conversion of the job's current source file: makes the workspace and
-    // copies the PDF into it.
-    explicit CConvertDoc(CConvertPara* job);
+    // Conversion of `source` for `job`: makes the workspace and copies the
+    // PDF into it.
+    CConvertDoc(CConvertPara* job, const std::string& source);
     // Page-count query on `pdfPath`; owns no workspace.
     explicit CConvertDoc(const std::string& pdfPath);
     virtual ~CConvertDoc();
     CConvertDoc(const CConvertDoc&) = delete;
     CConvertDoc& operator=(const CConvertDoc&) = delete;
 
-    // Converts the job's current source file; returns the result code of
-    // its page loop (0 also when the run was cancelled).
-    static int Convert(CConvertPara* job);
+    // Converts `source` as `job` asks; the outcome's result is that of its
+    // page loop (ok also when the run was cancelled).
+    static CFileOutcome Convert(CConvertPara* job, const std::string& source);
+    // Writes only the page XML document of `source` to `xmlPath`.
+    static CFileOutcome WritePageXml(CConvertPara* job, const std::string& source, const std::string& xmlPath);
     // Page count of a PDF, 0 when it does not open.
     static int PageCount(const std::string& pdfPath);
 
     PDFDoc* OpenPdf(const char* ownerPassword);
     void ClosePdf();
-    int ExtractText(int firstPage, int lastPage, const std::string& device);
-    int ConvertPages(bool withImages);
-    int ExtractImages();
+    ConvertResult ExtractText(int firstPage, int lastPage, const std::string& device);
+    ConvertResult ConvertPages(bool withImages);
+    ConvertResult ExtractImages();
     // The picture step of one page: PostScript production, splitting and
     // rendering; the page's pictures and drawn paths come back (image files
     // stay in an extraction run).
@@ -44,11 +46,26 @@ public:
     CConvertPara* m_pJob = nullptr;
     double m_fZoom = 1.5;
     std::unique_ptr<PDFDoc> m_pPdf;
+    // The file's own paths: the source, its copy's folder and base name,
+    // the page XML document, the output folder and the RTF document.
+    std::string m_strSource;
     std::string m_strWorkspace;
     std::string m_strBaseName;
+    std::string m_strXmlPath;
+    std::string m_strOutDir;
+    std::string m_strRtfPath;
+    // The page loop: the page under way and the range (the last page is
+    // the PDF's page count once the text is read).
+    int32_t m_nCurPage = 0;
+    int32_t m_nFirstPage = 1;
+    int32_t m_nLastPage = -1;
     int32_t m_nRotation = 0;
+    // The PDF core's error code when the PDF did not open.
+    int32_t m_nPdfError = 0;
 
 private:
+    // The run of Convert once the workspace is made.
+    ConvertResult Run();
     int ProgressFor(int page) const;
     void WarnIfPageTooLarge(int page);
     // Where the picture step reports: the job's callbacks and cancel flag.

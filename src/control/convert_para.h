@@ -1,6 +1,8 @@
 // The conversion job: what to convert and how, filled by an application
 // (the desktop program or the command line), and the callbacks through
-// which the conversion reports back to it.
+// which the conversion reports back to it. The conversion only reads the
+// job (and its cancel flag); what becomes of each file comes back as a
+// CFileOutcome.
 #pragma once
 
 #include <atomic>
@@ -16,15 +18,17 @@ enum RunKind : int32_t {
     kRunExtractImages = 4,
 };
 
-// Result codes of a file's conversion.
-enum ConvertResult : int32_t {
-    kResultOk = 0,
-    kResultPdfFailed = 49,     // the PDF does not open, or no document is made from its page XML
-    kResultOutputFailed = 50,  // the RTF output file does not open
-    kResultPageFailed = 51,    // a page cannot be begun or ended
-    kResultNoPages = 52,       // the PDF opens but has no page that can be read
-    kResultWorkspaceFailed = 53,  // the PDF's copy or its page XML cannot be written (disk full)
-    kResultNoRenderer = 54,    // picture extraction without a Ghostscript that starts
+// Result of a file's conversion; the numbers are the codes users and
+// callers have always seen.
+enum class ConvertResult : int32_t {
+    kOk = 0,
+    kPdfFailed = 49,        // the PDF does not open, or no document is made from its page XML
+    kOutputFailed = 50,     // the RTF output file does not open or cannot be written
+    kPageFailed = 51,       // a page cannot be begun
+    kNoPages = 52,          // the PDF opens but has no page that can be read
+    kWorkspaceFailed = 53,  // the PDF's copy or its page XML cannot be written (disk full)
+    kNoRenderer = 54,       // picture extraction without a Ghostscript that starts
+    kPictureLeftOut = 81,   // extraction: a picture of the last page had a placement that cannot be rendered
 };
 
 constexpr int kPageListSize = 100;
@@ -34,6 +38,24 @@ constexpr int kPageListSize = 100;
 // unfinished document.
 constexpr int32_t kCancelAfterPage = 1;
 constexpr int32_t kCancelNow = 2;
+
+// What became of one file of a run.
+struct CFileOutcome {
+    std::string m_strSource;
+    // The document (".rtf", or ".doc" once the Word step made it), or for
+    // a picture run the output folder and base name that the page folders
+    // of the pictures start with.
+    std::string m_strTarget;
+    ConvertResult m_result = ConvertResult::kOk;
+    // The PDF core's error code (ErrorCodes.h) when the source did not
+    // open: tells a missing file, a damaged one and a locked one apart.
+    int32_t m_nPdfError = 0;
+    // The run was cancelled while this file was converted (its document
+    // keeps the pages done, or nothing after a stop at once), or before it
+    // began (then it was not touched).
+    bool m_bCancelled = false;
+    bool m_bNotStarted = false;
+};
 
 class CConvertPara {
 public:
@@ -45,7 +67,10 @@ public:
     virtual void ShowProgress(int32_t percent) = 0;
     virtual void ShowMessage(const char* text) = 0;
     virtual void FileStarted(const std::string& source, const std::string& target) = 0;
-    virtual void FileFinished(const std::string& source, const std::string& target) = 0;
+    // A file of a batch run is about to be converted, and is done (see
+    // CBatchRunner).
+    virtual void FileBegins(const std::string& /*source*/) {}
+    virtual void FileFinished(const CFileOutcome& outcome) = 0;
     // Something the user must hear of even when log lines are not shown: a
     // file converted with parts left out. A log line unless the application
     // shows warnings otherwise.
@@ -59,26 +84,15 @@ public:
         return false;
     }
 
-    int32_t m_nCurPage = 0;
     int32_t m_pages[kPageListSize] = {};
-    int32_t m_nFirstPage = 1;
-    int32_t m_nLastPage = -1;
     uint32_t m_nPageFlags = 1;  // bit 0: every page from first to last
     int32_t m_nOutputFormat = 0;  // non-zero: Word document (".doc")
     int32_t m_nKind = kRunFlowing;
-    std::string m_strSource;
-    std::string m_strWorkspace;
-    std::string m_strBaseName;
-    std::string m_strXmlPath;
-    std::string m_strRtfPath;
     std::string m_strOutDir;
     std::string m_strUserPassword;
     std::string m_strFontKey;
     std::string m_strDevice = "jpeg";
     int32_t m_nRemoveImages = 0;
-    // The PDF core's error code (ErrorCodes.h) when the source did not
-    // open: tells a missing file, a damaged one and a locked one apart.
-    int32_t m_nPdfError = 0;
     // Written by the interface thread, read by the worker between pages.
     std::atomic<int32_t> m_nCancel{0};
 };

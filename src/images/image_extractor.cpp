@@ -660,17 +660,17 @@ bool CImageExtractor::WritePictureFile(CRtfImage* picture, const std::string& fi
     return result;
 }
 
-int CImageExtractor::ExtractPagePictures(bool keepGoing) {
+PictureResult CImageExtractor::ExtractPagePictures(bool keepGoing) {
     if (m_pObjects == nullptr ||
         std::none_of(m_pObjects->begin(), m_pObjects->end(),
                      [](const auto& o) { return o && o->m_nKind == CRtfShpObject::kImage; }))
-        return 0;
-    if (!OpenPagePs()) return 0;
+        return PictureResult::kOk;
+    if (!OpenPagePs()) return PictureResult::kOk;
     if (!PrepareOutput()) {
         Close();
-        return 0;
+        return PictureResult::kOk;
     }
-    int result = 0;
+    PictureResult result = PictureResult::kOk;
     size_t position = 0;
     std::vector<Finished> finished;
     while (!Stopped()) {
@@ -700,7 +700,7 @@ int CImageExtractor::ExtractPagePictures(bool keepGoing) {
             Log(Format("Picture of page %d left out: its placement %s is skewed.", m_nPage,
                        picture->m_strImageMatrix.empty() ? m_strCmLine.c_str() : picture->m_strImageMatrix.c_str())
                     .c_str());
-            result = kPlacementNotSupported;
+            result = PictureResult::kPlacementNotSupported;
             Reset();
             continue;
         }

@@ -35,8 +35,13 @@ extern const char* const g_strEndOfData;
 // The end of a picture file.
 extern const char* const g_strPageTrailer;
 
-// Result of a page whose picture loop skipped a picture it cannot place.
-constexpr int kPlacementNotSupported = 81;
+// How a page's pictures went; the numbers are the codes the conversion
+// passes on.
+enum class PictureResult : int32_t {
+    kOk = 0,
+    kNoRenderer = 54,              // no renderer wrote the pictures (extraction)
+    kPlacementNotSupported = 81,   // a picture with a placement that cannot be rendered was left out
+};
 
 class CImageExtractor {
 public:
@@ -46,9 +51,9 @@ public:
     CImageExtractor(const CImageExtractor&) = delete;
     CImageExtractor& operator=(const CImageExtractor&) = delete;
 
-    // The picture loop of one page: 0, or 81 when a picture had a placement
-    // that cannot be rendered (that picture is left out, the others are not).
-    int ExtractPagePictures(bool keepGoing);
+    // The picture loop of one page; a picture with a placement that cannot
+    // be rendered is left out, the others are not.
+    PictureResult ExtractPagePictures(bool keepGoing);
 
     bool OpenPagePs();
     bool PrepareOutput();

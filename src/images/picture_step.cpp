@@ -42,7 +42,7 @@ CPagePictures CPictureStep::ImagesForPage(PDFDoc* pdf, int page, int zero, const
     const bool fonts = PageHasType3Fonts(pdf, page);
     // The file is only read to cut out pictures.
     int pictures = WritePagePostScript(pdf, page, psPath, &objects, !extraction, wanted && renderer, fonts);
-    int result = 0;
+    PictureResult result = PictureResult::kOk;
     if (pictures > 0 && wanted && renderer) {
         // Pictures embedded in a document are always JPEG (they are written
         // under \jpegblip), whatever device an extraction asked for.
@@ -86,13 +86,13 @@ CPagePictures CPictureStep::ImagesForPage(PDFDoc* pdf, int page, int zero, const
         }
         // An extraction run has nothing to show for a picture that no
         // renderer wrote: that is a failure, not an empty success.
-        if (extraction && result == 0 &&
+        if (extraction && result == PictureResult::kOk &&
             (extractor.m_bNoRenderer || extractor.m_bRendererTimedOut || extractor.m_bRenderFailed))
-            result = kPictureNoRenderer;
+            result = PictureResult::kNoRenderer;
     }
-    if (extraction && pictures > 0 && !renderer) result = kPictureNoRenderer;
+    if (extraction && pictures > 0 && !renderer) result = PictureResult::kNoRenderer;
     std::error_code ec;
     std::filesystem::remove(psPath, ec);
-    out.m_nResult = pictures < 0 ? 0 : result;
+    out.m_result = pictures < 0 ? PictureResult::kOk : result;
     return out;
 }

@@ -11,14 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "images/image_extractor.h"
 #include "layout/model.h"
 
 class PDFDoc;
 class CGhostscriptSession;
-
-// Result of a page whose pictures no renderer wrote, in an extraction run.
-// The conversion passes it on as its own "no renderer" result.
-constexpr int kPictureNoRenderer = 54;
 
 // Where the picture step reports, supplied by the conversion.
 class IPictureLog {
@@ -42,7 +39,7 @@ struct CPictureRequest {
 
 // The pictures and drawn paths of one page and how their making went.
 struct CPagePictures {
-    int m_nResult = 0;  // 0, or the code of what went wrong
+    PictureResult m_result = PictureResult::kOk;
     int32_t m_nRotation = 0;  // the page's turn: 0, 90, 180 or 270
     std::vector<std::unique_ptr<CRtfShpObject>> m_objects;
 };

@@ -76,10 +76,12 @@ void MyConvertPara::FileStarted(const std::string& source, const std::string& ta
     Forward([&](CConversionProgressDlg* p) { p->AddRow(s, t); }, [&] { emit fileStartedRequested(s, t); });
 }
 
-void MyConvertPara::FileFinished(const std::string& source, const std::string& target) {
-    const QString s = FromPath(source), t = FromPath(target);
+void MyConvertPara::FileFinished(const CFileOutcome& outcome) {
+    if (outcome.m_bCancelled) return;
+    const QString s = FromPath(outcome.m_strSource), t = FromPath(outcome.m_strTarget);
     // Windows marked every file "Sucsess" as it could not tell a failure.
-    const QString status = m_nFileResult == 0 ? QStringLiteral("Sucsess") : QStringLiteral("Failed");
+    const QString status =
+        outcome.m_result == ConvertResult::kOk ? QStringLiteral("Sucsess") : QStringLiteral("Failed");
     Forward([&](CConversionProgressDlg* p) { p->MarkDone(s, t, status); },
             [&] { emit fileFinishedRequested(s, t, status); });
 }

@@ -44,9 +44,10 @@ public:
     void ShowProgress(int32_t percent) override;
     void ShowMessage(const char* text) override;
     void FileStarted(const std::string& source, const std::string& target) override;
-    // Marks the file's rows "Sucsess", or "Failed" when m_nFileResult is not
-    // 0, and shows `target` as their destination.
-    void FileFinished(const std::string& source, const std::string& target) override;
+    // Marks the file's rows "Sucsess", or "Failed" when it did not convert,
+    // and shows its target as their destination. A file the user cancelled
+    // keeps its rows as they are.
+    void FileFinished(const CFileOutcome& outcome) override;
 
     // Connects the callbacks to `page`; null detaches them.
     void AttachProgress(CConversionProgressDlg* page);
@@ -60,8 +61,6 @@ public:
     int32_t m_nImageFormat = 0;  // index of the picture format (see the picture wizard)
     bool m_bBusy = false;        // a run is under way; read and written on the interface thread
     QThread* m_pThread = nullptr;
-    // Result code of the file that FileFinished reports; set by the worker.
-    int32_t m_nFileResult = 0;
     CPauseGate m_gate;
 
 signals:

@@ -1,5 +1,6 @@
-// The conversion spine: page selection, progress, result codes, cancelling,
-// file naming and the workspace's lifetime.
+// The conversion spine and the batch run around it: page selection,
+// progress, result codes, cancelling, file naming, the Word step and the
+// workspace's lifetime.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 
 #include <GlobalParams.h>
 
+#include "control/batch_runner.h"
 #include "control/convert_doc.h"
 #include "support/test_util.h"
 
@@ -33,7 +35,8 @@ public:
     void FileStarted(const std::string& src, const std::string& target) override {
         started.push_back(src + " -> " + target);
     }
-    void FileFinished(const std::string&, const std::string&) override {}
+    void FileFinished(const CFileOutcome& outcome) override { finished.push_back(outcome); }
+    std::vector<CFileOutcome> finished;
 
     static std::string PageLine(int page) { return "Conversion of <" + std::to_string(page) + "> page started."; }
     int PageLines() const {
@@ -46,10 +49,18 @@ public:
 class ConvertTest : public qmtest::IsolatedTest {
 protected:
     void Prepare(RecordingJob& job, const std::string& pdf, int kind = kRunNoImages) {
-        job.m_strSource = pdf;
+        m_source = pdf;
         job.m_strOutDir = m_out.path();
         job.m_nKind = kind;
     }
+    // The conversion of the prepared file through a batch run of one.
+    static CFileOutcome Convert(RecordingJob& job, const std::string& pdf) {
+        const std::vector<CFileOutcome> outcomes = CBatchRunner(&job).Run({pdf});
+        EXPECT_EQ(job.finished.size(), 1u);
+        return outcomes.at(0);
+    }
+    ConvertResult Convert(RecordingJob& job) { return Convert(job, m_source).m_result; }
+    std::string m_source;
     TempDir m_out;
 };
 
@@ -57,14 +68,13 @@ TEST_F(ConvertTest, PageSelectionProgressAndCancel) {
     const std::string ten = Pdf("ten.pdf", 10);
     RecordingJob job;
     Prepare(job, ten);
-    EXPECT_EQ(CConvertDoc::Convert(&job), 0);
+    EXPECT_EQ(Convert(job), ConvertResult::kOk);
     EXPECT_EQ(job.messages.front(), "Reading text content from pdf started.");
     EXPECT_EQ(job.PageLines(), 10);
     // The divisor is last - first (9), so the last two pages pass 100.
     EXPECT_EQ(job.progress, (std::vector<int>{11, 22, 33, 44, 55, 66, 77, 88, 100, 111}));
-    EXPECT_EQ(job.m_nLastPage, 10);
     ASSERT_EQ(job.started.size(), 1u);
-    EXPECT_EQ(job.started[0], job.m_strSource + " -> " + m_out.path() + "/ten.rtf");
+    EXPECT_EQ(job.started[0], ten + " -> " + m_out.path() + "/ten.rtf");
     std::string rtf = qmtest::ReadFile(m_out / "ten.rtf");
     EXPECT_EQ(rtf.rfind("{\\rtf", 0), 0u);
     EXPECT_EQ(rtf.back(), '}');
@@ -74,7 +84,7 @@ TEST_F(ConvertTest, PageSelectionProgressAndCancel) {
     list.m_nPageFlags = 0;
     list.m_pages[0] = 3;
     list.m_pages[1] = 7;
-    EXPECT_EQ(CConvertDoc::Convert(&list), 0);
+    EXPECT_EQ(Convert(list), ConvertResult::kOk);
     EXPECT_EQ(list.messages, (std::vector<std::string>{"Reading text content from pdf started.",
                                                        RecordingJob::PageLine(3), RecordingJob::PageLine(7)}));
     // Two pages: one page break between them.
@@ -84,7 +94,7 @@ TEST_F(ConvertTest, PageSelectionProgressAndCancel) {
     RecordingJob cancel;
     Prepare(cancel, ten);
     cancel.cancelAfterPage = 5;
-    EXPECT_EQ(CConvertDoc::Convert(&cancel), 0);
+    EXPECT_EQ(Convert(cancel), ConvertResult::kOk);
     EXPECT_EQ(cancel.PageLines(), 5);
     rtf = qmtest::ReadFile(m_out / "ten.rtf");
     EXPECT_EQ(qmtest::CountOccurrences(rtf, "\\sbkpage"), 4);
@@ -93,7 +103,7 @@ TEST_F(ConvertTest, PageSelectionProgressAndCancel) {
     // A one-page range keeps the bar at zero.
     RecordingJob one;
     Prepare(one, Pdf("one.pdf", 1));
-    EXPECT_EQ(CConvertDoc::Convert(&one), 0);
+    EXPECT_EQ(Convert(one), ConvertResult::kOk);
     EXPECT_EQ(one.progress, std::vector<int>{INT_MIN});
 }
 
@@ -102,14 +112,14 @@ TEST_F(ConvertTest, PasswordProtectedPdfFailsBeforeAnyFileRow) {
     const std::string pdf =
         Pdf("locked.pdf", 2, {"-sOwnerPassword=owner", "-sUserPassword=secret", "-dEncryptionR=3", "-dKeyLength=128"});
     Prepare(job, pdf);
-    EXPECT_EQ(CConvertDoc::Convert(&job), kResultPdfFailed);
+    EXPECT_EQ(Convert(job), ConvertResult::kPdfFailed);
     EXPECT_TRUE(job.started.empty());
     EXPECT_FALSE(qmtest::FileExists(m_out / "locked.rtf"));
 
     RecordingJob withPassword;
     Prepare(withPassword, pdf);
     withPassword.m_strUserPassword = "secret";
-    EXPECT_EQ(CConvertDoc::Convert(&withPassword), 0);
+    EXPECT_EQ(Convert(withPassword), ConvertResult::kOk);
     EXPECT_TRUE(qmtest::FileExists(m_out / "locked.rtf"));
 }
 
@@ -122,11 +132,11 @@ TEST_F(ConvertTest, NotAPdfFailsAndLeavesAnExistingDocumentUntouched) {
         qmtest::WriteFile(m_dir / "notes.pdf", bytes);
         RecordingJob job;
         Prepare(job, m_dir / "notes.pdf");
-        EXPECT_EQ(CConvertDoc::Convert(&job), kResultPdfFailed) << bytes;
+        EXPECT_EQ(Convert(job), ConvertResult::kPdfFailed) << bytes;
     }
     RecordingJob missing;
     Prepare(missing, m_dir / "absent.pdf");
-    EXPECT_EQ(CConvertDoc::Convert(&missing), kResultPdfFailed);
+    EXPECT_EQ(Convert(missing), ConvertResult::kPdfFailed);
     EXPECT_EQ(qmtest::ReadFile(existing), "my earlier document");
     int entries = 0;
     for (const auto& e : std::filesystem::directory_iterator(m_out.path())) entries += e.path() == existing ? 0 : 1;
@@ -142,7 +152,7 @@ TEST_F(ConvertTest, StopNowKeepsNoDocumentAndNoWorkspace) {
     } stop;
     Prepare(stop, Pdf("ten.pdf", 10));
     stop.cancelAfterPage = 3;
-    EXPECT_EQ(CConvertDoc::Convert(&stop), 0);
+    EXPECT_EQ(Convert(stop), ConvertResult::kOk);
     EXPECT_FALSE(qmtest::FileExists(m_out / "ten.rtf"));
 }
 
@@ -152,17 +162,16 @@ TEST_F(ConvertTest, UnwritableOutputFailsWithResult50) {
     // A folder where the document should go makes the file impossible to open.
     std::string blocker = m_out / "one.rtf";
     ASSERT_EQ(mkdir(blocker.c_str(), 0700), 0);
-    EXPECT_EQ(CConvertDoc::Convert(&job), kResultOutputFailed);
+    EXPECT_EQ(Convert(job), ConvertResult::kOutputFailed);
 }
 
 TEST_F(ConvertTest, NamesComeFromTheLastDotAndTheOutputFolderLosesItsSlash) {
     RecordingJob job;
     Prepare(job, Pdf("report.final.pdf", 1));
     job.m_strOutDir = m_out.path() + "/";
-    EXPECT_EQ(CConvertDoc::Convert(&job), 0);
-    EXPECT_EQ(job.m_strBaseName, "report.final");
-    EXPECT_EQ(job.m_strOutDir, m_out.path());
-    EXPECT_EQ(job.m_strRtfPath, m_out.path() + "/report.final.rtf");
+    const CFileOutcome outcome = Convert(job, m_source);
+    EXPECT_EQ(outcome.m_result, ConvertResult::kOk);
+    EXPECT_EQ(outcome.m_strTarget, m_out.path() + "/report.final.rtf");
     EXPECT_TRUE(qmtest::FileExists(m_out / "report.final.rtf"));
     // Written under a private name, the document still gets ordinary permissions.
     struct stat st {};
@@ -170,8 +179,50 @@ TEST_F(ConvertTest, NamesComeFromTheLastDotAndTheOutputFolderLosesItsSlash) {
     mode_t mask = umask(0);
     umask(mask);
     EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
-    EXPECT_NE(job.m_strWorkspace.find("tmpd"), std::string::npos);
-    EXPECT_FALSE(qmtest::FileExists(job.m_strWorkspace));
+}
+
+// The Word step happens once, in the batch run, for a finished document;
+// a cancel stops the run after the file under way, and the files after it
+// are reported as not started.
+TEST_F(ConvertTest, BatchMakesWordDocumentsAndStopsAtACancel) {
+    const std::string one = Pdf("one.pdf", 1), two = Pdf("two.pdf", 2);
+    RecordingJob job;
+    Prepare(job, one);
+    job.m_nOutputFormat = 1;
+    job.cancelAfterPage = 1;
+    const std::vector<CFileOutcome> outcomes = CBatchRunner(&job).Run({two, one});
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[0].m_strTarget, m_out.path() + "/two.doc");
+    EXPECT_TRUE(outcomes[0].m_bCancelled);
+    EXPECT_FALSE(outcomes[0].m_bNotStarted);
+    EXPECT_TRUE(qmtest::FileExists(m_out / "two.doc"));
+    EXPECT_FALSE(qmtest::FileExists(m_out / "two.rtf"));
+    EXPECT_TRUE(outcomes[1].m_bNotStarted);
+    EXPECT_FALSE(qmtest::FileExists(m_out / "one.doc"));
+    EXPECT_EQ(job.finished.size(), 2u);
+}
+
+// Everything a conversion numbers (shape ids) or reads from the settings
+// starts afresh with each conversion: the desktop application converting a
+// file twice in one session writes the same document twice.
+TEST_F(ConvertTest, SecondConversionInOneProcessWritesTheSameDocument) {
+    const std::string ps =
+        "%!PS\n/Helvetica findfont 12 scalefont setfont\n"
+        "72 700 moveto (Drawn and written) show\n72 690 moveto 300 690 lineto stroke\n"
+        "100 400 moveto 200 500 lineto 300 400 lineto closepath fill\n"
+        "gsave 300 300 translate 90 rotate 0 0 moveto (Turned) show grestore\nshowpage\n";
+    ASSERT_TRUE(qmtest::MakePdf(ps, m_dir / "drawn.pdf"));
+    RecordingJob job;
+    Prepare(job, m_dir / "drawn.pdf", kRunFlowing);
+    job.m_nRemoveImages = 1;
+    ASSERT_EQ(Convert(job), ConvertResult::kOk);
+    const std::string first = qmtest::ReadFile(m_out / "drawn.rtf");
+    ASSERT_NE(first.find("\\shplid1"), std::string::npos);
+    RecordingJob again;
+    Prepare(again, m_dir / "drawn.pdf", kRunFlowing);
+    again.m_nRemoveImages = 1;
+    ASSERT_EQ(Convert(again), ConvertResult::kOk);
+    EXPECT_TRUE(qmtest::SameText(first, qmtest::ReadFile(m_out / "drawn.rtf")));
 }
 
 TEST_F(ConvertTest, PageCountLeavesARunningConversionsSettingsAlone) {

@@ -55,7 +55,7 @@ protected:
         CImageExtractor extractor(m_dir / "page.ps", page, "png16m", &m_objects);
         AttachJob(extractor, m_job);
         extractor.m_nRotation = rotation;
-        return extractor.ExtractPagePictures(false);
+        return static_cast<int>(extractor.ExtractPagePictures(false));
     }
 
     std::string Rendered(int n, int page = 1) {
@@ -161,7 +161,7 @@ TEST_F(ExtractorTest, SkewedPictureIsLeftOutAndTheOthersKeepTheirFiles) {
         AddPicture(p);
         body += std::string(p) + " cm\n" + PictureCode(10, 8, "[10 0 0 -8 0 8]");
     }
-    EXPECT_EQ(Extract(body), kPlacementNotSupported);
+    EXPECT_EQ(Extract(body), static_cast<int>(PictureResult::kPlacementNotSupported));
     EXPECT_FALSE(Rendered(1).empty());
     EXPECT_FALSE(Rendered(2).empty());
     EXPECT_FALSE(Rendered(3).empty()) << "the picture after the skewed one is extracted too";

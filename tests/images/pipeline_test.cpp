@@ -165,12 +165,11 @@ TEST(PicturePipelineEndToEnd, DocumentRunsAskForJpegUnlessPicturesAreRemoved) {
         WriteScript(dir / "gs", log);
         ScopedEnv gs("QUILLMARK_GS", dir / "gs");
         CTestJob job;
-        job.m_strSource = pdf;
         job.m_strOutDir = dir / "out";
         job.m_nKind = kRunFlowing;
         job.m_strDevice = "png16m";
         job.m_nRemoveImages = c.removeImages ? 1 : 0;
-        CConvertDoc::Convert(&job);
+        CConvertDoc::Convert(&job, pdf);
         EXPECT_TRUE(std::filesystem::exists(dir / "out/two.rtf")) << c.what;
         EXPECT_EQ(job.Count("Conversion of <2> page started."), 1) << c.what;
         EXPECT_EQ(ReadFile(dir / "devices.txt"), c.devices) << c.what;

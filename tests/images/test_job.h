@@ -15,13 +15,15 @@ public:
     void ShowWarning(const char* text) override { ShowMessage(text); }
     bool Cancelled() const override { return m_nCancel != 0; }
     void FileStarted(const std::string&, const std::string&) override {}
-    void FileFinished(const std::string&, const std::string&) override {}
+    void FileFinished(const CFileOutcome&) override {}
     int Count(const std::string& part) const {
         int n = 0;
         for (const auto& m : m_messages) n += m.find(part) != std::string::npos ? 1 : 0;
         return n;
     }
     std::vector<std::string> m_messages;
+    // The PDF's base name that extracted picture folders start with.
+    std::string m_strBaseName;
 };
 
 // Hands the job's kind of run, folders and log to an extractor, as the

@@ -36,13 +36,17 @@ TEST_F(Progress, CallbacksReachThePage) {
     m_job->FileStarted("/in/a.pdf", "/out/a.doc");
     m_job->FileStarted("/in/b.pdf", "/out/b.doc");
     EXPECT_EQ(page->StatusOf("/in/a.pdf"), "Converting...");
-    m_job->m_nFileResult = 0;
-    m_job->FileFinished("/in/a.pdf", "/out/a.doc");
-    m_job->m_nFileResult = kResultPageFailed;
-    m_job->FileFinished("/in/b.pdf", "/out/b.rtf");
+    auto finished = [this](const char* source, const char* target, ConvertResult result) {
+        CFileOutcome outcome;
+        outcome.m_strSource = source;
+        outcome.m_strTarget = target;
+        outcome.m_result = result;
+        m_job->FileFinished(outcome);
+    };
+    finished("/in/a.pdf", "/out/a.doc", ConvertResult::kOk);
+    finished("/in/b.pdf", "/out/b.rtf", ConvertResult::kPageFailed);
     // A file that failed before its row was made gets one.
-    m_job->m_nFileResult = kResultPdfFailed;
-    m_job->FileFinished("/in/c.pdf", "/out/c.rtf");
+    finished("/in/c.pdf", "/out/c.rtf", ConvertResult::kPdfFailed);
     EXPECT_EQ(page->StatusOf("/in/a.pdf"), "Sucsess");
     EXPECT_EQ(page->StatusOf("/in/b.pdf"), "Failed");
     EXPECT_EQ(page->StatusOf("/in/c.pdf"), "Failed");

@@ -1,0 +1,43 @@
+#include "control/batch_runner.h"
+
+#include "control/convert_doc.h"
+#include "export/word_output.h"
+#include "platform/files.h"
+
+void CBatchRunner::MakeWordDocument(CFileOutcome& outcome) {
+    // A document cut short by a stop at once was never put in place.
+    if (!qm::FileExists(outcome.m_strTarget)) return;
+    const std::string doc = WordDocumentPath(outcome.m_strTarget);
+    if (SaveAsWordDocument(outcome.m_strTarget, doc))
+        outcome.m_strTarget = doc;
+    else
+        outcome.m_result = ConvertResult::kOutputFailed;
+}
+
+std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& files) {
+    CRtf2Doc scope;
+    std::vector<CFileOutcome> outcomes;
+    outcomes.reserve(files.size());
+    for (const std::string& file : files) {
+        if (m_pJob->m_nCancel != 0) {
+            CFileOutcome skipped;
+            skipped.m_strSource = file;
+            skipped.m_bCancelled = true;
+            skipped.m_bNotStarted = true;
+            m_pJob->FileFinished(skipped);
+            outcomes.push_back(std::move(skipped));
+            continue;
+        }
+        m_pJob->FileBegins(file);
+        CFileOutcome outcome = CConvertDoc::Convert(m_pJob, file);
+        outcome.m_bCancelled = m_pJob->m_nCancel != 0;
+        // Only a finished document becomes a Word document; one that a
+        // cancel cut short keeps the pages done and becomes one too.
+        if (outcome.m_result == ConvertResult::kOk && m_pJob->m_nKind != kRunExtractImages &&
+            m_pJob->m_nOutputFormat != 0 && m_pJob->m_nCancel < kCancelNow)
+            MakeWordDocument(outcome);
+        m_pJob->FileFinished(outcome);
+        outcomes.push_back(std::move(outcome));
+    }
+    return outcomes;
+}

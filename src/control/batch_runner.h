@@ -1,0 +1,28 @@
+// One run over a list of files, the same for the command line and the
+// desktop application: each file is converted in turn into the job's
+// output folder, turned into a Word document when the job asks for one,
+// and reported through the job's FileFinished with its outcome.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "control/convert_para.h"
+
+class CBatchRunner {
+public:
+    explicit CBatchRunner(CConvertPara* job) : m_pJob(job) {}
+
+    // Converts `files` in order. A cancel stops the run after the file under
+    // way; the files after it are reported as not started. Returns every
+    // file's outcome in order.
+    std::vector<CFileOutcome> Run(const std::vector<std::string>& files);
+
+    // The Word step of a finished document: the RTF text stored under the
+    // ".doc" name; the outcome's target becomes that name, or its result a
+    // failure to write.
+    static void MakeWordDocument(CFileOutcome& outcome);
+
+private:
+    CConvertPara* m_pJob;
+};
