@@ -29,18 +29,18 @@ CRtfDocument::~CRtfDocument() {
     m_pPage.reset();
 }
 
-int CRtfDocument::OpenOutput() {
+bool CRtfDocument::OpenOutput() {
     if (!m_pFile) {
         try {
             m_pFile = std::make_unique<CRtfFile>(
                 this, RtfDocInfo{m_strAuthor, m_strOperator, m_strThird, m_strSubject}, m_strRtfPath);
         } catch (const std::bad_alloc&) {
-            return 0;
+            return false;
         }
     }
-    if (m_pFile->IsOk()) return 1;
+    if (m_pFile->IsOk()) return true;
     m_pFile.reset();
-    return 0;
+    return false;
 }
 
 void CRtfDocument::SetLayout(int layout) {
@@ -48,19 +48,19 @@ void CRtfDocument::SetLayout(int layout) {
                                                                                                     : kLayoutFlowing;
 }
 
-int CRtfDocument::BeginPage(int page) {
-    if (!m_pReader) return 1;
+bool CRtfDocument::BeginPage(int page) {
+    if (!m_pReader) return true;
     if (!m_pPage) {
         try {
             m_pPage = std::make_unique<CRtfPage>(this, page);
         } catch (const std::bad_alloc&) {
-            return 0;
+            return false;
         }
     }
     m_pReader->ParsePage(this, page);
     m_nPage = page;
     if (m_pPage && m_nLayout == kLayoutFlowing) m_pPage->BuildFlow();
-    return 1;
+    return true;
 }
 
 int CRtfDocument::AddImages(std::vector<std::unique_ptr<CRtfShpObject>>& objects) {
@@ -68,9 +68,9 @@ int CRtfDocument::AddImages(std::vector<std::unique_ptr<CRtfShpObject>>& objects
     return m_pPage->AddObjects(objects);
 }
 
-int CRtfDocument::AddElement(CRtfXmlText* text) {
-    if (!m_pPage) return 0;
-    return CRtfTextPool::AddText(this, text) ? 1 : 0;
+bool CRtfDocument::AddElement(CRtfXmlText* text) {
+    if (!m_pPage) return false;
+    return CRtfTextPool::AddText(this, text);
 }
 
 void CRtfDocument::EndPage(int flags) {

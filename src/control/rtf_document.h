@@ -27,15 +27,15 @@ public:
     CRtfDocument(std::unique_ptr<CRtfXmlParse> reader, CLayoutContext* context = nullptr);
     ~CRtfDocument() override;
 
-    // 1 when the RTF file is open and its header written, else 0.
-    int OpenOutput();
+    // Whether the RTF file is open and its header written.
+    bool OpenOutput();
     void SetLayout(int layout);
-    // 1, or 0 when no page object can be made.
-    int BeginPage(int page);
+    // False when no page object can be made.
+    bool BeginPage(int page);
     // Hands the pictures and drawn paths of the current page to it; the
     // number the page took (0 without a current page).
     int AddImages(std::vector<std::unique_ptr<CRtfShpObject>>& objects);
-    int AddElement(CRtfXmlText* text) override;
+    bool AddElement(CRtfXmlText* text) override;
     // Writes the current page and drops it. A failed write shows when the
     // document is closed.
     void EndPage(int flags);

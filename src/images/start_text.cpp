@@ -11,6 +11,8 @@
 #include <memory>
 #include <system_error>
 
+#include "platform/pdf_core.h"
+
 namespace {
 
 // A one-page PDF with an empty page: enough for the device to write its
@@ -69,11 +71,7 @@ constexpr const char* kSetupAdditions =
 std::string MakeProlog() {
     // The device needs the core's settings object; a picture step always
     // runs inside a conversion that has one, a test may not.
-    bool ownParams = false;
-    if (!globalParams) {
-        globalParams = std::make_unique<GlobalParams>();
-        ownParams = true;
-    }
+    qm::CPdfCoreSettings settings;
     std::string pdf = EmptyPdf();
     std::string out;
     {
@@ -87,7 +85,6 @@ std::string MakeProlog() {
             if (dev.isOk()) doc.displayPage(&dev, 1, 72, 72, 0, true, true, true);
         }
     }
-    if (ownParams) globalParams.reset();
     size_t setup = out.find("%%BeginSetup\n");
     if (setup == std::string::npos) return {};
     return out.substr(0, setup + 13) + kSetupAdditions;

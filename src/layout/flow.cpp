@@ -206,7 +206,7 @@ bool CRtfPage::AbsorbUnderline(CRtfLine* line) {
     const CRect rule(box.left, top, box.right, box.bottom);
     for (CRtfXmlText* text : *m_pSorted) {
         if (text->m_rcLine.bottom < top) continue;
-        if (text->MarkUnderline(rule) != 0) return true;
+        if (text->MarkUnderline(rule)) return true;
     }
     return false;
 }

@@ -26,8 +26,9 @@ public:
 
     // The page being read, between the start and the end of a page.
     virtual CRtfPage* GetPage() const = 0;
-    // Hands one fragment read for the current page to the page's intake.
-    virtual int AddElement(CRtfXmlText* text) = 0;
+    // Hands one fragment read for the current page to the page's intake;
+    // whether the page took it.
+    virtual bool AddElement(CRtfXmlText* text) = 0;
     // The page XML file's name without folder; links into the document
     // start with it.
     virtual std::string GetSourceName() const = 0;

@@ -118,12 +118,14 @@ public:
     int FitToText(CRtfSentence& words, CLayoutDocument* doc);
     void ShrinkToText(CRtfSentence& words, CLayoutDocument* doc);
     int FitFontSize(CRtfSentence& words, CLayoutDocument* doc);
-    int ReduceFontSize(int points);
+    // Lowers the size of the fragment and its joined pieces; whether it has words.
+    bool ReduceFontSize(int points);
     // Joins `text` to this line head when it continues the line; returns the
     // position in m_pJoined (null when rejected) and may set *place to 1
     // (above the line) or 2 (below it / too far left).
     TSafeList<CRtfXmlText>::POSITION TryJoin(CRtfXmlText* text, int* place);
-    int MarkUnderline(const CRect& rule);
+    // Underlines the words under `rule`; whether the rule was taken.
+    bool MarkUnderline(const CRect& rule);
 
     CRect m_rect;
     TPtr<CRtfPage> m_pPage;
@@ -198,9 +200,10 @@ public:
     // -1/+1 says the fragment lies on the line of the column's last
     // fragment, to its left or right.
     ColumnPos FindColumn(CRtfXmlText* text, const CRect& rect, bool& newColumn, int& placement, int& side);
-    // Merges a row into this section: 0 merged, 1 does not fit (the section
-    // is as it was, side joins apart), 5 empty row.
-    int MergeRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaining, CRtfPage* page);
+    // Merges a row into this section; when it does not fit, the section is
+    // as it was (side joins apart).
+    enum class MergeResult { kMerged = 0, kNoFit = 1, kEmptyRow = 5 };
+    MergeResult MergeRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaining, CRtfPage* page);
     // Makes the columns tile the section's bounds.
     void ArrangeColumns();
 
@@ -241,9 +244,9 @@ class TRtfFlowingText : public CTagged {
 public:
     TRtfFlowingText() { QM_TAG_INIT(); }
     ~TRtfFlowingText() override = default;
-    // Places a row of side-by-side fragments into the sections; 1 when a
+    // Places a row of side-by-side fragments into the sections; true when a
     // new section was appended.
-    int AddRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaining, CRtfPage* page);
+    bool AddRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaining, CRtfPage* page);
     bool FirstHasColumns() const { return m_sections.GetCount() > 0 && m_sections.GetHead()->m_columns.GetCount() > 1; }
     bool LastHasColumns() const { return m_sections.GetCount() > 0 && m_sections.GetTail()->m_columns.GetCount() > 1; }
 

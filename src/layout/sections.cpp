@@ -46,13 +46,13 @@ CRtfSection::CRtfSection(DebugRtfXmlTextList* row) {
 }
 
 template <>
-int TRtfFlowingText<void>::AddRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaining, CRtfPage* page) {
-    if (row == nullptr || row->IsEmpty()) return 0;
+bool TRtfFlowingText<void>::AddRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaining, CRtfPage* page) {
+    if (row == nullptr || row->IsEmpty()) return false;
     CRtfPage* owner = page != nullptr ? page : row->GetHead()->m_pPage.get();
-    if (owner == nullptr) return 0;
+    if (owner == nullptr) return false;
     auto startSection = [&]() {
         m_sections.AddTail(owner->Make<CRtfSection>(row));
-        return 1;
+        return true;
     };
     if (m_sections.IsEmpty()) return startSection();
 
@@ -72,7 +72,7 @@ int TRtfFlowingText<void>::AddRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList*
         }
         if (below && across) return startSection();
     }
-    return last->MergeRow(row, remaining, page) == 1 ? startSection() : 0;
+    return last->MergeRow(row, remaining, page) == CRtfSection::MergeResult::kNoFit ? startSection() : false;
 }
 
 CRtfSection::ColumnPos CRtfSection::FindColumn(CRtfXmlText* text, const CRect& rect, bool& newColumn, int& placement,
@@ -197,8 +197,8 @@ void RollBack(std::vector<SameLineJoin>& journal, DebugRtfXmlTextList* row) {
 
 }  // namespace
 
-int CRtfSection::MergeRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaining, CRtfPage* page) {
-    if (row == nullptr || row->IsEmpty()) return 5;
+CRtfSection::MergeResult CRtfSection::MergeRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaining, CRtfPage* page) {
+    if (row == nullptr || row->IsEmpty()) return MergeResult::kEmptyRow;
     std::vector<PendingColumn> pending;
     std::vector<SameLineJoin> journal;
     CRtfParagraphs* lastColumn = nullptr;
@@ -206,7 +206,7 @@ int CRtfSection::MergeRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaini
     auto giveUp = [&]() {
         for (CRtfXmlText* text : *row) text->m_pColumn = nullptr;
         RollBack(journal, row);
-        return 1;
+        return MergeResult::kNoFit;
     };
     // Y absorbs X on its line; journalled. Taking X out of the remaining
     // list and the pool waits until the row is known to fit: a later join
@@ -330,7 +330,7 @@ int CRtfSection::MergeRow(DebugRtfXmlTextList* row, DebugRtfXmlTextList* remaini
         qm::flow::RemoveText(remaining, j.piece);
         qm::flow::RemoveFromPool(page, j.piece);
     }
-    return 0;
+    return MergeResult::kMerged;
 }
 
 void CRtfSection::ArrangeColumns() {

@@ -297,7 +297,7 @@ void SetWordSizes(CRtfXmlText& text) {
 
 }  // namespace
 
-int CRtfXmlText::ReduceFontSize(int points) {
+bool CRtfXmlText::ReduceFontSize(int points) {
     m_nFontSize = Lowered(m_nFontSize, points);
     SetWordSizes(*this);
     if (m_pJoined) {
@@ -306,7 +306,7 @@ int CRtfXmlText::ReduceFontSize(int points) {
             SetWordSizes(*joined);
         }
     }
-    return m_words.GetCount() > 0 ? 1 : 0;
+    return m_words.GetCount() > 0;
 }
 
 TSafeList<CRtfXmlText>::POSITION CRtfXmlText::TryJoin(CRtfXmlText* text, int* place) {
@@ -430,19 +430,19 @@ bool JoinedTakeRule(CRtfXmlText& text, const CRect& rule) {
 
 }  // namespace
 
-int CRtfXmlText::MarkUnderline(const CRect& rule) {
-    if (rule.Height() >= kUnderlineMaxHeight) return 0;
+bool CRtfXmlText::MarkUnderline(const CRect& rule) {
+    if (rule.Height() >= kUnderlineMaxHeight) return false;
     CRect i;
-    if (!i.IntersectRect(m_rcLine, rule)) return 0;
+    if (!i.IntersectRect(m_rcLine, rule)) return false;
     if (std::abs(i.left - rule.left) >= kUnderlineEdgeSlack || std::abs(i.right - rule.right) >= kUnderlineEdgeSlack ||
         i.top != rule.top)
-        return 0;
+        return false;
     CRect j;
     if (j.IntersectRect(m_rect, rule)) {
-        int result = 0;
-        if (std::abs(m_rect.Width() - j.Width()) < kUnderlineWidthSlack) result = m_words.SetWordStyle(kStyleUnderline) ? 1 : 0;
-        if (!m_rect.PtInRect(CPoint{i.right, i.bottom}) && JoinedTakeRule(*this, rule) && result == 0) result = 1;
-        return result;
+        bool taken = false;
+        if (std::abs(m_rect.Width() - j.Width()) < kUnderlineWidthSlack) taken = m_words.SetWordStyle(kStyleUnderline);
+        if (!m_rect.PtInRect(CPoint{i.right, i.bottom}) && JoinedTakeRule(*this, rule) && !taken) taken = true;
+        return taken;
     }
-    return JoinedTakeRule(*this, rule) ? 1 : 0;
+    return JoinedTakeRule(*this, rule);
 }

@@ -220,16 +220,16 @@ void CRtfXmlParse::SeekLineStart() {
     if (m_file != nullptr) std::fseek(m_file, m_posLine, SEEK_SET);
 }
 
-int CRtfXmlParse::ReadFonts(CLayoutDocument* doc) {
-    if (m_file == nullptr || doc == nullptr) return 0;
+bool CRtfXmlParse::ReadFonts(CLayoutDocument* doc) {
+    if (m_file == nullptr || doc == nullptr) return false;
     std::rewind(m_file);
-    int result = 0;
+    bool result = false;
     std::string line;
     std::string value;
     while (ReadLine(line)) {
         if (line.empty()) continue;
         if (StartsWith(line, "</pdf2xml>")) {
-            result = 1;
+            result = true;
             break;
         }
         // The device indents font lines with a tab; only this pass trims.
@@ -259,8 +259,8 @@ void CRtfXmlParse::GetDocInfo(DocInfo* info) const {
     if (info != nullptr && m_pInfo) *info = *m_pInfo;
 }
 
-int CRtfXmlParse::ParsePage(CLayoutDocument* doc, int page) {
-    if (doc == nullptr) return 0;
+bool CRtfXmlParse::ParsePage(CLayoutDocument* doc, int page) {
+    if (doc == nullptr) return false;
     bool inPage = false;
     std::string line;
     std::string value;
@@ -271,12 +271,12 @@ int CRtfXmlParse::ParsePage(CLayoutDocument* doc, int page) {
             // a skipped earlier page would hand the wanted page over empty:
             // the document holds every page of the PDF, so a range that does
             // not start at page 1 would lose all of its text.
-            if (inPage) return 1;
+            if (inPage) return true;
             continue;
         }
         if (StartsWith(line, "</pdf2xml>")) {
             SeekLineStart();
-            return 1;
+            return true;
         }
         if (StartsWith(line, "<page") && HasCloseAt(line, 1)) {
             const std::vector<std::string> tokens = Tokenize(line);
@@ -291,10 +291,10 @@ int CRtfXmlParse::ParsePage(CLayoutDocument* doc, int page) {
             if (number < page) continue;
             if (number > page) {
                 SeekLineStart();
-                return 1;
+                return true;
             }
             CRtfPage* p = doc->GetPage();
-            if (p == nullptr) return 0;
+            if (p == nullptr) return false;
             // Attributes apply in line order: the height and width add to
             // the top and left already stored.
             for (const std::string& token : tokens) {
@@ -318,7 +318,7 @@ int CRtfXmlParse::ParsePage(CLayoutDocument* doc, int page) {
         if (!inPage) continue;
         if (StartsWith(line, "<margin") && HasCloseAt(line, 1)) {
             CRtfPage* p = doc->GetPage();
-            if (p == nullptr) return 0;
+            if (p == nullptr) return false;
             for (const std::string& token : Tokenize(line)) {
                 int id = Keyword(token);
                 if (id < kMLeft || id > kMRight) continue;
@@ -336,10 +336,10 @@ int CRtfXmlParse::ParsePage(CLayoutDocument* doc, int page) {
         }
         if (StartsWith(line, "<text") && HasCloseAt(line, 1)) ReadText(doc, line);
     }
-    return 0;
+    return false;
 }
 
-int CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) {
+bool CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) {
     auto text = std::make_unique<CRtfXmlText>();
     std::string value;
     for (const std::string& token : Tokenize(startLine)) {
@@ -415,23 +415,23 @@ int CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) {
         word->m_nColor = text->m_nColor;
     }
     // An element cut off by the end of the file shows nothing.
-    if (!closed || qm::Trim(running).empty()) return 0;
-    if (text->m_words.IsEmpty()) return 1;
+    if (!closed || qm::Trim(running).empty()) return false;
+    if (text->m_words.IsEmpty()) return true;
 
     CRtfPage* page = doc->GetPage();
-    if (page == nullptr) return 0;
+    if (page == nullptr) return false;
     bool absorbed = false;
     if (!page->FilterOverprint(text.get(), absorbed)) {
         // An absorbed fragment lives on among a neighbour's joined pieces,
         // so the page must keep it; any other rejected one goes now.
         if (absorbed) page->Own(std::move(text));
-        return 1;
+        return true;
     }
     text->m_pPage = page;
     // The page owns the fragment from here on: the intake may link it into
     // several lists, and a fragment it refuses is simply never linked.
     CRtfXmlText* accepted = page->Own(std::move(text));
-    return doc->AddElement(accepted) != 0 ? 1 : 0;
+    return doc->AddElement(accepted);
 }
 
 std::string CRtfXmlParse::GetFileName() const {

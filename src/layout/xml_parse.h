@@ -34,11 +34,12 @@ public:
     // Reads every font specification of the document into the document's
     // font and colour tables; 0 when the document is incomplete or a font
     // cannot be added. Leaves the file at its beginning.
-    int ReadFonts(CLayoutDocument* doc);
+    bool ReadFonts(CLayoutDocument* doc);
     void GetDocInfo(DocInfo* info) const;
-    // Reads page `page` into the document's current page. 1 also when the
-    // file holds no such page; 0 at end of file or without a current page.
-    int ParsePage(CLayoutDocument* doc, int page);
+    // Reads page `page` into the document's current page. True also when
+    // the file holds no such page; false at end of file or without a
+    // current page.
+    bool ParsePage(CLayoutDocument* doc, int page);
     std::string GetFileName() const;
     bool IsOpen() const { return m_bOpen; }
 
@@ -58,7 +59,7 @@ public:
 private:
     bool ReadLine(std::string& line);
     void SeekLineStart();
-    int ReadText(CLayoutDocument* doc, const std::string& startLine);
+    bool ReadText(CLayoutDocument* doc, const std::string& startLine);
 
     std::FILE* m_file = nullptr;
     std::unique_ptr<DocInfo> m_pInfo;

@@ -134,7 +134,7 @@ TEST(SectionMergeRow, TwoFragmentsOfOneColumn) {
         CRtfXmlText* y = p.Text({100, 100, 200, 200});
         CRtfXmlText* x = p.Text(c.second);
         Row row(p, remaining, {y, x});
-        ASSERT_EQ(s->MergeRow(&row.list, &remaining, p.page), c.result);
+        ASSERT_EQ(static_cast<int>(s->MergeRow(&row.list, &remaining, p.page)), c.result);
         CRtfParagraphs* column = s->m_columns.GetHead();
         if (c.result == 1) {
             EXPECT_EQ(Items(&row.list), (std::vector<CRtfXmlText*>{y, x}));
@@ -185,7 +185,7 @@ TEST(SectionMergeRow, RollBackLeavesRowAndListsAsTheyWere) {
     const std::vector<CRtfXmlText*> remainingBefore = Items(&remaining);
     const std::vector<CRtfXmlText*> poolBefore = Items(&p.page->m_pPool->m_main);
 
-    ASSERT_EQ(s->MergeRow(&row.list, &remaining, p.page), 1);
+    ASSERT_EQ(s->MergeRow(&row.list, &remaining, p.page), CRtfSection::MergeResult::kNoFit);
     EXPECT_EQ(Items(&row.list), (std::vector<CRtfXmlText*>{y, x1, x2, z}));
     EXPECT_EQ(Items(&remaining), remainingBefore);
     EXPECT_EQ(Items(&p.page->m_pPool->m_main), poolBefore);
