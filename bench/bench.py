@@ -14,7 +14,12 @@ whole run's time against that, with the time per picture of each.
 
     bench/bench.py [--quillmark build/release/quillmark] [--repeat 3]
                    [--layouts flowing,exact,no-images,plain-text,images]
+                   [--baseline OTHER_QUILLMARK]
                    [--out bench-results.md] [FOLDER ...]
+
+With --baseline, another build (an earlier commit, say) is timed in the same
+loop, alternating with ours and pdftotext, and the medians of both ratios are
+printed side by side: a before-and-after comparison measured in one run.
 """
 
 import argparse
@@ -85,6 +90,7 @@ def main():
     ap.add_argument("--layouts", default=",".join(LAYOUTS))
     ap.add_argument("--only", default="", help="regular expression on file names")
     ap.add_argument("--out", default="bench-results.md")
+    ap.add_argument("--baseline", default="", help="another quillmark program timed in the same loop")
     args = ap.parse_args()
 
     layouts = [l for l in args.layouts.split(",") if l]
@@ -98,6 +104,7 @@ def main():
 
     rows = []
     ratios = {l: [] for l in layouts}
+    base_ratios = {l: [] for l in layouts}
     speeds = {l: [] for l in layouts}
     mems = {l: [] for l in layouts}
     gs_ratios = []
@@ -108,7 +115,7 @@ def main():
             continue
         row = [name, str(pages)]
         for layout in layouts:
-            ours, theirs, peak, status = [], [], 0, 0
+            ours, theirs, base, peak, status = [], [], [], 0, 0
             for _ in range(args.repeat):
                 work = tempfile.mkdtemp(prefix="qmbench-")
                 try:
@@ -117,9 +124,16 @@ def main():
                     peak = max(peak, kb)
                     dt2, _, _ = timed(["pdftotext", "-q", pdf, os.path.join(work, "ref.txt")])
                     theirs.append(dt2)
+                    if args.baseline:
+                        other = os.path.join(work, "baseline")
+                        os.makedirs(other)
+                        dt3, _, _ = timed(layout_cmd(args.baseline, layout, pdf, other))
+                        base.append(dt3)
                 finally:
                     shutil.rmtree(work, ignore_errors=True)
             o, t = statistics.median(ours), statistics.median(theirs)
+            if base and t > 0 and status == 0:
+                base_ratios[layout].append(statistics.median(base) / t)
             ratio = o / t if t > 0 else float("inf")
             if status == 0:
                 ratios[layout].append(ratio)
@@ -165,6 +179,11 @@ def main():
     with open(args.out, "w") as f:
         f.write("\n".join(lines) + "\n")
     print("\n".join(lines[-1:]))
+    if args.baseline:
+        for l in layouts:
+            if ratios[l] and base_ratios[l]:
+                print("%s: median time/pdftotext %.2f (baseline %.2f)" %
+                      (l, statistics.median(ratios[l]), statistics.median(base_ratios[l])))
     print("table written to", args.out)
 
 
