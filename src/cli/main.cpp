@@ -19,9 +19,9 @@
 #include "control/page_range.h"
 #include "export/word_output.h"
 #include "platform/files.h"
-#ifdef QUILLMARK_HAVE_SETTINGS
-#include "ui/app_settings.h"
-#endif
+#include "platform/layout_names.h"
+#include "platform/registry.h"
+#include "platform/settings_file.h"
 
 namespace {
 
@@ -220,15 +220,10 @@ int main(int argc, char** argv) {
     // Options not given come from the settings the desktop application saved.
     std::string savedLayout = "flowing";
     std::string savedFormat = "rtf";
-#ifdef QUILLMARK_HAVE_SETTINGS
-    InstallSettingsStore();
-    CStoredSettings saved;
-    if (saved.Load()) {
-        const char* const kNames[] = {"flowing", "exact", "no-images", "plain-text"};
-        if (int code = LayoutCode(saved.m_strLayout); code >= 0) savedLayout = kNames[code];
-        if (saved.m_strDocFormat == "doc") savedFormat = "doc";
-    }
-#endif
+    const char* const kNames[] = {"flowing", "exact", "no-images", "plain-text"};
+    if (int code = qm::LayoutCode(qm::ReadRegistryString(qm::kSettingsKey, "Layout")); code >= 0)
+        savedLayout = kNames[code];
+    if (qm::ReadRegistryString(qm::kSettingsKey, "DocFormat") == "doc") savedFormat = "doc";
     if (layout.empty()) layout = savedLayout;
     if (format.empty()) format = savedFormat;
 
