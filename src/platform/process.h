@@ -59,6 +59,8 @@ public:
 
     // Waits for the program to end and reaps it; false when the time-out
     // passes first (the program keeps running). 0 or less waits for ever.
+    // The captured streams are not read meanwhile: a program that fills a
+    // pipe nobody reads does not end (WaitCollecting reads them).
     bool Wait(double timeoutSeconds);
     // Collects the captured streams until the program ends, then reaps it;
     // false when the time-out passes first. What the program's own children
