@@ -5,7 +5,6 @@
 
 #include <Error.h>
 #include <ErrorCodes.h>
-#include <GlobalParams.h>
 
 #include <csignal>
 
@@ -17,10 +16,10 @@
 
 #include "control/batch_runner.h"
 #include "control/convert_doc.h"
+#include "control/layout_names.h"
 #include "control/page_range.h"
-#ifdef QUILLMARK_HAVE_SETTINGS
-#include "ui/app_settings.h"
-#endif
+#include "platform/registry.h"
+#include "platform/settings_file.h"
 
 namespace {
 
@@ -241,15 +240,10 @@ int main(int argc, char** argv) {
     // Options not given come from the settings the desktop application saved.
     std::string savedLayout = "flowing";
     std::string savedFormat = "rtf";
-#ifdef QUILLMARK_HAVE_SETTINGS
-    InstallSettingsStore();
-    CStoredSettings saved;
-    if (saved.Load()) {
-        const char* const kNames[] = {"flowing", "exact", "no-images", "plain-text"};
-        if (int code = LayoutCode(saved.m_strLayout); code >= 0) savedLayout = kNames[code];
-        if (saved.m_strDocFormat == "doc") savedFormat = "doc";
-    }
-#endif
+    const char* const kNames[] = {"flowing", "exact", "no-images", "plain-text"};
+    if (int code = qm::LayoutCode(qm::ReadRegistryString(qm::kSettingsKey, "Layout")); code >= 0)
+        savedLayout = kNames[code];
+    if (qm::ReadRegistryString(qm::kSettingsKey, "DocFormat") == "doc") savedFormat = "doc";
     if (layout.empty()) layout = savedLayout;
     if (format.empty()) format = savedFormat;
 

@@ -1,28 +1,18 @@
 // The Ghostscript process of a conversion; see ghostscript_session.h.
 #include "images/ghostscript_session.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdint>
 #include <chrono>
-#include <cstdio>
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
 #include "images/ghostscript.h"
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
-
 
 // A PostScript string of any bytes.
 std::string HexString(const std::string& bytes) {
@@ -34,29 +24,6 @@ std::string HexString(const std::string& bytes) {
     }
     return out + ">";
 }
-
-// Writing to a process that has ended must fail, not end this program.
-class CNoSigPipe {
-public:
-    CNoSigPipe() {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGPIPE);
-        pthread_sigmask(SIG_BLOCK, &set, &m_old);
-    }
-    ~CNoSigPipe() {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGPIPE);
-        timespec zero{0, 0};
-        while (sigtimedwait(&set, nullptr, &zero) > 0) {
-        }
-        pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
-    }
-
-private:
-    sigset_t m_old;
-};
 
 }  // namespace
 
@@ -78,13 +45,6 @@ CGhostscriptSession::~CGhostscriptSession() {
 bool CGhostscriptSession::Start() {
     std::error_code ec;
     fs::create_directories(m_strFolder, ec);
-    int in[2], out[2];
-    if (pipe2(in, O_CLOEXEC) != 0) return false;
-    if (pipe2(out, O_CLOEXEC) != 0) {
-        close(in[0]);
-        close(in[1]);
-        return false;
-    }
     std::string folder;
     for (char ch : m_strFolder) {
         folder += ch;
@@ -96,42 +56,10 @@ bool CGhostscriptSession::Start() {
     // No input file: Ghostscript's interactive loop reads its standard
     // input a line at a time, where reading it as a file ("-") would wait
     // for a whole buffer.
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attr);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    // As for any child: its own process group (a time-out ends all it
-    // started) and default signal handling.
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGCHLD);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    pid_t pid = -1;
-    int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    close(in[0]);
-    close(out[1]);
-    if (rc != 0) {
-        close(in[1]);
-        close(out[0]);
-        return false;
-    }
-    m_pid = pid;
-    m_nIn = in[1];
-    m_nOut = out[0];
+    qm::ChildOptions options;
+    options.pipeInput = true;
+    options.captureOutput = true;
+    if (!m_process.Start(argv, options)) return false;
     m_strPending.clear();
     // A handshake: a program that is not a working Ghostscript says nothing.
     std::string line;
@@ -145,9 +73,8 @@ bool CGhostscriptSession::Start() {
 }
 
 void CGhostscriptSession::Stop(bool kill) {
-    if (m_pid < 0) return;
-    if (m_nIn >= 0) close(m_nIn);  // end of input: Ghostscript quits
-    m_nIn = -1;
+    if (!m_process.HasProcess()) return;
+    m_process.CloseInput();  // end of input: Ghostscript quits
     if (!kill) {
         std::string line;
         bool timedOut = false;
@@ -156,34 +83,17 @@ void CGhostscriptSession::Stop(bool kill) {
         }
         kill = timedOut;
     }
-    if (kill) {
-        ::kill(-m_pid, SIGKILL);
-        ::kill(m_pid, SIGKILL);
-    }
-    int status = 0;
-    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (m_nOut >= 0) close(m_nOut);
-    m_nOut = -1;
-    m_pid = -1;
+    if (kill) m_process.Kill();
+    else m_process.Wait(0);
 }
 
-bool CGhostscriptSession::Send(const std::string& text) {
-    CNoSigPipe guard;
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(m_nIn, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
+bool CGhostscriptSession::Send(const std::string& text) { return m_process.Write(text); }
 
 bool CGhostscriptSession::ReadAnswer(std::string& line, double timeoutSeconds, bool& timedOut) {
     using Clock = std::chrono::steady_clock;
+    const bool unlimited = timeoutSeconds <= 0;
     const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double>(timeoutSeconds > 0 ? timeoutSeconds : 0));
+                                             std::chrono::duration<double>(unlimited ? 0 : timeoutSeconds));
     timedOut = false;
     const std::string& marker = m_strMarker;
     for (;;) {
@@ -196,31 +106,25 @@ bool CGhostscriptSession::ReadAnswer(std::string& line, double timeoutSeconds, b
                 return true;
             }
         }
-        if (m_nOut < 0) return false;
-        int waitMs = -1;
-        if (timeoutSeconds > 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        double left = 0;
+        if (!unlimited) {
+            left = std::chrono::duration<double>(deadline - Clock::now()).count();
             if (left <= 0) {
                 timedOut = true;
                 return false;
             }
-            waitMs = static_cast<int>(std::min<long long>(left, 1000000));
         }
-        pollfd p{m_nOut, POLLIN, 0};
-        int r = poll(&p, 1, waitMs);
-        if (r < 0 && errno == EINTR) continue;
-        if (r == 0) continue;  // the deadline is checked above
-        char buf[4096];
-        ssize_t n = read(m_nOut, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        m_strPending.append(buf, static_cast<size_t>(n));
+        switch (m_process.ReadOutput(m_strPending, left)) {
+            case qm::CChildProcess::ReadResult::kData: break;
+            case qm::CChildProcess::ReadResult::kTimedOut: timedOut = true; return false;
+            case qm::CChildProcess::ReadResult::kEnd: return false;
+        }
     }
 }
 
 CGhostscriptSession::Result CGhostscriptSession::Render(const std::string& inputPath, const std::string& outputPath) {
     if (m_bBroken) return Result::kUnavailable;
-    if (m_pid < 0 && !Start()) {
+    if (!m_process.HasProcess() && !Start()) {
         m_bBroken = true;
         return Result::kUnavailable;
     }

@@ -11,10 +11,10 @@
 // caller renders the file in a process of its own instead.
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
+
+#include "platform/process.h"
 
 class CGhostscriptSession {
 public:
@@ -48,9 +48,7 @@ private:
     std::string m_strDevice;
     std::string m_strFolder;
     std::vector<std::string> m_readable;
-    pid_t m_pid = -1;
-    int m_nIn = -1;   // the process's standard input
-    int m_nOut = -1;  // its standard output
+    qm::CChildProcess m_process;  // reads commands on its standard input, answers on its output
     std::string m_strMarker;   // starts every answer line
     std::string m_strPending;  // output read but not yet taken as lines
     bool m_bBroken = false;

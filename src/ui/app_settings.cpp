@@ -62,18 +62,6 @@ AppSettings::AppSettings() : CStoredSettings(StartupDefaults()) {
     m_strSourceDir = DefaultFolder();
 }
 
-namespace {
-const char* const kLayoutNames[] = {"FLOWING", "EXACT", "NO IMAGES", "PlAIN TEXT"};
-}
-
-int LayoutCode(const std::string& name) {
-    for (int i = 0; i < 4; ++i)
-        if (name == kLayoutNames[i]) return i;
-    return -1;
-}
-
-const char* LayoutName(int code) { return code >= 0 && code < 4 ? kLayoutNames[code] : kLayoutNames[0]; }
-
 bool CIniSettingsStore::ReadString(const std::string& key, const std::string& name, std::string& value) {
     CRegistry reg(CRegistry::kOpenForAccess);
     if (!reg.Open(key, kRegLocalMachine, kKeyQueryValue, false)) return false;

@@ -1,16 +1,19 @@
 // The user's conversion settings: the nine stored values with their two sets
 // of defaults, the settings record `AppSettings` that the job carries, and
-// the settings store that the applications install for the core (its font
-// map folder, DLL_FONT, is read from the same file).
+// the settings store that the desktop application installs for the core
+// (its font map folder, DLL_FONT, is read from the same file).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "control/layout_names.h"
 #include "platform/registry.h"
+#include "platform/settings_file.h"
 
-// The key that holds the settings.
-inline constexpr const char* kSettingsKey = "SOFTWARE\\Quillmark";
+using qm::kSettingsKey;
+using qm::LayoutCode;
+using qm::LayoutName;
 
 // The folder that stands in for the Windows program's "C:\" default: the
 // user's home folder.
@@ -61,12 +64,8 @@ struct AppSettings : CStoredSettings {
     int32_t m_nAutoOpen = 1;       // open the document after a conversion
 };
 
-// Layout names and the kind-of-run codes 0 to 3; -1 for another name.
-int LayoutCode(const std::string& name);
-// "FLOWING" for a code outside 0 to 3.
-const char* LayoutName(int code);
-
-// The settings store of the core, over the same file as CRegistry.
+// The settings store of the core over QSettings, which unlike the core's own
+// reader of the file also writes.
 class CIniSettingsStore : public qm::SettingsStore {
 public:
     bool ReadString(const std::string& key, const std::string& name, std::string& value) override;

@@ -28,24 +28,6 @@ bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::Case
 
 }  // namespace
 
-std::string CutRegValue(const std::string& text) {
-    if (text.size() <= kRegValueMax) return text;
-    std::string cut = text.substr(0, kRegValueMax);
-    // Step back over the continuation bytes of the last character; drop it
-    // when its lead byte announces more bytes than the cut kept.
-    size_t lead = cut.size();
-    for (int k = 0; k < 4 && lead > 0; ++k) {
-        --lead;
-        auto c = static_cast<unsigned char>(cut[lead]);
-        if ((c & 0xC0) != 0x80) {
-            size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-            if (lead + need > cut.size()) cut.resize(lead);
-            break;
-        }
-    }
-    return cut;
-}
-
 CRegEntry::CRegEntry(CRegistry* owner, const std::string& name)
     : m_pOwner(owner), m_strName(CutRegValue(name)) {}
 

@@ -1,14 +1,17 @@
 // The registry wrapper of the desktop application. The Windows program kept
 // its settings under a registry key; here a key is a group of the per-user
 // INI file $XDG_CONFIG_HOME/Quillmark/Quillmark.conf, read and written with
-// QSettings, and every value is a string. The settings page, the command
-// line's defaults and the core's DLL_FONT lookup all go through it.
+// QSettings, and every value is a string. The settings page and the core's
+// DLL_FONT lookup in the desktop application go through it; the command
+// line reads the same file without Qt (platform/settings_file.h).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/registry.h"
 
 class QSettings;
 class CRegistry;
@@ -26,8 +29,8 @@ enum RegAccess : uint32_t {
     kKeyCreateSubKey = 4,
 };
 
-// Longest value (and value name) an entry holds, in bytes.
-constexpr size_t kRegValueMax = 2048;
+using qm::kRegValueMax;
+using qm::CutRegValue;
 
 // One named value of an open key.
 class CRegEntry {
@@ -115,7 +118,3 @@ private:
     uint32_t m_nAccess = 0;
     std::vector<std::unique_ptr<CRegEntry>> m_entries;
 };
-
-// Cuts a value to kRegValueMax bytes without leaving half of a UTF-8
-// character at the end.
-std::string CutRegValue(const std::string& text);

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "control/layout_names.h"
 #include "control/page_range.h"
 
 namespace {
@@ -64,3 +65,12 @@ TEST(FileSizeText, GroupsDigitsByThrees) {
 }
 
 }  // namespace
+
+TEST(LayoutNames, MapToKindsOfRun) {
+    int code = 0;
+    for (const char* name : {"FLOWING", "EXACT", "NO IMAGES", "PlAIN TEXT"})
+        EXPECT_EQ(qm::LayoutCode(name), code++) << name;
+    EXPECT_EQ(qm::LayoutCode("PLAIN TEXT"), -1) << "the stored spelling is the odd one";
+    EXPECT_STREQ(qm::LayoutName(3), "PlAIN TEXT");
+    EXPECT_STREQ(qm::LayoutName(9), "FLOWING");
+}

@@ -1,11 +1,6 @@
 #include "support/test_util.h"
 
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -13,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-extern char** environ;
+#include "platform/process.h"
 
 namespace fs = std::filesystem;
 
@@ -52,30 +47,20 @@ std::string NumberedPagesPs(int pages) {
     return ps.str();
 }
 
-RunResult Run(const std::vector<std::string>& argv) {
+namespace {
+RunResult RunWith(const std::vector<std::string>& argv, qm::ChildOptions options) {
     RunResult result;
-    TempDir tmp;
-    std::string outPath = tmp / "stdout";
-    std::string errPath = tmp / "stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return result;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
+    options.captureOutput = true;
+    options.captureErrors = true;
+    qm::CChildProcess child;
+    if (!child.Start(argv, options)) return result;
+    child.WaitCollecting(&result.out, &result.err, 0);
+    result.status = child.ExitCode();
     return result;
 }
+}  // namespace
+
+RunResult Run(const std::vector<std::string>& argv) { return RunWith(argv, {}); }
 
 RunResult RunCli(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {QUILLMARK_CLI};
@@ -84,40 +69,15 @@ RunResult RunCli(const std::vector<std::string>& args) {
 }
 
 RunResult RunCliWithFileSizeLimit(const std::vector<std::string>& args, long maxFileBytes) {
-    RunResult result;
-    TempDir tmp;
-    std::string outPath = tmp / "stdout";
-    std::string errPath = tmp / "stderr";
-    std::vector<std::string> argv = {QUILLMARK_CLI};
+    // prlimit sets the limit on itself and then becomes the program, so the
+    // limit holds in the child only. SIGXFSZ stays blocked across both
+    // execs, which turns the oversized write into an EFBIG error instead
+    // of killing the program.
+    std::vector<std::string> argv = {"prlimit", "--fsize=" + std::to_string(maxFileBytes), QUILLMARK_CLI};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> cargs;
-    for (const auto& a : argv) cargs.push_back(const_cast<char*>(a.c_str()));
-    cargs.push_back(nullptr);
-    // The limit and the ignored signal are set in the child only; both
-    // survive exec. The output files are opened before the limit applies.
-    pid_t pid = fork();
-    if (pid < 0) return result;
-    if (pid == 0) {
-        int in = open("/dev/null", O_RDONLY);
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0) _exit(127);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {};
-        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(maxFileBytes);
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
-        execv(cargs[0], cargs.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
-    return result;
+    qm::ChildOptions options;
+    options.blockedSignals = {SIGXFSZ};
+    return RunWith(argv, options);
 }
 
 std::string ReadFile(const std::string& path) {

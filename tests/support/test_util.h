@@ -38,12 +38,13 @@ struct RunResult {
     std::string err;
 };
 
-// Runs a program with an argument vector (no shell) and collects its output.
+// Runs a program with an argument vector (no shell), waits for it however
+// long it takes and collects its output.
 RunResult Run(const std::vector<std::string>& argv);
 // Runs the built quillmark command with the given arguments.
 RunResult RunCli(const std::vector<std::string>& args);
 // Runs the built quillmark command as on a nearly full disk: no file it
-// writes may grow beyond `maxFileBytes` (RLIMIT_FSIZE, with SIGXFSZ ignored
+// writes may grow beyond `maxFileBytes` (RLIMIT_FSIZE, with SIGXFSZ blocked
 // so that such a write fails with EFBIG instead of killing the program).
 RunResult RunCliWithFileSizeLimit(const std::vector<std::string>& args, long maxFileBytes);
 

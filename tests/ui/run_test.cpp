@@ -204,12 +204,4 @@ TEST_F(CommandLine, TakesFormatDefaultFromSavedSettings) {
     EXPECT_TRUE(QFile::exists(Work("c/cli.rtf")));
 }
 
-TEST(LayoutNames, MapToKindsOfRun) {
-    int code = 0;
-    for (const char* name : {"FLOWING", "EXACT", "NO IMAGES", "PlAIN TEXT"}) EXPECT_EQ(LayoutCode(name), code++) << name;
-    EXPECT_EQ(LayoutCode("PLAIN TEXT"), -1) << "the stored spelling is the odd one";
-    EXPECT_STREQ(LayoutName(3), "PlAIN TEXT");
-    EXPECT_STREQ(LayoutName(9), "FLOWING");
-}
-
 }  // namespace
