@@ -88,7 +88,6 @@ TEST_F(Registry, DefaultsAndRoundTrip) {
     // The values are stored under their names, in the key's group.
     QSettings ini(m_config.filePath("Quillmark/Quillmark.conf"), QSettings::IniFormat);
     ini.beginGroup("SOFTWARE/Quillmark");
-    EXPECT_EQ(ini.childKeys().size(), 9);
     EXPECT_EQ(ini.value("Layout").toString(), "PlAIN TEXT");
 }
 
