@@ -1,8 +1,8 @@
 // Page XML in, RTF out: every tests/data/layout/<case>.xml is converted in
 // each layout that has a stored document beside it (<case>.flowing.rtf,
 // .exact.rtf, .no-images.rtf, .plain-text.rtf) and must give those bytes.
-// A case is named after the fault it guards; its page holds the smallest
-// text that showed the fault.
+// A case is named after the fault it guards; tests/data/layout/README says
+// what each one holds.
 //
 // To regenerate the stored documents after a deliberate change of output,
 // run the tests with QUILLMARK_UPDATE_GOLDENS=1 and review the diff. To
