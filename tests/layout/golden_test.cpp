@@ -58,6 +58,17 @@ std::string MaskShapeIds(const std::string& rtf) {
     return std::regex_replace(rtf, id, "\\shplid#");
 }
 
+// Where two documents first differ: the line, and both texts around that
+// byte (a page's body is one long line).
+std::string FirstMismatch(const std::string& expected, const std::string& actual) {
+    const auto diff = std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
+    const size_t at = static_cast<size_t>(diff.first - expected.begin());
+    const size_t from = at < 40 ? 0 : at - 40;
+    const auto line = 1 + std::count(expected.begin(), diff.first, '\n');
+    return "line " + std::to_string(line) + " differs at byte " + std::to_string(at) + ":\n  expected: ..." +
+           expected.substr(from, 120) + "\n  actual:   ..." + actual.substr(from, 120);
+}
+
 class LayoutGolden : public ::testing::TestWithParam<Golden> {};
 
 TEST_P(LayoutGolden, MatchesTheStoredDocument) {
@@ -68,7 +79,8 @@ TEST_P(LayoutGolden, MatchesTheStoredDocument) {
         qmtest::WriteFile(g.rtf, actual);
         GTEST_SKIP() << "wrote " << g.rtf;
     }
-    EXPECT_TRUE(qmtest::SameText(qmtest::ReadFile(g.rtf), actual)) << g.name;
+    const std::string expected = qmtest::ReadFile(g.rtf);
+    if (expected != actual) ADD_FAILURE() << g.name << ": " << FirstMismatch(expected, actual);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LayoutGolden, ::testing::ValuesIn(Goldens()),
