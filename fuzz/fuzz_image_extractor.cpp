@@ -19,7 +19,6 @@
 #include "images/image_extractor.h"
 #include "layout/model.h"
 
-using qmfuzz::QuietJob;
 using qmfuzz::Scratch;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -47,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // file left in them go.
     std::error_code ec;
     std::filesystem::remove(ps, ec);
-    std::filesystem::remove_all(job.m_strOutDir, ec);
+    std::filesystem::remove_all(Scratch() + "/out", ec);
     std::filesystem::remove_all(Scratch() + "/page-1", ec);
     return 0;
 }

@@ -119,10 +119,19 @@ struct TableEntry {
     Mat orientation = kIdentity, placement = kIdentity, extra = kIdentity;
 };
 
+// A picture side in whole pixels. A damaged picture can claim any width
+// (or none that is a number); beyond 2^24 pixels no renderer goes, and the
+// page size must stay an int.
+int PixelSide(float v) {
+    constexpr float kMaxSide = 16777216.0f;
+    if (v != v) return 0;
+    return static_cast<int>(std::ceil(std::clamp(v, -kMaxSide, kMaxSide)));
+}
+
 TableEntry TableFor(int cs, int R, const float* cm, float fw, float fh) {
     TableEntry t;
-    const int W = static_cast<int>(std::ceil(fw));
-    const int H = static_cast<int>(std::ceil(fh));
+    const int W = PixelSide(fw);
+    const int H = PixelSide(fh);
     const double m0 = cm[0], m1 = cm[1], m2 = cm[2], m3 = cm[3], m4 = cm[4], m5 = cm[5];
     const bool quarter = (R == 90 || R == 270);
 

@@ -5,6 +5,7 @@
 // a text-mode stream on Windows has CR LF, and both read the same.
 #include "layout/xml_parse.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <climits>
@@ -17,6 +18,10 @@
 #include "platform/strings.h"
 
 namespace {
+
+// The largest position or size of a text fragment, in page units (about
+// 150 km): 2^24.
+constexpr int32_t kMaxTextCoordinate = 1 << 24;
 
 enum KeywordId : int {
     kAuthor = 3,
@@ -347,12 +352,17 @@ bool CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) 
         if (id < kTop || id > kAngleOrCSpace) continue;
         AttrValue(token, value);
         const int32_t v = AtoL(value);
+        // Positions and sizes are held within kMaxTextCoordinate, so that
+        // sums of a position and a size or two cannot overflow anywhere in
+        // the layout, whatever numbers a damaged document holds. No page
+        // comes near it.
+        const int32_t g = std::clamp(v, -kMaxTextCoordinate, kMaxTextCoordinate);
         switch (id) {
             // Width and height add to the left and top stored so far.
-            case kTop: text->m_rect.top = v; break;
-            case kLeft: text->m_rect.left = v; break;
-            case kWidth: text->m_rect.right = text->m_rect.left + v; break;
-            case kHeight: text->m_rect.bottom = text->m_rect.top + v; break;
+            case kTop: text->m_rect.top = g; break;
+            case kLeft: text->m_rect.left = g; break;
+            case kWidth: text->m_rect.right = text->m_rect.left + g; break;
+            case kHeight: text->m_rect.bottom = text->m_rect.top + g; break;
             case kDirection: text->m_nRotation = RotationOf(v); break;
             case kToc: text->m_bToc = static_cast<uint8_t>(v); break;
             case kAngleOrCSpace: text->m_nAngle = v; break;

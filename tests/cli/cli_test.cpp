@@ -1,6 +1,8 @@
 // The quillmark command as users run it: exit statuses, messages, names.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "support/test_util.h"
 
 namespace {
@@ -23,6 +25,11 @@ TEST_F(CliTest, ConvertsSelectedPagesVerbosely) {
     ASSERT_EQ(rtf.compare(0, header.size(), header), 0) << rtf.substr(0, 200);
     EXPECT_EQ(rtf.back(), '}');
     EXPECT_EQ(qmtest::CountOccurrences(rtf, "\\pard\\sect\\sectd\\sbkpage"), 1);
+    // The page XML holds every page: a range that does not start at page 1
+    // must still find its pages' text.
+    EXPECT_NE(rtf.find("{Page 3}"), std::string::npos);
+    EXPECT_NE(rtf.find("{Page 7}"), std::string::npos);
+    EXPECT_EQ(rtf.find("{Page 4}"), std::string::npos);
     for (std::size_t i = 0; i < rtf.size(); ++i)
         if (rtf[i] == '\n') { ASSERT_TRUE(i > 0 && rtf[i - 1] == '\r') << "bare line feed at byte " << i; }
 
@@ -50,6 +57,33 @@ TEST_F(CliTest, UsageErrorsGiveStatusTwo) {
         {"-x", "--image-format", "gif", "x.pdf"},
     };
     for (const auto& args : cases) EXPECT_EQ(RunCli(args).status, 2) << (args.empty() ? "" : args[0]);
+}
+
+// Drawn paths reach the document only through the picture step: hairlines
+// under text become underlined words, other paths shapes, and a page of
+// more than 2,000 of them (hatching, dotted rules) keeps none.
+TEST_F(CliTest, DrawnPathsBecomeUnderlinesOrShapes) {
+    const std::string hatching = "0 1 %d { 0.2 mul 72 add 600 moveto 0 10 rlineto stroke } for\n";
+    char many[2][128];
+    for (int i = 0; i < 2; ++i) std::snprintf(many[i], sizeof many[i], hatching.c_str(), 1999 + i);
+    const struct { const char* name; std::string drawing; std::vector<std::string> in; int shapes; } cases[] = {
+        {"rules", "72 697 moveto (Underlined words) stringwidth pop 72 add 697 lineto stroke\n"
+                  "72 647 moveto (Only) stringwidth pop 72 add 647 lineto stroke\n",
+         {"\\ul {Underlined words}\\ul0", "charscalex100 {Only partly underlined}"}, 1},  // the short rule stays a shape
+        {"2000-paths", many[0], {}, 2000},
+        {"2001-paths", many[1], {}, 0},
+    };
+    for (const auto& c : cases) {
+        const std::string pdf = m_dir / (std::string(c.name) + ".pdf");
+        ASSERT_TRUE(qmtest::MakePdf("%!PS\n/Helvetica findfont 12 scalefont setfont 0.5 setlinewidth\n"
+                                    "72 700 moveto (Underlined words) show 72 650 moveto (Only partly underlined) show\n" +
+                                        c.drawing + "showpage\n",
+                                    pdf));
+        ASSERT_EQ(RunCli({"-q", "-l", "flowing", "-o", m_dir.path(), pdf}).status, 0) << c.name;
+        const std::string rtf = qmtest::ReadFile(m_dir / (std::string(c.name) + ".rtf"));
+        for (const std::string& part : c.in) EXPECT_NE(rtf.find(part), std::string::npos) << c.name << ": " << part;
+        EXPECT_EQ(qmtest::CountOccurrences(rtf, "{\\shp{"), c.shapes) << c.name;
+    }
 }
 
 }  // namespace

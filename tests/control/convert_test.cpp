@@ -165,7 +165,7 @@ TEST_F(ConvertTest, UnwritableOutputFailsWithResult50) {
     EXPECT_EQ(Convert(job), ConvertResult::kOutputFailed);
 }
 
-TEST_F(ConvertTest, NamesComeFromTheLastDotAndTheOutputFolderLosesItsSlash) {
+TEST_F(ConvertTest, NamesComeFromTheLastDotAndDocumentsGetOrdinaryPermissions) {
     RecordingJob job;
     Prepare(job, Pdf("report.final.pdf", 1));
     job.m_strOutDir = m_out.path() + "/";

@@ -1,40 +1,37 @@
-// Rectangle rules, MulDiv rounding and the twips conversion.
+// Rectangle rules, MulDiv rounding and the twips conversion, with the
+// Windows rules: an empty rectangle adds nothing to a union, the right and
+// bottom edges lie outside.
 #include <gtest/gtest.h>
 
 #include "layout/model.h"
 #include "platform/rect.h"
 
-TEST(Rect, EmptyRectanglesTakeNoPartInUnions) {
-    CRect r;
-    EXPECT_TRUE(r.UnionRect(CRect(0, 0, 0, 0), CRect(10, 10, 20, 20)));
-    EXPECT_EQ(r, CRect(10, 10, 20, 20));
-    // A zero-width rectangle far away does not stretch the union.
-    EXPECT_TRUE(r.UnionRect(CRect(10, 10, 20, 20), CRect(500, 500, 500, 600)));
-    EXPECT_EQ(r, CRect(10, 10, 20, 20));
-    EXPECT_FALSE(r.UnionRect(CRect(5, 5, 5, 5), CRect(3, 3, 1, 1)));
-    EXPECT_TRUE(r.IsRectEmpty());
-    EXPECT_TRUE(r.UnionRect(CRect(0, 0, 10, 10), CRect(5, -5, 20, 3)));
-    EXPECT_EQ(r, CRect(0, -5, 20, 10));
+TEST(Rect, UnionAndIntersection) {
+    const struct { const char* what; CRect a, b; bool unionOk; CRect u; bool meets; CRect i; } cases[] = {
+        {"empty first", {0, 0, 0, 0}, {10, 10, 20, 20}, true, {10, 10, 20, 20}, false, {}},
+        // A zero-width rectangle far away does not stretch the union.
+        {"zero width second", {10, 10, 20, 20}, {500, 500, 500, 600}, true, {10, 10, 20, 20}, false, {}},
+        {"both empty", {5, 5, 5, 5}, {3, 3, 1, 1}, false, {}, false, {}},
+        {"overlapping", {0, 0, 10, 10}, {5, -5, 20, 3}, true, {0, -5, 20, 10}, true, {5, 0, 10, 3}},
+        {"touching edges", {0, 0, 10, 10}, {10, 0, 20, 10}, true, {0, 0, 20, 10}, false, {}},
+        {"corner", {0, 0, 10, 10}, {9, 9, 20, 20}, true, {0, 0, 20, 20}, true, {9, 9, 10, 10}},
+    };
+    for (const auto& c : cases) {
+        CRect u, i;
+        EXPECT_EQ(u.UnionRect(c.a, c.b), c.unionOk) << c.what;
+        EXPECT_EQ(u, c.u) << c.what;
+        EXPECT_EQ(i.IntersectRect(c.a, c.b), c.meets) << c.what;
+        EXPECT_EQ(i, c.i) << c.what;
+    }
 }
 
-TEST(Rect, RightAndBottomEdgesLieOutside) {
-    CRect r(0, 0, 10, 10);
-    EXPECT_TRUE(r.PtInRect({0, 0}));
-    EXPECT_TRUE(r.PtInRect({9, 9}));
-    EXPECT_FALSE(r.PtInRect({10, 5}));
-    EXPECT_FALSE(r.PtInRect({5, 10}));
-    CRect i;
-    // Touching rectangles do not intersect.
-    EXPECT_FALSE(i.IntersectRect(CRect(0, 0, 10, 10), CRect(10, 0, 20, 10)));
-    EXPECT_EQ(i, CRect());
-    EXPECT_TRUE(i.IntersectRect(CRect(0, 0, 10, 10), CRect(9, 9, 20, 20)));
-    EXPECT_EQ(i, CRect(9, 9, 10, 10));
+TEST(Rect, PointsEmptinessAndCentre) {
+    const CRect r(0, 0, 10, 10);
+    const struct { CPoint p; bool in; } points[] = {{{0, 0}, true}, {{9, 9}, true}, {{10, 5}, false}, {{5, 10}, false}};
+    for (const auto& c : points) EXPECT_EQ(r.PtInRect(c.p), c.in) << c.p.x << "," << c.p.y;
     EXPECT_TRUE(CRect(5, 5, 5, 9).IsRectEmpty());
     EXPECT_TRUE(CRect(5, 5, 4, 9).IsRectEmpty());
-}
-
-TEST(Rect, CentreTruncatesTowardZero) {
-    EXPECT_EQ(CRect(-3, -3, 0, 0).CenterPoint().x, -1);
+    EXPECT_EQ(CRect(-3, -3, 0, 0).CenterPoint().x, -1);  // truncated toward zero
     EXPECT_EQ(CRect(1, 1, 4, 4).CenterPoint().y, 2);
 }
 
@@ -45,8 +42,8 @@ TEST(Rect, MulDivRoundsHalfAwayFromZero) {
     for (const auto& c : cases) EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.want) << c.a << "*" << c.b << "/" << c.c;
 }
 
-TEST(Twips, TruncateTowardZero) {
-    const struct { double in; int want; } cases[] = {{100, 1366}, {-1, -13}, {612, 8363}, {16, 218}, {0, 0},
-                                                      {100 * 1.15, 1571}};
+TEST(Twips, TruncateTowardZeroAndSaturate) {
+    const struct { double in; int want; } cases[] = {{100, 1366}, {-1, -13},        {612, 8363},          {16, 218},
+                                                      {0, 0},      {100 * 1.15, 1571}, {1e300, INT32_MAX}, {-1e300, INT32_MIN}};
     for (const auto& c : cases) EXPECT_EQ(ToTwips(c.in), c.want) << c.in;
 }

@@ -62,7 +62,6 @@ protected:
         EXPECT_TRUE(m_frame->TabBarVisible());
         EXPECT_EQ(m_frame->m_pConvertPage->m_pList->rowCount(), 0);
         EXPECT_TRUE(m_job->m_files.empty());
-        EXPECT_EQ(m_job->m_pThread, nullptr);
     }
 
     QString m_out;

