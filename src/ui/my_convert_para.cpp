@@ -79,9 +79,9 @@ void MyConvertPara::FileStarted(const std::string& source, const std::string& ta
 void MyConvertPara::FileFinished(const CFileOutcome& outcome) {
     if (outcome.m_bCancelled) return;
     const QString s = FromPath(outcome.m_strSource), t = FromPath(outcome.m_strTarget);
-    // Windows marked every file "Sucsess" as it could not tell a failure.
+    // Windows marked every file "Success" as it could not tell a failure.
     const QString status =
-        outcome.m_result == ConvertResult::kOk ? QStringLiteral("Sucsess") : QStringLiteral("Failed");
+        outcome.m_result == ConvertResult::kOk ? QStringLiteral("Success") : QStringLiteral("Failed");
     Forward([&](CConversionProgressDlg* p) { p->MarkDone(s, t, status); },
             [&] { emit fileFinishedRequested(s, t, status); });
 }

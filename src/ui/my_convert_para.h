@@ -44,7 +44,7 @@ public:
     void ShowProgress(int32_t percent) override;
     void ShowMessage(const char* text) override;
     void FileStarted(const std::string& source, const std::string& target) override;
-    // Marks the file's rows "Sucsess", or "Failed" when it did not convert,
+    // Marks the file's rows "Success", or "Failed" when it did not convert,
     // and shows its target as their destination. A file the user cancelled
     // keeps its rows as they are.
     void FileFinished(const CFileOutcome& outcome) override;

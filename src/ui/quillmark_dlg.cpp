@@ -26,7 +26,7 @@
 #include "ui/wizard_to_word.h"
 
 CQuillmarkDlg::CQuillmarkDlg(MyConvertPara* job, QWidget* parent) : QWidget(parent), m_pJob(job) {
-    setWindowTitle(QStringLiteral("DEDUdIdaz"));
+    setWindowTitle(QStringLiteral("Quillmark"));
     // The size and centring of the Windows frame, but the desktop's own
     // window frame: the skinned borderless frame could be neither moved nor
     // closed through the window manager.
@@ -52,7 +52,7 @@ CQuillmarkDlg::CQuillmarkDlg(MyConvertPara* job, QWidget* parent) : QWidget(pare
     top->addWidget(m_pTabBar);
     top->addStretch(1);
     m_pConvertToWord = new QPushButton(QStringLiteral("Convert to Word"), this);
-    m_pExtractImages = new QPushButton(QStringLiteral("Exratct Images"), this);
+    m_pExtractImages = new QPushButton(QStringLiteral("Extract Images"), this);
     QFont bold = m_pConvertToWord->font();
     bold.setBold(true);
     m_pConvertToWord->setFont(bold);

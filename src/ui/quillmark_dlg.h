@@ -1,6 +1,6 @@
 // The main frame of the desktop application: the tab bar ("Convert PDF",
 // "Settings", "Help", "About"), the action buttons "Convert to Word" and
-// "Exratct Images", and the pages, one shown at a time. It starts a run
+// "Extract Images", and the pages, one shown at a time. It starts a run
 // (directly or through a wizard), owns the worker thread of the run and
 // takes the run's end back from it.
 #pragma once

@@ -165,13 +165,13 @@ CWizardToWordSetp5Dlg::CWizardToWordSetp5Dlg(MyConvertPara* job, QWidget* parent
     m_pSource = SummaryLine(this, m_pBody, QStringLiteral("Source File Path:"));
     m_pOutput = SummaryLine(this, m_pBody, QStringLiteral("Output File Path:"));
     m_pFormat = SummaryLine(this, m_pBody, QStringLiteral("Output Format:"));
-    m_pRange = SummaryLine(this, m_pBody, QStringLiteral("Page range toconvert:"));
+    m_pRange = SummaryLine(this, m_pBody, QStringLiteral("Page range to convert:"));
     m_pLayout = SummaryLine(this, m_pBody, QStringLiteral("Layout Selected:"));
     m_pImageFilter = SummaryLine(this, m_pBody, QStringLiteral("Image Filter:"));
     m_pPreserve = SummaryLine(this, m_pBody, QStringLiteral("Preserve Character Spacing:"));
     m_pBody->addSpacing(12);
     m_pOnlyLast = new QCheckBox(
-        QStringLiteral("Only show this last screen in the future.It is easy to reverse this choice."), this);
+        QStringLiteral("Only show this last screen in the future. It is easy to reverse this choice."), this);
     m_pBody->addWidget(m_pOnlyLast);
     m_pBody->addStretch(1);
 }

@@ -1,10 +1,13 @@
 // The main frame's own texts: its title and the warnings its buttons raise
 // before anything runs.
+#include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 
 #include "ui/converter_dlg.h"
+#include "ui/wizard_to_word.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -13,7 +16,7 @@ using uitest::FrameTest;
 using MainWindow = FrameTest;
 
 TEST_F(MainWindow, QuotedTexts) {
-    EXPECT_EQ(m_frame->windowTitle(), "DEDUdIdaz");
+    EXPECT_EQ(m_frame->windowTitle(), "Quillmark");
     CCONVERTERDlg* page = m_frame->m_pConvertPage;
     const QString pdf = MakePdf("twice", 2);
     const struct { const char* what; std::function<void()> act; QString box; const char* caption; } cases[] = {
@@ -41,6 +44,17 @@ TEST_F(MainWindow, QuotedTexts) {
     uitest::Screenshot(m_frame.get(), "main-window");
 
     EXPECT_EQ(page->m_pList->item(0, 2)->text(), "2") << "the page count";
+}
+
+// Texts that once went out misspelt.
+TEST_F(MainWindow, ButtonAndWizardTextsAreSpeltRight) {
+    EXPECT_EQ(m_frame->m_pExtractImages->text(), "Extract Images");
+    CWizardToWordSetp5Dlg summary(m_job.get());
+    QStringList labels;
+    for (const QLabel* label : summary.findChildren<QLabel*>()) labels << label->text();
+    EXPECT_TRUE(labels.contains("Page range to convert:")) << labels.join('|').toStdString();
+    EXPECT_EQ(summary.m_pOnlyLast->text(),
+              "Only show this last screen in the future. It is easy to reverse this choice.");
 }
 
 }  // namespace

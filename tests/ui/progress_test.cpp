@@ -47,7 +47,7 @@ TEST_F(Progress, CallbacksReachThePage) {
     finished("/in/b.pdf", "/out/b.rtf", ConvertResult::kPageFailed);
     // A file that failed before its row was made gets one.
     finished("/in/c.pdf", "/out/c.rtf", ConvertResult::kPdfFailed);
-    EXPECT_EQ(page->StatusOf("/in/a.pdf"), "Sucsess");
+    EXPECT_EQ(page->StatusOf("/in/a.pdf"), "Success");
     EXPECT_EQ(page->StatusOf("/in/b.pdf"), "Failed");
     EXPECT_EQ(page->StatusOf("/in/c.pdf"), "Failed");
     EXPECT_EQ(page->m_pList->item(1, 1)->text(), "/out/b.rtf");

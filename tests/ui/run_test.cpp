@@ -85,7 +85,7 @@ TEST_F(Run, FastRunWritesWordDocumentsAndOffersTheLastOne) {
     WaitForEnd();
 
     EXPECT_EQ(m_job->m_nKind, kRunExact) << "the fast path takes the saved layout";
-    EXPECT_EQ(m_statuses, (QStringList{"first.pdf=Sucsess", "second.pdf=Sucsess"}));
+    EXPECT_EQ(m_statuses, (QStringList{"first.pdf=Success", "second.pdf=Success"}));
     EXPECT_TRUE(m_messages.contains("Conversion of <3> page started."));
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0].text, "Document Generation complete. Do you want to view the document?");
@@ -112,7 +112,7 @@ TEST_F(Run, FailedFilesAreMarkedAndNamed) {
     };
     Start(m_frame->m_pConvertToWord);
     WaitForEnd();
-    EXPECT_EQ(m_statuses, (QStringList{"broken.pdf=Failed", "good.pdf=Sucsess"}));
+    EXPECT_EQ(m_statuses, (QStringList{"broken.pdf=Failed", "good.pdf=Success"}));
     ASSERT_EQ(m_boxes.size(), 1u) << "no view prompt after a failure";
     EXPECT_EQ(m_boxes[0].text, "These files could not be converted:\n" + Work("broken.pdf"));
     EXPECT_EQ(brokenStatus, "Failed");
