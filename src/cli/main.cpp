@@ -9,6 +9,7 @@
 #include <csignal>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -33,6 +34,9 @@ const char* kUsage =
     "                            (default: the saved Layout setting, else flowing)\n"
     "  -f, --format rtf|doc      output format (default: the saved DocFormat setting, else rtf)\n"
     "      --remove-images       leave pictures out of FLOWING and EXACT documents\n"
+    "      --password PASSWORD   the password that opens locked PDFs (default: the\n"
+    "                            environment variable QUILLMARK_PASSWORD, which stays\n"
+    "                            out of the process list)\n"
     "  -x, --extract-images      extract pictures instead of converting\n"
     "      --image-format NAME   jpg | png | bmp | tiff | pcx | pbm | pnm | ppm (default jpg)\n"
     "      --page-xml FILE       write the intermediate page XML document of the (single)\n"
@@ -131,12 +135,12 @@ std::string TargetFolder(const CFileOutcome& outcome) {
     return slash == std::string::npos ? std::string(".") : outcome.m_strTarget.substr(0, slash);
 }
 
-std::string ReasonFor(const CFileOutcome& outcome) {
+std::string ReasonFor(const CFileOutcome& outcome, bool passwordGiven) {
     switch (outcome.m_result) {
         case ConvertResult::kPdfFailed:
             switch (outcome.m_nPdfError) {
                 case errOpenFile: return "the file cannot be read";
-                case errEncrypted: return "the PDF needs a password";
+                case errEncrypted: return passwordGiven ? "the password is wrong" : "the PDF needs a password";
                 case errNone: return "the PDF does not open";
                 default: return "the file is not a PDF or is damaged beyond repair";
             }
@@ -145,6 +149,7 @@ std::string ReasonFor(const CFileOutcome& outcome) {
         case ConvertResult::kNoPages: return "the PDF has no pages that can be read";
         case ConvertResult::kWorkspaceFailed:
             return "the temporary folder cannot be written (is the disk full?)";
+        case ConvertResult::kNoPageSelected: return "the page range selects none of its pages";
         case ConvertResult::kNoRenderer: return "Ghostscript is missing or failed, so pictures could not be written";
         default: return "the conversion failed";
     }
@@ -176,7 +181,7 @@ void CliJob::FileFinished(const CFileOutcome& outcome) {
         std::fprintf(stderr, "quillmark: %s: stopped, no document written\n", file);
     } else if (outcome.m_result != ConvertResult::kOk) {
         ++m_nFailed;
-        std::fprintf(stderr, "quillmark: %s: %s\n", file, ReasonFor(outcome).c_str());
+        std::fprintf(stderr, "quillmark: %s: %s\n", file, ReasonFor(outcome, !m_strUserPassword.empty()).c_str());
     } else if (!m_bQuiet) {
         std::printf("%s -> %s%s\n", file, outcome.m_strTarget.c_str(),
                     outcome.m_bCancelled ? " (cancelled: pages converted so far)" : "");
@@ -195,8 +200,10 @@ int main(int argc, char** argv) {
     bool extract = false;
     bool removeImages = false;
     std::string outDir = ".";
+    bool pagesGiven = false;
+    if (const char* password = std::getenv("QUILLMARK_PASSWORD")) job.m_strUserPassword = password;
 
-    enum { kOptRemoveImages = 1000, kOptImageFormat, kOptPageXml, kOptVersion };
+    enum { kOptRemoveImages = 1000, kOptImageFormat, kOptPageXml, kOptVersion, kOptPassword };
     static const option kOptions[] = {
         {"output-dir", required_argument, nullptr, 'o'},
         {"pages", required_argument, nullptr, 'p'},
@@ -206,6 +213,7 @@ int main(int argc, char** argv) {
         {"extract-images", no_argument, nullptr, 'x'},
         {"image-format", required_argument, nullptr, kOptImageFormat},
         {"page-xml", required_argument, nullptr, kOptPageXml},
+        {"password", required_argument, nullptr, kOptPassword},
         {"quiet", no_argument, nullptr, 'q'},
         {"verbose", no_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
@@ -216,7 +224,10 @@ int main(int argc, char** argv) {
     while ((c = getopt_long(argc, argv, "o:p:l:f:xqvh", kOptions, nullptr)) != -1) {
         switch (c) {
             case 'o': outDir = optarg; break;
-            case 'p': pages = optarg; break;
+            case 'p':
+                pages = optarg;
+                pagesGiven = true;
+                break;
             case 'l': layout = optarg; break;
             case 'f': format = optarg; break;
             case 'x': extract = true; break;
@@ -226,6 +237,7 @@ int main(int argc, char** argv) {
             case kOptRemoveImages: removeImages = true; break;
             case kOptImageFormat: imageFormat = optarg; break;
             case kOptPageXml: pageXml = optarg; break;
+            case kOptPassword: job.m_strUserPassword = optarg; break;
             case kOptVersion: std::printf("quillmark %s\n", QUILLMARK_VERSION); return 0;
             default: std::fputs(kUsage, stderr); return 2;
         }
@@ -272,9 +284,9 @@ int main(int argc, char** argv) {
         job.m_strDevice = f->device;
     }
     job.m_nRemoveImages = removeImages ? 1 : 0;
-    if (!pages.empty()) {
-        if (ParsePageRange(pages, job.m_pages) == 0) {
-            std::fprintf(stderr, "quillmark: no page in range '%s'\n", pages.c_str());
+    if (pagesGiven) {
+        if (const std::string error = ParsePageRange(pages, job.m_pages); !error.empty()) {
+            std::fprintf(stderr, "quillmark: page range '%s': %s\n", pages.c_str(), error.c_str());
             return 2;
         }
         job.m_nPageFlags &= ~0xFu;
@@ -297,7 +309,7 @@ int main(int argc, char** argv) {
         }
         const CFileOutcome outcome = CConvertDoc::WritePageXml(&job, files[0], pageXml);
         if (outcome.m_result != ConvertResult::kOk) {
-            std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(), ReasonFor(outcome).c_str());
+            std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(), ReasonFor(outcome, !job.m_strUserPassword.empty()).c_str());
             return 1;
         }
         return 0;

@@ -304,6 +304,8 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
     if (OpenPdf(nullptr) == nullptr) return ConvertResult::kPdfFailed;
     // An empty document would only replace the user's file with nothing.
     if (m_pPdf->getNumPages() <= 0) return ConvertResult::kNoPages;
+    // So would a range beyond the last page, reported as converted.
+    if (!job->AnyPageSelected(m_pPdf->getNumPages())) return ConvertResult::kNoPageSelected;
     const std::string partial = MakePartialName(m_strRtfPath);
     if (partial.empty()) return ConvertResult::kOutputFailed;
     std::unique_ptr<CRtfDocument> doc = CRtfDocument::CreateDocument(m_strXmlPath, partial, &m_layout);
@@ -367,6 +369,7 @@ ConvertResult CConvertDoc::ExtractImages() {
         if (OpenPdf(nullptr) == nullptr) return ConvertResult::kPdfFailed;
         m_nLastPage = m_pPdf->getNumPages();
         if (m_nLastPage <= 0) return ConvertResult::kNoPages;
+        if (!job->AnyPageSelected(m_nLastPage)) return ConvertResult::kNoPageSelected;
     }
     job->FileStarted(m_strSource, m_strOutDir);
     PictureResult r = PictureResult::kOk;

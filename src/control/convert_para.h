@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Kind of run: the four document layouts and picture extraction.
 enum RunKind : int32_t {
@@ -28,10 +29,17 @@ enum class ConvertResult : int32_t {
     kNoPages = 52,          // the PDF opens but has no page that can be read
     kWorkspaceFailed = 53,  // the PDF's copy or its page XML cannot be written (disk full)
     kNoRenderer = 54,       // picture extraction without a Ghostscript that starts
+    kNoPageSelected = 56,   // the page range selects none of the PDF's pages
     kPictureLeftOut = 81,   // extraction: a picture of the last page had a placement that cannot be rendered
 };
 
-constexpr int kPageListSize = 100;
+// Pages first to last, both included: a range list rather than a list of
+// numbers, so that "1-100000" costs no more than "7".
+struct CPageSpan {
+    int32_t m_nFirst = 0;
+    int32_t m_nLast = 0;
+    bool operator==(const CPageSpan&) const = default;
+};
 
 // Values of the cancel flag: any non-zero value stops the page loop before
 // the next page; kCancelNow also abandons the work under way and the
@@ -79,12 +87,20 @@ public:
     // Whether `page` is among the selected pages.
     bool IsPageSelected(int32_t page) const {
         if (m_nPageFlags & 1) return true;
-        for (int32_t p : m_pages)
-            if (p == page) return true;
+        for (const CPageSpan& span : m_pages)
+            if (page >= span.m_nFirst && page <= span.m_nLast) return true;
+        return false;
+    }
+    // Whether any of the pages 1 to `count` is selected.
+    bool AnyPageSelected(int32_t count) const {
+        if (count <= 0) return false;
+        if (m_nPageFlags & 1) return true;
+        for (const CPageSpan& span : m_pages)
+            if (span.m_nFirst <= count && span.m_nLast >= 1 && span.m_nFirst <= span.m_nLast) return true;
         return false;
     }
 
-    int32_t m_pages[kPageListSize] = {};
+    std::vector<CPageSpan> m_pages;  // used when bit 0 of m_nPageFlags is clear
     uint32_t m_nPageFlags = 1;  // bit 0: every page from first to last
     int32_t m_nOutputFormat = 0;  // non-zero: Word document (".doc")
     int32_t m_nKind = kRunFlowing;

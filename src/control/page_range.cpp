@@ -7,47 +7,69 @@
 
 namespace {
 
-// Reads a number the way atoi does (leading white space, an optional sign,
-// the digits up to the first non-digit; no digits read as 0), but saturates
-// at the int32 limits where atoi's result would be undefined.
-int32_t ReadNumber(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<int64_t>(INT32_MAX) + 1) value = static_cast<int64_t>(INT32_MAX) + 1;
-    }
-    if (negative) value = -value;
-    if (value > INT32_MAX) value = INT32_MAX;
-    return static_cast<int32_t>(value);
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+std::string Trim(const std::string& text) {
+    size_t a = 0, b = text.size();
+    while (a < b && IsSpace(text[a])) ++a;
+    while (b > a && IsSpace(text[b - 1])) --b;
+    return text.substr(a, b - a);
 }
+
+// A page number: digits only, from 1 to the int32 limit.
+enum class NumberRead { kOk, kNotANumber, kZero, kTooLarge };
+
+NumberRead ReadPage(const std::string& text, int32_t& page) {
+    if (text.empty()) return NumberRead::kNotANumber;
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return NumberRead::kNotANumber;
+        value = value * 10 + (c - '0');
+        if (value > INT32_MAX) return NumberRead::kTooLarge;
+    }
+    if (value == 0) return NumberRead::kZero;
+    page = static_cast<int32_t>(value);
+    return NumberRead::kOk;
+}
+
+std::string Quoted(const std::string& piece) { return "\"" + piece + "\""; }
 
 }  // namespace
 
-int ParsePageRange(const std::string& text, int32_t (&pages)[kPageListSize]) {
-    for (auto& p : pages) p = 0;
-    int n = 0;
+std::string ParsePageRange(const std::string& text, std::vector<CPageSpan>& spans) {
+    spans.clear();
+    std::vector<CPageSpan> read;
     size_t start = 0;
-    while (n < kPageListSize) {
-        size_t comma = text.find(',', start);
-        std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (piece.empty()) break;
-        size_t dash = piece.find('-');
-        if (dash == std::string::npos) {
-            pages[n++] = ReadNumber(piece);
-        } else {
-            // 64-bit counter: a range ending at INT32_MAX must not wrap.
-            int64_t a = ReadNumber(piece.substr(0, dash));
-            int64_t b = ReadNumber(piece.substr(dash + 1));
-            for (int64_t p = a; p <= b && n < kPageListSize; ++p) pages[n++] = static_cast<int32_t>(p);
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string piece =
+            Trim(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (!piece.empty()) {
+            const size_t dash = piece.find('-');
+            CPageSpan span;
+            NumberRead first, last;
+            if (dash == std::string::npos) {
+                first = last = ReadPage(piece, span.m_nFirst);
+                span.m_nLast = span.m_nFirst;
+            } else {
+                first = ReadPage(Trim(piece.substr(0, dash)), span.m_nFirst);
+                last = ReadPage(Trim(piece.substr(dash + 1)), span.m_nLast);
+            }
+            for (NumberRead r : {first, last}) {
+                if (r == NumberRead::kNotANumber)
+                    return Quoted(piece) + " is not a page number or a range such as 10-15";
+                if (r == NumberRead::kZero) return Quoted(piece) + ": pages are numbered from 1";
+                if (r == NumberRead::kTooLarge) return Quoted(piece) + " is too large for a page number";
+            }
+            if (span.m_nLast < span.m_nFirst) return Quoted(piece) + " runs backwards";
+            read.push_back(span);
         }
         if (comma == std::string::npos) break;
         start = comma + 1;
     }
-    return n;
+    if (read.empty()) return "no page number given";
+    spans = std::move(read);
+    return {};
 }
 
 std::string FormatFileSize(uint64_t bytes) {

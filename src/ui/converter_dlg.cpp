@@ -19,6 +19,7 @@
 #include "control/page_range.h"
 #include "ui/my_convert_para.h"
 #include "ui/ui_hooks.h"
+#include "ui/wizard_to_word.h"
 
 namespace {
 
@@ -184,9 +185,14 @@ bool CCONVERTERDlg::PrepareRequest() {
         s.m_strAllPages = "Yes";
     } else {
         job->m_bAllPages = false;
-        s.m_strAllPages = m_pPageRange->text().toStdString();
-        ParsePageRange(s.m_strAllPages, job->m_pages);
         job->m_nPageFlags &= ~0xFu;
+        s.m_strAllPages = m_pPageRange->text().toStdString();
+        if (const QString problem = PageRangeMessage(ParsePageRange(s.m_strAllPages, job->m_pages));
+            !problem.isEmpty()) {
+            qm::ui::ShowMessageBox(this, problem, QStringLiteral("Quillmark"), QMessageBox::Warning);
+            m_pPageRange->setFocus();
+            return false;
+        }
     }
     if (m_pRtf->isChecked()) {
         job->m_nOutputFormat = 0;

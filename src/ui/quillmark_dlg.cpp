@@ -83,7 +83,7 @@ CQuillmarkDlg::CQuillmarkDlg(MyConvertPara* job, QWidget* parent) : QWidget(pare
     connect(m_pSetPage, &CSetDlg::showConvertPage, this, &CQuillmarkDlg::ShowConvertPage);
     for (CWizardDlg* wizard : std::initializer_list<CWizardDlg*>{m_pWordWizard, m_pImageWizard}) {
         connect(wizard, &CWizardDlg::closeRequested, this, &CQuillmarkDlg::ShowConvertPage);
-        connect(wizard, &CWizardDlg::finishRequested, this, &CQuillmarkDlg::StartRun);
+        connect(wizard, &CWizardDlg::finishRequested, this, &CQuillmarkDlg::OnWizardFinished);
     }
     connect(m_pProgressPage, &CConversionProgressDlg::endRunRequested, this, &CQuillmarkDlg::OnEndRunRequested);
 
@@ -177,6 +177,16 @@ void CQuillmarkDlg::OnHelp() {
         return;
     }
     qm::ui::OpenUrl(QUrl::fromLocalFile(FromPath(help)));
+}
+
+void CQuillmarkDlg::OnWizardFinished() {
+    // The range typed on the wizard's range page is read only now; the
+    // wizard stays open for the user to correct it.
+    if (const QString problem = PageRangeProblem(m_pJob); !problem.isEmpty()) {
+        qm::ui::ShowMessageBox(this, problem, QStringLiteral("Quillmark"), QMessageBox::Warning);
+        return;
+    }
+    StartRun();
 }
 
 void CQuillmarkDlg::StartRun() {

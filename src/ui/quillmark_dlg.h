@@ -58,6 +58,8 @@ public slots:
     void ApplySavedSettings();
     // Shows the progress page and starts the worker.
     void StartRun();
+    // A wizard's Finish: the run starts when its page range can be read.
+    void OnWizardFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -50,18 +50,31 @@ QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast
 
 }  // namespace
 
-void ApplyPageChoice(MyConvertPara* job, const std::string& allPages) {
+std::string ApplyPageChoice(MyConvertPara* job, const std::string& allPages) {
     // The Windows wizards stored the choice but left the page-selection
     // flags as the main window had set them, so "All" after a page range
     // (or a range after "All Pages") was not what got converted.
     if (allPages == "Yes") {
         job->m_bAllPages = true;
         job->m_nPageFlags |= 1;
-    } else {
-        job->m_bAllPages = false;
-        ParsePageRange(allPages, job->m_pages);
-        job->m_nPageFlags &= ~0xFu;
+        return {};
     }
+    job->m_bAllPages = false;
+    job->m_nPageFlags &= ~0xFu;
+    // A text that is not a range selects nothing; the run does not start
+    // with it (see PageRangeProblem).
+    return ParsePageRange(allPages, job->m_pages);
+}
+
+QString PageRangeProblem(const MyConvertPara* job) {
+    if (job->m_bAllPages) return {};
+    std::vector<CPageSpan> spans;
+    return PageRangeMessage(ParsePageRange(job->m_settings.m_strAllPages, spans));
+}
+
+QString PageRangeMessage(const std::string& error) {
+    if (error.empty()) return {};
+    return QStringLiteral("The page range cannot be used: %1.").arg(QString::fromStdString(error));
 }
 
 CWizardToWordSetp1Dlg::CWizardToWordSetp1Dlg(MyConvertPara* job, QWidget* parent)

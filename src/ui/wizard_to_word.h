@@ -2,6 +2,9 @@
 // spacing, page range, and a summary that fills the job's request.
 #pragma once
 
+#include <QString>
+#include <string>
+
 #include "ui/wizard_dlg.h"
 
 class QCheckBox;
@@ -81,5 +84,11 @@ public:
 };
 
 // Applies a page-range choice of a wizard to the request: "Yes" selects
-// every page, anything else is parsed into the page list.
-void ApplyPageChoice(MyConvertPara* job, const std::string& allPages);
+// every page, anything else is parsed into the page list. Returns what is
+// wrong with a text that is no page range, empty when nothing is.
+std::string ApplyPageChoice(MyConvertPara* job, const std::string& allPages);
+// The message that stops a run whose chosen page range cannot be read
+// (it names the bad part), empty when the range is fine.
+QString PageRangeProblem(const MyConvertPara* job);
+// That message for an error of ParsePageRange, empty for none.
+QString PageRangeMessage(const std::string& error);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 #include "support/test_util.h"
 
@@ -49,6 +51,63 @@ TEST_F(CliTest, FailuresGiveStatusOneAndAReasonButOtherFilesStillConvert) {
     EXPECT_NE(r.err.find(locked + ": the PDF needs a password"), std::string::npos) << r.err;
     EXPECT_TRUE(qmtest::FileExists(m_dir / "good.rtf"));
     EXPECT_FALSE(qmtest::FileExists(m_dir / "locked.rtf"));
+}
+
+// A password from the option or, for scripts, from the environment; the
+// reason of a failure tells a missing password from a wrong one.
+TEST_F(CliTest, PasswordsFromOptionOrEnvironment) {
+    const std::string locked =
+        Pdf("locked.pdf", 1, {"-sOwnerPassword=o", "-sUserPassword=u", "-dEncryptionR=3", "-dKeyLength=128"});
+    const struct { const char* what; std::vector<std::string> args; const char* env; int status; const char* reason; }
+        cases[] = {
+            {"option", {"--password", "u"}, nullptr, 0, nullptr},
+            {"environment", {}, "u", 0, nullptr},
+            {"option over environment", {"--password", "u"}, "wrong", 0, nullptr},
+            {"wrong option", {"--password", "nope"}, nullptr, 1, ": the password is wrong"},
+            {"wrong environment", {}, "nope", 1, ": the password is wrong"},
+            {"none", {}, nullptr, 1, ": the PDF needs a password"},
+        };
+    for (const auto& c : cases) {
+        std::remove((m_dir / "locked.rtf").c_str());
+        std::unique_ptr<qmtest::ScopedEnv> env;
+        if (c.env != nullptr) env = std::make_unique<qmtest::ScopedEnv>("QUILLMARK_PASSWORD", c.env);
+        else unsetenv("QUILLMARK_PASSWORD");
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-q", "-o", m_dir.path(), locked});
+        const auto r = RunCli(args);
+        EXPECT_EQ(r.status, c.status) << c.what << ": " << r.err;
+        EXPECT_EQ(qmtest::FileExists(m_dir / "locked.rtf"), c.status == 0) << c.what;
+        if (c.reason != nullptr) {
+            EXPECT_EQ(r.err, "quillmark: " + locked + c.reason + "\n") << c.what;
+        }
+    }
+}
+
+// A range is checked as it is typed (a usage error naming the bad part)
+// and against each file (that file fails, with the reason).
+TEST_F(CliTest, PageRangesAreChecked) {
+    const std::string four = Pdf("four.pdf", 4);
+    const struct { const char* range; int status; const char* err; } cases[] = {
+        {"abc", 2, "quillmark: page range 'abc': \"abc\" is not a page number or a range such as 10-15\n"},
+        {"2,0", 2, "quillmark: page range '2,0': \"0\": pages are numbered from 1\n"},
+        {"", 2, "quillmark: page range '': no page number given\n"},
+        {"9", 1, "the page range selects none of its pages"},
+        {"4-200", 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::remove((m_dir / "four.rtf").c_str());
+        const auto r = RunCli({"-q", "-p", c.range, "-o", m_dir.path(), four});
+        EXPECT_EQ(r.status, c.status) << c.range << ": " << r.err;
+        const std::string expected = c.status == 1 ? "quillmark: " + four + ": " + c.err + "\n" : c.err;
+        EXPECT_EQ(r.err, expected) << c.range;
+        EXPECT_EQ(qmtest::FileExists(m_dir / "four.rtf"), c.status == 0) << c.range;
+    }
+    // Past the hundredth number of a list the pages still count.
+    std::string list;
+    for (int p = 101; p <= 200; ++p) list += std::to_string(p) + ",";
+    const auto r = RunCli({"-v", "-p", list + "1-10", "-o", m_dir.path(), Pdf("ten.pdf", 10)});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(qmtest::CountOccurrences(r.err, "page started."), 10);
 }
 
 TEST_F(CliTest, UsageErrorsGiveStatusTwo) {

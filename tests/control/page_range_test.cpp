@@ -9,45 +9,70 @@
 
 namespace {
 
-std::vector<int32_t> Parse(const std::string& text) {
-    int32_t pages[kPageListSize];
-    for (auto& p : pages) p = -7;  // the parser must clear what it leaves
-    const int n = ParsePageRange(text, pages);
-    std::vector<int32_t> out;
-    for (int i = 0; i < kPageListSize; ++i) {
-        if (i >= n) {
-            EXPECT_EQ(pages[i], 0) << "slot " << i << " not cleared for '" << text << "'";
-        } else {
-            out.push_back(pages[i]);
-        }
-    }
-    return out;
-}
-
-std::vector<int32_t> Pages(std::vector<int32_t> first, int32_t from, int32_t to) {
-    for (int32_t p = from; p <= to; ++p) first.push_back(p);
-    return first;
-}
+using Spans = std::vector<CPageSpan>;
 
 TEST(PageRange, PiecesAndRanges) {
-    const struct { const char* text; std::vector<int32_t> pages; } cases[] = {
-        {"1, 3, 7, 10-15", {1, 3, 7, 10, 11, 12, 13, 14, 15}},
-        {"", {}},
-        {"2,,9", {2}},             // parsing stops at the first empty piece
-        {"4,", {4}},
-        {",4", {}},
-        {"3x,8 pages", {3, 8}},   // trailing non-digits are ignored
-        {"abc,6", {0, 6}},        // no leading digits reads as 0
-        {"9-7", {}},              // a reversed range adds nothing
-        {"6-6", {6}},
-        {" 2 - 4 ", {2, 3, 4}},
-        {"99999999999", {2147483647}},  // saturates instead of wrapping
-        {"2147483646-99999999999", {2147483646, 2147483647}},
-        // The list keeps the first hundred numbers.
-        {"1-150", Pages({}, 1, 100)},
-        {"7,1-99,500", Pages({7}, 1, 99)},
+    const struct { const char* text; Spans spans; } cases[] = {
+        {"1, 3, 7, 10-15", {{1, 1}, {3, 3}, {7, 7}, {10, 15}}},
+        {"4,", {{4, 4}}},
+        {",4", {{4, 4}}},
+        {"2,,9", {{2, 2}, {9, 9}}},  // an empty piece is not a reason to drop what follows
+        {"6-6", {{6, 6}}},
+        {" 2 - 4 ", {{2, 4}}},
+        {"2147483646-2147483647", {{2147483646, 2147483647}}},
+        // No cap: the hundred-and-first page counts like the first.
+        {"1-150", {{1, 150}}},
+        {"7,1-99,500", {{7, 7}, {1, 99}, {500, 500}}},
     };
-    for (const auto& c : cases) EXPECT_EQ(Parse(c.text), c.pages) << "text '" << c.text << "'";
+    for (const auto& c : cases) {
+        Spans spans{{42, 42}};  // the parser must replace what was there
+        EXPECT_EQ(ParsePageRange(c.text, spans), "") << "text '" << c.text << "'";
+        EXPECT_EQ(spans, c.spans) << "text '" << c.text << "'";
+    }
+}
+
+// The message names the piece the user must correct, and nothing is
+// selected by a text that is only partly a range.
+TEST(PageRange, BadTextNamesTheBadPart) {
+    const struct { const char* text; const char* message; } cases[] = {
+        {"abc", "\"abc\" is not a page number or a range such as 10-15"},
+        {"1, 3x ,5", "\"3x\" is not a page number or a range such as 10-15"},
+        {"2-", "\"2-\" is not a page number or a range such as 10-15"},
+        {"-5", "\"-5\" is not a page number or a range such as 10-15"},
+        {"1-2-3", "\"1-2-3\" is not a page number or a range such as 10-15"},
+        {"0", "\"0\": pages are numbered from 1"},
+        {"3,0-2", "\"0-2\": pages are numbered from 1"},
+        {"9-7", "\"9-7\" runs backwards"},
+        {"99999999999", "\"99999999999\" is too large for a page number"},
+        {"", "no page number given"},
+        {" , ", "no page number given"},
+    };
+    for (const auto& c : cases) {
+        Spans spans{{42, 42}};
+        EXPECT_EQ(ParsePageRange(c.text, spans), c.message) << "text '" << c.text << "'";
+        EXPECT_TRUE(spans.empty()) << "text '" << c.text << "'";
+    }
+}
+
+TEST(PageRange, JobSelectsBySpans) {
+    struct Job : CConvertPara {
+        void ShowProgress(int32_t) override {}
+        void ShowMessage(const char*) override {}
+        void FileStarted(const std::string&, const std::string&) override {}
+        void FileFinished(const CFileOutcome&) override {}
+    } job;
+    EXPECT_TRUE(job.IsPageSelected(12345)) << "every page until a range is set";
+    EXPECT_TRUE(job.AnyPageSelected(1));
+    EXPECT_FALSE(job.AnyPageSelected(0)) << "a PDF without pages has nothing to select";
+    ASSERT_EQ(ParsePageRange("3, 200-250", job.m_pages), "");
+    job.m_nPageFlags = 0;
+    const struct { int32_t page; bool selected; } pages[] = {
+        {2, false}, {3, true}, {4, false}, {199, false}, {200, true}, {231, true}, {250, true}, {251, false}};
+    for (const auto& p : pages) EXPECT_EQ(job.IsPageSelected(p.page), p.selected) << p.page;
+    const struct { int32_t count; bool any; } counts[] = {{2, false}, {3, true}, {150, true}, {0, false}};
+    for (const auto& c : counts) EXPECT_EQ(job.AnyPageSelected(c.count), c.any) << c.count;
+    ASSERT_EQ(ParsePageRange("9", job.m_pages), "");
+    EXPECT_FALSE(job.AnyPageSelected(4)) << "page 9 of a four-page PDF";
 }
 
 TEST(FileSizeText, GroupsDigitsByThrees) {

@@ -10,6 +10,7 @@
 #include "ui/app_settings.h"
 #include "ui/converter_dlg.h"
 #include "ui/progress_dlg.h"
+#include "ui/wizard_to_word.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -170,6 +171,53 @@ TEST_F(Run, ClosingDuringARunCancelsItFirst) {
     EXPECT_FALSE(m_job->m_bBusy);
     EXPECT_FALSE(m_messages.contains("Conversion of <2> page started."));
     EXPECT_TRUE(m_boxes.empty());
+}
+
+// A range that cannot be read stops the run where it was typed, on the
+// conversion page and on a wizard's range page, and names the bad part.
+TEST_F(Run, UnreadablePageRangeIsRefusedNamingTheBadPart) {
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    page->AddFiles({MakePdf("four", 4)});
+    page->m_pPageNumber->setChecked(true);
+    page->m_pPageRange->setText("1, 3x");
+    m_frame->m_pConvertToWord->click();
+    EXPECT_EQ(BoxTexts(), QStringList{"The page range cannot be used: \"3x\" is not a page number or a range such "
+                                      "as 10-15."});
+    EXPECT_FALSE(m_job->m_bBusy);
+    EXPECT_EQ(m_frame->CurrentPage(), page);
+
+    m_boxes.clear();
+    page->m_pPageRange->setText("2");
+    page->m_pWizard->setChecked(true);
+    m_frame->m_pConvertToWord->click();
+    CWizardToWordDlg* wizard = m_frame->m_pWordWizard;
+    ASSERT_EQ(m_frame->CurrentPage(), wizard);
+    wizard->ShowPage(4);
+    EXPECT_EQ(wizard->m_pStep4->m_pRange->text(), "2") << "the range typed on the conversion page";
+    wizard->m_pStep4->m_pRange->setText("0-3");
+    wizard->m_pLast->click();
+    wizard->m_pFinish->click();
+    EXPECT_EQ(BoxTexts(), QStringList{"The page range cannot be used: \"0-3\": pages are numbered from 1."});
+    EXPECT_FALSE(m_job->m_bBusy);
+    EXPECT_EQ(m_frame->CurrentPage(), wizard) << "the wizard stays for the user to correct the range";
+    uitest::Screenshot(m_frame.get(), "wizard-bad-range");
+}
+
+// A range that reads well but lies beyond a file's last page fails that
+// file instead of giving it an empty document.
+TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    page->AddFiles({MakePdf("four", 4), MakePdf("twelve", 12)});
+    page->m_pPageNumber->setChecked(true);
+    page->m_pPageRange->setText("9");
+    Start(m_frame->m_pConvertToWord);
+    WaitForEnd();
+    EXPECT_EQ(m_statuses, (QStringList{"four.pdf=Failed", "twelve.pdf=Success"}));
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_TRUE(m_boxes[0].text.startsWith("These files could not be converted:\n" + Work("four.pdf")))
+        << m_boxes[0].text.toStdString();
+    EXPECT_FALSE(QFile::exists(m_out + "/four.doc"));
+    EXPECT_TRUE(QFile::exists(m_out + "/twelve.doc"));
 }
 
 // The settings folder of the fixture is in the environment the command
