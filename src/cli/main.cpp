@@ -309,7 +309,8 @@ int main(int argc, char** argv) {
         }
         const CFileOutcome outcome = CConvertDoc::WritePageXml(&job, files[0], pageXml);
         if (outcome.m_result != ConvertResult::kOk) {
-            std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(), ReasonFor(outcome, !job.m_strUserPassword.empty()).c_str());
+            std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(),
+                         ReasonFor(outcome, !job.m_strUserPassword.empty()).c_str());
             return 1;
         }
         return 0;

@@ -100,7 +100,8 @@ public:
         return false;
     }
 
-    std::vector<CPageSpan> m_pages;  // used when bit 0 of m_nPageFlags is clear
+    // The pages when bit 0 of m_nPageFlags is clear.
+    std::vector<CPageSpan> m_pages;
     uint32_t m_nPageFlags = 1;  // bit 0: every page from first to last
     int32_t m_nOutputFormat = 0;  // non-zero: Word document (".doc")
     int32_t m_nKind = kRunFlowing;
