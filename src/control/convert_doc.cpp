@@ -1,5 +1,6 @@
 #include "control/convert_doc.h"
 
+#include <ErrorCodes.h>
 #include <GlobalParams.h>
 #include <Outline.h>
 #include <PDFDoc.h>
@@ -110,7 +111,8 @@ PDFDoc* CConvertDoc::OpenPdf(const char* ownerPassword) {
     std::optional<GooString> owner;
     std::optional<GooString> user;
     if (ownerPassword != nullptr) owner = GooString(ownerPassword);
-    if (m_pJob != nullptr && !m_pJob->m_strUserPassword.empty()) user = GooString(m_pJob->m_strUserPassword);
+    const std::string password = m_pJob != nullptr ? m_pJob->PasswordFor(m_strSource) : m_strQueryPassword;
+    if (!password.empty()) user = GooString(password);
     // Poppler rebuilds a damaged cross-reference table without a word on
     // its error channel; the rebuilt document may lack objects, so the user
     // hears of it (once per file).
@@ -129,13 +131,15 @@ PDFDoc* CConvertDoc::OpenPdf(const char* ownerPassword) {
     return m_pPdf.get();
 }
 
-int CConvertDoc::PageCount(const std::string& pdfPath) {
+int CConvertDoc::PageCount(const std::string& pdfPath, const std::string& password, bool* locked) {
     CConvertDoc query(pdfPath);
+    query.m_strQueryPassword = password;
     qm::CPdfCoreSettings settings;
     globalParams->setErrQuiet(false);
     globalParams->setTextEncoding("Latin1");
     int count = 0;
     if (query.OpenPdf(nullptr) != nullptr) count = query.m_pPdf->getNumPages();
+    if (locked != nullptr) *locked = query.m_nPdfError == errEncrypted;
     query.ClosePdf();
     return count;
 }

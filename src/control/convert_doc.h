@@ -29,8 +29,9 @@ public:
     static CFileOutcome Convert(CConvertPara* job, const std::string& source);
     // Writes only the page XML document of `source` to `xmlPath`.
     static CFileOutcome WritePageXml(CConvertPara* job, const std::string& source, const std::string& xmlPath);
-    // Page count of a PDF, 0 when it does not open.
-    static int PageCount(const std::string& pdfPath);
+    // Page count of a PDF, 0 when it does not open. `locked` (if given) is
+    // set when it did not open for want of the right password.
+    static int PageCount(const std::string& pdfPath, const std::string& password = {}, bool* locked = nullptr);
 
     PDFDoc* OpenPdf(const char* ownerPassword);
     void ClosePdf();
@@ -76,6 +77,8 @@ private:
     bool m_bCopied = false;
     bool m_bOutDirOk = false;
     bool m_bRebuiltReported = false;
+    // The password of a page-count query, which has no job.
+    std::string m_strQueryPassword;
     // What this conversion tells its layout and counts for it.
     CLayoutContext m_layout;
     // The picture step with its Ghostscript process, made with the first

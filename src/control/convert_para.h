@@ -84,6 +84,10 @@ public:
     // shows warnings otherwise.
     virtual void ShowWarning(const char* text) { ShowMessage(text); }
 
+    // The password that opens `source`: the job's one password, unless the
+    // application keeps one per file.
+    virtual std::string PasswordFor(const std::string& /*source*/) const { return m_strUserPassword; }
+
     // Whether `page` is among the selected pages.
     bool IsPageSelected(int32_t page) const {
         if (m_nPageFlags & 1) return true;

@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 #include "control/convert_doc.h"
 #include "control/page_range.h"
@@ -132,7 +133,16 @@ void CCONVERTERDlg::AddFiles(const QStringList& paths) {
                                    QMessageBox::Warning);
             continue;
         }
-        const int pages = CConvertDoc::PageCount(bytes);
+        bool locked = false;
+        int pages = CConvertDoc::PageCount(bytes, m_pJob->PasswordFor(bytes), &locked);
+        // A locked file asks for its password until it opens or the user
+        // gives up; then it stays listed and fails with the reason.
+        for (bool wrong = false; locked; wrong = true) {
+            const std::optional<QString> password = qm::ui::AskPassword(this, path, wrong);
+            if (!password) break;
+            pages = CConvertDoc::PageCount(bytes, password->toStdString(), &locked);
+            if (!locked) m_pJob->m_passwords[bytes] = password->toStdString();
+        }
         const auto size = static_cast<uint64_t>(std::max<qint64>(QFileInfo(path).size(), 0));
         const int row = m_pList->rowCount();
         m_pList->insertRow(row);
@@ -155,7 +165,10 @@ void CCONVERTERDlg::OnRemove() {
         return;
     }
     m_pList->removeRow(row);
-    if (row < static_cast<int>(m_pJob->m_files.size())) m_pJob->m_files.erase(m_pJob->m_files.begin() + row);
+    if (row < static_cast<int>(m_pJob->m_files.size())) {
+        m_pJob->m_passwords.erase(m_pJob->m_files[row]);
+        m_pJob->m_files.erase(m_pJob->m_files.begin() + row);
+    }
 }
 
 void CCONVERTERDlg::OnRemoveAll() { ResetList(); }
@@ -163,6 +176,7 @@ void CCONVERTERDlg::OnRemoveAll() { ResetList(); }
 void CCONVERTERDlg::ResetList() {
     m_pList->setRowCount(0);
     m_pJob->m_files.clear();
+    m_pJob->m_passwords.clear();
 }
 
 void CCONVERTERDlg::OnBrowse() {

@@ -76,6 +76,11 @@ void MyConvertPara::FileStarted(const std::string& source, const std::string& ta
     Forward([&](CConversionProgressDlg* p) { p->AddRow(s, t); }, [&] { emit fileStartedRequested(s, t); });
 }
 
+std::string MyConvertPara::PasswordFor(const std::string& source) const {
+    const auto it = m_passwords.find(source);
+    return it != m_passwords.end() ? it->second : m_strUserPassword;
+}
+
 void MyConvertPara::FileFinished(const CFileOutcome& outcome) {
     if (outcome.m_bCancelled) return;
     const QString s = FromPath(outcome.m_strSource), t = FromPath(outcome.m_strTarget);

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QWaitCondition>
 #include <atomic>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,8 @@ public:
     // and shows its target as their destination. A file the user cancelled
     // keeps its rows as they are.
     void FileFinished(const CFileOutcome& outcome) override;
+    // The password typed for a locked file when it was listed.
+    std::string PasswordFor(const std::string& source) const override;
 
     // Connects the callbacks to `page`; null detaches them.
     void AttachProgress(CConversionProgressDlg* page);
@@ -56,6 +59,9 @@ public:
     AppSettings m_settings;
     // Request state of the main window.
     std::vector<std::string> m_files;  // full paths in list order
+    // Passwords of locked files, by path: each file may have its own. Read
+    // by the worker, written only while no run is under way.
+    std::map<std::string, std::string> m_passwords;
     bool m_bAllPages = true;
     bool m_bUseWizard = false;
     int32_t m_nImageFormat = 0;  // index of the picture format (see the picture wizard)

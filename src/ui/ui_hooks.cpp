@@ -4,6 +4,8 @@
 #include <QAbstractButton>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace qm::ui {
@@ -13,12 +15,14 @@ MessageBoxHook g_messageBox;
 FolderPickerHook g_folderPicker;
 PdfPickerHook g_pdfPicker;
 OpenUrlHook g_openUrl;
+PasswordHook g_password;
 }  // namespace
 
 void SetMessageBoxHook(MessageBoxHook hook) { g_messageBox = std::move(hook); }
 void SetFolderPickerHook(FolderPickerHook hook) { g_folderPicker = std::move(hook); }
 void SetPdfPickerHook(PdfPickerHook hook) { g_pdfPicker = std::move(hook); }
 void SetOpenUrlHook(OpenUrlHook hook) { g_openUrl = std::move(hook); }
+void SetPasswordHook(PasswordHook hook) { g_password = std::move(hook); }
 
 int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption, QMessageBox::Icon icon,
                    const QStringList& buttons) {
@@ -54,6 +58,18 @@ QStringList PickPdfFiles(QWidget* parent) {
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.selectedFiles();
+}
+
+std::optional<QString> AskPassword(QWidget* parent, const QString& file, bool wrongBefore) {
+    PasswordRequest request{parent, file, wrongBefore};
+    if (g_password) return g_password(request);
+    const QString text = wrongBefore ? QStringLiteral("The password is wrong. Password of %1:").arg(file)
+                                     : QStringLiteral("%1 is locked. Password:").arg(file);
+    bool ok = false;
+    QString password = QInputDialog::getText(parent, QStringLiteral("Quillmark"), text, QLineEdit::Password,
+                                             QString(), &ok);
+    if (!ok) return std::nullopt;
+    return password;
 }
 
 bool OpenUrl(const QUrl& url) {

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -39,6 +40,18 @@ QString PickFolder(QWidget* parent, const QString& title, const QString& start);
 using PdfPickerHook = std::function<QStringList(QWidget* parent)>;
 void SetPdfPickerHook(PdfPickerHook hook);
 QStringList PickPdfFiles(QWidget* parent);
+
+// The password of a locked PDF: returns what the user typed, nothing when
+// the prompt was cancelled. `wrongBefore`: the last password typed for the
+// file did not open it.
+struct PasswordRequest {
+    QWidget* parent = nullptr;
+    QString file;
+    bool wrongBefore = false;
+};
+using PasswordHook = std::function<std::optional<QString>(const PasswordRequest&)>;
+void SetPasswordHook(PasswordHook hook);
+std::optional<QString> AskPassword(QWidget* parent, const QString& file, bool wrongBefore);
 
 // The desktop's "open" for a file or page.
 using OpenUrlHook = std::function<bool(const QUrl&)>;

@@ -2,6 +2,7 @@
 // output, the completion prompts, failures, cancelling between pages, and
 // the command line's defaults from the saved settings.
 #include <QFileInfo>
+#include <optional>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -218,6 +219,65 @@ TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
         << m_boxes[0].text.toStdString();
     EXPECT_FALSE(QFile::exists(m_out + "/four.doc"));
     EXPECT_TRUE(QFile::exists(m_out + "/twelve.doc"));
+}
+
+// A locked PDF asks for its password when it is listed, again after a
+// wrong one; each file keeps its own for the run.
+TEST_F(Run, LockedPdfAsksForItsPasswordWhenListed) {
+    auto locked = [&](const char* name, const char* password) {
+        const QString pdf = Work(QString(name) + ".pdf");
+        EXPECT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(2), pdf.toStdString(),
+                                    {"-sOwnerPassword=owner", std::string("-sUserPassword=") + password,
+                                     "-dEncryptionR=3", "-dKeyLength=128"}));
+        return pdf;
+    };
+    const QString first = locked("first", "one"), second = locked("second", "two");
+    std::vector<qm::ui::PasswordRequest> asked;
+    QStringList answers = {"guess", "one", "two"};
+    qm::ui::SetPasswordHook([&](const qm::ui::PasswordRequest& r) -> std::optional<QString> {
+        asked.push_back(r);
+        if (answers.isEmpty()) return std::nullopt;
+        return answers.takeFirst();
+    });
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    page->AddFiles({first, second, MakePdf("open", 1)});
+    qm::ui::SetPasswordHook({});
+    ASSERT_EQ(asked.size(), 3u) << "none for the open file";
+    EXPECT_EQ(asked[0].file, first);
+    EXPECT_FALSE(asked[0].wrongBefore);
+    EXPECT_TRUE(asked[1].wrongBefore);
+    EXPECT_EQ(asked[2].file, second);
+    EXPECT_FALSE(asked[2].wrongBefore);
+    EXPECT_EQ(page->m_pList->item(0, 2)->text(), "2");
+    EXPECT_EQ(page->m_pList->item(1, 2)->text(), "2");
+    EXPECT_TRUE(m_boxes.empty());
+
+    page->m_pRtf->setChecked(true);
+    m_answer = [](const qm::ui::MessageBoxRequest&) { return 1; };
+    Start(m_frame->m_pConvertToWord);
+    WaitForEnd();
+    EXPECT_EQ(m_statuses, (QStringList{"first.pdf=Success", "second.pdf=Success", "open.pdf=Success"}));
+    EXPECT_TRUE(QFile::exists(m_out + "/first.rtf"));
+    EXPECT_TRUE(QFile::exists(m_out + "/second.rtf"));
+}
+
+TEST_F(Run, LockedPdfWithoutItsPasswordFailsWithTheReason) {
+    const QString pdf = Work("locked.pdf");
+    ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(2), pdf.toStdString(),
+                                {"-sOwnerPassword=owner", "-sUserPassword=u", "-dEncryptionR=3", "-dKeyLength=128"}));
+    int asked = 0;
+    qm::ui::SetPasswordHook([&](const qm::ui::PasswordRequest&) -> std::optional<QString> {
+        ++asked;
+        return std::nullopt;
+    });
+    m_frame->m_pConvertPage->AddFiles({pdf});
+    qm::ui::SetPasswordHook({});
+    EXPECT_EQ(asked, 1);
+    ASSERT_EQ(m_frame->m_pConvertPage->m_pList->rowCount(), 1) << "a cancelled prompt keeps the file listed";
+    Start(m_frame->m_pConvertToWord);
+    WaitForEnd();
+    EXPECT_EQ(m_statuses, QStringList{"locked.pdf=Failed"});
+    EXPECT_FALSE(QFile::exists(m_out + "/locked.doc"));
 }
 
 // The settings folder of the fixture is in the environment the command
