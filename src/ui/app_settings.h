@@ -62,6 +62,10 @@ struct AppSettings : CStoredSettings {
     std::string m_strOutDirCopy;   // output folder shown by the picture wizard
     std::string m_strListStatus;
     int32_t m_nAutoOpen = 1;       // open the document after a conversion
+    // The to-Word wizard's image filter for its run ("Yes" removes
+    // pictures); it starts from the saved ImageFilter at each opening and
+    // never changes the saved one.
+    std::string m_strRunImageFilter;
 };
 
 // The settings store of the core over QSettings, which unlike the core's own

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -87,6 +88,7 @@ CQuillmarkDlg::CQuillmarkDlg(MyConvertPara* job, QWidget* parent) : QWidget(pare
     }
     connect(m_pProgressPage, &CConversionProgressDlg::endRunRequested, this, &CQuillmarkDlg::OnEndRunRequested);
 
+    LoadSettingsAtStart();
     ShowConvertPage();
 }
 
@@ -131,11 +133,32 @@ void CQuillmarkDlg::ShowAboutPage() {
     ShowPage(m_pAboutPage, true);
 }
 
+void CQuillmarkDlg::LoadSettingsAtStart() {
+    // The saved settings hold from the start, not only after the next
+    // Save; a value missing from the file keeps the program's default.
+    CStoredSettings stored;
+    if (!stored.Load()) return;
+    for (const CStoredSettings::Field& f : CStoredSettings::kFields)
+        if (!(stored.*f.member).empty()) m_pJob->m_settings.*f.member = stored.*f.member;
+    ApplySavedSettings();
+}
+
 void CQuillmarkDlg::ApplySavedSettings() {
     const AppSettings& s = m_pJob->m_settings;
-    (s.m_strDocFormat == "doc" ? m_pConvertPage->m_pDoc : m_pConvertPage->m_pRtf)->setChecked(true);
+    CCONVERTERDlg* page = m_pConvertPage;
+    (s.m_strDocFormat == "doc" ? page->m_pDoc : page->m_pRtf)->setChecked(true);
     m_pJob->m_settings.m_nAutoOpen = s.m_strAutoOpen == "Yes" ? 1 : 0;
-    (s.m_strAllPages == "Yes" ? m_pConvertPage->m_pAllPages : m_pConvertPage->m_pPageNumber)->setChecked(true);
+    // "Yes" selects every page and a range text that range; "No" leaves the
+    // choice made on the conversion page. The Windows program switched to
+    // "Page Number:" on "No", which quietly narrowed the next run to
+    // whatever number stood there.
+    if (s.m_strAllPages == "Yes") {
+        page->m_pAllPages->setChecked(true);
+    } else if (!s.m_strAllPages.empty() && s.m_strAllPages != "No") {
+        page->m_pPageNumber->setChecked(true);
+        page->m_pPageRange->setText(QString::fromStdString(s.m_strAllPages));
+    }
+    if (!s.m_strDestDir.empty()) page->m_pOutDir->setText(FromPath(s.m_strDestDir));
     m_pTabConvert->setChecked(true);
 }
 
@@ -151,6 +174,8 @@ void CQuillmarkDlg::OnConvertToWord() {
     // image extraction included); the saved Layout decides instead.
     const int code = LayoutCode(m_pJob->m_settings.m_strLayout);
     m_pJob->m_nKind = code >= 0 ? code : kRunFlowing;
+    // So does the saved image filter, whatever the last wizard run chose.
+    m_pJob->m_nRemoveImages = m_pJob->m_settings.m_strImageFilter == "Yes" ? 1 : 0;
     m_pJob->m_strDevice = "jpeg";
     StartRun();
 }
@@ -165,6 +190,7 @@ void CQuillmarkDlg::OnExtractImages() {
     if (CurrentPage() == m_pProgressPage) return;
     m_pJob->m_strDevice = "jpeg";
     m_pJob->m_nKind = kRunExtractImages;
+    m_pJob->m_nRemoveImages = 0;
     StartRun();
 }
 

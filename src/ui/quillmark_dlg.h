@@ -53,8 +53,8 @@ public slots:
     void ShowConvertPage();
     void ShowSettingsPage();
     void ShowAboutPage();
-    // Applies the saved DocFormat, AutoOpen and AllPages to the conversion
-    // page and the request.
+    // Applies the saved DocFormat, AutoOpen, AllPages and DestDir to the
+    // conversion page and the request.
     void ApplySavedSettings();
     // Shows the progress page and starts the worker.
     void StartRun();
@@ -71,6 +71,8 @@ private slots:
 
 private:
     void ShowPage(QWidget* page, bool tabBar);
+    // The stored settings into the job and the conversion page.
+    void LoadSettingsAtStart();
     // The end of every run: list, request and pages back to the start.
     void EndRun();
 

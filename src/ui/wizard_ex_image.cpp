@@ -111,6 +111,7 @@ void CWizardExtractImage2Dlg::OnShow() {
         }
     }
     job->m_nKind = kRunExtractImages;
+    job->m_nRemoveImages = 0;
 }
 
 CWizardExImageDlg::CWizardExImageDlg(MyConvertPara* job, QWidget* parent) : CWizardDlg(job, parent) {

@@ -123,10 +123,12 @@ void CWizardToWordSetp2Dlg::OnShow() {
     // The text-only layouts have no pictures to anchor.
     const bool pictures = layout != "NO IMAGES" && layout != "PlAIN TEXT";
     m_pAnchor->setEnabled(pictures);
-    (pictures ? m_pAnchor : m_pRemove)->setChecked(true);
+    (pictures && m_pJob->m_settings.m_strRunImageFilter != "Yes" ? m_pAnchor : m_pRemove)->setChecked(true);
 }
 
-void CWizardToWordSetp2Dlg::OnHide() { m_pJob->m_settings.m_strImageFilter = m_pRemove->isChecked() ? "Yes" : "No"; }
+void CWizardToWordSetp2Dlg::OnHide() {
+    m_pJob->m_settings.m_strRunImageFilter = m_pRemove->isChecked() ? "Yes" : "No";
+}
 
 CWizardToWordSetp3Dlg::CWizardToWordSetp3Dlg(MyConvertPara* job, QWidget* parent)
     : CWizardPage(job, QStringLiteral("Preserve Character Spacing"), parent) {
@@ -197,15 +199,15 @@ void CWizardToWordSetp5Dlg::OnShow() {
     m_pFormat->setText(Q(s.m_strDocFormat));
     m_pRange->setText(s.m_strAllPages == "Yes" ? QStringLiteral("All Pages") : Q(s.m_strAllPages));
     m_pLayout->setText(Q(s.m_strLayout));
-    m_pImageFilter->setText(s.m_strImageFilter == "Yes" ? QStringLiteral("Remove Images")
-                                                        : QStringLiteral("Automatic Anchoring"));
+    m_pImageFilter->setText(s.m_strRunImageFilter == "Yes" ? QStringLiteral("Remove Images")
+                                                           : QStringLiteral("Automatic Anchoring"));
     m_pPreserve->setText(Q(s.m_strPreserve));
 
     job->m_nOutputFormat = s.m_strDocFormat == "doc" ? 1 : 0;
     job->m_settings.m_nAutoOpen = s.m_strAutoOpen == "Yes" ? 1 : 0;
     const int code = LayoutCode(s.m_strLayout);
     if (code >= 0) job->m_nKind = code;
-    job->m_nRemoveImages = s.m_strImageFilter == "Yes" ? 1 : 0;
+    job->m_nRemoveImages = s.m_strRunImageFilter == "Yes" ? 1 : 0;
 }
 
 CWizardToWordDlg::CWizardToWordDlg(MyConvertPara* job, QWidget* parent) : CWizardDlg(job, parent) {
@@ -216,4 +218,9 @@ CWizardToWordDlg::CWizardToWordDlg(MyConvertPara* job, QWidget* parent) : CWizar
     m_pStep5 = new CWizardToWordSetp5Dlg(job, this);
     for (CWizardPage* p : std::initializer_list<CWizardPage*>{m_pStep1, m_pStep2, m_pStep3, m_pStep4, m_pStep5})
         AddPage(p);
+}
+
+void CWizardToWordDlg::Reset() {
+    m_pJob->m_settings.m_strRunImageFilter = m_pJob->m_settings.m_strImageFilter;
+    CWizardDlg::Reset();
 }

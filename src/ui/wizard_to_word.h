@@ -75,6 +75,8 @@ class CWizardToWordDlg : public CWizardDlg {
     Q_OBJECT
 public:
     explicit CWizardToWordDlg(MyConvertPara* job, QWidget* parent = nullptr);
+    // Page 1 again, the image filter back at the saved choice.
+    void Reset() override;
 
     CWizardToWordSetp1Dlg* m_pStep1;
     CWizardToWordSetp2Dlg* m_pStep2;

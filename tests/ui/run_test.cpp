@@ -1,6 +1,7 @@
 // Runs on the worker thread: real PDFs through the conversion, the Word
 // output, the completion prompts, failures, cancelling between pages, and
 // the command line's defaults from the saved settings.
+#include <QComboBox>
 #include <QFileInfo>
 #include <optional>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include "ui/app_settings.h"
 #include "ui/converter_dlg.h"
 #include "ui/progress_dlg.h"
+#include "ui/set_dlg.h"
 #include "ui/wizard_to_word.h"
 #include "ui_fixture.h"
 
@@ -278,6 +280,124 @@ TEST_F(Run, LockedPdfWithoutItsPasswordFailsWithTheReason) {
     WaitForEnd();
     EXPECT_EQ(m_statuses, QStringList{"locked.pdf=Failed"});
     EXPECT_FALSE(QFile::exists(m_out + "/locked.doc"));
+}
+
+// The saved settings, the settings page and the wizards: each test is a way
+// in which a saved or chosen value once did not reach the run.
+class Settings : public Run {
+protected:
+    int PageLines() const { return static_cast<int>(m_messages.filter(" page started.").size()); }
+    // A new main window on a new job, as at the program's start.
+    void Restart() {
+        m_frame.reset();
+        m_job = std::make_unique<MyConvertPara>();
+        m_frame = std::make_unique<CQuillmarkDlg>(m_job.get());
+        m_frame->show();
+        m_following = false;
+    }
+};
+
+TEST_F(Settings, SavedSettingsHoldFromTheStart) {
+    CStoredSettings saved = CStoredSettings::PageDefaults();
+    saved.m_strDestDir = Work("saved-out").toStdString();
+    saved.m_strDocFormat = "rtf";
+    saved.m_strAutoOpen = "No";
+    saved.m_strLayout = "EXACT";
+    saved.m_strImageFilter = "Yes";
+    saved.m_strAllPages = "2-3";
+    ASSERT_TRUE(saved.Save());
+    Restart();
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    EXPECT_EQ(page->m_pOutDir->text(), Work("saved-out"));
+    EXPECT_TRUE(page->m_pRtf->isChecked());
+    EXPECT_TRUE(page->m_pPageNumber->isChecked());
+    EXPECT_EQ(page->m_pPageRange->text(), "2-3");
+
+    page->AddFiles({MakePdf("four", 4)});
+    Start(m_frame->m_pConvertToWord);
+    WaitForEnd();
+    EXPECT_EQ(m_job->m_nKind, kRunExact);
+    EXPECT_EQ(m_job->m_nRemoveImages, 1) << "the saved image filter";
+    EXPECT_EQ(PageLines(), 2);
+    EXPECT_TRUE(QFile::exists(Work("saved-out/four.rtf")));
+    EXPECT_EQ(BoxTexts(), QStringList{"Document Generation complete."}) << "AutoOpen No: no offer to open";
+
+    // The wizard starts from the saved image filter too.
+    page->m_pWizard->setChecked(true);
+    page->AddFiles({MakePdf("again", 1)});
+    m_frame->m_pConvertToWord->click();
+    m_frame->m_pWordWizard->ShowPage(2);
+    EXPECT_TRUE(m_frame->m_pWordWizard->m_pStep2->m_pRemove->isChecked());
+}
+
+TEST_F(Settings, SaveNeverNarrowsThePagesShown) {
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    CSetDlg* settings = m_frame->m_pSetPage;
+    m_frame->ShowSettingsPage();
+    settings->m_pDefault->click();
+    ASSERT_EQ(settings->m_pAllPages->currentText(), "No");
+    settings->m_pSave->click();
+    EXPECT_TRUE(page->m_pAllPages->isChecked()) << "\"No\" must not switch to the page number";
+
+    page->AddFiles({MakePdf("three", 3)});
+    Start(m_frame->m_pConvertToWord);
+    WaitForEnd();
+    EXPECT_EQ(PageLines(), 3);
+
+    // A range typed on the conversion page stays through a Save with "No";
+    // "Yes" and a range text are what they say.
+    page->m_pPageNumber->setChecked(true);
+    page->m_pPageRange->setText("2-3");
+    settings->m_pSave->click();
+    EXPECT_TRUE(page->m_pPageNumber->isChecked());
+    EXPECT_EQ(page->m_pPageRange->text(), "2-3");
+    settings->m_pAllPages->setCurrentText("Yes");
+    settings->m_pSave->click();
+    EXPECT_TRUE(page->m_pAllPages->isChecked());
+    settings->m_pAllPages->setCurrentText("5-9");
+    settings->m_pSave->click();
+    EXPECT_TRUE(page->m_pPageNumber->isChecked());
+    EXPECT_EQ(page->m_pPageRange->text(), "5-9");
+}
+
+TEST_F(Settings, SaveFillsTheOutputFolder) {
+    CSetDlg* settings = m_frame->m_pSetPage;
+    settings->m_pDestDir->setText(Work("chosen"));
+    settings->m_pSave->click();
+    EXPECT_EQ(m_frame->m_pConvertPage->m_pOutDir->text(), Work("chosen"));
+    EXPECT_EQ(m_frame->CurrentPage(), m_frame->m_pConvertPage);
+}
+
+TEST_F(Settings, RemoveImagesOfOneWizardRunDoesNotStick) {
+    CCONVERTERDlg* page = m_frame->m_pConvertPage;
+    page->AddFiles({MakePdf("first", 1)});
+    page->m_pWizard->setChecked(true);
+    m_frame->m_pConvertToWord->click();
+    CWizardToWordDlg* wizard = m_frame->m_pWordWizard;
+    ASSERT_EQ(m_frame->CurrentPage(), wizard);
+    wizard->ShowPage(2);
+    EXPECT_TRUE(wizard->m_pStep2->m_pAnchor->isChecked()) << "the saved choice: keep pictures";
+    wizard->m_pStep2->m_pRemove->setChecked(true);
+    wizard->m_pLast->click();
+    EXPECT_EQ(wizard->m_pStep5->m_pImageFilter->text(), "Remove Images");
+    wizard->m_pFinish->click();
+    ASSERT_TRUE(m_job->m_bBusy);
+    Follow();
+    WaitForEnd();
+    EXPECT_EQ(m_job->m_nRemoveImages, 1);
+
+    page->AddFiles({MakePdf("second", 1)});
+    page->m_pFast->setChecked(true);
+    Start(m_frame->m_pConvertToWord);
+    WaitForEnd();
+    EXPECT_EQ(m_job->m_nRemoveImages, 0) << "a fast run takes the saved choice, not the last wizard's";
+
+    page->AddFiles({MakePdf("third", 1)});
+    page->m_pWizard->setChecked(true);
+    m_frame->m_pConvertToWord->click();
+    wizard->ShowPage(2);
+    EXPECT_TRUE(wizard->m_pStep2->m_pAnchor->isChecked()) << "the next wizard starts at the saved choice";
+    EXPECT_EQ(m_job->m_settings.m_strImageFilter, "No") << "the saved value is untouched";
 }
 
 // The settings folder of the fixture is in the environment the command
