@@ -73,7 +73,8 @@ signals:
     void progressRequested(int percent);
     void messageRequested(const QString& text);
     void fileStartedRequested(const QString& source, const QString& target);
-    void fileFinishedRequested(const QString& source, const QString& target, const QString& status);
+    void fileFinishedRequested(const QString& source, const QString& target, const QString& status,
+                               const QString& reason);
 
 private:
     // Emits through the blocking connection from the worker, or calls the
@@ -85,6 +86,10 @@ private:
     std::atomic<CConversionProgressDlg*> m_pProgress{nullptr};
     std::vector<QMetaObject::Connection> m_connections;
 };
+
+// Why a file failed, as the user can act on it; empty for a converted file.
+// `passwordGiven`: a password was tried on the file.
+QString ReasonFor(const CFileOutcome& outcome, bool passwordGiven);
 
 // Paths travel as the file system's bytes.
 QString FromPath(const std::string& path);

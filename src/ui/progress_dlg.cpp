@@ -5,12 +5,29 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "ui/my_convert_para.h"
 #include "ui/ui_hooks.h"
+
+namespace {
+
+// Paths lose their beginning when cut short, a reason its end.
+class CElideRight : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideRight;
+    }
+};
+
+}  // namespace
 
 CConversionProgressDlg::CConversionProgressDlg(MyConvertPara* job, QWidget* parent) : QWidget(parent), m_pJob(job) {
     auto* layout = new QVBoxLayout(this);
@@ -21,16 +38,20 @@ CConversionProgressDlg::CConversionProgressDlg(MyConvertPara* job, QWidget* pare
     title->setFont(bold);
     layout->addWidget(title);
 
-    m_pList = new QTableWidget(0, 3, this);
-    m_pList->setHorizontalHeaderLabels(
-        {QStringLiteral("File Name"), QStringLiteral("Destination"), QStringLiteral("Status")});
+    // The reason of a failure stays in its row; the status line shows it
+    // only until the next file begins.
+    m_pList = new QTableWidget(0, 4, this);
+    m_pList->setHorizontalHeaderLabels({QStringLiteral("File Name"), QStringLiteral("Destination"),
+                                        QStringLiteral("Status"), QStringLiteral("Reason")});
     m_pList->verticalHeader()->hide();
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pList->setWordWrap(false);
     m_pList->setTextElideMode(Qt::ElideLeft);
-    m_pList->setColumnWidth(0, 280);
-    m_pList->setColumnWidth(1, 280);
+    m_pList->setColumnWidth(0, 190);
+    m_pList->setColumnWidth(1, 190);
+    m_pList->setColumnWidth(2, 70);
+    m_pList->setItemDelegateForColumn(3, new CElideRight(m_pList));
     m_pList->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_pList, 1);
 
@@ -59,25 +80,36 @@ QString CConversionProgressDlg::StatusOf(const QString& file) const {
     return {};
 }
 
+QString CConversionProgressDlg::ReasonOf(const QString& file) const {
+    for (int row = 0; row < m_pList->rowCount(); ++row)
+        if (m_pList->item(row, 0)->text() == file) return m_pList->item(row, 3)->text();
+    return {};
+}
+
 void CConversionProgressDlg::AddRow(const QString& file, const QString& destination) {
     int row = m_pList->rowCount();
     m_pList->insertRow(row);
     m_pList->setItem(row, 0, new QTableWidgetItem(file));
     m_pList->setItem(row, 1, new QTableWidgetItem(destination));
     m_pList->setItem(row, 2, new QTableWidgetItem(QStringLiteral("Converting...")));
+    m_pList->setItem(row, 3, new QTableWidgetItem);
 }
 
-void CConversionProgressDlg::MarkDone(const QString& file, const QString& destination, const QString& status) {
+void CConversionProgressDlg::MarkDone(const QString& file, const QString& destination, const QString& status,
+                                      const QString& reason) {
     bool found = false;
     for (int row = 0; row < m_pList->rowCount(); ++row) {
         if (m_pList->item(row, 0)->text() != file) continue;
         found = true;
         if (!destination.isEmpty()) m_pList->item(row, 1)->setText(destination);
         m_pList->item(row, 2)->setText(status);
+        m_pList->item(row, 3)->setText(reason);
+        m_pList->item(row, 3)->setToolTip(reason);
+        m_pList->item(row, 2)->setToolTip(reason);
     }
     if (!found) {
         AddRow(file, destination);
-        m_pList->item(m_pList->rowCount() - 1, 2)->setText(status);
+        MarkDone(file, destination, status, reason);
     }
 }
 

@@ -18,8 +18,10 @@ public:
 
     QString StatusText() const;
     int Progress() const;
-    // Status of the first row for `file`; empty when there is none.
+    // Status and reason of the first row for `file`; empty when there is
+    // none.
     QString StatusOf(const QString& file) const;
+    QString ReasonOf(const QString& file) const;
 
     QTableWidget* m_pList = nullptr;
     QProgressBar* m_pBar = nullptr;
@@ -29,9 +31,11 @@ public:
 public slots:
     // A row for a file under way: status "Converting...".
     void AddRow(const QString& file, const QString& destination);
-    // Every row for `file` gets `status` (and `destination` when given); a
-    // file that failed before its row was made gets a row of its own.
-    void MarkDone(const QString& file, const QString& destination, const QString& status);
+    // Every row for `file` gets `status` and `reason` (and `destination`
+    // when given); a file that failed before its row was made gets a row of
+    // its own.
+    void MarkDone(const QString& file, const QString& destination, const QString& status,
+                  const QString& reason = {});
     // Clamped to the bar's range 0 to 100.
     void SetProgress(int percent);
     void SetStatusText(const QString& text);

@@ -50,6 +50,11 @@ TEST_F(Progress, CallbacksReachThePage) {
     EXPECT_EQ(page->StatusOf("/in/a.pdf"), "Success");
     EXPECT_EQ(page->StatusOf("/in/b.pdf"), "Failed");
     EXPECT_EQ(page->StatusOf("/in/c.pdf"), "Failed");
+    // Each failed row keeps its reason, in its own column and as a tooltip.
+    EXPECT_EQ(page->ReasonOf("/in/a.pdf"), "");
+    EXPECT_EQ(page->ReasonOf("/in/b.pdf"), "a page could not be converted");
+    EXPECT_EQ(page->ReasonOf("/in/c.pdf"), "the PDF does not open");
+    EXPECT_EQ(page->m_pList->item(1, 2)->toolTip(), "a page could not be converted");
     EXPECT_EQ(page->m_pList->item(1, 1)->text(), "/out/b.rtf");
     EXPECT_EQ(page->m_pList->rowCount(), 3);
 

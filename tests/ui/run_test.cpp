@@ -109,9 +109,12 @@ TEST_F(Run, FailedFilesAreMarkedAndNamed) {
     bad.write("%PDF-1.4 this is not a PDF at all");
     bad.close();
     m_frame->m_pConvertPage->AddFiles({Work("broken.pdf"), MakePdf("good", 1)});
-    QString brokenStatus;
+    QString brokenStatus, brokenReason, goodReason;
     m_answer = [&](const qm::ui::MessageBoxRequest&) {
         brokenStatus = m_frame->m_pProgressPage->StatusOf(Work("broken.pdf"));
+        brokenReason = m_frame->m_pProgressPage->ReasonOf(Work("broken.pdf"));
+        goodReason = m_frame->m_pProgressPage->ReasonOf(Work("good.pdf"));
+        uitest::Screenshot(m_frame.get(), "progress-failed-file");
         return 0;
     };
     Start(m_frame->m_pConvertToWord);
@@ -120,6 +123,8 @@ TEST_F(Run, FailedFilesAreMarkedAndNamed) {
     ASSERT_EQ(m_boxes.size(), 1u) << "no view prompt after a failure";
     EXPECT_EQ(m_boxes[0].text, "These files could not be converted:\n" + Work("broken.pdf"));
     EXPECT_EQ(brokenStatus, "Failed");
+    EXPECT_EQ(brokenReason, "the file is not a PDF or is damaged beyond repair") << "the reason stays in the row";
+    EXPECT_EQ(goodReason, "");
     EXPECT_FALSE(QFile::exists(m_out + "/broken.doc"));
     EXPECT_EQ(Head(m_out + "/good.doc", 5), "{\\rtf");
 }
@@ -213,6 +218,11 @@ TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
     page->AddFiles({MakePdf("four", 4), MakePdf("twelve", 12)});
     page->m_pPageNumber->setChecked(true);
     page->m_pPageRange->setText("9");
+    QString reason;
+    m_answer = [&](const qm::ui::MessageBoxRequest&) {
+        reason = m_frame->m_pProgressPage->ReasonOf(Work("four.pdf"));
+        return 0;
+    };
     Start(m_frame->m_pConvertToWord);
     WaitForEnd();
     EXPECT_EQ(m_statuses, (QStringList{"four.pdf=Failed", "twelve.pdf=Success"}));
@@ -221,6 +231,7 @@ TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
         << m_boxes[0].text.toStdString();
     EXPECT_FALSE(QFile::exists(m_out + "/four.doc"));
     EXPECT_TRUE(QFile::exists(m_out + "/twelve.doc"));
+    EXPECT_EQ(reason, "the page range selects none of its pages");
 }
 
 // A locked PDF asks for its password when it is listed, again after a
@@ -276,9 +287,15 @@ TEST_F(Run, LockedPdfWithoutItsPasswordFailsWithTheReason) {
     qm::ui::SetPasswordHook({});
     EXPECT_EQ(asked, 1);
     ASSERT_EQ(m_frame->m_pConvertPage->m_pList->rowCount(), 1) << "a cancelled prompt keeps the file listed";
+    QString reason;
+    m_answer = [&](const qm::ui::MessageBoxRequest&) {
+        reason = m_frame->m_pProgressPage->ReasonOf(pdf);
+        return 0;
+    };
     Start(m_frame->m_pConvertToWord);
     WaitForEnd();
     EXPECT_EQ(m_statuses, QStringList{"locked.pdf=Failed"});
+    EXPECT_EQ(reason, "the PDF needs a password");
     EXPECT_FALSE(QFile::exists(m_out + "/locked.doc"));
 }
 
