@@ -8,9 +8,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <vector>
+
+#include "control/page_range.h"
 
 #include "ui/my_convert_para.h"
 #include "ui/ui_hooks.h"
+#include "ui/wizard_to_word.h"
 
 namespace {
 
@@ -78,8 +82,13 @@ CSetDlg::CSetDlg(MyConvertPara* job, QWidget* parent) : QWidget(parent), m_pJob(
     form->addRow(QStringLiteral("Remove images:"), m_pImageFilter);
     m_pPreserve = Choices({QStringLiteral("Yes"), QStringLiteral("No")}, false, this);
     form->addRow(QStringLiteral("Preserve character spacing:"), m_pPreserve);
-    m_pAllPages = Choices({QStringLiteral("Yes"), QStringLiteral("No")}, true, this);
+    m_pAllPages = Choices({QStringLiteral("Yes"), QStringLiteral("No")}, false, this);
     form->addRow(QStringLiteral("Convert all pages:"), m_pAllPages);
+    m_pPageRange = new QLineEdit(this);
+    m_pPageRange->setPlaceholderText(QStringLiteral("1,3,7,10-15"));
+    form->addRow(QStringLiteral("Page range:"), m_pPageRange);
+    connect(m_pAllPages, &QComboBox::currentTextChanged, this,
+            [this](const QString& text) { m_pPageRange->setEnabled(text != QStringLiteral("Yes")); });
     layout->addLayout(form);
     layout->addStretch(1);
 
@@ -120,7 +129,7 @@ void CSetDlg::Default() {
 }
 
 void CSetDlg::Save() {
-    ReadFields();
+    if (!ReadFields()) return;
     static_cast<CStoredSettings&>(m_pJob->m_settings) = m_fields;
     // A file that cannot be written leaves the record changed and nothing
     // stored, silently, as a registry failure did.
@@ -140,10 +149,29 @@ void CSetDlg::ShowFields() {
     Select(m_pLayout, m_fields.m_strLayout);
     Select(m_pImageFilter, m_fields.m_strImageFilter);
     Select(m_pPreserve, m_fields.m_strPreserve);
-    Select(m_pAllPages, m_fields.m_strAllPages);
+    // AllPages holds "Yes", "No" or a range text; a range means "No" with
+    // that range.
+    const std::string& all = m_fields.m_strAllPages;
+    const bool every = all == "Yes";
+    Select(m_pAllPages, every ? "Yes" : "No");
+    m_pPageRange->setText(every || all == "No" ? QString()
+                                               : QString::fromUtf8(all.data(), static_cast<qsizetype>(all.size())));
+    m_pPageRange->setEnabled(!every);
 }
 
-void CSetDlg::ReadFields() {
+bool CSetDlg::ReadFields() {
+    std::string all = "Yes";
+    if (Text(m_pAllPages) != "Yes") {
+        all = m_pPageRange->text().trimmed().toUtf8().toStdString();
+        std::vector<CPageSpan> spans;
+        if (all.empty()) {
+            all = "No";
+        } else if (const QString problem = PageRangeMessage(ParsePageRange(all, spans)); !problem.isEmpty()) {
+            qm::ui::ShowMessageBox(this, problem, QStringLiteral("Quillmark"), QMessageBox::Warning);
+            m_pPageRange->setFocus();
+            return false;
+        }
+    }
     m_fields.m_strDestDir = ToPath(m_pDestDir->text());
     m_fields.m_strDocFormat = Text(m_pDocFormat);
     m_fields.m_strAutoOpen = Text(m_pAutoOpen);
@@ -152,5 +180,6 @@ void CSetDlg::ReadFields() {
     m_fields.m_strLayout = Text(m_pLayout);
     m_fields.m_strImageFilter = Text(m_pImageFilter);
     m_fields.m_strPreserve = Text(m_pPreserve);
-    m_fields.m_strAllPages = Text(m_pAllPages);
+    m_fields.m_strAllPages = all;
+    return true;
 }

@@ -30,7 +30,10 @@ public:
     QComboBox* m_pLayout = nullptr;
     QComboBox* m_pImageFilter = nullptr;
     QComboBox* m_pPreserve = nullptr;
+    // "Yes", or "No" with the range of the conversion page's "Page
+    // Number:" in its own field (empty: the choice made there stays).
     QComboBox* m_pAllPages = nullptr;
+    QLineEdit* m_pPageRange = nullptr;
     QPushButton* m_pLoad = nullptr;
     QPushButton* m_pDefault = nullptr;
     QPushButton* m_pSave = nullptr;
@@ -51,7 +54,9 @@ signals:
 
 private:
     void ShowFields();
-    void ReadFields();
+    // False, with a message naming the bad part, when the range field holds
+    // no page range.
+    bool ReadFields();
 
     MyConvertPara* m_pJob;
     CStoredSettings m_fields;

@@ -371,10 +371,28 @@ TEST_F(Settings, SaveNeverNarrowsThePagesShown) {
     settings->m_pAllPages->setCurrentText("Yes");
     settings->m_pSave->click();
     EXPECT_TRUE(page->m_pAllPages->isChecked());
-    settings->m_pAllPages->setCurrentText("5-9");
+    settings->m_pAllPages->setCurrentText("No");
+    settings->m_pPageRange->setText("5-9");
     settings->m_pSave->click();
     EXPECT_TRUE(page->m_pPageNumber->isChecked());
     EXPECT_EQ(page->m_pPageRange->text(), "5-9");
+
+    // The settings page's range is checked on Save, which then saves nothing.
+    m_boxes.clear();
+    m_frame->ShowSettingsPage();
+    settings->m_pPageRange->setText("5-x");
+    settings->m_pSave->click();
+    EXPECT_EQ(BoxTexts(), QStringList{"The page range cannot be used: \"5-x\" is not a page number or a range such "
+                                      "as 10-15."});
+    EXPECT_EQ(m_frame->CurrentPage(), settings);
+    CStoredSettings stored;
+    ASSERT_TRUE(stored.Load());
+    EXPECT_EQ(stored.m_strAllPages, "5-9");
+    // A saved range comes back on the page as "No" with that range.
+    settings->m_pLoad->click();
+    EXPECT_EQ(settings->m_pAllPages->currentText(), "No");
+    EXPECT_EQ(settings->m_pPageRange->text(), "5-9");
+    uitest::Screenshot(m_frame.get(), "settings");
 }
 
 TEST_F(Settings, SaveFillsTheOutputFolder) {
