@@ -6,6 +6,7 @@
 #include <Error.h>
 #include <ErrorCodes.h>
 
+#include <atomic>
 #include <csignal>
 
 #include <cstdio>
@@ -37,12 +38,17 @@ const char* kUsage =
     "      --image-format NAME   jpg | png | bmp | tiff | pcx | pbm | pnm | ppm (default jpg)\n"
     "      --page-xml FILE       write the intermediate page XML document of the (single)\n"
     "                            input to FILE instead of converting it\n"
+    "      --keep-partial        Ctrl-C at a terminal keeps the pages of the file under\n"
+    "                            way converted so far (without it, that file is dropped)\n"
     "  -q, --quiet               print nothing but errors\n"
     "  -v, --verbose             print the conversion's log lines\n"
     "  -h, --help                show this text\n"
     "      --version             show the version\n"
     "\n"
-    "Exit status: 0 when every file converted, 1 when any failed, 2 on a usage error.\n";
+    "Exit status: 0 when every file converted, 1 when any failed, 2 on a usage error,\n"
+    "130 when stopped by SIGINT (Ctrl-C), 143 when stopped by SIGTERM. A stopped run\n"
+    "writes nothing for the file under way (an earlier document of its name is kept)\n"
+    "and reports the files after it as not converted.\n";
 
 // The job of the command line: log lines with -v, a progress bar on a
 // terminal, one result line per file.
@@ -51,6 +57,9 @@ public:
     bool m_bVerbose = false;
     bool m_bQuiet = false;
     bool m_bTty = false;
+    bool m_bKeepPartial = false;
+    // The signal that stopped the run (0: none); set by the handler.
+    std::atomic<int> m_nSignal{0};
     // The file under way, for warnings.
     std::string m_strSource;
 
@@ -90,23 +99,38 @@ private:
     bool m_bBarShown = false;
 };
 
-// The job being run, for the interrupt handler. The cancel flag is a
-// lock-free atomic, so setting it from the handler is safe.
+// The job being run, for the interrupt handler. The cancel flag and the
+// signal are lock-free atomics, so setting them from the handler is safe.
 CliJob* g_job = nullptr;
 
-// First Ctrl-C: finish the page under way, close and keep the document.
-// Second: stop at once; the workspace and the unfinished document still go.
-void OnInterrupt(int) {
+// A job engine (a batch system, GNU parallel, a container runtime) stops a
+// run with SIGTERM, or SIGINT when no terminal is attached, and then takes
+// whatever is left under a document's final name as done: the file under
+// way is abandoned, never put in place cut short. Only a user at a terminal
+// who asked for it with --keep-partial gets the pages done so far on a
+// first Ctrl-C; a second one stops at once. The handler only sets flags:
+// the page loop and the waits for Ghostscript see them and unwind, which
+// kills Ghostscript and removes the partial document and the workspace.
+void OnInterrupt(int sig) {
     if (g_job == nullptr) return;
-    if (g_job->m_nCancel.load() == 0) {
+    int none = 0;
+    g_job->m_nSignal.compare_exchange_strong(none, sig);
+    const bool keepPages = sig == SIGINT && g_job->m_bTty && g_job->m_bKeepPartial;
+    if (keepPages && g_job->m_nCancel.load() == 0) {
         g_job->m_nCancel = kCancelAfterPage;
         static const char kMsg[] = "\nquillmark: stopping after this page (Ctrl-C again to stop now)\n";
         ssize_t ignored = write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
         (void)ignored;
-    } else {
-        g_job->m_nCancel = kCancelNow;
+    } else if (g_job->m_nCancel.exchange(kCancelNow) != kCancelNow) {
+        static const char kMsg[] = "\nquillmark: stopping now; the file under way is not written\n";
+        ssize_t ignored = write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
+        (void)ignored;
     }
 }
+
+// The exit status of a run a signal stopped: 128 plus the signal, as a
+// shell reports a program the signal killed.
+int StoppedStatus(int sig) { return 128 + sig; }
 
 // The PDF core reports damaged input through its error channel. Its
 // messages are shown with -v; otherwise they are counted, and a file that
@@ -171,15 +195,22 @@ void CliJob::FileFinished(const CFileOutcome& outcome) {
         std::fprintf(stderr, "quillmark: %s: the PDF is damaged; %d problem%s skipped (-v shows them)\n", file,
                      g_pdfErrors, g_pdfErrors == 1 ? " was" : "s were");
     g_pdfErrors = 0;
-    if (outcome.m_result == ConvertResult::kOk && m_nCancel >= kCancelNow) {
+    if (outcome.m_bAbandoned) {
         ++m_nFailed;
         std::fprintf(stderr, "quillmark: %s: stopped, no document written\n", file);
     } else if (outcome.m_result != ConvertResult::kOk) {
         ++m_nFailed;
         std::fprintf(stderr, "quillmark: %s: %s\n", file, ReasonFor(outcome).c_str());
-    } else if (!m_bQuiet) {
-        std::printf("%s -> %s%s\n", file, outcome.m_strTarget.c_str(),
-                    outcome.m_bCancelled ? " (cancelled: pages converted so far)" : "");
+    } else {
+        if (!m_bQuiet)
+            std::printf("%s -> %s%s\n", file, outcome.m_strTarget.c_str(),
+                        outcome.m_bCancelled ? " (cancelled: pages converted so far)" : "");
+        // A document cut short by --keep-partial is not a finished one.
+        if (outcome.m_bCancelled && m_nCancel < kCancelNow) {
+            ++m_nFailed;
+            std::fprintf(stderr, "quillmark: %s: interrupted; %s holds only the pages converted so far\n", file,
+                         outcome.m_strTarget.c_str());
+        }
     }
 }
 
@@ -196,7 +227,7 @@ int main(int argc, char** argv) {
     bool removeImages = false;
     std::string outDir = ".";
 
-    enum { kOptRemoveImages = 1000, kOptImageFormat, kOptPageXml, kOptVersion };
+    enum { kOptRemoveImages = 1000, kOptImageFormat, kOptPageXml, kOptVersion, kOptKeepPartial };
     static const option kOptions[] = {
         {"output-dir", required_argument, nullptr, 'o'},
         {"pages", required_argument, nullptr, 'p'},
@@ -206,6 +237,7 @@ int main(int argc, char** argv) {
         {"extract-images", no_argument, nullptr, 'x'},
         {"image-format", required_argument, nullptr, kOptImageFormat},
         {"page-xml", required_argument, nullptr, kOptPageXml},
+        {"keep-partial", no_argument, nullptr, kOptKeepPartial},
         {"quiet", no_argument, nullptr, 'q'},
         {"verbose", no_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
@@ -226,6 +258,7 @@ int main(int argc, char** argv) {
             case kOptRemoveImages: removeImages = true; break;
             case kOptImageFormat: imageFormat = optarg; break;
             case kOptPageXml: pageXml = optarg; break;
+            case kOptKeepPartial: job.m_bKeepPartial = true; break;
             case kOptVersion: std::printf("quillmark %s\n", QUILLMARK_VERSION); return 0;
             default: std::fputs(kUsage, stderr); return 2;
         }
@@ -296,6 +329,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         const CFileOutcome outcome = CConvertDoc::WritePageXml(&job, files[0], pageXml);
+        if (job.m_nSignal != 0) return StoppedStatus(job.m_nSignal);
         if (outcome.m_result != ConvertResult::kOk) {
             std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(), ReasonFor(outcome).c_str());
             return 1;
@@ -304,5 +338,6 @@ int main(int argc, char** argv) {
     }
 
     CBatchRunner(&job).Run(files);
+    if (job.m_nSignal != 0) return StoppedStatus(job.m_nSignal);
     return job.m_nFailed == 0 ? 0 : 1;
 }

@@ -34,7 +34,7 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
         // Only a finished document becomes a Word document; one that a
         // cancel cut short keeps the pages done and becomes one too.
         if (outcome.m_result == ConvertResult::kOk && m_pJob->m_nKind != kRunExtractImages &&
-            m_pJob->m_nOutputFormat != 0 && m_pJob->m_nCancel < kCancelNow)
+            m_pJob->m_nOutputFormat != 0 && !outcome.m_bAbandoned)
             MakeWordDocument(outcome);
         m_pJob->FileFinished(outcome);
         outcomes.push_back(std::move(outcome));

@@ -81,6 +81,7 @@ CConvertDoc::~CConvertDoc() {
 void CConvertDoc::ShowMessage(const char* text) { m_pJob->ShowMessage(text); }
 void CConvertDoc::ShowWarning(const char* text) { m_pJob->ShowWarning(text); }
 bool CConvertDoc::Cancelled() const { return m_pJob->m_nCancel != 0; }
+bool CConvertDoc::StoppedNow() const { return m_pJob->m_nCancel >= kCancelNow; }
 
 CPagePictures CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
     if (!m_pPdf || m_pJob == nullptr) return {};
@@ -148,6 +149,7 @@ CFileOutcome CConvertDoc::Convert(CConvertPara* job, const std::string& source) 
                                                             : conv.m_strRtfPath;
     outcome.m_result = conv.Run();
     outcome.m_nPdfError = conv.m_nPdfError;
+    outcome.m_bAbandoned = job->m_nCancel >= kCancelNow && !conv.m_bFinished;
     return outcome;
 }
 
@@ -353,6 +355,7 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
     if (result == ConvertResult::kOk && !written) result = ConvertResult::kOutputFailed;
     if (result == ConvertResult::kOk && job->m_nCancel < kCancelNow) {
         if (std::rename(partial.c_str(), m_strRtfPath.c_str()) != 0) result = ConvertResult::kOutputFailed;
+        else m_bFinished = true;
     }
     std::remove(partial.c_str());
     return result;
@@ -382,6 +385,7 @@ ConvertResult CConvertDoc::ExtractImages() {
         if (r == PictureResult::kNoRenderer) noRenderer = true;
         if (r != PictureResult::kOk) job->ShowMessage("Found problem while filtering graphics for the page.");
     }
+    m_bFinished = m_nCurPage > m_nLastPage && job->m_nCancel < kCancelNow;
     ClosePdf();
     return noRenderer ? ConvertResult::kNoRenderer : static_cast<ConvertResult>(r);
 }

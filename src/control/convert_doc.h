@@ -72,10 +72,13 @@ private:
     void ShowMessage(const char* text) override;
     void ShowWarning(const char* text) override;
     bool Cancelled() const override;
+    bool StoppedNow() const override;
     bool m_bOwnsWorkspace = false;
     bool m_bCopied = false;
     bool m_bOutDirOk = false;
     bool m_bRebuiltReported = false;
+    // The document (or every selected page's pictures) is in place.
+    bool m_bFinished = false;
     // What this conversion tells its layout and counts for it.
     CLayoutContext m_layout;
     // The picture step with its Ghostscript process, made with the first

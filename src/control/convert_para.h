@@ -55,6 +55,10 @@ struct CFileOutcome {
     // began (then it was not touched).
     bool m_bCancelled = false;
     bool m_bNotStarted = false;
+    // A stop at once came before the document was put in place: nothing of
+    // this file was written and an earlier document of its name is kept.
+    // (A stop that comes after the rename leaves a complete document.)
+    bool m_bAbandoned = false;
 };
 
 class CConvertPara {

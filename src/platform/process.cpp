@@ -172,6 +172,7 @@ bool CChildProcess::Start(const std::vector<std::string>& argv, const ChildOptio
         return false;
     }
     m_pid = pid;
+    m_stop = options.stopRequested;
     m_nIn = in[1];
     m_nOut = out[0];
     m_nErr = err[0];
@@ -206,8 +207,9 @@ CChildProcess::ReadResult CChildProcess::ReadOutput(std::string& buffer, double 
     for (;;) {
         if (m_nOut < 0) return ReadResult::kEnd;
         if (deadline.Passed()) return ReadResult::kTimedOut;
+        if (StopRequested()) return ReadResult::kStopped;
         pollfd p{m_nOut, POLLIN, 0};
-        int r = poll(&p, 1, deadline.PollMs(1000000));
+        int r = poll(&p, 1, deadline.PollMs(m_stop ? kStopPollMs : 1000000));
         if (r <= 0) continue;  // a signal, or the deadline (checked above)
         const size_t before = buffer.size();
         const bool open = ReadAvailable(m_nOut, buffer);
@@ -248,7 +250,7 @@ bool CChildProcess::WaitCollecting(std::string* output, std::string* errors, dou
             Reaped(status);
             return true;
         }
-        if (deadline.Passed()) return false;
+        if (deadline.Passed() || StopRequested()) return false;
 
         pollfd p[3];
         int n = 0;
@@ -258,7 +260,7 @@ bool CChildProcess::WaitCollecting(std::string* output, std::string* errors, dou
         if (m_nPidFd >= 0) p[n++] = {m_nPidFd, POLLIN, 0};
         // Without a pidfd the end of the child shows only in waitpid, which
         // is asked again after a short, growing step.
-        const int waitMs = m_nPidFd >= 0 ? deadline.PollMs(1000) : deadline.PollMs(stepMs);
+        const int waitMs = m_nPidFd >= 0 ? deadline.PollMs(m_stop ? kStopPollMs : 1000) : deadline.PollMs(stepMs);
         stepMs = std::min(stepMs * 2, 20);
         poll(p, static_cast<nfds_t>(n), waitMs);
         if (collect)
@@ -277,13 +279,16 @@ void CChildProcess::Kill() {
     Reaped(status);
 }
 
-RunResult RunProgram(const std::vector<std::string>& argv, double timeoutSeconds) {
+RunResult RunProgram(const std::vector<std::string>& argv, double timeoutSeconds,
+                     const std::function<bool()>& stop) {
     RunResult result;
     CChildProcess child;
-    if (!child.Start(argv)) return result;
+    ChildOptions options;
+    options.stopRequested = stop;
+    if (!child.Start(argv, options)) return result;
     if (!child.Wait(timeoutSeconds)) {
+        result.status = child.StopRequested() ? RunStatus::kStopped : RunStatus::kTimedOut;
         child.Kill();
-        result.status = RunStatus::kTimedOut;
         return result;
     }
     // posix_spawnp reports an exec failure as exit status 127 from the child.
