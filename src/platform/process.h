@@ -1,10 +1,11 @@
 // Child processes: the stand-in for starting a console program. Every
 // program Quillmark starts (Ghostscript for a render or for a whole
 // conversion, and the programs the tests run) goes through CChildProcess:
-// it is started from an argument vector with posix_spawnp (never through a
-// shell, so quotes and spaces in paths are harmless), in a process group
-// of its own so that killing it also ends everything it started, and with
-// the standard streams the caller asks for, /dev/null otherwise.
+// it is started from an argument vector, looked up on PATH as execvp does
+// (never through a shell, so quotes and spaces in paths are harmless), in a
+// process group of its own so that killing it also ends everything it
+// started, with the standard streams the caller asks for (/dev/null
+// otherwise), and it is killed by the kernel when this process dies.
 #pragma once
 
 #include <sys/types.h>

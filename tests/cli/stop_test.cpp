@@ -212,3 +212,27 @@ TEST_F(StopTest, StopDoesNotWaitForAHungGhostscript) {
 }
 
 }  // namespace
+
+namespace {
+
+// SIGKILL cannot be caught: the kernel must end Ghostscript with the
+// conversion, which ran it in a process group of its own where no kill of
+// the conversion's group reaches it.
+TEST_F(StopTest, GhostscriptDiesWithAKilledConversion) {
+    const std::string pdf = m_dir / "pictures.pdf";
+    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(2), pdf));
+    FakeGhostscript("exec sleep 300\n");
+    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
+    const std::string out = m_dir / "out";
+    const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Processing #1 page...(Filtering image #1)", SIGKILL,
+                                   [this] { return !GhostscriptGroups().empty(); });
+    ASSERT_TRUE(r.markerSeen) << r.err;
+    EXPECT_EQ(r.status, -1) << "killed by the signal";
+    ASSERT_FALSE(GhostscriptGroups().empty());
+    for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript outlived it";
+    // What the killed run left is the next run's to clear (or the test's).
+    std::error_code ec;
+    for (const auto& ws : qmtest::Workspaces(m_tmp.path())) fs::remove_all(ws, ec);
+}
+
+}  // namespace
