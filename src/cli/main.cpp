@@ -170,6 +170,9 @@ std::string ReasonFor(const CFileOutcome& outcome) {
         case ConvertResult::kWorkspaceFailed:
             return "the temporary folder cannot be written (is the disk full?)";
         case ConvertResult::kNoRenderer: return "Ghostscript is missing or failed, so pictures could not be written";
+        case ConvertResult::kNameCollision:
+            return "name collision: " + outcome.m_strCollidesWith + " of this run is written to " +
+                   outcome.m_strTarget + " too; not converted";
         default: return "the conversion failed";
     }
 }

@@ -1,5 +1,7 @@
 #include "control/batch_runner.h"
 
+#include <unordered_map>
+
 #include "control/convert_doc.h"
 #include "export/word_output.h"
 #include "platform/files.h"
@@ -18,6 +20,8 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
     CRtf2Doc scope;
     std::vector<CFileOutcome> outcomes;
     outcomes.reserve(files.size());
+    // Output name -> the input that claimed it.
+    std::unordered_map<std::string, std::string> claimed;
     for (const std::string& file : files) {
         if (m_pJob->m_nCancel != 0) {
             CFileOutcome skipped;
@@ -29,6 +33,21 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
             continue;
         }
         m_pJob->FileBegins(file);
+        // Two inputs of one run that map to the same output (a/report.pdf
+        // and b/report.pdf) would leave only the later result, silently:
+        // the first to come claims the name and the other fails untouched.
+        const std::string target = CConvertDoc::TargetFor(m_pJob, file);
+        const auto [claim, fresh] = claimed.emplace(target, file);
+        if (!fresh) {
+            CFileOutcome collision;
+            collision.m_strSource = file;
+            collision.m_strTarget = target;
+            collision.m_result = ConvertResult::kNameCollision;
+            collision.m_strCollidesWith = claim->second;
+            m_pJob->FileFinished(collision);
+            outcomes.push_back(std::move(collision));
+            continue;
+        }
         CFileOutcome outcome = CConvertDoc::Convert(m_pJob, file);
         outcome.m_bCancelled = m_pJob->m_nCancel != 0;
         // Only a finished document becomes a Word document; one that a

@@ -39,6 +39,14 @@ std::string BaseNameOf(const std::string& path) {
     auto dot = name.find_last_of('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
+
+// The job's output folder as the conversion names its files in it.
+std::string OutputFolder(const CConvertPara* job) {
+    std::string dir = job->m_strOutDir;
+    if (dir.empty()) dir.assign(1, '.');  // assign(): GCC 12 misreports `= "."` at -O3
+    if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
 }  // namespace
 
 CConvertDoc::CConvertDoc(CConvertPara* job, const std::string& source) : m_pJob(job), m_strSource(source) {
@@ -48,9 +56,7 @@ CConvertDoc::CConvertDoc(CConvertPara* job, const std::string& source) : m_pJob(
     m_bOwnsWorkspace = !m_strWorkspace.empty();
     m_strBaseName = BaseNameOf(source);
 
-    m_strOutDir = job->m_strOutDir;
-    if (m_strOutDir.empty()) m_strOutDir.assign(1, '.');  // assign(): GCC 12 misreports `= "."` at -O3
-    if (m_strOutDir.size() > 1 && m_strOutDir.back() == '/') m_strOutDir.pop_back();
+    m_strOutDir = OutputFolder(job);
     // A missing output folder is made rather than failing the file.
     std::error_code ec;
     std::filesystem::create_directories(m_strOutDir, ec);
@@ -139,6 +145,11 @@ int CConvertDoc::PageCount(const std::string& pdfPath) {
     if (query.OpenPdf(nullptr) != nullptr) count = query.m_pPdf->getNumPages();
     query.ClosePdf();
     return count;
+}
+
+std::string CConvertDoc::TargetFor(const CConvertPara* job, const std::string& source) {
+    const std::string stem = OutputFolder(job) + "/" + BaseNameOf(source);
+    return job->m_nKind == kRunExtractImages ? stem : stem + ".rtf";
 }
 
 CFileOutcome CConvertDoc::Convert(CConvertPara* job, const std::string& source) {

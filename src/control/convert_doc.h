@@ -31,6 +31,10 @@ public:
     static CFileOutcome WritePageXml(CConvertPara* job, const std::string& source, const std::string& xmlPath);
     // Page count of a PDF, 0 when it does not open.
     static int PageCount(const std::string& pdfPath);
+    // The outcome's target that Convert would give `source`: the RTF
+    // document, or for a picture run the folder and base name the page
+    // folders start with.
+    static std::string TargetFor(const CConvertPara* job, const std::string& source);
 
     PDFDoc* OpenPdf(const char* ownerPassword);
     void ClosePdf();

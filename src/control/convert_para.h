@@ -28,6 +28,7 @@ enum class ConvertResult : int32_t {
     kNoPages = 52,          // the PDF opens but has no page that can be read
     kWorkspaceFailed = 53,  // the PDF's copy or its page XML cannot be written (disk full)
     kNoRenderer = 54,       // picture extraction without a Ghostscript that starts
+    kNameCollision = 55,    // an earlier file of the run has the same output name; nothing was written
     kPictureLeftOut = 81,   // extraction: a picture of the last page had a placement that cannot be rendered
 };
 
@@ -59,6 +60,9 @@ struct CFileOutcome {
     // this file was written and an earlier document of its name is kept.
     // (A stop that comes after the rename leaves a complete document.)
     bool m_bAbandoned = false;
+    // kNameCollision: the earlier file of the run whose output this one
+    // would have replaced.
+    std::string m_strCollidesWith;
 };
 
 class CConvertPara {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "support/test_util.h"
 
@@ -83,6 +84,44 @@ TEST_F(CliTest, DrawnPathsBecomeUnderlinesOrShapes) {
         const std::string rtf = qmtest::ReadFile(m_dir / (std::string(c.name) + ".rtf"));
         for (const std::string& part : c.in) EXPECT_NE(rtf.find(part), std::string::npos) << c.name << ": " << part;
         EXPECT_EQ(qmtest::CountOccurrences(rtf, "{\\shp{"), c.shapes) << c.name;
+    }
+}
+
+// Inputs from different folders with the same name map to one output; the
+// later one used to replace the earlier one's result without a word.
+TEST_F(CliTest, SecondInputOfTheSameOutputNameFailsAsNameCollision) {
+    namespace fs = std::filesystem;
+    fs::create_directories(m_dir / "a");
+    fs::create_directories(m_dir / "b");
+    const std::string first = m_dir / "a/report.pdf";
+    const std::string second = m_dir / "b/report.pdf";
+    const std::string other = m_dir / "b/Report.pdf";  // another name on a case-sensitive file system
+    ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(1), first));
+    ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(2), second));
+    ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(3), other));
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        std::string output;  // of the first input, relative to the output folder
+    } cases[] = {
+        {"rtf", {}, "report.rtf"},
+        {"doc", {"-f", "doc"}, "report.doc"},
+        {"pictures", {"-x"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = m_dir / ("out-" + std::string(c.name));
+        std::vector<std::string> args = c.options;
+        for (const std::string& a : {std::string("-o"), out, first, second, other}) args.push_back(a);
+        const auto r = RunCli(args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(second + ": name collision: " + first), std::string::npos) << r.err;
+        EXPECT_EQ(qmtest::CountOccurrences(r.err, "name collision"), 1) << r.err;
+        if (c.output.empty()) continue;
+        const std::string doc = qmtest::ReadFile(out + "/" + c.output);
+        EXPECT_NE(doc.find("{Page 1}"), std::string::npos);
+        EXPECT_EQ(doc.find("{Page 2}"), std::string::npos) << "the second input replaced the first";
+        EXPECT_TRUE(qmtest::FileExists(out + "/Report" + c.output.substr(6)));
     }
 }
 
