@@ -22,6 +22,11 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
     outcomes.reserve(files.size());
     // Output name -> the input that claimed it.
     std::unordered_map<std::string, std::string> claimed;
+    // A run killed outright (SIGKILL, a crash) could not remove its partial
+    // documents and workspaces; their names tell their owner, and the next
+    // run in the same folders removes those whose owner is gone.
+    qm::RemoveStalePartials(CConvertDoc::OutputFolderOf(m_pJob));
+    qm::RemoveStaleWorkspaces();
     for (const std::string& file : files) {
         if (m_pJob->m_nCancel != 0) {
             CFileOutcome skipped;

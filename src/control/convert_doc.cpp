@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <filesystem>
 #include <system_error>
@@ -147,6 +146,8 @@ int CConvertDoc::PageCount(const std::string& pdfPath) {
     return count;
 }
 
+std::string CConvertDoc::OutputFolderOf(const CConvertPara* job) { return OutputFolder(job); }
+
 std::string CConvertDoc::TargetFor(const CConvertPara* job, const std::string& source) {
     const std::string stem = OutputFolder(job) + "/" + BaseNameOf(source);
     return job->m_nKind == kRunExtractImages ? stem : stem + ".rtf";
@@ -274,27 +275,6 @@ bool EndsWithRootClose(const std::string& path) {
     return ok;
 }
 
-// The document is written under a private name in the output folder and
-// renamed over the final name only once it is complete, so a failed
-// conversion never destroys an existing document and no reader sees half a
-// file. Returns the temporary name, or empty when none can be made.
-std::string MakePartialName(const std::string& finalPath) {
-    auto slash = finalPath.find_last_of('/');
-    std::string dir = slash == std::string::npos ? "." : finalPath.substr(0, slash);
-    std::string name = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
-    // Appended piece by piece: GCC 12 misreports the chained form at -O3.
-    std::string templ = dir;
-    templ.append("/.~").append(name).append(".XXXXXX");
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back('\0');
-    int fd = mkstemp(buf.data());
-    if (fd < 0) return {};
-    // mkstemp makes the file private; the document gets the permissions any
-    // new file of the user would get.
-    fchmod(fd, 0666 & ~qm::CurrentUmask());
-    close(fd);
-    return buf.data();
-}
 }  // namespace
 
 void CConvertDoc::WarnIfPageTooLarge(int page) {
@@ -317,7 +297,11 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
     if (OpenPdf(nullptr) == nullptr) return ConvertResult::kPdfFailed;
     // An empty document would only replace the user's file with nothing.
     if (m_pPdf->getNumPages() <= 0) return ConvertResult::kNoPages;
-    const std::string partial = MakePartialName(m_strRtfPath);
+    // The document is written under a private name in the output folder
+    // and renamed over the final name only once it is complete, so a failed
+    // or stopped conversion never destroys an existing document and no
+    // reader sees half a file.
+    const std::string partial = qm::MakePartialFile(m_strRtfPath);
     if (partial.empty()) return ConvertResult::kOutputFailed;
     std::unique_ptr<CRtfDocument> doc = CRtfDocument::CreateDocument(m_strXmlPath, partial, &m_layout);
     if (!doc) {

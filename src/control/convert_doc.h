@@ -35,6 +35,8 @@ public:
     // document, or for a picture run the folder and base name the page
     // folders start with.
     static std::string TargetFor(const CConvertPara* job, const std::string& source);
+    // The folder the job's documents go to, as the conversion names it.
+    static std::string OutputFolderOf(const CConvertPara* job);
 
     PDFDoc* OpenPdf(const char* ownerPassword);
     void ClosePdf();

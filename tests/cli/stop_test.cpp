@@ -6,6 +6,7 @@
 
 #include <signal.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -231,6 +232,102 @@ TEST_F(StopTest, GhostscriptDiesWithAKilledConversion) {
     ASSERT_FALSE(GhostscriptGroups().empty());
     for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript outlived it";
     // What the killed run left is the next run's to clear (or the test's).
+    std::error_code ec;
+    for (const auto& ws : qmtest::Workspaces(m_tmp.path())) fs::remove_all(ws, ec);
+}
+
+}  // namespace
+
+namespace {
+
+// The PID of a process that has ended (and been reaped).
+pid_t DeadPid() {
+    qm::CChildProcess child;
+    if (!child.Start({"true"})) return 0;
+    const pid_t pid = child.Pid();
+    child.Wait(10);
+    return pid;
+}
+
+// The owner "<host>.<pid>" of a leftover's name, which ends in
+// "<owner><sep>XXXXXX" after `prefix` (a partial document's name before its
+// owner holds dots, so its owner is found from the end).
+std::string OwnerIn(const std::string& name, size_t prefix) {
+    const std::string rest = name.substr(0, name.size() - 7);
+    if (prefix != 0) return rest.substr(prefix);
+    const size_t pidDot = rest.find_last_of('.');
+    if (pidDot == std::string::npos || pidDot == 0) return {};
+    return rest.substr(rest.find_last_of('.', pidDot - 1) + 1);
+}
+
+std::string WithOwner(const std::string& name, size_t prefix, const std::string& owner) {
+    const std::string old = OwnerIn(name, prefix);
+    const size_t at = name.size() - 7 - old.size();
+    return name.substr(0, at) + owner + name.substr(name.size() - 7);
+}
+
+// A run killed with SIGKILL cannot clean up: its partial document and its
+// workspace stay, named after their owner. The next run in those folders
+// removes them, and only them: leftovers of a live process, of another host
+// sharing the folder, and names without an owner stay.
+TEST_F(StopTest, NextRunRemovesTheLeftoversOfAKilledRun) {
+    const std::string pdf = m_dir / "manual.pdf";
+    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(30), pdf));
+    const std::string next = Pdf("next.pdf", 1);
+    FakeGhostscript("(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
+    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
+    const std::string out = m_dir / "out";
+    fs::create_directories(out);
+    qmtest::WriteFile(out + "/manual.rtf", "earlier document");
+    const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Conversion of <3> page started.", SIGKILL);
+    ASSERT_TRUE(r.markerSeen) << r.err;
+    EXPECT_TRUE(qmtest::ReadFile(out + "/manual.rtf") == "earlier document");
+    const std::vector<std::string> partials = Partials(out);
+    const std::vector<std::string> workspaces = qmtest::Workspaces(m_tmp.path());
+    ASSERT_EQ(partials.size(), 1u);
+    ASSERT_EQ(workspaces.size(), 1u);
+    for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript outlived it";
+
+    // Planted beside them: the same names with other owners.
+    const std::string partialName = fs::path(partials[0]).filename().string();
+    const std::string workspaceName = fs::path(workspaces[0]).filename().string();
+    const std::string owner = OwnerIn(partialName, 0);
+    ASSERT_NE(owner.find('.'), std::string::npos) << partialName << " tells no owner";
+    EXPECT_EQ(OwnerIn(workspaceName, std::string("quillmark-").size()), owner);
+    const std::string thisHost = owner.substr(0, owner.find_last_of('.'));
+    const std::string self = std::to_string(getpid());
+    const pid_t dead = DeadPid();
+    ASSERT_GT(dead, 0);
+    const struct {
+        const char* owner;
+        std::string tag;
+        bool removed;
+    } cases[] = {
+        {"dead process of this host", thisHost + "." + std::to_string(dead), true},
+        {"live process", thisHost + "." + self, false},
+        {"other host", "elsewhere." + std::to_string(dead), false},
+    };
+    std::vector<std::pair<std::string, bool>> planted;
+    for (const auto& c : cases) {
+        const std::string p = out + "/" + WithOwner(partialName, 0, c.tag);
+        const std::string w = m_tmp / WithOwner(workspaceName, std::string("quillmark-").size(), c.tag);
+        qmtest::WriteFile(p, "partial");
+        fs::create_directories(w + "/tmpd");
+        planted.push_back({p, c.removed});
+        planted.push_back({w, c.removed});
+    }
+    // Names without an owner, as older runs made them.
+    qmtest::WriteFile(out + "/.~manual.rtf.Ab12Cd", "partial");
+    fs::create_directories(m_tmp / "quillmark-Ab12Cd");
+    planted.push_back({out + "/.~manual.rtf.Ab12Cd", false});
+    planted.push_back({m_tmp / "quillmark-Ab12Cd", false});
+
+    const auto again = qmtest::RunCli({"-q", "-o", out, next});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_FALSE(qmtest::FileExists(partials[0])) << "the killed run's partial document stayed";
+    EXPECT_FALSE(qmtest::FileExists(workspaces[0])) << "the killed run's workspace stayed";
+    for (const auto& [path, removed] : planted) EXPECT_EQ(qmtest::FileExists(path), !removed) << path;
+    EXPECT_TRUE(qmtest::ReadFile(out + "/manual.rtf") == "earlier document");
     std::error_code ec;
     for (const auto& ws : qmtest::Workspaces(m_tmp.path())) fs::remove_all(ws, ec);
 }
