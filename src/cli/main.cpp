@@ -12,11 +12,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "control/batch_runner.h"
 #include "control/convert_doc.h"
+#include "control/file_list.h"
 #include "control/layout_names.h"
 #include "control/page_range.h"
 #include "platform/registry.h"
@@ -38,6 +41,11 @@ const char* kUsage =
     "      --image-format NAME   jpg | png | bmp | tiff | pcx | pbm | pnm | ppm (default jpg)\n"
     "      --page-xml FILE       write the intermediate page XML document of the (single)\n"
     "                            input to FILE instead of converting it\n"
+    "      --from-list FILE      also convert the files listed in FILE, one path a line\n"
+    "                            (- reads the list from standard input)\n"
+    "  -0, --null                the list's paths end with NUL bytes, not line ends\n"
+    "      --shard I/N           convert only the files whose place in the list (counted\n"
+    "                            from 0) leaves I when divided by N\n"
     "      --keep-partial        Ctrl-C at a terminal keeps the pages of the file under\n"
     "                            way converted so far (without it, that file is dropped)\n"
     "  -q, --quiet               print nothing but errors\n"
@@ -229,8 +237,12 @@ int main(int argc, char** argv) {
     bool extract = false;
     bool removeImages = false;
     std::string outDir = ".";
+    std::string fromList;
+    bool nulSeparated = false;
+    CShard shard;
+    bool sharded = false;
 
-    enum { kOptRemoveImages = 1000, kOptImageFormat, kOptPageXml, kOptVersion, kOptKeepPartial };
+    enum { kOptRemoveImages = 1000, kOptImageFormat, kOptPageXml, kOptVersion, kOptKeepPartial, kOptFromList, kOptShard };
     static const option kOptions[] = {
         {"output-dir", required_argument, nullptr, 'o'},
         {"pages", required_argument, nullptr, 'p'},
@@ -241,6 +253,9 @@ int main(int argc, char** argv) {
         {"image-format", required_argument, nullptr, kOptImageFormat},
         {"page-xml", required_argument, nullptr, kOptPageXml},
         {"keep-partial", no_argument, nullptr, kOptKeepPartial},
+        {"from-list", required_argument, nullptr, kOptFromList},
+        {"null", no_argument, nullptr, '0'},
+        {"shard", required_argument, nullptr, kOptShard},
         {"quiet", no_argument, nullptr, 'q'},
         {"verbose", no_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
@@ -248,7 +263,7 @@ int main(int argc, char** argv) {
         {nullptr, 0, nullptr, 0},
     };
     int c;
-    while ((c = getopt_long(argc, argv, "o:p:l:f:xqvh", kOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, "o:p:l:f:xqvh0", kOptions, nullptr)) != -1) {
         switch (c) {
             case 'o': outDir = optarg; break;
             case 'p': pages = optarg; break;
@@ -262,11 +277,42 @@ int main(int argc, char** argv) {
             case kOptImageFormat: imageFormat = optarg; break;
             case kOptPageXml: pageXml = optarg; break;
             case kOptKeepPartial: job.m_bKeepPartial = true; break;
+            case kOptFromList: fromList = optarg; break;
+            case '0': nulSeparated = true; break;
+            case kOptShard:
+                if (!ParseShard(optarg, shard)) {
+                    std::fprintf(stderr, "quillmark: --shard wants I/N with 0 <= I < N, not '%s'\n", optarg);
+                    return 2;
+                }
+                sharded = true;
+                break;
             case kOptVersion: std::printf("quillmark %s\n", QUILLMARK_VERSION); return 0;
             default: std::fputs(kUsage, stderr); return 2;
         }
     }
     std::vector<std::string> files(argv + optind, argv + argc);
+    if (nulSeparated && fromList.empty()) {
+        std::fputs("quillmark: -0 applies to the list of --from-list\n", stderr);
+        return 2;
+    }
+    if (!fromList.empty()) {
+        const char separator = nulSeparated ? '\0' : '\n';
+        std::vector<std::string> listed;
+        if (fromList == "-") {
+            listed = ReadFileList(std::cin, separator);
+        } else {
+            std::ifstream list(fromList, std::ios::binary);
+            if (!list) {
+                std::fprintf(stderr, "quillmark: %s: the list cannot be read\n", fromList.c_str());
+                return 2;
+            }
+            listed = ReadFileList(list, separator);
+        }
+        files.insert(files.end(), listed.begin(), listed.end());
+    }
+    if (sharded) files = SelectShard(files, shard);
+    // A list, or a shard of one, may hold nothing for this worker.
+    if (files.empty() && (!fromList.empty() || sharded)) return 0;
     if (files.empty()) {
         std::fputs("quillmark: no input file\n", stderr);
         std::fputs(kUsage, stderr);
