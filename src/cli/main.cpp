@@ -215,9 +215,9 @@ void CliJob::FileFinished(const CFileOutcome& outcome) {
     } else {
         if (!m_bQuiet)
             std::printf("%s -> %s%s\n", file, outcome.m_strTarget.c_str(),
-                        outcome.m_bCancelled ? " (cancelled: pages converted so far)" : "");
+                        outcome.m_bPagesLeft ? " (cancelled: pages converted so far)" : "");
         // A document cut short by --keep-partial is not a finished one.
-        if (outcome.m_bCancelled && m_nCancel < kCancelNow) {
+        if (outcome.m_bPagesLeft) {
             ++m_nFailed;
             std::fprintf(stderr, "quillmark: %s: interrupted; %s holds only the pages converted so far\n", file,
                          outcome.m_strTarget.c_str());

@@ -162,6 +162,7 @@ CFileOutcome CConvertDoc::Convert(CConvertPara* job, const std::string& source) 
     outcome.m_result = conv.Run();
     outcome.m_nPdfError = conv.m_nPdfError;
     outcome.m_bAbandoned = job->m_nCancel >= kCancelNow && !conv.m_bFinished;
+    outcome.m_bPagesLeft = conv.m_bPagesLeft;
     return outcome;
 }
 
@@ -340,6 +341,7 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
             doc->EndPage((page == m_nFirstPage ? 1 : 0) | (page == m_nLastPage ? 2 : 0));
         }
     }
+    m_bPagesLeft = result == ConvertResult::kOk && SelectedPagesLeft();
     // Closing writes the closing brace; a failed write of any page shows here.
     const bool written = doc->Close();
     doc.reset();
@@ -354,6 +356,12 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
     }
     std::remove(partial.c_str());
     return result;
+}
+
+bool CConvertDoc::SelectedPagesLeft() const {
+    for (int32_t page = m_nCurPage; page <= m_nLastPage; ++page)
+        if (m_pJob->IsPageSelected(page)) return true;
+    return false;
 }
 
 ConvertResult CConvertDoc::ExtractImages() {
@@ -380,7 +388,8 @@ ConvertResult CConvertDoc::ExtractImages() {
         if (r == PictureResult::kNoRenderer) noRenderer = true;
         if (r != PictureResult::kOk) job->ShowMessage("Found problem while filtering graphics for the page.");
     }
-    m_bFinished = m_nCurPage > m_nLastPage && job->m_nCancel < kCancelNow;
+    m_bPagesLeft = SelectedPagesLeft();
+    m_bFinished = !m_bPagesLeft && job->m_nCancel < kCancelNow;
     ClosePdf();
     return noRenderer ? ConvertResult::kNoRenderer : static_cast<ConvertResult>(r);
 }

@@ -85,6 +85,10 @@ private:
     bool m_bRebuiltReported = false;
     // The document (or every selected page's pictures) is in place.
     bool m_bFinished = false;
+    // The page loop stopped at a cancel with selected pages still to do.
+    bool m_bPagesLeft = false;
+    // Whether a selected page lies from the page under way to the last.
+    bool SelectedPagesLeft() const;
     // What this conversion tells its layout and counts for it.
     CLayoutContext m_layout;
     // The picture step with its Ghostscript process, made with the first

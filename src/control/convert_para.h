@@ -60,6 +60,9 @@ struct CFileOutcome {
     // this file was written and an earlier document of its name is kept.
     // (A stop that comes after the rename leaves a complete document.)
     bool m_bAbandoned = false;
+    // A cancel ended the page loop before every selected page was done: the
+    // document (or the picture folders) holds only the pages before it.
+    bool m_bPagesLeft = false;
     // kNameCollision: the earlier file of the run whose output this one
     // would have replaced.
     std::string m_strCollidesWith;
