@@ -4,20 +4,24 @@
 #include <unistd.h>
 
 #include <Error.h>
-#include <ErrorCodes.h>
 
+#include <atomic>
 #include <csignal>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "control/batch_runner.h"
 #include "control/convert_doc.h"
+#include "control/file_list.h"
 #include "control/layout_names.h"
+#include "control/outcome_reason.h"
 #include "control/page_range.h"
 #include "platform/registry.h"
 #include "platform/settings_file.h"
@@ -41,12 +45,22 @@ const char* kUsage =
     "      --image-format NAME   jpg | png | bmp | tiff | pcx | pbm | pnm | ppm (default jpg)\n"
     "      --page-xml FILE       write the intermediate page XML document of the (single)\n"
     "                            input to FILE instead of converting it\n"
+    "      --from-list FILE      also convert the files listed in FILE, one path a line\n"
+    "                            (- reads the list from standard input)\n"
+    "  -0, --null                the list's paths end with NUL bytes, not line ends\n"
+    "      --shard I/N           convert only the files whose place in the list (counted\n"
+    "                            from 0) leaves I when divided by N\n"
+    "      --keep-partial        Ctrl-C at a terminal keeps the pages of the file under\n"
+    "                            way converted so far (without it, that file is dropped)\n"
     "  -q, --quiet               print nothing but errors\n"
     "  -v, --verbose             print the conversion's log lines\n"
     "  -h, --help                show this text\n"
     "      --version             show the version\n"
     "\n"
-    "Exit status: 0 when every file converted, 1 when any failed, 2 on a usage error.\n";
+    "Exit status: 0 when every file converted, 1 when any failed, 2 on a usage error,\n"
+    "130 when stopped by SIGINT (Ctrl-C), 143 when stopped by SIGTERM. A stopped run\n"
+    "writes nothing for the file under way (an earlier document of its name is kept)\n"
+    "and reports the files after it as not converted.\n";
 
 // The job of the command line: log lines with -v, a progress bar on a
 // terminal, one result line per file.
@@ -55,6 +69,9 @@ public:
     bool m_bVerbose = false;
     bool m_bQuiet = false;
     bool m_bTty = false;
+    bool m_bKeepPartial = false;
+    // The signal that stopped the run (0: none); set by the handler.
+    std::atomic<int> m_nSignal{0};
     // The file under way, for warnings.
     std::string m_strSource;
 
@@ -94,23 +111,38 @@ private:
     bool m_bBarShown = false;
 };
 
-// The job being run, for the interrupt handler. The cancel flag is a
-// lock-free atomic, so setting it from the handler is safe.
+// The job being run, for the interrupt handler. The cancel flag and the
+// signal are lock-free atomics, so setting them from the handler is safe.
 CliJob* g_job = nullptr;
 
-// First Ctrl-C: finish the page under way, close and keep the document.
-// Second: stop at once; the workspace and the unfinished document still go.
-void OnInterrupt(int) {
+// A job engine (a batch system, GNU parallel, a container runtime) stops a
+// run with SIGTERM, or SIGINT when no terminal is attached, and then takes
+// whatever is left under a document's final name as done: the file under
+// way is abandoned, never put in place cut short. Only a user at a terminal
+// who asked for it with --keep-partial gets the pages done so far on a
+// first Ctrl-C; a second one stops at once. The handler only sets flags:
+// the page loop and the waits for Ghostscript see them and unwind, which
+// kills Ghostscript and removes the partial document and the workspace.
+void OnInterrupt(int sig) {
     if (g_job == nullptr) return;
-    if (g_job->m_nCancel.load() == 0) {
+    int none = 0;
+    g_job->m_nSignal.compare_exchange_strong(none, sig);
+    const bool keepPages = sig == SIGINT && g_job->m_bTty && g_job->m_bKeepPartial;
+    if (keepPages && g_job->m_nCancel.load() == 0) {
         g_job->m_nCancel = kCancelAfterPage;
         static const char kMsg[] = "\nquillmark: stopping after this page (Ctrl-C again to stop now)\n";
         ssize_t ignored = write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
         (void)ignored;
-    } else {
-        g_job->m_nCancel = kCancelNow;
+    } else if (g_job->m_nCancel.exchange(kCancelNow) != kCancelNow) {
+        static const char kMsg[] = "\nquillmark: stopping now; the file under way is not written\n";
+        ssize_t ignored = write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
+        (void)ignored;
     }
 }
+
+// The exit status of a run a signal stopped: 128 plus the signal, as a
+// shell reports a program the signal killed.
+int StoppedStatus(int sig) { return 128 + sig; }
 
 // The PDF core reports damaged input through its error channel. Its
 // messages are shown with -v; otherwise they are counted, and a file that
@@ -126,33 +158,6 @@ void OnPdfError(ErrorCategory category, Goffset pos, const char* msg) {
     if (!g_showPdfErrors) return;
     if (pos >= 0) std::fprintf(stderr, "pdf: %s (at byte %lld)\n", msg, static_cast<long long>(pos));
     else std::fprintf(stderr, "pdf: %s\n", msg);
-}
-
-// The reason a file failed, as the user can act on it.
-// The folder of the outcome's document or pictures.
-std::string TargetFolder(const CFileOutcome& outcome) {
-    const auto slash = outcome.m_strTarget.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : outcome.m_strTarget.substr(0, slash);
-}
-
-std::string ReasonFor(const CFileOutcome& outcome, bool passwordGiven) {
-    switch (outcome.m_result) {
-        case ConvertResult::kPdfFailed:
-            switch (outcome.m_nPdfError) {
-                case errOpenFile: return "the file cannot be read";
-                case errEncrypted: return passwordGiven ? "the password is wrong" : "the PDF needs a password";
-                case errNone: return "the PDF does not open";
-                default: return "the file is not a PDF or is damaged beyond repair";
-            }
-        case ConvertResult::kOutputFailed: return "the document cannot be written in " + TargetFolder(outcome);
-        case ConvertResult::kPageFailed: return "a page could not be converted";
-        case ConvertResult::kNoPages: return "the PDF has no pages that can be read";
-        case ConvertResult::kWorkspaceFailed:
-            return "the temporary folder cannot be written (is the disk full?)";
-        case ConvertResult::kNoPageSelected: return "the page range selects none of its pages";
-        case ConvertResult::kNoRenderer: return "Ghostscript is missing or failed, so pictures could not be written";
-        default: return "the conversion failed";
-    }
 }
 
 struct ImageFormat {
@@ -176,15 +181,22 @@ void CliJob::FileFinished(const CFileOutcome& outcome) {
         std::fprintf(stderr, "quillmark: %s: the PDF is damaged; %d problem%s skipped (-v shows them)\n", file,
                      g_pdfErrors, g_pdfErrors == 1 ? " was" : "s were");
     g_pdfErrors = 0;
-    if (outcome.m_result == ConvertResult::kOk && m_nCancel >= kCancelNow) {
+    if (outcome.m_bAbandoned) {
         ++m_nFailed;
         std::fprintf(stderr, "quillmark: %s: stopped, no document written\n", file);
     } else if (outcome.m_result != ConvertResult::kOk) {
         ++m_nFailed;
         std::fprintf(stderr, "quillmark: %s: %s\n", file, ReasonFor(outcome, !m_strUserPassword.empty()).c_str());
-    } else if (!m_bQuiet) {
-        std::printf("%s -> %s%s\n", file, outcome.m_strTarget.c_str(),
-                    outcome.m_bCancelled ? " (cancelled: pages converted so far)" : "");
+    } else {
+        if (!m_bQuiet)
+            std::printf("%s -> %s%s\n", file, outcome.m_strTarget.c_str(),
+                        outcome.m_bPagesLeft ? " (cancelled: pages converted so far)" : "");
+        // A document cut short by --keep-partial is not a finished one.
+        if (outcome.m_bPagesLeft) {
+            ++m_nFailed;
+            std::fprintf(stderr, "quillmark: %s: interrupted; %s holds only the pages converted so far\n", file,
+                         outcome.m_strTarget.c_str());
+        }
     }
 }
 
@@ -202,8 +214,21 @@ int main(int argc, char** argv) {
     std::string outDir = ".";
     bool pagesGiven = false;
     if (const char* password = std::getenv("QUILLMARK_PASSWORD")) job.m_strUserPassword = password;
+    std::string fromList;
+    bool nulSeparated = false;
+    CShard shard;
+    bool sharded = false;
 
-    enum { kOptRemoveImages = 1000, kOptImageFormat, kOptPageXml, kOptVersion, kOptPassword };
+    enum {
+        kOptRemoveImages = 1000,
+        kOptImageFormat,
+        kOptPageXml,
+        kOptVersion,
+        kOptPassword,
+        kOptKeepPartial,
+        kOptFromList,
+        kOptShard
+    };
     static const option kOptions[] = {
         {"output-dir", required_argument, nullptr, 'o'},
         {"pages", required_argument, nullptr, 'p'},
@@ -214,6 +239,10 @@ int main(int argc, char** argv) {
         {"image-format", required_argument, nullptr, kOptImageFormat},
         {"page-xml", required_argument, nullptr, kOptPageXml},
         {"password", required_argument, nullptr, kOptPassword},
+        {"keep-partial", no_argument, nullptr, kOptKeepPartial},
+        {"from-list", required_argument, nullptr, kOptFromList},
+        {"null", no_argument, nullptr, '0'},
+        {"shard", required_argument, nullptr, kOptShard},
         {"quiet", no_argument, nullptr, 'q'},
         {"verbose", no_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
@@ -221,7 +250,7 @@ int main(int argc, char** argv) {
         {nullptr, 0, nullptr, 0},
     };
     int c;
-    while ((c = getopt_long(argc, argv, "o:p:l:f:xqvh", kOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, "o:p:l:f:xqvh0", kOptions, nullptr)) != -1) {
         switch (c) {
             case 'o': outDir = optarg; break;
             case 'p':
@@ -238,11 +267,43 @@ int main(int argc, char** argv) {
             case kOptImageFormat: imageFormat = optarg; break;
             case kOptPageXml: pageXml = optarg; break;
             case kOptPassword: job.m_strUserPassword = optarg; break;
+            case kOptKeepPartial: job.m_bKeepPartial = true; break;
+            case kOptFromList: fromList = optarg; break;
+            case '0': nulSeparated = true; break;
+            case kOptShard:
+                if (!ParseShard(optarg, shard)) {
+                    std::fprintf(stderr, "quillmark: --shard wants I/N with 0 <= I < N, not '%s'\n", optarg);
+                    return 2;
+                }
+                sharded = true;
+                break;
             case kOptVersion: std::printf("quillmark %s\n", QUILLMARK_VERSION); return 0;
             default: std::fputs(kUsage, stderr); return 2;
         }
     }
     std::vector<std::string> files(argv + optind, argv + argc);
+    if (nulSeparated && fromList.empty()) {
+        std::fputs("quillmark: -0 applies to the list of --from-list\n", stderr);
+        return 2;
+    }
+    if (!fromList.empty()) {
+        const char separator = nulSeparated ? '\0' : '\n';
+        std::vector<std::string> listed;
+        if (fromList == "-") {
+            listed = ReadFileList(std::cin, separator);
+        } else {
+            std::ifstream list(fromList, std::ios::binary);
+            if (!list) {
+                std::fprintf(stderr, "quillmark: %s: the list cannot be read\n", fromList.c_str());
+                return 2;
+            }
+            listed = ReadFileList(list, separator);
+        }
+        files.insert(files.end(), listed.begin(), listed.end());
+    }
+    if (sharded) files = SelectShard(files, shard);
+    // A list, or a shard of one, may hold nothing for this worker.
+    if (files.empty() && (!fromList.empty() || sharded)) return 0;
     if (files.empty()) {
         std::fputs("quillmark: no input file\n", stderr);
         std::fputs(kUsage, stderr);
@@ -308,6 +369,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         const CFileOutcome outcome = CConvertDoc::WritePageXml(&job, files[0], pageXml);
+        if (job.m_nSignal != 0) return StoppedStatus(job.m_nSignal);
         if (outcome.m_result != ConvertResult::kOk) {
             std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(),
                          ReasonFor(outcome, !job.m_strUserPassword.empty()).c_str());
@@ -317,5 +379,6 @@ int main(int argc, char** argv) {
     }
 
     CBatchRunner(&job).Run(files);
+    if (job.m_nSignal != 0) return StoppedStatus(job.m_nSignal);
     return job.m_nFailed == 0 ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 #include "control/batch_runner.h"
 
+#include <unordered_map>
+
 #include "control/convert_doc.h"
 #include "export/word_output.h"
 #include "platform/files.h"
@@ -18,6 +20,13 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
     CRtf2Doc scope;
     std::vector<CFileOutcome> outcomes;
     outcomes.reserve(files.size());
+    // Output name -> the input that claimed it.
+    std::unordered_map<std::string, std::string> claimed;
+    // A run killed outright (SIGKILL, a crash) could not remove its partial
+    // documents and workspaces; their names tell their owner, and the next
+    // run in the same folders removes those whose owner is gone.
+    qm::RemoveStalePartials(CConvertDoc::OutputFolderOf(m_pJob));
+    qm::RemoveStaleWorkspaces();
     for (const std::string& file : files) {
         if (m_pJob->m_nCancel != 0) {
             CFileOutcome skipped;
@@ -29,12 +38,27 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
             continue;
         }
         m_pJob->FileBegins(file);
+        // Two inputs of one run that map to the same output (a/report.pdf
+        // and b/report.pdf) would leave only the later result, silently:
+        // the first to come claims the name and the other fails untouched.
+        const std::string target = CConvertDoc::TargetFor(m_pJob, file);
+        const auto [claim, fresh] = claimed.emplace(target, file);
+        if (!fresh) {
+            CFileOutcome collision;
+            collision.m_strSource = file;
+            collision.m_strTarget = target;
+            collision.m_result = ConvertResult::kNameCollision;
+            collision.m_strCollidesWith = claim->second;
+            m_pJob->FileFinished(collision);
+            outcomes.push_back(std::move(collision));
+            continue;
+        }
         CFileOutcome outcome = CConvertDoc::Convert(m_pJob, file);
         outcome.m_bCancelled = m_pJob->m_nCancel != 0;
         // Only a finished document becomes a Word document; one that a
         // cancel cut short keeps the pages done and becomes one too.
         if (outcome.m_result == ConvertResult::kOk && m_pJob->m_nKind != kRunExtractImages &&
-            m_pJob->m_nOutputFormat != 0 && m_pJob->m_nCancel < kCancelNow)
+            m_pJob->m_nOutputFormat != 0 && !outcome.m_bAbandoned)
             MakeWordDocument(outcome);
         m_pJob->FileFinished(outcome);
         outcomes.push_back(std::move(outcome));

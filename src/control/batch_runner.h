@@ -14,8 +14,10 @@ public:
     explicit CBatchRunner(CConvertPara* job) : m_pJob(job) {}
 
     // Converts `files` in order. A cancel stops the run after the file under
-    // way; the files after it are reported as not started. Returns every
-    // file's outcome in order.
+    // way; the files after it are reported as not started. A file whose
+    // output name an earlier file of the run already has fails with
+    // kNameCollision and is not converted. Returns every file's outcome in
+    // order.
     std::vector<CFileOutcome> Run(const std::vector<std::string>& files);
 
     // The Word step of a finished document: the RTF text stored under the

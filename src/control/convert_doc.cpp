@@ -9,7 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <filesystem>
 #include <system_error>
@@ -40,6 +39,14 @@ std::string BaseNameOf(const std::string& path) {
     auto dot = name.find_last_of('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
+
+// The job's output folder as the conversion names its files in it.
+std::string OutputFolder(const CConvertPara* job) {
+    std::string dir = job->m_strOutDir;
+    if (dir.empty()) dir.assign(1, '.');  // assign(): GCC 12 misreports `= "."` at -O3
+    if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
 }  // namespace
 
 CConvertDoc::CConvertDoc(CConvertPara* job, const std::string& source) : m_pJob(job), m_strSource(source) {
@@ -49,9 +56,7 @@ CConvertDoc::CConvertDoc(CConvertPara* job, const std::string& source) : m_pJob(
     m_bOwnsWorkspace = !m_strWorkspace.empty();
     m_strBaseName = BaseNameOf(source);
 
-    m_strOutDir = job->m_strOutDir;
-    if (m_strOutDir.empty()) m_strOutDir.assign(1, '.');  // assign(): GCC 12 misreports `= "."` at -O3
-    if (m_strOutDir.size() > 1 && m_strOutDir.back() == '/') m_strOutDir.pop_back();
+    m_strOutDir = OutputFolder(job);
     // A missing output folder is made rather than failing the file.
     std::error_code ec;
     std::filesystem::create_directories(m_strOutDir, ec);
@@ -82,6 +87,7 @@ CConvertDoc::~CConvertDoc() {
 void CConvertDoc::ShowMessage(const char* text) { m_pJob->ShowMessage(text); }
 void CConvertDoc::ShowWarning(const char* text) { m_pJob->ShowWarning(text); }
 bool CConvertDoc::Cancelled() const { return m_pJob->m_nCancel != 0; }
+bool CConvertDoc::StoppedNow() const { return m_pJob->m_nCancel >= kCancelNow; }
 
 CPagePictures CConvertDoc::ImagesForPage(int page, int zero, const std::string& device) {
     if (!m_pPdf || m_pJob == nullptr) return {};
@@ -144,6 +150,13 @@ int CConvertDoc::PageCount(const std::string& pdfPath, const std::string& passwo
     return count;
 }
 
+std::string CConvertDoc::OutputFolderOf(const CConvertPara* job) { return OutputFolder(job); }
+
+std::string CConvertDoc::TargetFor(const CConvertPara* job, const std::string& source) {
+    const std::string stem = OutputFolder(job) + "/" + BaseNameOf(source);
+    return job->m_nKind == kRunExtractImages ? stem : stem + ".rtf";
+}
+
 CFileOutcome CConvertDoc::Convert(CConvertPara* job, const std::string& source) {
     CConvertDoc conv(job, source);
     CFileOutcome outcome;
@@ -152,6 +165,8 @@ CFileOutcome CConvertDoc::Convert(CConvertPara* job, const std::string& source) 
                                                             : conv.m_strRtfPath;
     outcome.m_result = conv.Run();
     outcome.m_nPdfError = conv.m_nPdfError;
+    outcome.m_bAbandoned = job->m_nCancel >= kCancelNow && !conv.m_bFinished;
+    outcome.m_bPagesLeft = conv.m_bPagesLeft;
     return outcome;
 }
 
@@ -265,27 +280,6 @@ bool EndsWithRootClose(const std::string& path) {
     return ok;
 }
 
-// The document is written under a private name in the output folder and
-// renamed over the final name only once it is complete, so a failed
-// conversion never destroys an existing document and no reader sees half a
-// file. Returns the temporary name, or empty when none can be made.
-std::string MakePartialName(const std::string& finalPath) {
-    auto slash = finalPath.find_last_of('/');
-    std::string dir = slash == std::string::npos ? "." : finalPath.substr(0, slash);
-    std::string name = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
-    // Appended piece by piece: GCC 12 misreports the chained form at -O3.
-    std::string templ = dir;
-    templ.append("/.~").append(name).append(".XXXXXX");
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back('\0');
-    int fd = mkstemp(buf.data());
-    if (fd < 0) return {};
-    // mkstemp makes the file private; the document gets the permissions any
-    // new file of the user would get.
-    fchmod(fd, 0666 & ~qm::CurrentUmask());
-    close(fd);
-    return buf.data();
-}
 }  // namespace
 
 void CConvertDoc::WarnIfPageTooLarge(int page) {
@@ -310,7 +304,11 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
     if (m_pPdf->getNumPages() <= 0) return ConvertResult::kNoPages;
     // So would a range beyond the last page, reported as converted.
     if (!job->AnyPageSelected(m_pPdf->getNumPages())) return ConvertResult::kNoPageSelected;
-    const std::string partial = MakePartialName(m_strRtfPath);
+    // The document is written under a private name in the output folder
+    // and renamed over the final name only once it is complete, so a failed
+    // or stopped conversion never destroys an existing document and no
+    // reader sees half a file.
+    const std::string partial = qm::MakePartialFile(m_strRtfPath);
     if (partial.empty()) return ConvertResult::kOutputFailed;
     std::unique_ptr<CRtfDocument> doc = CRtfDocument::CreateDocument(m_strXmlPath, partial, &m_layout);
     if (!doc) {
@@ -349,6 +347,7 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
             doc->EndPage((page == m_nFirstPage ? 1 : 0) | (page == m_nLastPage ? 2 : 0));
         }
     }
+    m_bPagesLeft = result == ConvertResult::kOk && SelectedPagesLeft();
     // Closing writes the closing brace; a failed write of any page shows here.
     const bool written = doc->Close();
     doc.reset();
@@ -359,9 +358,16 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
     if (result == ConvertResult::kOk && !written) result = ConvertResult::kOutputFailed;
     if (result == ConvertResult::kOk && job->m_nCancel < kCancelNow) {
         if (std::rename(partial.c_str(), m_strRtfPath.c_str()) != 0) result = ConvertResult::kOutputFailed;
+        else m_bFinished = true;
     }
     std::remove(partial.c_str());
     return result;
+}
+
+bool CConvertDoc::SelectedPagesLeft() const {
+    for (int32_t page = m_nCurPage; page <= m_nLastPage; ++page)
+        if (m_pJob->IsPageSelected(page)) return true;
+    return false;
 }
 
 ConvertResult CConvertDoc::ExtractImages() {
@@ -389,6 +395,8 @@ ConvertResult CConvertDoc::ExtractImages() {
         if (r == PictureResult::kNoRenderer) noRenderer = true;
         if (r != PictureResult::kOk) job->ShowMessage("Found problem while filtering graphics for the page.");
     }
+    m_bPagesLeft = SelectedPagesLeft();
+    m_bFinished = !m_bPagesLeft && job->m_nCancel < kCancelNow;
     ClosePdf();
     return noRenderer ? ConvertResult::kNoRenderer : static_cast<ConvertResult>(r);
 }

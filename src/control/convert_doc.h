@@ -32,6 +32,12 @@ public:
     // Page count of a PDF, 0 when it does not open. `locked` (if given) is
     // set when it did not open for want of the right password.
     static int PageCount(const std::string& pdfPath, const std::string& password = {}, bool* locked = nullptr);
+    // The outcome's target that Convert would give `source`: the RTF
+    // document, or for a picture run the folder and base name the page
+    // folders start with.
+    static std::string TargetFor(const CConvertPara* job, const std::string& source);
+    // The folder the job's documents go to, as the conversion names it.
+    static std::string OutputFolderOf(const CConvertPara* job);
 
     PDFDoc* OpenPdf(const char* ownerPassword);
     void ClosePdf();
@@ -73,12 +79,19 @@ private:
     void ShowMessage(const char* text) override;
     void ShowWarning(const char* text) override;
     bool Cancelled() const override;
+    bool StoppedNow() const override;
     bool m_bOwnsWorkspace = false;
     bool m_bCopied = false;
     bool m_bOutDirOk = false;
     bool m_bRebuiltReported = false;
     // The password of a page-count query, which has no job.
     std::string m_strQueryPassword;
+    // The document (or every selected page's pictures) is in place.
+    bool m_bFinished = false;
+    // The page loop stopped at a cancel with selected pages still to do.
+    bool m_bPagesLeft = false;
+    // Whether a selected page lies from the page under way to the last.
+    bool SelectedPagesLeft() const;
     // What this conversion tells its layout and counts for it.
     CLayoutContext m_layout;
     // The picture step with its Ghostscript process, made with the first

@@ -29,6 +29,7 @@ enum class ConvertResult : int32_t {
     kNoPages = 52,          // the PDF opens but has no page that can be read
     kWorkspaceFailed = 53,  // the PDF's copy or its page XML cannot be written (disk full)
     kNoRenderer = 54,       // picture extraction without a Ghostscript that starts
+    kNameCollision = 55,    // an earlier file of the run has the same output name; nothing was written
     kNoPageSelected = 56,   // the page range selects none of the PDF's pages
     kPictureLeftOut = 81,   // extraction: a picture of the last page had a placement that cannot be rendered
 };
@@ -63,6 +64,16 @@ struct CFileOutcome {
     // began (then it was not touched).
     bool m_bCancelled = false;
     bool m_bNotStarted = false;
+    // A stop at once came before the document was put in place: nothing of
+    // this file was written and an earlier document of its name is kept.
+    // (A stop that comes after the rename leaves a complete document.)
+    bool m_bAbandoned = false;
+    // A cancel ended the page loop before every selected page was done: the
+    // document (or the picture folders) holds only the pages before it.
+    bool m_bPagesLeft = false;
+    // kNameCollision: the earlier file of the run whose output this one
+    // would have replaced.
+    std::string m_strCollidesWith;
 };
 
 class CConvertPara {

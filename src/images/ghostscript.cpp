@@ -77,14 +77,17 @@ RenderStatus RunAndWait(const std::vector<std::string>& argv) {
     return RunAndWaitFor(argv, GhostscriptTimeout(), &exitCode);
 }
 
-RenderStatus RunAndWaitFor(const std::vector<std::string>& argv, double timeoutSeconds, int* exitCode) {
-    qm::RunResult r = qm::RunProgram(argv, timeoutSeconds);
+RenderStatus RunAndWaitFor(const std::vector<std::string>& argv, double timeoutSeconds, int* exitCode,
+                           const std::function<bool()>& stop) {
+    qm::RunResult r = qm::RunProgram(argv, timeoutSeconds, stop);
     *exitCode = r.exitCode;
     switch (r.status) {
         case qm::RunStatus::kFinished:
             return RenderStatus::kOk;
         case qm::RunStatus::kTimedOut:
             return RenderStatus::kTimedOut;
+        case qm::RunStatus::kStopped:
+            return RenderStatus::kStopped;
         case qm::RunStatus::kNotStarted:
         default:
             return RenderStatus::kNoProgram;

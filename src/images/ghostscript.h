@@ -4,6 +4,7 @@
 // the program named by the environment variable QUILLMARK_GS.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,9 @@ std::vector<std::string> GhostscriptBatchArguments(const std::string& device, co
                                                    const std::string& outputTemplate,
                                                    const std::vector<std::string>& inputPaths);
 
-enum class RenderStatus { kOk, kNoProgram, kTimedOut };
+// kStopped: the conversion was stopped at once while the program ran; it
+// was killed.
+enum class RenderStatus { kOk, kNoProgram, kTimedOut, kStopped };
 
 // Starts the program of `argv` and waits for it, at most the render time-out.
 // kOk also when the program failed: whether the raster file was written is
@@ -30,8 +33,10 @@ enum class RenderStatus { kOk, kNoProgram, kTimedOut };
 RenderStatus RunAndWait(const std::vector<std::string>& argv);
 
 // Like RunAndWait with a time-out of `timeoutSeconds`; `exitCode` gets the
-// program's exit status (-1 when it did not end by itself).
-RenderStatus RunAndWaitFor(const std::vector<std::string>& argv, double timeoutSeconds, int* exitCode);
+// program's exit status (-1 when it did not end by itself). The program is
+// killed as soon as `stop` (when given) says stop.
+RenderStatus RunAndWaitFor(const std::vector<std::string>& argv, double timeoutSeconds, int* exitCode,
+                           const std::function<bool()>& stop = {});
 
 // The renderer program: QUILLMARK_GS when set, else "gs".
 std::string GhostscriptProgram();

@@ -27,8 +27,12 @@ std::string HexString(const std::string& bytes) {
 
 }  // namespace
 
-CGhostscriptSession::CGhostscriptSession(std::string device, std::string folder, std::vector<std::string> readable)
-    : m_strDevice(std::move(device)), m_strFolder(std::move(folder)), m_readable(std::move(readable)) {
+CGhostscriptSession::CGhostscriptSession(std::string device, std::string folder, std::vector<std::string> readable,
+                                         std::function<bool()> stop)
+    : m_strDevice(std::move(device)),
+      m_strFolder(std::move(folder)),
+      m_readable(std::move(readable)),
+      m_stop(std::move(stop)) {
     // Every answer line starts with a marker that no picture file can know,
     // so whatever a file prints itself is never taken for an answer.
     const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -59,6 +63,7 @@ bool CGhostscriptSession::Start() {
     qm::ChildOptions options;
     options.pipeInput = true;
     options.captureOutput = true;
+    options.stopRequested = m_stop;
     if (!m_process.Start(argv, options)) return false;
     m_strPending.clear();
     // A handshake: a program that is not a working Ghostscript says nothing.
@@ -75,6 +80,8 @@ bool CGhostscriptSession::Start() {
 void CGhostscriptSession::Stop(bool kill) {
     if (!m_process.HasProcess()) return;
     m_process.CloseInput();  // end of input: Ghostscript quits
+    // A stopped conversion does not wait for the pictures under way.
+    if (m_bStopped || m_process.StopRequested()) kill = true;
     if (!kill) {
         std::string line;
         bool timedOut = false;
@@ -118,6 +125,7 @@ bool CGhostscriptSession::ReadAnswer(std::string& line, double timeoutSeconds, b
             case qm::CChildProcess::ReadResult::kData: break;
             case qm::CChildProcess::ReadResult::kTimedOut: timedOut = true; return false;
             case qm::CChildProcess::ReadResult::kEnd: return false;
+            case qm::CChildProcess::ReadResult::kStopped: m_bStopped = true; return false;
         }
     }
 }
@@ -126,7 +134,7 @@ CGhostscriptSession::Result CGhostscriptSession::Render(const std::string& input
     if (m_bBroken) return Result::kUnavailable;
     if (!m_process.HasProcess() && !Start()) {
         m_bBroken = true;
-        return Result::kUnavailable;
+        return m_bStopped ? Result::kStopped : Result::kUnavailable;
     }
     // The page counter of the device numbers the pages; an answer tells
     // which page the file made. Leftovers of a failed file (operands,
@@ -143,6 +151,7 @@ CGhostscriptSession::Result CGhostscriptSession::Render(const std::string& input
     if (!Send(command) || !ReadAnswer(line, GhostscriptTimeout(), timedOut)) {
         Stop(true);
         m_bBroken = true;
+        if (m_bStopped) return Result::kStopped;
         return timedOut ? Result::kTimedOut : Result::kUnavailable;
     }
     if (line.compare(0, 3, "ok ") != 0) {

@@ -11,6 +11,7 @@
 // caller renders the file in a process of its own instead.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,10 @@ public:
     // `folder` holds the pages while they are made (it is created);
     // `readable` are the folders (with their subfolders) that the picture
     // files lie in, which Ghostscript's file access control must allow.
-    CGhostscriptSession(std::string device, std::string folder, std::vector<std::string> readable);
+    // `stop`, when given, is asked while an answer is awaited: when it says
+    // stop, the process is killed there and then.
+    CGhostscriptSession(std::string device, std::string folder, std::vector<std::string> readable,
+                        std::function<bool()> stop = {});
     virtual ~CGhostscriptSession();
     CGhostscriptSession(const CGhostscriptSession&) = delete;
     CGhostscriptSession& operator=(const CGhostscriptSession&) = delete;
@@ -30,6 +34,7 @@ public:
         kOk,           // `outputPath` holds the whole raster file
         kUnavailable,  // nothing was rendered; render the file on its own
         kTimedOut,     // the file ran past the time-out; the process was stopped
+        kStopped,      // the conversion was stopped at once; the process was killed
     };
     // Renders `inputPath` into `outputPath` (which is replaced).
     Result Render(const std::string& inputPath, const std::string& outputPath);
@@ -42,12 +47,14 @@ private:
     void Stop(bool kill);
     bool Send(const std::string& text);
     // Reads the next line that starts with the session's marker; false on
-    // end of output or time-out (`timedOut` tells which).
+    // end of output, time-out (`timedOut`) or a stop request (m_bStopped).
     bool ReadAnswer(std::string& line, double timeoutSeconds, bool& timedOut);
 
     std::string m_strDevice;
     std::string m_strFolder;
     std::vector<std::string> m_readable;
+    std::function<bool()> m_stop;
+    bool m_bStopped = false;
     qm::CChildProcess m_process;  // reads commands on its standard input, answers on its output
     std::string m_strMarker;   // starts every answer line
     std::string m_strPending;  // output read but not yet taken as lines

@@ -259,6 +259,12 @@ void CImageExtractor::Log(const char* text) const {
 
 bool CImageExtractor::Stopped() const { return m_pLog != nullptr && m_pLog->Cancelled(); }
 
+std::function<bool()> CImageExtractor::StopNow() const {
+    if (m_pLog == nullptr) return {};
+    IPictureLog* log = m_pLog;
+    return [log] { return log->StoppedNow(); };
+}
+
 bool CImageExtractor::IsExtractionRun() const { return m_bExtraction; }
 
 bool CImageExtractor::OpenPagePs() {
@@ -488,10 +494,12 @@ bool CImageExtractor::RenderWithGhostscript(const std::string& outputPath, const
     fs::remove(outputPath, ec);
     const std::string partial = PartialName(outputPath);
     int exitCode = -1;
-    RenderStatus status =
-        RunAndWaitFor(GhostscriptArguments(m_strDevice, partial, inputPath), GhostscriptTimeout(), &exitCode);
+    RenderStatus status = RunAndWaitFor(GhostscriptArguments(m_strDevice, partial, inputPath), GhostscriptTimeout(),
+                                        &exitCode, StopNow());
     bool ok = false;
-    if (status == RenderStatus::kNoProgram) {
+    if (status == RenderStatus::kStopped) {
+        m_bRenderStopped = true;
+    } else if (status == RenderStatus::kNoProgram) {
         m_bNoRenderer = true;
     } else if (status == RenderStatus::kTimedOut) {
         m_bRendererTimedOut = true;
@@ -524,11 +532,14 @@ void CImageExtractor::RenderFinished(std::vector<Finished>& pictures) {
 
     if (m_pSession != nullptr && m_pSession->Usable() && m_pSession->Device() == m_strDevice) {
         for (Finished* f : queue) {
-            if (m_bNoRenderer) break;
+            if (m_bNoRenderer || m_bRenderStopped) break;
             fs::remove(f->raster, ec);
             switch (m_pSession->Render(f->finalPath, f->raster)) {
                 case CGhostscriptSession::Result::kOk:
                     f->ok = true;
+                    break;
+                case CGhostscriptSession::Result::kStopped:
+                    m_bRenderStopped = true;
                     break;
                 case CGhostscriptSession::Result::kTimedOut:
                     // Killed at the time-out: a failed picture, as on its own.
@@ -561,8 +572,11 @@ void CImageExtractor::RenderFinished(std::vector<Finished>& pictures) {
         int exitCode = -1;
         const RenderStatus status =
             RunAndWaitFor(GhostscriptBatchArguments(m_strDevice, m_strOutDir, tag + "%d" + ext, inputs),
-                          GhostscriptTimeout() * static_cast<double>(queue.size()), &exitCode);
-        if (status == RenderStatus::kNoProgram) {
+                          GhostscriptTimeout() * static_cast<double>(queue.size()), &exitCode, StopNow());
+        if (status == RenderStatus::kStopped) {
+            m_bRenderStopped = true;
+            batched = true;
+        } else if (status == RenderStatus::kNoProgram) {
             m_bNoRenderer = true;
             batched = true;
         } else if (status == RenderStatus::kOk && exitCode == 0) {
@@ -583,7 +597,7 @@ void CImageExtractor::RenderFinished(std::vector<Finished>& pictures) {
     if (!batched) {
         for (Finished* f : queue) {
             // Without a renderer the other pictures would fail the same way.
-            if (m_bNoRenderer) break;
+            if (m_bNoRenderer || m_bRenderStopped) break;
             f->ok = RenderWithGhostscript(f->raster, f->finalPath);
         }
     }

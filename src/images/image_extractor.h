@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,6 +109,9 @@ public:
     bool m_bNoRenderer = false;
     bool m_bRendererTimedOut = false;
     bool m_bRenderFailed = false;  // the renderer ran but wrote no picture
+    // The conversion was stopped at once during a render: the pictures
+    // after it are not rendered, and nothing of it is reported.
+    bool m_bRenderStopped = false;
 
     // A picture whose final file is written, waiting for the page's render.
     struct Finished {
@@ -129,6 +133,8 @@ private:
     void Seek(int64_t pos);
     void Log(const char* text) const;
     bool Stopped() const;
+    // The stop request handed to Ghostscript's waits: a stop at once.
+    std::function<bool()> StopNow() const;
     bool IsExtractionRun() const;
 
     std::FILE* m_pFile = nullptr;

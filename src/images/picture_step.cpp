@@ -58,8 +58,10 @@ CPagePictures CPictureStep::ImagesForPage(PDFDoc* pdf, int page, int zero, const
             std::error_code ec;
             std::vector<std::string> readable = {std::filesystem::absolute(workspace, ec).string(),
                                                  std::filesystem::absolute(m_request.m_strOutDir, ec).string()};
+            std::function<bool()> stop;
+            if (m_pLog != nullptr) stop = [log = m_pLog] { return log->StoppedNow(); };
             m_pRenderer = std::make_unique<CGhostscriptSession>(extractor.m_strDevice, workspace + "/render",
-                                                                std::move(readable));
+                                                                std::move(readable), std::move(stop));
         }
         extractor.m_pSession = m_pRenderer.get();
         extractor.m_nRotation = out.m_nRotation;

@@ -26,6 +26,9 @@ public:
     virtual void ShowWarning(const char* text) = 0;
     // The user asked to stop; the pictures not yet rendered are left.
     virtual bool Cancelled() const = 0;
+    // The user asked to stop at once: a render under way is killed too.
+    // Asked from the waits for Ghostscript, often.
+    virtual bool StoppedNow() const { return false; }
 };
 
 // What the conversion asks of the picture step.

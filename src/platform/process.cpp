@@ -1,11 +1,11 @@
-// Child processes started with posix_spawnp, fed, read and waited for with
-// time-outs.
+// Child processes started from an argument vector, fed, read and waited for
+// with time-outs.
 #include "platform/process.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -14,6 +14,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 extern char** environ;
 
@@ -70,6 +73,24 @@ public:
 private:
     sigset_t m_old;
 };
+
+// The paths execvp would try for `program`: the name itself when it holds a
+// '/', else the name in each folder of PATH in order.
+std::vector<std::string> ExecCandidates(const std::string& program) {
+    if (program.find('/') != std::string::npos) return {program};
+    const char* env = std::getenv("PATH");
+    const std::string path = env != nullptr ? env : "/bin:/usr/bin";
+    std::vector<std::string> out;
+    size_t begin = 0;
+    for (;;) {
+        const size_t colon = path.find(':', begin);
+        std::string dir = path.substr(begin, colon == std::string::npos ? std::string::npos : colon - begin);
+        out.push_back((dir.empty() ? std::string(".") : dir) + "/" + program);
+        if (colon == std::string::npos) break;
+        begin = colon + 1;
+    }
+    return out;
+}
 
 void CloseFd(int& fd) {
     if (fd >= 0) close(fd);
@@ -132,46 +153,107 @@ bool CChildProcess::Start(const std::vector<std::string>& argv, const ChildOptio
     args.reserve(argv.size() + 1);
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attr);
+    // Everything the child needs is made here: between fork and exec it may
+    // only make calls that are safe in a copy of a multi-threaded process.
+    const std::vector<std::string> candidates = ExecCandidates(argv[0]);
+    std::vector<const char*> paths;
+    for (const auto& c : candidates) paths.push_back(c.c_str());
+    sigset_t childMask;
+    sigemptyset(&childMask);
+    for (int sig : options.blockedSignals) sigaddset(&childMask, sig);
     const int childEnds[3] = {in[0], out[1], err[1]};
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (childEnds[fd] >= 0) posix_spawn_file_actions_adddup2(&actions, childEnds[fd], fd);
-        else posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    int report[2] = {-1, -1};  // the child writes errno here when no exec succeeds
+    if (paths.empty() || pipe2(report, O_CLOEXEC) != 0) {
+        closePipes();
+        return false;
     }
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    // Descriptors the caller opened without close-on-exec stay ours.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-#endif
-    // A process group of its own, so that a kill also ends whatever the
-    // program started, and default signal handling whatever the caller set.
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGCHLD);
-    sigset_t mask;
-    sigemptyset(&mask);
-    for (int sig : options.blockedSignals) sigaddset(&mask, sig);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setsigmask(&attr, &mask);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
-    pid_t pid = -1;
-    int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    // The program dies with this process. posix_spawn cannot ask for that,
+    // so the child is made with fork and asks the kernel itself
+    // (PR_SET_PDEATHSIG, kept across exec) before it runs the program: a
+    // conversion killed with SIGKILL, or ending in any other way, then
+    // takes its Ghostscript along instead of leaving it to run for
+    // seconds. The death signal follows the thread that made the child; in
+    // Quillmark the thread that starts a program also waits for it and
+    // owns it until it ends, so that is the lifetime wanted. All signals
+    // stay blocked across fork, so no handler of this process runs in the
+    // child before it has put every signal back to its default.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (int sig = 1; sig < NSIG; ++sig) {
+            struct sigaction sa;
+            if (sig == SIGKILL || sig == SIGSTOP || sigaction(sig, nullptr, &sa) != 0) continue;
+            if (sa.sa_handler == SIG_IGN && sig != SIGPIPE && sig != SIGCHLD) continue;
+            sa.sa_handler = SIG_DFL;
+            sa.sa_flags = 0;
+            sigaction(sig, &sa, nullptr);
+        }
+        // A process group of its own, so that a kill also ends whatever the
+        // program started.
+        setpgid(0, 0);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // This process may have died before the request was made.
+        if (getppid() != parent) _exit(127);
+        for (int fd = 0; fd <= 2; ++fd) {
+            int from = childEnds[fd];
+            if (from < 0) from = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+            if (from == fd) fcntl(fd, F_SETFD, 0);
+            else if (from < 0 || dup2(from, fd) < 0) _exit(127);
+        }
+#ifdef SYS_close_range
+        // Descriptors the caller opened without close-on-exec stay ours;
+        // the report pipe stays open until the exec closes it.
+        const unsigned keep = static_cast<unsigned>(report[1]);
+        if (keep > 3) syscall(SYS_close_range, 3U, keep - 1, 0U);
+        syscall(SYS_close_range, keep + 1, ~0U, 0U);
+#endif
+        sigprocmask(SIG_SETMASK, &childMask, nullptr);
+        int error = ENOENT;
+        for (const char* path : paths) {
+            execve(path, args.data(), environ);
+            // As execvp: a file that is not there or not allowed lets the
+            // search go on; any other failure ends it.
+            if (errno != ENOENT && errno != ENOTDIR && errno != EACCES) {
+                error = errno;
+                break;
+            }
+            if (errno == EACCES) error = EACCES;
+        }
+        ssize_t ignored = write(report[1], &error, sizeof error);
+        (void)ignored;
+        _exit(127);
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    CloseFd(report[1]);
     CloseFd(in[0]);
     CloseFd(out[1]);
     CloseFd(err[1]);
-    if (rc != 0) {
+    bool started = pid > 0;
+    if (started) {
+        // The report pipe ends at the exec (nothing read) or carries the
+        // error of an exec that failed; that child is reaped here.
+        int error = 0;
+        ssize_t n;
+        while ((n = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+        }
+        if (n > 0) {
+            int status = 0;
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            started = false;
+        }
+    }
+    CloseFd(report[0]);
+    if (!started) {
         closePipes();
         return false;
     }
     m_pid = pid;
+    m_stop = options.stopRequested;
     m_nIn = in[1];
     m_nOut = out[0];
     m_nErr = err[0];
@@ -206,8 +288,9 @@ CChildProcess::ReadResult CChildProcess::ReadOutput(std::string& buffer, double 
     for (;;) {
         if (m_nOut < 0) return ReadResult::kEnd;
         if (deadline.Passed()) return ReadResult::kTimedOut;
+        if (StopRequested()) return ReadResult::kStopped;
         pollfd p{m_nOut, POLLIN, 0};
-        int r = poll(&p, 1, deadline.PollMs(1000000));
+        int r = poll(&p, 1, deadline.PollMs(m_stop ? kStopPollMs : 1000000));
         if (r <= 0) continue;  // a signal, or the deadline (checked above)
         const size_t before = buffer.size();
         const bool open = ReadAvailable(m_nOut, buffer);
@@ -248,7 +331,7 @@ bool CChildProcess::WaitCollecting(std::string* output, std::string* errors, dou
             Reaped(status);
             return true;
         }
-        if (deadline.Passed()) return false;
+        if (deadline.Passed() || StopRequested()) return false;
 
         pollfd p[3];
         int n = 0;
@@ -258,7 +341,7 @@ bool CChildProcess::WaitCollecting(std::string* output, std::string* errors, dou
         if (m_nPidFd >= 0) p[n++] = {m_nPidFd, POLLIN, 0};
         // Without a pidfd the end of the child shows only in waitpid, which
         // is asked again after a short, growing step.
-        const int waitMs = m_nPidFd >= 0 ? deadline.PollMs(1000) : deadline.PollMs(stepMs);
+        const int waitMs = m_nPidFd >= 0 ? deadline.PollMs(m_stop ? kStopPollMs : 1000) : deadline.PollMs(stepMs);
         stepMs = std::min(stepMs * 2, 20);
         poll(p, static_cast<nfds_t>(n), waitMs);
         if (collect)
@@ -277,13 +360,16 @@ void CChildProcess::Kill() {
     Reaped(status);
 }
 
-RunResult RunProgram(const std::vector<std::string>& argv, double timeoutSeconds) {
+RunResult RunProgram(const std::vector<std::string>& argv, double timeoutSeconds,
+                     const std::function<bool()>& stop) {
     RunResult result;
     CChildProcess child;
-    if (!child.Start(argv)) return result;
+    ChildOptions options;
+    options.stopRequested = stop;
+    if (!child.Start(argv, options)) return result;
     if (!child.Wait(timeoutSeconds)) {
+        result.status = child.StopRequested() ? RunStatus::kStopped : RunStatus::kTimedOut;
         child.Kill();
-        result.status = RunStatus::kTimedOut;
         return result;
     }
     // posix_spawnp reports an exec failure as exit status 127 from the child.

@@ -1,14 +1,16 @@
 // Child processes: the stand-in for starting a console program. Every
 // program Quillmark starts (Ghostscript for a render or for a whole
 // conversion, and the programs the tests run) goes through CChildProcess:
-// it is started from an argument vector with posix_spawnp (never through a
-// shell, so quotes and spaces in paths are harmless), in a process group
-// of its own so that killing it also ends everything it started, and with
-// the standard streams the caller asks for, /dev/null otherwise.
+// it is started from an argument vector, looked up on PATH as execvp does
+// (never through a shell, so quotes and spaces in paths are harmless), in a
+// process group of its own so that killing it also ends everything it
+// started, with the standard streams the caller asks for (/dev/null
+// otherwise), and it is killed by the kernel when this process dies.
 #pragma once
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,14 @@ struct ChildOptions {
     // have their default action). A blocked SIGXFSZ, for one, turns a write
     // beyond the file size limit into an EFBIG error.
     std::vector<int> blockedSignals;
+    // Asked while waiting for the program: true ends the wait early (the
+    // caller then kills the program). A stop request set from a signal
+    // handler is seen within kStopPollMs, as a wait never sleeps longer
+    // than that while it has a question to ask.
+    std::function<bool()> stopRequested;
 };
+
+constexpr int kStopPollMs = 50;
 
 // One started program. The object owns the process: its destructor kills
 // the process group and reaps the child, so no program outlives a failure
@@ -51,14 +60,16 @@ public:
     // End of input: a program reading its standard input sees the end.
     void CloseInput();
 
-    enum class ReadResult { kData, kEnd, kTimedOut };
+    enum class ReadResult { kData, kEnd, kTimedOut, kStopped };
     // Appends to `buffer` what the program wrote to its standard output,
     // waiting at most `timeoutSeconds` (0 or less: for ever) for it. kEnd
-    // when the output is closed (the program ended or closed it).
+    // when the output is closed (the program ended or closed it); kStopped
+    // when the start options' stop request said so first.
     ReadResult ReadOutput(std::string& buffer, double timeoutSeconds);
 
     // Waits for the program to end and reaps it; false when the time-out
-    // passes first (the program keeps running). 0 or less waits for ever.
+    // passes first or a stop is requested (the program keeps running;
+    // StopRequested() tells which). 0 or less waits for ever.
     // The captured streams are not read meanwhile: a program that fills a
     // pipe nobody reads does not end (WaitCollecting reads them).
     bool Wait(double timeoutSeconds);
@@ -69,6 +80,8 @@ public:
     // Kills the process group (the program and all it started) and reaps
     // the program.
     void Kill();
+    // The stop request of the start options says stop.
+    bool StopRequested() const { return m_stop && m_stop(); }
 
     // After a successful Wait: whether the program ended by itself with an
     // exit status, and that status (-1 when a signal ended it).
@@ -80,6 +93,7 @@ private:
     void CloseAll();
 
     pid_t m_pid = -1;
+    std::function<bool()> m_stop;
     int m_nPidFd = -1;  // becomes readable when the child ends (-1 without kernel support)
     int m_nIn = -1;
     int m_nOut = -1;
@@ -93,6 +107,7 @@ enum class RunStatus {
     kFinished,    // the program ran and ended by itself (any exit status)
     kNotStarted,  // the program could not be started (not found, not executable)
     kTimedOut,    // the program ran past the time-out and was killed
+    kStopped,     // a stop was requested while it ran, and it was killed
 };
 
 struct RunResult {
@@ -102,7 +117,9 @@ struct RunResult {
 
 // Runs argv[0] with its standard streams on /dev/null and waits for it. A
 // program that outlives the time-out (0 or less: none) is killed together
-// with everything it started.
-RunResult RunProgram(const std::vector<std::string>& argv, double timeoutSeconds);
+// with everything it started, and so is one still running when `stop`
+// (when given) says stop.
+RunResult RunProgram(const std::vector<std::string>& argv, double timeoutSeconds,
+                     const std::function<bool()>& stop = {});
 
 }  // namespace qm

@@ -4,8 +4,7 @@
 #include <QFile>
 #include <QThread>
 
-#include <ErrorCodes.h>
-
+#include "control/outcome_reason.h"
 #include "ui/progress_dlg.h"
 
 QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
@@ -89,36 +88,8 @@ void MyConvertPara::FileFinished(const CFileOutcome& outcome) {
     // Windows marked every file "Success" as it could not tell a failure.
     const QString status =
         outcome.m_result == ConvertResult::kOk ? QStringLiteral("Success") : QStringLiteral("Failed");
-    const QString reason = ReasonFor(outcome, !PasswordFor(outcome.m_strSource).empty());
+    const QString reason = FromPath(ReasonFor(outcome, !PasswordFor(outcome.m_strSource).empty()));
     Forward([&](CConversionProgressDlg* p) { p->MarkDone(s, t, status, reason); },
             [&] { emit fileFinishedRequested(s, t, status, reason); });
 }
 
-QString ReasonFor(const CFileOutcome& outcome, bool passwordGiven) {
-    switch (outcome.m_result) {
-        case ConvertResult::kOk: return {};
-        case ConvertResult::kPdfFailed:
-            switch (outcome.m_nPdfError) {
-                case errOpenFile: return QStringLiteral("the file cannot be read");
-                case errEncrypted:
-                    return passwordGiven ? QStringLiteral("the password is wrong")
-                                         : QStringLiteral("the PDF needs a password");
-                case errNone: return QStringLiteral("the PDF does not open");
-                default: return QStringLiteral("the file is not a PDF or is damaged beyond repair");
-            }
-        case ConvertResult::kOutputFailed: {
-            const QString target = FromPath(outcome.m_strTarget);
-            const qsizetype slash = target.lastIndexOf('/');
-            return QStringLiteral("the document cannot be written in %1")
-                .arg(slash < 0 ? QStringLiteral(".") : target.left(slash));
-        }
-        case ConvertResult::kPageFailed: return QStringLiteral("a page could not be converted");
-        case ConvertResult::kNoPages: return QStringLiteral("the PDF has no pages that can be read");
-        case ConvertResult::kWorkspaceFailed:
-            return QStringLiteral("the temporary folder cannot be written (is the disk full?)");
-        case ConvertResult::kNoPageSelected: return QStringLiteral("the page range selects none of its pages");
-        case ConvertResult::kNoRenderer:
-            return QStringLiteral("Ghostscript is missing or failed, so pictures could not be written");
-        default: return QStringLiteral("the conversion failed");
-    }
-}

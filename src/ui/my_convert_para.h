@@ -89,7 +89,6 @@ private:
 
 // Why a file failed, as the user can act on it; empty for a converted file.
 // `passwordGiven`: a password was tried on the file.
-QString ReasonFor(const CFileOutcome& outcome, bool passwordGiven);
 
 // Paths travel as the file system's bytes.
 QString FromPath(const std::string& path);

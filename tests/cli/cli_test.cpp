@@ -3,8 +3,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
+#include "platform/process.h"
 #include "support/test_util.h"
 
 namespace {
@@ -143,6 +145,114 @@ TEST_F(CliTest, DrawnPathsBecomeUnderlinesOrShapes) {
         for (const std::string& part : c.in) EXPECT_NE(rtf.find(part), std::string::npos) << c.name << ": " << part;
         EXPECT_EQ(qmtest::CountOccurrences(rtf, "{\\shp{"), c.shapes) << c.name;
     }
+}
+
+// Inputs from different folders with the same name map to one output; the
+// later one used to replace the earlier one's result without a word.
+TEST_F(CliTest, SecondInputOfTheSameOutputNameFailsAsNameCollision) {
+    namespace fs = std::filesystem;
+    fs::create_directories(m_dir / "a");
+    fs::create_directories(m_dir / "b");
+    const std::string first = m_dir / "a/report.pdf";
+    const std::string second = m_dir / "b/report.pdf";
+    const std::string other = m_dir / "b/Report.pdf";  // another name on a case-sensitive file system
+    ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(1), first));
+    ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(2), second));
+    ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(3), other));
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        std::string output;  // of the first input, relative to the output folder
+    } cases[] = {
+        {"rtf", {}, "report.rtf"},
+        {"doc", {"-f", "doc"}, "report.doc"},
+        {"pictures", {"-x"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = m_dir / ("out-" + std::string(c.name));
+        std::vector<std::string> args = c.options;
+        for (const std::string& a : {std::string("-o"), out, first, second, other}) args.push_back(a);
+        const auto r = RunCli(args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(second + ": name collision: " + first), std::string::npos) << r.err;
+        EXPECT_EQ(qmtest::CountOccurrences(r.err, "name collision"), 1) << r.err;
+        if (c.output.empty()) continue;
+        const std::string doc = qmtest::ReadFile(out + "/" + c.output);
+        EXPECT_NE(doc.find("{Page 1}"), std::string::npos);
+        EXPECT_EQ(doc.find("{Page 2}"), std::string::npos) << "the second input replaced the first";
+        EXPECT_TRUE(qmtest::FileExists(out + "/Report" + c.output.substr(6)));
+    }
+}
+
+// Runs quillmark with `input` on its standard input.
+qmtest::RunResult RunCliFed(const std::vector<std::string>& args, const std::string& input) {
+    std::vector<std::string> argv = {QUILLMARK_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    qm::ChildOptions options;
+    options.pipeInput = true;
+    options.captureOutput = true;
+    options.captureErrors = true;
+    qm::CChildProcess child;
+    qmtest::RunResult r;
+    if (!child.Start(argv, options)) return r;
+    child.Write(input);
+    child.CloseInput();
+    child.WaitCollecting(&r.out, &r.err, 0);
+    r.status = child.ExitCode();
+    return r;
+}
+
+// Engines hand over their inputs as a list (a file, or a pipe from find),
+// and split it among workers with --shard: together the shards convert
+// every listed file once.
+TEST_F(CliTest, ListedFilesAndShardsOfTheList) {
+    namespace fs = std::filesystem;
+    const std::vector<std::string> names = {"one.pdf", "two words.pdf", "three.pdf", "four.pdf", "five.pdf"};
+    std::string lines, nuls;
+    for (const auto& n : names) {
+        const std::string pdf = Pdf(n, 1);
+        lines += pdf + "\n";
+        nuls += pdf + std::string(1, '\0');
+    }
+    qmtest::WriteFile(m_dir / "list.txt", "\n" + lines);
+    qmtest::WriteFile(m_dir / "list.nul", nuls);
+    auto converted = [&](const std::string& out) {
+        std::vector<std::string> found;
+        for (const auto& n : names)
+            if (qmtest::FileExists(out + "/" + n.substr(0, n.size() - 4) + ".rtf")) found.push_back(n);
+        return found;
+    };
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::string stdinText;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"list file", {"--from-list", m_dir / "list.txt"}, "", names},
+        {"NUL-separated", {"-0", "--from-list", m_dir / "list.nul"}, "", names},
+        {"standard input", {"--from-list", "-"}, lines, names},
+        {"shard 0/2", {"--from-list", "-", "--shard", "0/2"}, lines, {"one.pdf", "three.pdf", "five.pdf"}},
+        {"shard 1/2", {"--shard", "1/2", "--from-list", m_dir / "list.txt"}, "", {"two words.pdf", "four.pdf"}},
+        {"shard 4/5", {"--shard", "4/5", "-0", "--from-list", "-"}, nuls, {"five.pdf"}},
+        {"empty shard", {"--shard", "6/7", "--from-list", m_dir / "list.txt"}, "", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = m_dir / ("out-" + std::string(c.name));
+        std::vector<std::string> args = {"-q", "-o", out};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto r = RunCliFed(args, c.stdinText);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(converted(out), c.expected);
+    }
+    const std::vector<std::vector<std::string>> usage = {
+        {"--shard", "2/2", "--from-list", m_dir / "list.txt"},
+        {"--shard", "1", "--from-list", m_dir / "list.txt"},
+        {"-0", m_dir / "one.pdf"},
+        {"--from-list", m_dir / "no-such-list.txt"},
+    };
+    for (const auto& args : usage) EXPECT_EQ(RunCli(args).status, 2) << args[0] << " " << args[1];
 }
 
 }  // namespace

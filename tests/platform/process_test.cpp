@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -80,6 +81,44 @@ TEST(ProcessRunner, HangingProgramIsKilledAtTheTimeOutWithItsChildren) {
     pid_t child = PidIn(pidFile);
     ASSERT_GT(child, 0);
     EXPECT_TRUE(Gone(child)) << "the hung program's child " << child << " still runs";
+}
+
+// A stop request set while a program runs (from a signal handler, in the
+// command line) ends every kind of wait long before the time-out, and the
+// program goes with its children.
+TEST(ProcessRunner, StopRequestEndsTheWaitsAndKillsTheProgram) {
+    TempDir dir;
+    WriteScript(dir / "hang.sh", "sleep 100 &\necho $! > \"$1\"\nwait\n");
+    enum Wait { kRunProgram, kWait, kReadOutput };
+    for (Wait how : {kRunProgram, kWait, kReadOutput}) {
+        SCOPED_TRACE(how);
+        const std::string pidFile = dir / ("pid" + std::to_string(how));
+        std::atomic<bool> stop{false};
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            stop = true;
+        });
+        auto stopRequested = [&] { return stop.load(); };
+        const auto start = std::chrono::steady_clock::now();
+        if (how == kRunProgram) {
+            EXPECT_EQ(qm::RunProgram({dir / "hang.sh", pidFile}, 60, stopRequested).status, qm::RunStatus::kStopped);
+        } else {
+            qm::ChildOptions options;
+            options.captureOutput = true;
+            options.stopRequested = stopRequested;
+            qm::CChildProcess child;
+            ASSERT_TRUE(child.Start({dir / "hang.sh", pidFile}, options));
+            std::string out;
+            if (how == kWait) EXPECT_FALSE(child.Wait(60));
+            else EXPECT_EQ(child.ReadOutput(out, 60), qm::CChildProcess::ReadResult::kStopped);
+            EXPECT_TRUE(child.StopRequested());
+        }
+        stopper.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        const pid_t grandchild = PidIn(pidFile);
+        ASSERT_GT(grandchild, 0);
+        EXPECT_TRUE(Gone(grandchild)) << "the stopped program's child still runs";
+    }
 }
 
 TEST(ChildProcess, AnswersAreReadAsTheyComeAndTheEndOfInputEndsTheProgram) {

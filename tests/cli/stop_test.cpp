@@ -1,0 +1,335 @@
+// Stopping the quillmark command the way job engines do (SIGTERM, SIGINT
+// without a terminal, SIGKILL): a stopped file leaves no output of its own,
+// the earlier document of its name stays, and neither a partial document, a
+// workspace nor a Ghostscript process is left behind.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/process.h"
+#include "support/test_util.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using qmtest::ScopedEnv;
+
+// A PDF of `pages` pages, each with a line of text and a picture, so that
+// every page goes through Ghostscript.
+std::string PicturePagesPs(int pages) {
+    std::ostringstream ps;
+    ps << "%!PS\n/Helvetica findfont 24 scalefont setfont\n";
+    for (int i = 1; i <= pages; ++i) {
+        ps << "72 700 moveto (Page " << i << ") show gsave 100 100 translate 200 200 scale "
+           << "4 4 8 [4 0 0 4 0 0] {<";
+        for (int b = 0; b < 48; ++b) ps << (b % 2 ? "3c" : "c3");
+        ps << ">} false 3 colorimage grestore showpage\n";
+    }
+    return ps.str();
+}
+
+// Processes (not yet reaped zombies aside) whose process group is `pgid`.
+int MembersOfGroup(pid_t pgid) {
+    int n = 0;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/proc", ec)) {
+        std::ifstream stat(e.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        // pid (comm) state ppid pgrp ...; comm may hold spaces.
+        const auto close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(line.substr(close + 2));
+        char state = 0;
+        long ppid = 0, pgrp = 0;
+        rest >> state >> ppid >> pgrp;
+        if (pgrp == pgid && state != 'Z') ++n;
+    }
+    return n;
+}
+
+// The same once a killed group had a moment to die: SIGKILL is delivered
+// to every member at once, but each takes its own moment to end.
+int LiveMembersOfGroup(pid_t pgid) {
+    for (int i = 0; i < 100; ++i) {
+        if (MembersOfGroup(pgid) == 0) return 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return MembersOfGroup(pgid);
+}
+
+struct Stopped {
+    bool markerSeen = false;
+    int status = -1;
+    std::string out;
+    std::string err;
+    double secondsToEnd = 0;  // from the signal to the end of the program
+};
+
+// Runs quillmark with `args`, sends `sig` once its standard error shows
+// `marker` (and `ready`, when given, says so), and waits for it to end.
+Stopped RunAndSignal(const std::vector<std::string>& args, const std::string& marker, int sig,
+                     const std::function<bool()>& ready = {}) {
+    Stopped r;
+    std::vector<std::string> argv = {QUILLMARK_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    qm::ChildOptions options;
+    options.captureOutput = true;
+    options.captureErrors = true;
+    qm::CChildProcess child;
+    if (!child.Start(argv, options)) return r;
+    const auto begin = std::chrono::steady_clock::now();
+    while (r.err.find(marker) == std::string::npos || (ready && !ready())) {
+        if (child.WaitCollecting(&r.out, &r.err, 0.01)) {
+            r.status = child.ExitCode();
+            return r;
+        }
+        if (std::chrono::steady_clock::now() - begin > std::chrono::seconds(60)) break;
+    }
+    r.markerSeen = true;
+    const pid_t pid = child.Pid();
+    kill(pid, sig);
+    const auto signalled = std::chrono::steady_clock::now();
+    child.WaitCollecting(&r.out, &r.err, 0);
+    r.secondsToEnd = std::chrono::duration<double>(std::chrono::steady_clock::now() - signalled).count();
+    r.status = child.ExitCode();
+    return r;
+}
+
+class StopTest : public qmtest::IsolatedTest {
+protected:
+    // The process groups of every Ghostscript the fake one below started.
+    std::vector<pid_t> GhostscriptGroups() const {
+        std::vector<pid_t> groups;
+        std::ifstream in(m_dir / "gs.pids");
+        for (long pid; in >> pid;) groups.push_back(static_cast<pid_t>(pid));
+        return groups;
+    }
+    // Files whose names start with ".~" in `dir`: partial documents.
+    static std::vector<std::string> Partials(const std::string& dir) {
+        std::vector<std::string> found;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(dir, ec))
+            if (e.path().filename().string().rfind(".~", 0) == 0) found.push_back(e.path().string());
+        return found;
+    }
+    // A stand-in for Ghostscript that notes its process group and runs
+    // `body` (which may use gs itself).
+    void FakeGhostscript(const std::string& body) {
+        qmtest::WriteScript(m_dir / "fake-gs", "echo $$ >> '" + (m_dir / "gs.pids") + "'\n" + body);
+    }
+};
+
+// Each moment of a conversion at which an engine may stop it; a stop must
+// never leave a cut-off document under the final name, nor a reported
+// success. The real Ghostscript is slowed down (each command it reads is
+// held back a little) so that the moments are far enough apart.
+TEST_F(StopTest, StoppedFileLeavesNothingAndKeepsTheEarlierDocument) {
+    const std::string pdf = m_dir / "manual.pdf";
+    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(30), pdf));
+    const std::string next = Pdf("next.pdf", 1);
+    FakeGhostscript("(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
+    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
+    const std::string out = m_dir / "out";
+    fs::create_directories(out);
+    const struct {
+        const char* moment;
+        std::string marker;
+        int signal;
+        int status;
+        bool keepPartial = false;
+    } cases[] = {
+        {"reading the text", "Reading text content from pdf started.", SIGTERM, 143},
+        {"first page", "Conversion of <1> page started.", SIGTERM, 143},
+        {"rendering a picture", "Processing #3 page...(Filtering image #1)", SIGTERM, 143},
+        {"late page", "Conversion of <25> page started.", SIGTERM, 143},
+        // Without a terminal, SIGINT is an engine's stop too.
+        {"first page, SIGINT", "Conversion of <1> page started.", SIGINT, 130},
+        {"late page, SIGINT", "Conversion of <20> page started.", SIGINT, 130},
+        // --keep-partial is for a user at a terminal, never for an engine.
+        {"--keep-partial without a terminal", "Conversion of <5> page started.", SIGINT, 130, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.moment);
+        qmtest::WriteFile(out + "/manual.rtf", "earlier document");
+        std::error_code ec;
+        fs::remove(m_dir / "gs.pids", ec);
+        std::vector<std::string> args = {"-v", "-o", out, pdf, next};
+        if (c.keepPartial) args.insert(args.begin(), "--keep-partial");
+        const Stopped r = RunAndSignal(args, c.marker, c.signal);
+        ASSERT_TRUE(r.markerSeen) << "ended before the moment: " << r.err;
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_LT(r.secondsToEnd, 5.0);
+        const std::string kept = qmtest::ReadFile(out + "/manual.rtf");
+        EXPECT_TRUE(kept == "earlier document") << "replaced by " << kept.size() << " bytes";
+        EXPECT_NE(r.err.find(pdf + ": stopped, no document written"), std::string::npos) << r.err;
+        // The file after it is reported, and not touched.
+        EXPECT_NE(r.err.find(next + ": not converted"), std::string::npos) << r.err;
+        EXPECT_FALSE(qmtest::FileExists(out + "/next.rtf"));
+        EXPECT_EQ(r.out.find("->"), std::string::npos) << r.out;
+        EXPECT_TRUE(Partials(out).empty());
+        EXPECT_TRUE(qmtest::Workspaces(m_tmp.path()).empty());
+        for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript left running";
+    }
+    // Unstopped, the same run replaces the earlier document.
+    const auto r = qmtest::RunCli({"-q", "-o", out, pdf, next});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(qmtest::ReadFile(out + "/manual.rtf").rfind("{\\rtf", 0), 0u);
+}
+
+// A stop while the conversion waits for a Ghostscript that never answers
+// must not wait for the render time-out.
+TEST_F(StopTest, StopDoesNotWaitForAHungGhostscript) {
+    const std::string pdf = m_dir / "pictures.pdf";
+    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(2), pdf));
+    FakeGhostscript("exec sleep 300\n");
+    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
+    ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "200");
+    const std::string out = m_dir / "out";
+    fs::create_directories(out);
+    qmtest::WriteFile(out + "/pictures.rtf", "earlier document");
+    // Signalled once the fake Ghostscript runs.
+    const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Processing #1 page...(Filtering image #1)", SIGTERM,
+                                   [this] { return !GhostscriptGroups().empty(); });
+    ASSERT_TRUE(r.markerSeen) << r.err;
+    EXPECT_EQ(r.status, 143) << r.err;
+    EXPECT_LT(r.secondsToEnd, 5.0);
+    EXPECT_TRUE(qmtest::ReadFile(out + "/pictures.rtf") == "earlier document");
+    EXPECT_TRUE(Partials(out).empty());
+    ASSERT_FALSE(GhostscriptGroups().empty()) << "the fake Ghostscript was not started";
+    for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript left running";
+}
+
+}  // namespace
+
+namespace {
+
+// SIGKILL cannot be caught: the kernel must end Ghostscript with the
+// conversion, which ran it in a process group of its own where no kill of
+// the conversion's group reaches it.
+TEST_F(StopTest, GhostscriptDiesWithAKilledConversion) {
+    const std::string pdf = m_dir / "pictures.pdf";
+    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(2), pdf));
+    FakeGhostscript("exec sleep 300\n");
+    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
+    const std::string out = m_dir / "out";
+    const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Processing #1 page...(Filtering image #1)", SIGKILL,
+                                   [this] { return !GhostscriptGroups().empty(); });
+    ASSERT_TRUE(r.markerSeen) << r.err;
+    EXPECT_EQ(r.status, -1) << "killed by the signal";
+    ASSERT_FALSE(GhostscriptGroups().empty());
+    for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript outlived it";
+    // What the killed run left is the next run's to clear (or the test's).
+    std::error_code ec;
+    for (const auto& ws : qmtest::Workspaces(m_tmp.path())) fs::remove_all(ws, ec);
+}
+
+}  // namespace
+
+namespace {
+
+// The PID of a process that has ended (and been reaped).
+pid_t DeadPid() {
+    qm::CChildProcess child;
+    if (!child.Start({"true"})) return 0;
+    const pid_t pid = child.Pid();
+    child.Wait(10);
+    return pid;
+}
+
+// The owner "<host>.<pid>" of a leftover's name, which ends in
+// "<owner><sep>XXXXXX" after `prefix` (a partial document's name before its
+// owner holds dots, so its owner is found from the end).
+std::string OwnerIn(const std::string& name, size_t prefix) {
+    const std::string rest = name.substr(0, name.size() - 7);
+    if (prefix != 0) return rest.substr(prefix);
+    const size_t pidDot = rest.find_last_of('.');
+    if (pidDot == std::string::npos || pidDot == 0) return {};
+    return rest.substr(rest.find_last_of('.', pidDot - 1) + 1);
+}
+
+std::string WithOwner(const std::string& name, size_t prefix, const std::string& owner) {
+    const std::string old = OwnerIn(name, prefix);
+    const size_t at = name.size() - 7 - old.size();
+    return name.substr(0, at) + owner + name.substr(name.size() - 7);
+}
+
+// A run killed with SIGKILL cannot clean up: its partial document and its
+// workspace stay, named after their owner. The next run in those folders
+// removes them, and only them: leftovers of a live process, of another host
+// sharing the folder, and names without an owner stay.
+TEST_F(StopTest, NextRunRemovesTheLeftoversOfAKilledRun) {
+    const std::string pdf = m_dir / "manual.pdf";
+    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(30), pdf));
+    const std::string next = Pdf("next.pdf", 1);
+    FakeGhostscript("(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
+    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
+    const std::string out = m_dir / "out";
+    fs::create_directories(out);
+    qmtest::WriteFile(out + "/manual.rtf", "earlier document");
+    const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Conversion of <3> page started.", SIGKILL);
+    ASSERT_TRUE(r.markerSeen) << r.err;
+    EXPECT_TRUE(qmtest::ReadFile(out + "/manual.rtf") == "earlier document");
+    const std::vector<std::string> partials = Partials(out);
+    const std::vector<std::string> workspaces = qmtest::Workspaces(m_tmp.path());
+    ASSERT_EQ(partials.size(), 1u);
+    ASSERT_EQ(workspaces.size(), 1u);
+    for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript outlived it";
+
+    // Planted beside them: the same names with other owners.
+    const std::string partialName = fs::path(partials[0]).filename().string();
+    const std::string workspaceName = fs::path(workspaces[0]).filename().string();
+    const std::string owner = OwnerIn(partialName, 0);
+    ASSERT_NE(owner.find('.'), std::string::npos) << partialName << " tells no owner";
+    EXPECT_EQ(OwnerIn(workspaceName, std::string("quillmark-").size()), owner);
+    const std::string thisHost = owner.substr(0, owner.find_last_of('.'));
+    const std::string self = std::to_string(getpid());
+    const pid_t dead = DeadPid();
+    ASSERT_GT(dead, 0);
+    const struct {
+        const char* owner;
+        std::string tag;
+        bool removed;
+    } cases[] = {
+        {"dead process of this host", thisHost + "." + std::to_string(dead), true},
+        {"live process", thisHost + "." + self, false},
+        {"other host", "elsewhere." + std::to_string(dead), false},
+    };
+    std::vector<std::pair<std::string, bool>> planted;
+    for (const auto& c : cases) {
+        const std::string p = out + "/" + WithOwner(partialName, 0, c.tag);
+        const std::string w = m_tmp / WithOwner(workspaceName, std::string("quillmark-").size(), c.tag);
+        qmtest::WriteFile(p, "partial");
+        fs::create_directories(w + "/tmpd");
+        planted.push_back({p, c.removed});
+        planted.push_back({w, c.removed});
+    }
+    // Names without an owner, as older runs made them.
+    qmtest::WriteFile(out + "/.~manual.rtf.Ab12Cd", "partial");
+    fs::create_directories(m_tmp / "quillmark-Ab12Cd");
+    planted.push_back({out + "/.~manual.rtf.Ab12Cd", false});
+    planted.push_back({m_tmp / "quillmark-Ab12Cd", false});
+
+    const auto again = qmtest::RunCli({"-q", "-o", out, next});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_FALSE(qmtest::FileExists(partials[0])) << "the killed run's partial document stayed";
+    EXPECT_FALSE(qmtest::FileExists(workspaces[0])) << "the killed run's workspace stayed";
+    for (const auto& [path, removed] : planted) EXPECT_EQ(qmtest::FileExists(path), !removed) << path;
+    EXPECT_TRUE(qmtest::ReadFile(out + "/manual.rtf") == "earlier document");
+    std::error_code ec;
+    for (const auto& ws : qmtest::Workspaces(m_tmp.path())) fs::remove_all(ws, ec);
+}
+
+}  // namespace
