@@ -20,30 +20,6 @@ using namespace qmtest;
 
 namespace {
 
-// A PDF from numbered object bodies (object i + 1 is bodies[i]).
-std::string RawPdf(const std::vector<std::string>& bodies) {
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<size_t> offsets;
-    for (size_t i = 0; i < bodies.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + bodies[i] + "\nendobj\n";
-    }
-    const size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(bodies.size() + 1) + "\n0000000000 65535 f \n";
-    for (size_t off : offsets) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(bodies.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
-}
-
-std::string StreamObject(const std::string& dict, const std::string& data) {
-    return "<< " + dict + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
-}
-
 struct Record {
     int32_t kind, number, zOrder, width;
     std::string path;
