@@ -82,7 +82,8 @@ TEST_F(ExtractorTest, PlacementCases) {
     } cases[] = {
         {"straight placement on an unrotated page", "[200 0 0 160 50 300]", "", big, 0,
          {"\n/ImageMatrix [100 0 0 -80 0 80]\n", "\n100 80 false pdfSetup\n%%PageSizeTag\n",
-          "%%BeginPageSetup\n\npdfStartPage\n", "\nq\n[100 0 -0 80 0 0] cm\n%%ImageMatrixTag1\n/DeviceRGB setcolorspace\n<<\n", "z~>\n\n%-EOD-\nQ\n"},
+          "%%BeginSetup\nxpdf begin\n", "%%BeginPageSetup\n\npdfStartPage\n",
+          "\nq\n[100 0 -0 80 0 0] cm\n%%ImageMatrixTag1\n/DeviceRGB setcolorspace\n<<\n", "z~>\n\n%-EOD-\nQ\n"},
          ""},
         {"straight placement on a page turned by 90", "[200 0 0 160 50 300]", "", big, 90,
          {"\n80 100 false pdfSetup\n%%PageSizeTag\n", "\n[0 -100 80 0 0 100] cm\n%%ImageMatrixTag1\n"}, ""},
@@ -194,5 +195,7 @@ TEST(Ghostscript, PathsAreArgumentsOfTheirOwnAndUnknownDevicesWriteJpeg) {
     // Each format's extension is checked end to end in pipeline_test.
     EXPECT_EQ(DeviceExtension("pngalpha"), "jpeg");
     EXPECT_EQ(DeviceExtension(""), "jpeg");
+    ScopedEnv unreadable("QUILLMARK_GS_TIMEOUT", "soon");
+    EXPECT_EQ(GhostscriptTimeout(), 120.0) << "an unreadable time-out is the default, not none";
 }
 
