@@ -106,28 +106,6 @@ TEST_F(Run, FastRunWritesWordDocumentsAndOffersTheLastOne) {
     EXPECT_FALSE(QFile::exists(m_out + "/first.rtf"));
 }
 
-TEST_F(Run, FailedFilesAreMarkedAndNamed) {
-    qmtest::WriteFile(Work("broken.pdf").toStdString(), "%PDF-1.4 this is not a PDF at all");
-    m_frame->m_pConvertPage->AddFiles({Work("broken.pdf"), MakePdf("good", 1)});
-    QString brokenStatus, brokenReason, goodReason;
-    m_answer = [&](const qm::ui::MessageBoxRequest&) {
-        brokenStatus = m_frame->m_pProgressPage->StatusOf(Work("broken.pdf"));
-        brokenReason = m_frame->m_pProgressPage->ReasonOf(Work("broken.pdf"));
-        goodReason = m_frame->m_pProgressPage->ReasonOf(Work("good.pdf"));
-        uitest::Screenshot(m_frame.get(), "progress-failed-file");
-        return 0;
-    };
-    RunToEnd(m_frame->m_pConvertToWord);
-    EXPECT_EQ(m_statuses, (QStringList{"broken.pdf=Failed", "good.pdf=Success"}));
-    ASSERT_EQ(m_boxes.size(), 1u) << "no view prompt after a failure";
-    EXPECT_EQ(m_boxes[0].text, "These files could not be converted:\n" + Work("broken.pdf"));
-    EXPECT_EQ(brokenStatus, "Failed");
-    EXPECT_EQ(brokenReason, "the file is not a PDF or is damaged beyond repair") << "the reason stays in the row";
-    EXPECT_EQ(goodReason, "");
-    EXPECT_FALSE(QFile::exists(m_out + "/broken.doc"));
-    EXPECT_EQ(Head(m_out + "/good.doc", 5), "{\\rtf");
-}
-
 TEST_F(Run, CancelBetweenPagesAfterSayingNoOnce) {
     m_frame->m_pConvertPage->AddFiles({MakePdf("long", 6), MakePdf("never", 1)});
     m_frame->m_pConvertPage->m_pRtf->setChecked(true);
@@ -210,7 +188,8 @@ TEST_F(Run, UnreadablePageRangeIsRefusedNamingTheBadPart) {
 }
 
 // A range that reads well but lies beyond a file's last page fails that
-// file instead of giving it an empty document.
+// file instead of giving it an empty document; the failed file is named,
+// keeps its reason in its row, and there is no offer to view a document.
 TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
     CCONVERTERDlg* page = m_frame->m_pConvertPage;
     page->AddFiles({MakePdf("four", 4), MakePdf("twelve", 12)});
@@ -219,6 +198,7 @@ TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
     QString reason;
     m_answer = [&](const qm::ui::MessageBoxRequest&) {
         reason = m_frame->m_pProgressPage->ReasonOf(Work("four.pdf"));
+        uitest::Screenshot(m_frame.get(), "progress-failed-file");
         return 0;
     };
     RunToEnd(m_frame->m_pConvertToWord);
