@@ -6,6 +6,7 @@
 
 #include "control/layout_names.h"
 #include "control/page_range.h"
+#include "images/test_job.h"
 
 namespace {
 
@@ -55,12 +56,7 @@ TEST(PageRange, BadTextNamesTheBadPart) {
 }
 
 TEST(PageRange, JobSelectsBySpans) {
-    struct Job : CConvertPara {
-        void ShowProgress(int32_t) override {}
-        void ShowMessage(const char*) override {}
-        void FileStarted(const std::string&, const std::string&) override {}
-        void FileFinished(const CFileOutcome&) override {}
-    } job;
+    CTestJob job;
     EXPECT_TRUE(job.IsPageSelected(12345)) << "every page until a range is set";
     EXPECT_TRUE(job.AnyPageSelected(1));
     EXPECT_FALSE(job.AnyPageSelected(0)) << "a PDF without pages has nothing to select";

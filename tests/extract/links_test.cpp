@@ -105,10 +105,4 @@ TEST(HtmlLinkList, TheFirstContainingLinkWins) {
     EXPECT_EQ(list.inLink(10, 10, 20, 20), -1);
 }
 
-TEST(HtmlLink, StartMarkerCarriesTheDestinationUnescaped) {
-    EXPECT_EQ(HtmlLink(0, 0, 1, 1, "report.xml#3").LinkStart(), "<#dsAnchor#report.xml#3~dsAnchor#>");
-    EXPECT_EQ(HtmlLink(0, 0, 1, 1, "http://x/?a=1&b=<2>").LinkStart(), "<#dsAnchor#http://x/?a=1&b=<2>~dsAnchor#>");
-    EXPECT_EQ(HtmlLink(0, 0, 1, 1, "").LinkStart(), "<#dsAnchor#~dsAnchor#>");
-}
-
 }  // namespace

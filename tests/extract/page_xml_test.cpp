@@ -107,7 +107,6 @@ TEST(PageXml, TextElementsOfOnePage) {
 
 TEST(PageXml, MarginsTable) {
     struct { const char* what; std::string content; std::string margins; } cases[] = {
-        {"text far from the corner is capped at 50", Show(72, 700, "x"), kMargins},
         {"text near the top left corner", Show(20, 770, "x"),
          "<margin mleft=\"0030\" mtop=\"0019\" mbottom=\"0010\" mright=\"0010\">\n"},
         {"text beyond the right edge: negative right margin, unsigned", Show(600, 400, "abcd"),

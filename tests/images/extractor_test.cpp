@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "images/ghostscript.h"
-#include "images/start_text.h"
 #include "images/test_job.h"
 #include "support/test_util.h"
 
@@ -68,29 +67,7 @@ protected:
     std::vector<std::unique_ptr<CRtfShpObject>> m_objects;
 };
 
-void ExpectContains(const std::string& text, const std::string& part) {
-    EXPECT_NE(text.find(part), std::string::npos) << "missing:\n" << part << "\nin:\n" << text.substr(0, 4000);
-}
-
 }  // namespace
-
-TEST_F(ExtractorTest, StraightPlacementOnAnUnrotatedPageIsCaseFour) {
-    AddPicture("[200 0 0 160 50 300]");
-    ASSERT_EQ(Extract("q\n[200 0 0 160 50 300] cm\n" + PictureCode(100, 80, "[100 0 0 -80 0 80]")), 0);
-    std::string file = Rendered(1);
-    ASSERT_FALSE(file.empty());
-    EXPECT_EQ(file.substr(0, 11), "%!PS-Adobe-");
-    ExpectContains(file, "\n100 80 false pdfSetup\n%%PageSizeTag\n");
-    ExpectContains(file, "%%BeginPageSetup\n\npdfStartPage\n");
-    ExpectContains(file, "\nq\n[100 0 -0 80 0 0] cm\n%%ImageMatrixTag1\n/DeviceRGB setcolorspace\n<<\n");
-    ExpectContains(file, "\n/ImageMatrix [100 0 0 -80 0 80]\n");
-    ExpectContains(file, "z~>\n\n%-EOD-\nQ\n");
-    EXPECT_EQ(file.substr(file.size() - 6), "%%EOF\n");
-    // The working copy and the final file are gone; only the raster stays.
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "doc-1/newfile1.ps"));
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "doc-1/finalfile1.ps"));
-    EXPECT_EQ(m_job.Count("Processing #1 page...(Filtering image #1)"), 1);
-}
 
 TEST_F(ExtractorTest, PlacementCases) {
     const std::string big = PictureCode(100, 80, "[100 0 0 -80 0 80]");
@@ -103,6 +80,11 @@ TEST_F(ExtractorTest, PlacementCases) {
         std::vector<std::string> parts;  // in the final file
         std::string absent;
     } cases[] = {
+        {"straight placement on an unrotated page", "[200 0 0 160 50 300]", "", big, 0,
+         {"\n/ImageMatrix [100 0 0 -80 0 80]\n", "\n100 80 false pdfSetup\n%%PageSizeTag\n",
+          "%%BeginSetup\nxpdf begin\n", "%%BeginPageSetup\n\npdfStartPage\n",
+          "\nq\n[100 0 -0 80 0 0] cm\n%%ImageMatrixTag1\n/DeviceRGB setcolorspace\n<<\n", "z~>\n\n%-EOD-\nQ\n"},
+         ""},
         {"straight placement on a page turned by 90", "[200 0 0 160 50 300]", "", big, 90,
          {"\n80 100 false pdfSetup\n%%PageSizeTag\n", "\n[0 -100 80 0 0 100] cm\n%%ImageMatrixTag1\n"}, ""},
         {"negative fourth number turns the rows top down", "[100 0 0 -80 50 380]", "", big, 0,
@@ -124,7 +106,13 @@ TEST_F(ExtractorTest, PlacementCases) {
         const std::string file = Rendered(1);
         for (const std::string& part : c.parts) EXPECT_NE(file.find(part), std::string::npos) << c.what << ": " << part;
         if (!c.absent.empty()) { EXPECT_EQ(file.find(c.absent), std::string::npos) << c.what; }
+        EXPECT_EQ(file.rfind("%!PS-Adobe-", 0), 0u) << c.what;
+        EXPECT_EQ(file.substr(file.size() - 6), "%%EOF\n") << c.what;
     }
+    // The working copy and the final file are gone; only the raster stays.
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "doc-1/newfile1.ps"));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "doc-1/finalfile1.ps"));
+    EXPECT_EQ(m_job.Count("Processing #1 page...(Filtering image #1)"), 5);
 }
 
 TEST_F(ExtractorTest, NearestOfTwoPlacementLinesWins) {
@@ -135,15 +123,6 @@ TEST_F(ExtractorTest, NearestOfTwoPlacementLinesWins) {
                       PictureCode(100, 80, "[100 0 0 -80 0 80]")),
               0);
     EXPECT_FALSE(Rendered(1).empty());
-
-    WriteFile(m_dir / "find.ps", "[1 0 0 1 5 5] cm\n[2 0 0 2 7 7] cm\n<<\n  /ImageType 1\n");
-    CImageExtractor extractor(m_dir / "find.ps", 1, "png16m", &m_objects);
-    ASSERT_TRUE(extractor.OpenPagePs());
-    std::string first, keyword;
-    ASSERT_TRUE(extractor.FindNextImage(first, keyword));
-    EXPECT_EQ(extractor.m_strCmLine, "[2 0 0 2 7 7] cm");
-    EXPECT_EQ(keyword, "/ImageType");
-    EXPECT_EQ(first, "  /ImageType 1");
 }
 
 TEST_F(ExtractorTest, SkewedPictureIsLeftOutAndTheOthersKeepTheirFiles) {
@@ -160,6 +139,41 @@ TEST_F(ExtractorTest, SkewedPictureIsLeftOutAndTheOthersKeepTheirFiles) {
     EXPECT_FALSE(Rendered(3).empty()) << "the picture after the skewed one is extracted too";
     EXPECT_TRUE(Rendered(4).empty());
     EXPECT_EQ(m_job.Count("skewed"), 1);
+}
+
+// Renderers that fail in different ways: no picture file is left behind,
+// whole or partial, and no temporary either; a picture file of an earlier
+// run is replaced, not kept.
+TEST_F(ExtractorTest, AFailedRenderLeavesNoFileAndNoTemporary) {
+    const std::string writeThen = "for a; do case \"$a\" in -sOutputFile=*) out=\"${a#-sOutputFile=}\";; esac; done\n";
+    struct {
+        const char* what;
+        std::string script;
+        int pictures;
+    } cases[] = {
+        {"fails after writing part of the file", writeThen + "printf 'partial' > \"$out\"\nexit 1\n", 1},
+        {"writes an empty file", writeThen + ": > \"$out\"\nexit 0\n", 1},
+        {"hangs after writing part of the file", writeThen + "printf 'partial' > \"$out\"\nexec sleep 100\n", 1},
+        {"fails for a page of two", writeThen + "printf 'partial' > \"$out\"\nexit 1\n", 2},
+    };
+    for (const auto& c : cases) {
+        WriteScript(m_dir / "gs", c.script);
+        ScopedEnv gs("QUILLMARK_GS", m_dir / "gs");
+        ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "0.3");
+        m_objects.clear();
+        std::string body;
+        for (int i = 0; i < c.pictures; ++i) {
+            AddPicture("[200 0 0 160 50 300]");
+            body += "q\n[200 0 0 160 50 300] cm\n" + PictureCode(2, 2, "[2 0 0 -2 0 2]");
+        }
+        std::filesystem::remove_all(m_dir / "doc-1");
+        std::filesystem::create_directories(m_dir / "doc-1");
+        WriteFile(m_dir / "doc-1/imagefile1.png", "old");
+        Extract(body);
+        EXPECT_TRUE(std::filesystem::is_empty(m_dir / "doc-1")) << c.what;
+        for (const auto& obj : m_objects)
+            EXPECT_EQ(static_cast<CRtfImage*>(obj.get())->m_strImagePath, "") << c.what;
+    }
 }
 
 TEST_F(ExtractorTest, DocumentRunsGetAFolderBesideThePagePostScriptAndAHexFile) {
@@ -181,27 +195,7 @@ TEST(Ghostscript, PathsAreArgumentsOfTheirOwnAndUnknownDevicesWriteJpeg) {
     // Each format's extension is checked end to end in pipeline_test.
     EXPECT_EQ(DeviceExtension("pngalpha"), "jpeg");
     EXPECT_EQ(DeviceExtension(""), "jpeg");
-}
-
-TEST(Ghostscript, HangingRendererIsStoppedAtTheTimeOut) {
-    TempDir dir;
-    WriteScript(dir / "gs-hangs", "exec sleep 100\n");
-    ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "0.3");
-    ScopedEnv gs("QUILLMARK_GS", dir / "gs-hangs");
-    EXPECT_EQ(GhostscriptTimeout(), 0.3);
-    EXPECT_EQ(RunAndWait(GhostscriptArguments("png16m", dir / "o.png", dir / "i.ps")), RenderStatus::kTimedOut);
-    ScopedEnv missing("QUILLMARK_GS", dir / "missing");
-    EXPECT_EQ(RunAndWait(GhostscriptArguments("png16m", dir / "o.png", dir / "i.ps")), RenderStatus::kNoProgram);
     ScopedEnv unreadable("QUILLMARK_GS_TIMEOUT", "soon");
-    EXPECT_EQ(GhostscriptTimeout(), 120.0) << "the default";
+    EXPECT_EQ(GhostscriptTimeout(), 120.0) << "an unreadable time-out is the default, not none";
 }
 
-TEST(StartText, PopplersPrologueWithTheMarkerAndSetup) {
-    const std::string& text = StartTextProlog();
-    ASSERT_FALSE(text.empty());
-    EXPECT_EQ(text.substr(0, 11), "%!PS-Adobe-");
-    for (const char* part : {"/pdfSetup", "/pdfStartPage", "/pdfEndPage", "%%BeginSetup\nxpdf begin\n"})
-        ExpectContains(text, part);
-    EXPECT_EQ(text.rfind("%%PageSizeTag\n"), text.size() - 14);
-    EXPECT_EQ(text.find("%%EndSetup"), std::string::npos);
-}

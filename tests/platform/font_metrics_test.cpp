@@ -14,13 +14,6 @@ qm::TextExtent Measure(const std::string& face, int points, const std::u32string
 
 }  // namespace
 
-TEST(FontMetrics, PointsBecomeScreenPixels) {
-    EXPECT_EQ(qm::PointsToPixels(12), 16);
-    EXPECT_EQ(qm::PointsToPixels(13), 17);  // 17.33
-    EXPECT_EQ(qm::PointsToPixels(11), 15);  // 14.67
-    EXPECT_EQ(qm::PointsToPixels(0), 0);
-}
-
 TEST(FontMetrics, WindowsFaceNamesMeasureWithTheirMetricCompatibleFonts) {
     EXPECT_NE(qm::MatchedFontFile("Times New Roman", false, false).find("LiberationSerif-Regular"), std::string::npos);
     EXPECT_NE(qm::MatchedFontFile("Arial", true, false).find("LiberationSans-Bold"), std::string::npos);

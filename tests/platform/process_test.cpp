@@ -44,53 +44,29 @@ pid_t PidIn(const std::string& file) {
 
 }  // namespace
 
-TEST(ProcessRunner, MissingProgramIsNotStarted) {
-    qm::RunResult r = qm::RunProgram({"quillmark-no-such-program-xyz"}, 5);
-    EXPECT_EQ(r.status, qm::RunStatus::kNotStarted);
-    r = qm::RunProgram({}, 5);
-    EXPECT_EQ(r.status, qm::RunStatus::kNotStarted);
-}
-
-TEST(ProcessRunner, FailingProgramReportsItsExitStatus) {
+// Missing programs are not started, failing ones report their status, and
+// arguments arrive whole, without a shell.
+TEST(ProcessRunner, StartStatusAndArguments) {
     TempDir dir;
-    WriteScript(dir / "fail.sh", "exit 3\n");
-    qm::RunResult r = qm::RunProgram({dir / "fail.sh"}, 5);
+    WriteScript(dir / "run.sh", "for a; do printf '%s|' \"$a\"; done > \"$1\"\nexit 3\n");
+    const std::string out = dir / "out put.txt";
+    qm::RunResult r = qm::RunProgram({dir / "run.sh", out, "a \"quoted\" word", "$HOME", "*;|"}, 5);
     EXPECT_EQ(r.status, qm::RunStatus::kFinished);
     EXPECT_EQ(r.exitCode, 3);
-}
-
-TEST(ProcessRunner, ArgumentsArriveWholeWithoutAShell) {
-    TempDir dir;
-    WriteScript(dir / "args.sh", "for a; do printf '%s|' \"$a\"; done > \"$1\"\n");
-    const std::string out = dir / "out put.txt";
-    qm::RunResult r = qm::RunProgram({dir / "args.sh", out, "a \"quoted\" word", "$HOME", "*;|"}, 5);
-    ASSERT_EQ(r.status, qm::RunStatus::kFinished);
     EXPECT_EQ(ReadFile(out), out + "|a \"quoted\" word|$HOME|*;||");
+    EXPECT_EQ(qm::RunProgram({"quillmark-no-such-program-xyz"}, 5).status, qm::RunStatus::kNotStarted);
+    EXPECT_EQ(qm::RunProgram({}, 5).status, qm::RunStatus::kNotStarted);
 }
 
-TEST(ProcessRunner, HangingProgramIsKilledAtTheTimeOutWithItsChildren) {
-    TempDir dir;
-    // The script starts a child of its own, which must not outlive it.
-    WriteScript(dir / "hang.sh", "sleep 100 &\necho $! > \"$1\"\nwait\n");
-    const std::string pidFile = dir / "pid";
-    auto start = std::chrono::steady_clock::now();
-    qm::RunResult r = qm::RunProgram({dir / "hang.sh", pidFile}, 0.5);
-    auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(r.status, qm::RunStatus::kTimedOut);
-    EXPECT_LT(took, std::chrono::seconds(30));
-    pid_t child = PidIn(pidFile);
-    ASSERT_GT(child, 0);
-    EXPECT_TRUE(Gone(child)) << "the hung program's child " << child << " still runs";
-}
-
-// A stop request set while a program runs (from a signal handler, in the
-// command line) ends every kind of wait long before the time-out, and the
-// program goes with its children.
-TEST(ProcessRunner, StopRequestEndsTheWaitsAndKillsTheProgram) {
+// A hanging program is killed at the time-out, a stop request set while a
+// program runs (from a signal handler, in the command line) ends every kind
+// of wait long before it, and the end of the object ends its program: each
+// way the program goes with its children.
+TEST(ProcessRunner, TimeOutAndStopRequestEndTheWaitsAndKillTheProgram) {
     TempDir dir;
     WriteScript(dir / "hang.sh", "sleep 100 &\necho $! > \"$1\"\nwait\n");
-    enum Wait { kRunProgram, kWait, kReadOutput };
-    for (Wait how : {kRunProgram, kWait, kReadOutput}) {
+    enum Wait { kTimeOut, kRunProgram, kWait, kReadOutput, kDestroy };
+    for (Wait how : {kTimeOut, kRunProgram, kWait, kReadOutput, kDestroy}) {
         SCOPED_TRACE(how);
         const std::string pidFile = dir / ("pid" + std::to_string(how));
         std::atomic<bool> stop{false};
@@ -100,7 +76,15 @@ TEST(ProcessRunner, StopRequestEndsTheWaitsAndKillsTheProgram) {
         });
         auto stopRequested = [&] { return stop.load(); };
         const auto start = std::chrono::steady_clock::now();
-        if (how == kRunProgram) {
+        pid_t program = 0;
+        if (how == kDestroy) {
+            qm::CChildProcess child;
+            ASSERT_TRUE(child.Start({dir / "hang.sh", pidFile}));
+            program = child.Pid();
+            ASSERT_GT(PidIn(pidFile), 0);
+        } else if (how == kTimeOut) {
+            EXPECT_EQ(qm::RunProgram({dir / "hang.sh", pidFile}, 0.5).status, qm::RunStatus::kTimedOut);
+        } else if (how == kRunProgram) {
             EXPECT_EQ(qm::RunProgram({dir / "hang.sh", pidFile}, 60, stopRequested).status, qm::RunStatus::kStopped);
         } else {
             qm::ChildOptions options;
@@ -118,6 +102,7 @@ TEST(ProcessRunner, StopRequestEndsTheWaitsAndKillsTheProgram) {
         const pid_t grandchild = PidIn(pidFile);
         ASSERT_GT(grandchild, 0);
         EXPECT_TRUE(Gone(grandchild)) << "the stopped program's child still runs";
+        if (program != 0) EXPECT_TRUE(Gone(program));
     }
 }
 
@@ -173,20 +158,6 @@ TEST(ChildProcess, CollectsBothStreamsBeyondWhatAPipeHolds) {
     EXPECT_EQ(out, std::string(400000, 'o'));
     EXPECT_EQ(err.size(), 800u);
     EXPECT_EQ(child.ExitCode(), 5);
-}
-
-TEST(ChildProcess, TheEndOfTheObjectEndsTheProgramAndAllItStarted) {
-    TempDir dir;
-    WriteScript(dir / "hang.sh", "sleep 100 &\necho $! > \"$1\"\nwait\n");
-    pid_t program = 0;
-    {
-        qm::CChildProcess child;
-        ASSERT_TRUE(child.Start({dir / "hang.sh", dir / "pid"}));
-        program = child.Pid();
-        ASSERT_GT(PidIn(dir / "pid"), 0);
-    }
-    EXPECT_TRUE(Gone(program));
-    EXPECT_TRUE(Gone(PidIn(dir / "pid")));
 }
 
 TEST(ChildProcess, ACollectedProgramIsDoneWhenItEndsNotWhenItsChildrenDo) {

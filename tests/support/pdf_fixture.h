@@ -18,6 +18,32 @@
 
 namespace qmtest {
 
+// A stream object: `dict` holds its entries other than /Length.
+inline std::string StreamObject(const std::string& dict, const std::string& data) {
+    return "<< " + dict + " /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream";
+}
+
+// A PDF of numbered object bodies (object i + 1 is objects[i]) with its
+// cross-reference table; object 1 is the catalogue. `trailerExtra` goes
+// into the trailer, e.g. " /Info 9 0 R".
+inline std::string RawPdf(const std::vector<std::string>& objects, const std::string& trailerExtra = std::string()) {
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t off : offsets) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
+        pdf += line;
+    }
+    return pdf + "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R" + trailerExtra +
+           " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+}
+
 // A PDF written object by object. Fonts are simple Type 1 fonts that are
 // not embedded, with every glyph 500 units wide and an ascent of 0.8 and
 // descent of 0.2, so that positions in the page XML can be worked out by
@@ -71,8 +97,7 @@ public:
                     "/CharProcs << /m " + std::to_string(fontObj + 1) +
                     " 0 R >> /Encoding << /Type /Encoding /Differences [109 /m] >> /FirstChar 109 /LastChar 109 "
                     "/Widths [" + w + "] /Resources << >> >>");
-                objects.push_back("<< /Length " + std::to_string(glyph.size()) + " >>\nstream\n" + glyph +
-                                  "\nendstream");
+                objects.push_back(StreamObject("", glyph));
                 objects.push_back("<< >>");
                 fontRes += "/F" + std::to_string(i + 1) + " " + std::to_string(fontObj) + " 0 R ";
                 continue;
@@ -95,39 +120,18 @@ public:
                 std::to_string(f.toUnicode.size()) + " beginbfchar\n";
             for (const std::string& line : f.toUnicode) cmap += line + "\n";
             cmap += "endbfchar\nendcmap\nCMapName currentdict /CMap defineresource pop\nend\nend";
-            objects.push_back("<< /Length " + std::to_string(cmap.size()) + " >>\nstream\n" + cmap + "\nendstream");
+            objects.push_back(StreamObject("", cmap));
             fontRes += "/F" + std::to_string(i + 1) + " " + std::to_string(fontObj) + " 0 R ";
         }
         for (const Page& p : m_pages) {
             const int contentObj = static_cast<int>(objects.size()) + 2;
             objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << " +
                               fontRes + ">> >> /Contents " + std::to_string(contentObj) + " 0 R " + p.extra + " >>");
-            objects.push_back("<< /Length " + std::to_string(p.content.size()) + " >>\nstream\n" + p.content +
-                              "\nendstream");
+            objects.push_back(StreamObject("", p.content));
         }
-        int infoObj = 0;
-        if (!m_info.empty()) {
-            objects.push_back("<< " + m_info + " >>");
-            infoObj = static_cast<int>(objects.size());
-        }
-
-        std::string pdf = "%PDF-1.4\n";
-        std::vector<size_t> offsets;
-        for (size_t i = 0; i < objects.size(); ++i) {
-            offsets.push_back(pdf.size());
-            pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-        }
-        const size_t xref = pdf.size();
-        pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-        for (size_t off : offsets) {
-            char line[32];
-            std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-            pdf += line;
-        }
-        pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R";
-        if (infoObj != 0) pdf += " /Info " + std::to_string(infoObj) + " 0 R";
-        pdf += " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-        return pdf;
+        if (m_info.empty()) return RawPdf(objects);
+        objects.push_back("<< " + m_info + " >>");
+        return RawPdf(objects, " /Info " + std::to_string(objects.size()) + " 0 R");
     }
 
     std::string Write(const TempDir& dir, const std::string& name) const {

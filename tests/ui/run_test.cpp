@@ -60,6 +60,10 @@ protected:
         EXPECT_FALSE(m_frame->TabBarVisible());
         Follow();
     }
+    void RunToEnd(QPushButton* button) {
+        Start(button);
+        WaitForEnd();
+    }
     void WaitForEnd() {
         ASSERT_TRUE(WaitUntil([this] { return !m_job->m_bBusy; }));
         EXPECT_EQ(m_frame->CurrentPage(), m_frame->m_pConvertPage);
@@ -85,8 +89,7 @@ TEST_F(Run, FastRunWritesWordDocumentsAndOffersTheLastOne) {
         barAtPrompt = m_frame->m_pProgressPage->Progress();
         return 0;  // "&Yes": view the document
     };
-    Start(m_frame->m_pConvertToWord);
-    WaitForEnd();
+    RunToEnd(m_frame->m_pConvertToWord);
 
     EXPECT_EQ(m_job->m_nKind, kRunExact) << "the fast path takes the saved layout";
     EXPECT_EQ(m_statuses, (QStringList{"first.pdf=Success", "second.pdf=Success"}));
@@ -103,32 +106,6 @@ TEST_F(Run, FastRunWritesWordDocumentsAndOffersTheLastOne) {
     EXPECT_FALSE(QFile::exists(m_out + "/first.rtf"));
 }
 
-TEST_F(Run, FailedFilesAreMarkedAndNamed) {
-    QFile bad(Work("broken.pdf"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("%PDF-1.4 this is not a PDF at all");
-    bad.close();
-    m_frame->m_pConvertPage->AddFiles({Work("broken.pdf"), MakePdf("good", 1)});
-    QString brokenStatus, brokenReason, goodReason;
-    m_answer = [&](const qm::ui::MessageBoxRequest&) {
-        brokenStatus = m_frame->m_pProgressPage->StatusOf(Work("broken.pdf"));
-        brokenReason = m_frame->m_pProgressPage->ReasonOf(Work("broken.pdf"));
-        goodReason = m_frame->m_pProgressPage->ReasonOf(Work("good.pdf"));
-        uitest::Screenshot(m_frame.get(), "progress-failed-file");
-        return 0;
-    };
-    Start(m_frame->m_pConvertToWord);
-    WaitForEnd();
-    EXPECT_EQ(m_statuses, (QStringList{"broken.pdf=Failed", "good.pdf=Success"}));
-    ASSERT_EQ(m_boxes.size(), 1u) << "no view prompt after a failure";
-    EXPECT_EQ(m_boxes[0].text, "These files could not be converted:\n" + Work("broken.pdf"));
-    EXPECT_EQ(brokenStatus, "Failed");
-    EXPECT_EQ(brokenReason, "the file is not a PDF or is damaged beyond repair") << "the reason stays in the row";
-    EXPECT_EQ(goodReason, "");
-    EXPECT_FALSE(QFile::exists(m_out + "/broken.doc"));
-    EXPECT_EQ(Head(m_out + "/good.doc", 5), "{\\rtf");
-}
-
 TEST_F(Run, CancelBetweenPagesAfterSayingNoOnce) {
     m_frame->m_pConvertPage->AddFiles({MakePdf("long", 6), MakePdf("never", 1)});
     m_frame->m_pConvertPage->m_pRtf->setChecked(true);
@@ -141,8 +118,7 @@ TEST_F(Run, CancelBetweenPagesAfterSayingNoOnce) {
             m_frame->m_pProgressPage->m_pCancel->click();
         }
     };
-    Start(m_frame->m_pConvertToWord);
-    WaitForEnd();
+    RunToEnd(m_frame->m_pConvertToWord);
 
     ASSERT_EQ(m_boxes.size(), 2u) << "the two cancel questions and no completion prompt";
     EXPECT_EQ(BoxTexts(), QStringList(2, "Do you want to cancel conversion Process?"));
@@ -212,7 +188,8 @@ TEST_F(Run, UnreadablePageRangeIsRefusedNamingTheBadPart) {
 }
 
 // A range that reads well but lies beyond a file's last page fails that
-// file instead of giving it an empty document.
+// file instead of giving it an empty document; the failed file is named,
+// keeps its reason in its row, and there is no offer to view a document.
 TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
     CCONVERTERDlg* page = m_frame->m_pConvertPage;
     page->AddFiles({MakePdf("four", 4), MakePdf("twelve", 12)});
@@ -221,10 +198,10 @@ TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
     QString reason;
     m_answer = [&](const qm::ui::MessageBoxRequest&) {
         reason = m_frame->m_pProgressPage->ReasonOf(Work("four.pdf"));
+        uitest::Screenshot(m_frame.get(), "progress-failed-file");
         return 0;
     };
-    Start(m_frame->m_pConvertToWord);
-    WaitForEnd();
+    RunToEnd(m_frame->m_pConvertToWord);
     EXPECT_EQ(m_statuses, (QStringList{"four.pdf=Failed", "twelve.pdf=Success"}));
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_TRUE(m_boxes[0].text.startsWith("These files could not be converted:\n" + Work("four.pdf")))
@@ -237,14 +214,7 @@ TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
 // A locked PDF asks for its password when it is listed, again after a
 // wrong one; each file keeps its own for the run.
 TEST_F(Run, LockedPdfAsksForItsPasswordWhenListed) {
-    auto locked = [&](const char* name, const char* password) {
-        const QString pdf = Work(QString(name) + ".pdf");
-        EXPECT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(2), pdf.toStdString(),
-                                    {"-sOwnerPassword=owner", std::string("-sUserPassword=") + password,
-                                     "-dEncryptionR=3", "-dKeyLength=128"}));
-        return pdf;
-    };
-    const QString first = locked("first", "one"), second = locked("second", "two");
+    const QString first = MakePdf("first", 2, "one"), second = MakePdf("second", 2, "two");
     std::vector<qm::ui::PasswordRequest> asked;
     QStringList answers = {"guess", "one", "two"};
     qm::ui::SetPasswordHook([&](const qm::ui::PasswordRequest& r) -> std::optional<QString> {
@@ -267,17 +237,14 @@ TEST_F(Run, LockedPdfAsksForItsPasswordWhenListed) {
 
     page->m_pRtf->setChecked(true);
     m_answer = [](const qm::ui::MessageBoxRequest&) { return 1; };
-    Start(m_frame->m_pConvertToWord);
-    WaitForEnd();
+    RunToEnd(m_frame->m_pConvertToWord);
     EXPECT_EQ(m_statuses, (QStringList{"first.pdf=Success", "second.pdf=Success", "open.pdf=Success"}));
     EXPECT_TRUE(QFile::exists(m_out + "/first.rtf"));
     EXPECT_TRUE(QFile::exists(m_out + "/second.rtf"));
 }
 
 TEST_F(Run, LockedPdfWithoutItsPasswordFailsWithTheReason) {
-    const QString pdf = Work("locked.pdf");
-    ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(2), pdf.toStdString(),
-                                {"-sOwnerPassword=owner", "-sUserPassword=u", "-dEncryptionR=3", "-dKeyLength=128"}));
+    const QString pdf = MakePdf("locked", 2, "u");
     int asked = 0;
     qm::ui::SetPasswordHook([&](const qm::ui::PasswordRequest&) -> std::optional<QString> {
         ++asked;
@@ -292,8 +259,7 @@ TEST_F(Run, LockedPdfWithoutItsPasswordFailsWithTheReason) {
         reason = m_frame->m_pProgressPage->ReasonOf(pdf);
         return 0;
     };
-    Start(m_frame->m_pConvertToWord);
-    WaitForEnd();
+    RunToEnd(m_frame->m_pConvertToWord);
     EXPECT_EQ(m_statuses, QStringList{"locked.pdf=Failed"});
     EXPECT_EQ(reason, "the PDF needs a password");
     EXPECT_FALSE(QFile::exists(m_out + "/locked.doc"));
@@ -331,8 +297,7 @@ TEST_F(Settings, SavedSettingsHoldFromTheStart) {
     EXPECT_EQ(page->m_pPageRange->text(), "2-3");
 
     page->AddFiles({MakePdf("four", 4)});
-    Start(m_frame->m_pConvertToWord);
-    WaitForEnd();
+    RunToEnd(m_frame->m_pConvertToWord);
     EXPECT_EQ(m_job->m_nKind, kRunExact);
     EXPECT_EQ(m_job->m_nRemoveImages, 1) << "the saved image filter";
     EXPECT_EQ(PageLines(), 2);
@@ -357,8 +322,7 @@ TEST_F(Settings, SaveNeverNarrowsThePagesShown) {
     EXPECT_TRUE(page->m_pAllPages->isChecked()) << "\"No\" must not switch to the page number";
 
     page->AddFiles({MakePdf("three", 3)});
-    Start(m_frame->m_pConvertToWord);
-    WaitForEnd();
+    RunToEnd(m_frame->m_pConvertToWord);
     EXPECT_EQ(PageLines(), 3);
 
     // A range typed on the conversion page stays through a Save with "No";
@@ -423,8 +387,7 @@ TEST_F(Settings, RemoveImagesOfOneWizardRunDoesNotStick) {
 
     page->AddFiles({MakePdf("second", 1)});
     page->m_pFast->setChecked(true);
-    Start(m_frame->m_pConvertToWord);
-    WaitForEnd();
+    RunToEnd(m_frame->m_pConvertToWord);
     EXPECT_EQ(m_job->m_nRemoveImages, 0) << "a fast run takes the saved choice, not the last wizard's";
 
     page->AddFiles({MakePdf("third", 1)});

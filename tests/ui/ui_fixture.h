@@ -58,10 +58,14 @@ protected:
 
     QString Work(const QString& name) const { return m_work.filePath(name); }
 
-    // A PDF of `pages` pages, each with a line of text.
-    QString MakePdf(const QString& name, int pages) {
+    // A PDF of `pages` pages, each with a line of text, locked with
+    // `password` when one is given.
+    QString MakePdf(const QString& name, int pages, const std::string& password = std::string()) {
         const QString pdf = Work(name + ".pdf");
-        EXPECT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(pages), pdf.toStdString())) << name.toStdString();
+        std::vector<std::string> lock;
+        if (!password.empty())
+            lock = {"-sOwnerPassword=owner", "-sUserPassword=" + password, "-dEncryptionR=3", "-dKeyLength=128"};
+        EXPECT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(pages), pdf.toStdString(), lock)) << name.toStdString();
         return pdf;
     }
 
