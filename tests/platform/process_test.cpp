@@ -102,7 +102,9 @@ TEST(ProcessRunner, TimeOutAndStopRequestEndTheWaitsAndKillTheProgram) {
         const pid_t grandchild = PidIn(pidFile);
         ASSERT_GT(grandchild, 0);
         EXPECT_TRUE(Gone(grandchild)) << "the stopped program's child still runs";
-        if (program != 0) EXPECT_TRUE(Gone(program));
+        if (program != 0) {
+            EXPECT_TRUE(Gone(program));
+        }
     }
 }
 
