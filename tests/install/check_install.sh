@@ -2,12 +2,15 @@
 # Installs the build tree into a scratch DESTDIR, as a package build does, and
 # checks what a user of a Linux desktop gets: both programs, the help page,
 # the menu entry and its icon, the manual page and the shell completion.
-# Usage: check_install.sh CMAKE BUILD_DIR WITH_GUI(0|1)
+# Usage: check_install.sh CMAKE BUILD_DIR WITH_GUI(0|1) CONFIGURED_PREFIX DATA_DIR
+# DATA_DIR is the data folder compiled into the programs.
 set -euo pipefail
 
 cmake=$1
 build=$2
 with_gui=$3
+configured_prefix=$4
+data_dir=$5
 
 dest=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-install-test.XXXXXX")
 trap 'rm -rf "$dest"' EXIT
@@ -82,6 +85,13 @@ for opt in $options; do
     grep -qF -- "${opt//-/\\-}" "$man_page" || fail "the manual page lacks $opt"
     grep -qE -- "(^|[ '])$opt( |'|$)" "$completion" || fail "the bash completion lacks $opt"
 done
+
+# The programs find their data files only in the folder compiled into them:
+# an install under the configured prefix must put the help page there.
+DESTDIR=$dest/configured "$cmake" --install "$build" --prefix "$configured_prefix" >/dev/null 2>&1 ||
+    fail "cmake --install --prefix $configured_prefix"
+[ -f "$dest/configured$data_dir/Quillmark.html" ] ||
+    fail "an install under $configured_prefix leaves $data_dir without the help page"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
