@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-liberation fonts-urw-base35 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core
   libreoffice-writer-nogui poppler-utils
   python3 time xvfb
+  desktop-file-utils man-db file
   clang libclang-rt-14-dev
 )
 
