@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -83,6 +86,35 @@ TEST_F(BatchTest, MirrorTreeKeepsSameNamedFilesOfDifferentFoldersApart) {
         << outside.err;
     EXPECT_FALSE(fs::exists(out));
     EXPECT_EQ(RunCli({"--mirror-tree", m_dir / "no-such-folder", root + "/top.pdf"}).status, 2);
+}
+
+// The owner tag "<host>.<pid>" a partial document of a process that has
+// ended would carry (the host name as the program writes it).
+std::string DeadOwner() {
+    char name[256] = {};
+    gethostname(name, sizeof name - 1);
+    std::string host;
+    for (const char* p = name; *p != '\0' && host.size() < 64; ++p)
+        host += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '-';
+    const pid_t pid = fork();
+    if (pid == 0) _exit(0);
+    waitpid(pid, nullptr, 0);
+    return host + "." + std::to_string(pid);
+}
+
+// A run killed in a mirrored subfolder leaves its partial there; the next
+// run that writes into that folder removes it.
+TEST_F(BatchTest, MirrorTreeRemovesDeadRunsPartialsInItsFolders) {
+    const std::string root = m_dir / "in";
+    MakePdfAt(root + "/deep/er/x.pdf", 1);
+    const std::string out = m_dir / "out";
+    fs::create_directories(out + "/deep/er");
+    const std::string stale = out + "/deep/er/.~x.rtf." + DeadOwner() + ".Ab12Cd";
+    qmtest::WriteFile(stale, "partial");
+    const auto r = RunCli({"-q", "-o", out, "--mirror-tree", root, root + "/deep/er/x.pdf"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(FileExists(out + "/deep/er/x.rtf"));
+    EXPECT_FALSE(FileExists(stale)) << "the dead run's partial document stayed";
 }
 
 // A resumed run converts only what is missing and leaves finished
