@@ -77,8 +77,8 @@ const char* kUsage =
     "writes nothing for the file under way (an earlier document of its name is kept)\n"
     "and reports the files after it as not converted.\n"
     "With --exit-codes=batch, 75 (EX_TEMPFAIL) says a file failed for a reason that\n"
-    "a later retry may not meet (a full disk, an output folder that cannot be\n"
-    "written, Ghostscript missing or failing, a result log that cannot be written);\n"
+    "may be gone when the run is retried (a full disk, an output folder that cannot\n"
+    "be written, Ghostscript missing or failing, a result log that cannot be written);\n"
     "it wins over 1, which then means only inputs that will not convert as they are.\n"
     "Skipped files count as converted.\n";
 
