@@ -1,11 +1,15 @@
 // The command line: fills the conversion job from its options, converts each
 // PDF in turn and reports through the job's callbacks.
+#include <fcntl.h>
 #include <getopt.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <Error.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 
 #include <cstdio>
@@ -23,6 +27,7 @@
 #include "control/layout_names.h"
 #include "control/outcome_reason.h"
 #include "control/page_range.h"
+#include "control/result_log.h"
 #include "platform/registry.h"
 #include "platform/settings_file.h"
 
@@ -50,6 +55,16 @@ const char* kUsage =
     "  -0, --null                the list's paths end with NUL bytes, not line ends\n"
     "      --shard I/N           convert only the files whose place in the list (counted\n"
     "                            from 0) leaves I when divided by N\n"
+    "      --mirror-tree ROOT    put each output at its source's path relative to ROOT\n"
+    "                            under the output folder (folders are made as needed);\n"
+    "                            every input must lie below ROOT (else a usage error)\n"
+    "      --skip-existing       skip a file whose document already exists (documents\n"
+    "                            are put in place only when complete); not with -x\n"
+    "      --result-log FILE     append one JSON line per input to FILE (- : standard\n"
+    "                            output, which then carries nothing else): input,\n"
+    "                            output, status (ok, failed, skipped, interrupted),\n"
+    "                            reason, warnings, pages, seconds, peak_kib\n"
+    "      --exit-codes MODE     standard (the default) or batch (see below)\n"
     "      --keep-partial        Ctrl-C at a terminal keeps the pages of the file under\n"
     "                            way converted so far (without it, that file is dropped)\n"
     "  -q, --quiet               print nothing but errors\n"
@@ -60,7 +75,12 @@ const char* kUsage =
     "Exit status: 0 when every file converted, 1 when any failed, 2 on a usage error,\n"
     "130 when stopped by SIGINT (Ctrl-C), 143 when stopped by SIGTERM. A stopped run\n"
     "writes nothing for the file under way (an earlier document of its name is kept)\n"
-    "and reports the files after it as not converted.\n";
+    "and reports the files after it as not converted.\n"
+    "With --exit-codes=batch, 75 (EX_TEMPFAIL) says a file failed for a reason that\n"
+    "may be gone when the run is retried (a full disk, an output folder that cannot\n"
+    "be written, Ghostscript missing or failing, a result log that cannot be written);\n"
+    "it wins over 1, which then means only inputs that will not convert as they are.\n"
+    "Skipped files count as converted.\n";
 
 // The job of the command line: log lines with -v, a progress bar on a
 // terminal, one result line per file.
@@ -70,6 +90,13 @@ public:
     bool m_bQuiet = false;
     bool m_bTty = false;
     bool m_bKeepPartial = false;
+    // The result log (-1: none) and whether it is standard output, which
+    // then carries nothing but its lines.
+    int m_nLogFd = -1;
+    bool m_bLogOnStdout = false;
+    bool m_bLogFailed = false;
+    // Failures a retry may not meet (IsRetryable), and log lines lost.
+    int m_nRetryable = 0;
     // The signal that stopped the run (0: none); set by the handler.
     std::atomic<int> m_nSignal{0};
     // The file under way, for warnings.
@@ -94,10 +121,15 @@ public:
         if (m_bVerbose) std::fprintf(stderr, "%s\n", text);
         else if (!m_bQuiet) std::fprintf(stderr, "quillmark: %s: %s\n", m_strSource.c_str(), text);
         ++m_nWarnings;
+        if (m_nLogFd >= 0) m_warnings.emplace_back(text);
     }
     int m_nWarnings = 0;
     int m_nFailed = 0;
-    void FileBegins(const std::string& source) override { m_strSource = source; }
+    void FileBegins(const std::string& source) override {
+        m_strSource = source;
+        m_warnings.clear();
+        m_started = std::chrono::steady_clock::now();
+    }
     void FileStarted(const std::string&, const std::string&) override {}
     void FileFinished(const CFileOutcome& outcome) override;
     void EndBar() {
@@ -108,7 +140,11 @@ public:
     }
 
 private:
+    void LogResult(const CFileOutcome& outcome);
+
     bool m_bBarShown = false;
+    std::vector<std::string> m_warnings;
+    std::chrono::steady_clock::time_point m_started;
 };
 
 // The job being run, for the interrupt handler. The cancel flag and the
@@ -144,6 +180,10 @@ void OnInterrupt(int sig) {
 // shell reports a program the signal killed.
 int StoppedStatus(int sig) { return 128 + sig; }
 
+// --exit-codes=batch: a failure a retry may not meet (sysexits' EX_TEMPFAIL,
+// which job engines and mail systems already read as "try again").
+constexpr int kExitRetryable = 75;
+
 // The PDF core reports damaged input through its error channel. Its
 // messages are shown with -v; otherwise they are counted, and a file that
 // had any gets one line saying so.
@@ -168,9 +208,56 @@ const ImageFormat kImageFormats[] = {{"jpg", "jpeg"},     {"jpeg", "jpeg"},  {"p
                                      {"tiff", "tiff24nc"}, {"tif", "tiff24nc"}, {"pcx", "pcx24b"}, {"pbm", "pbm"},
                                      {"pnm", "pnm"},       {"ppm", "ppm"}};
 
+// The highest resident size of this process or of any child it waited for
+// (Ghostscript), in KiB: the run's high-water mark so far, not the file's.
+long PeakKiB() {
+    rusage self = {};
+    rusage children = {};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    return self.ru_maxrss > children.ru_maxrss ? self.ru_maxrss : children.ru_maxrss;
+}
+
+void CliJob::LogResult(const CFileOutcome& outcome) {
+    CResultRecord record;
+    record.m_strInput = outcome.m_strSource;
+    if (!outcome.m_bNotStarted) record.m_strOutput = outcome.m_strTarget;
+    record.m_strStatus = StatusOf(outcome);
+    record.m_strReason = ReasonCodeFor(outcome, !m_strUserPassword.empty());
+    record.m_nPages = outcome.m_nPages;
+    if (!outcome.m_bNotStarted) {
+        record.m_warnings = std::move(m_warnings);
+        record.m_fSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
+    }
+    m_warnings.clear();
+    record.m_nPeakKiB = PeakKiB();
+    const std::string line = ResultLogLine(record);
+    // One write per line: with O_APPEND the kernel places it whole at the
+    // end, so workers sharing a log never split each other's lines.
+    ssize_t written;
+    do {
+        written = write(m_nLogFd, line.data(), line.size());
+    } while (written < 0 && errno == EINTR);
+    if (written != static_cast<ssize_t>(line.size())) {
+        // A log short of a line would make a resume redo or miss the file.
+        if (!m_bLogFailed)
+            std::fprintf(stderr, "quillmark: the result log cannot be written: %s\n",
+                         written < 0 ? std::strerror(errno) : "short write");
+        m_bLogFailed = true;
+        ++m_nFailed;
+        ++m_nRetryable;
+    }
+}
+
 void CliJob::FileFinished(const CFileOutcome& outcome) {
     EndBar();
+    if (m_nLogFd >= 0) LogResult(outcome);
+    const bool printResults = !m_bQuiet && !m_bLogOnStdout;
     const char* file = outcome.m_strSource.c_str();
+    if (outcome.m_bSkipped) {
+        if (printResults) std::printf("%s -> %s (skipped: it exists)\n", file, outcome.m_strTarget.c_str());
+        return;
+    }
     if (outcome.m_bNotStarted) {
         std::fprintf(stderr, "quillmark: %s: not converted (cancelled)\n", file);
         ++m_nFailed;
@@ -186,9 +273,10 @@ void CliJob::FileFinished(const CFileOutcome& outcome) {
         std::fprintf(stderr, "quillmark: %s: stopped, no document written\n", file);
     } else if (outcome.m_result != ConvertResult::kOk) {
         ++m_nFailed;
+        if (IsRetryable(outcome)) ++m_nRetryable;
         std::fprintf(stderr, "quillmark: %s: %s\n", file, ReasonFor(outcome, !m_strUserPassword.empty()).c_str());
     } else {
-        if (!m_bQuiet)
+        if (printResults)
             std::printf("%s -> %s%s\n", file, outcome.m_strTarget.c_str(),
                         outcome.m_bPagesLeft ? " (cancelled: pages converted so far)" : "");
         // A document cut short by --keep-partial is not a finished one.
@@ -218,6 +306,9 @@ int main(int argc, char** argv) {
     bool nulSeparated = false;
     CShard shard;
     bool sharded = false;
+    std::string mirrorRoot;
+    std::string resultLog;
+    bool batchExitCodes = false;
 
     enum {
         kOptRemoveImages = 1000,
@@ -227,7 +318,11 @@ int main(int argc, char** argv) {
         kOptPassword,
         kOptKeepPartial,
         kOptFromList,
-        kOptShard
+        kOptShard,
+        kOptMirrorTree,
+        kOptSkipExisting,
+        kOptResultLog,
+        kOptExitCodes
     };
     static const option kOptions[] = {
         {"output-dir", required_argument, nullptr, 'o'},
@@ -243,6 +338,10 @@ int main(int argc, char** argv) {
         {"from-list", required_argument, nullptr, kOptFromList},
         {"null", no_argument, nullptr, '0'},
         {"shard", required_argument, nullptr, kOptShard},
+        {"mirror-tree", required_argument, nullptr, kOptMirrorTree},
+        {"skip-existing", no_argument, nullptr, kOptSkipExisting},
+        {"result-log", required_argument, nullptr, kOptResultLog},
+        {"exit-codes", required_argument, nullptr, kOptExitCodes},
         {"quiet", no_argument, nullptr, 'q'},
         {"verbose", no_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
@@ -277,6 +376,17 @@ int main(int argc, char** argv) {
                 }
                 sharded = true;
                 break;
+            case kOptMirrorTree: mirrorRoot = optarg; break;
+            case kOptSkipExisting: job.m_bSkipExisting = true; break;
+            case kOptResultLog: resultLog = optarg; break;
+            case kOptExitCodes:
+                if (std::strcmp(optarg, "batch") == 0) batchExitCodes = true;
+                else if (std::strcmp(optarg, "standard") == 0) batchExitCodes = false;
+                else {
+                    std::fprintf(stderr, "quillmark: --exit-codes is standard or batch, not '%s'\n", optarg);
+                    return 2;
+                }
+                break;
             case kOptVersion: std::printf("quillmark %s\n", QUILLMARK_VERSION); return 0;
             default: std::fputs(kUsage, stderr); return 2;
         }
@@ -308,6 +418,26 @@ int main(int argc, char** argv) {
         std::fputs("quillmark: no input file\n", stderr);
         std::fputs(kUsage, stderr);
         return 2;
+    }
+
+    if (!mirrorRoot.empty()) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(mirrorRoot, ec)) {
+            std::fprintf(stderr, "quillmark: --mirror-tree %s: not a folder\n", mirrorRoot.c_str());
+            return 2;
+        }
+        // Checked before anything converts: an input outside the tree has
+        // no place in the mirror, and a run that stopped half-way over it
+        // would leave an engine a partial result to sort out.
+        std::string folder;
+        for (const std::string& file : files) {
+            if (!CConvertDoc::RelativeFolderUnder(mirrorRoot, file, folder)) {
+                std::fprintf(stderr, "quillmark: %s is not below the --mirror-tree folder %s\n", file.c_str(),
+                             mirrorRoot.c_str());
+                return 2;
+            }
+        }
+        job.m_strMirrorRoot = mirrorRoot;
     }
 
     // Options not given come from the settings the desktop application saved.
@@ -343,6 +473,12 @@ int main(int argc, char** argv) {
         }
         job.m_nKind = kRunExtractImages;
         job.m_strDevice = f->device;
+        // Pictures land in a folder per page, none of which marks the file
+        // as finished.
+        if (job.m_bSkipExisting) {
+            std::fputs("quillmark: --skip-existing applies to documents, not to --extract-images\n", stderr);
+            return 2;
+        }
     }
     job.m_nRemoveImages = removeImages ? 1 : 0;
     if (pagesGiven) {
@@ -373,12 +509,28 @@ int main(int argc, char** argv) {
         if (outcome.m_result != ConvertResult::kOk) {
             std::fprintf(stderr, "quillmark: %s: %s\n", files[0].c_str(),
                          ReasonFor(outcome, !job.m_strUserPassword.empty()).c_str());
-            return 1;
+            return batchExitCodes && IsRetryable(outcome) ? kExitRetryable : 1;
         }
         return 0;
     }
 
+    if (!resultLog.empty()) {
+        if (resultLog == "-") {
+            job.m_nLogFd = STDOUT_FILENO;
+            job.m_bLogOnStdout = true;
+        } else {
+            job.m_nLogFd = open(resultLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+            if (job.m_nLogFd < 0) {
+                std::fprintf(stderr, "quillmark: %s: the result log cannot be opened: %s\n", resultLog.c_str(),
+                             std::strerror(errno));
+                return 2;
+            }
+        }
+    }
+
     CBatchRunner(&job).Run(files);
+    if (job.m_nLogFd >= 0 && !job.m_bLogOnStdout) close(job.m_nLogFd);
     if (job.m_nSignal != 0) return StoppedStatus(job.m_nSignal);
+    if (batchExitCodes && job.m_nRetryable > 0) return kExitRetryable;
     return job.m_nFailed == 0 ? 0 : 1;
 }

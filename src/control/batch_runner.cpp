@@ -1,6 +1,7 @@
 #include "control/batch_runner.h"
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "control/convert_doc.h"
 #include "export/word_output.h"
@@ -25,8 +26,12 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
     // A run killed outright (SIGKILL, a crash) could not remove its partial
     // documents and workspaces; their names tell their owner, and the next
     // run in the same folders removes those whose owner is gone.
-    qm::RemoveStalePartials(CConvertDoc::OutputFolderOf(m_pJob));
+    const std::string outFolder = CConvertDoc::OutputFolderOf(m_pJob);
+    qm::RemoveStalePartials(outFolder);
     qm::RemoveStaleWorkspaces();
+    // A mirrored tree has partials in its subfolders too; each is swept
+    // once, when the run first writes there.
+    std::unordered_set<std::string> swept{outFolder};
     for (const std::string& file : files) {
         if (m_pJob->m_nCancel != 0) {
             CFileOutcome skipped;
@@ -53,6 +58,22 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
             outcomes.push_back(std::move(collision));
             continue;
         }
+        // A finished output is only ever put in place whole, so one that
+        // exists is complete and a resumed run need not make it again.
+        if (m_pJob->m_bSkipExisting) {
+            const std::string done = CConvertDoc::FinalOutputFor(m_pJob, file);
+            if (!done.empty() && qm::FileExists(done)) {
+                CFileOutcome skipped;
+                skipped.m_strSource = file;
+                skipped.m_strTarget = done;
+                skipped.m_bSkipped = true;
+                m_pJob->FileFinished(skipped);
+                outcomes.push_back(std::move(skipped));
+                continue;
+            }
+        }
+        if (const std::string folder = CConvertDoc::OutputFolderFor(m_pJob, file); swept.insert(folder).second)
+            qm::RemoveStalePartials(folder);
         CFileOutcome outcome = CConvertDoc::Convert(m_pJob, file);
         outcome.m_bCancelled = m_pJob->m_nCancel != 0;
         // Only a finished document becomes a Word document; one that a

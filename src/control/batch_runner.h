@@ -16,7 +16,8 @@ public:
     // Converts `files` in order. A cancel stops the run after the file under
     // way; the files after it are reported as not started. A file whose
     // output name an earlier file of the run already has fails with
-    // kNameCollision and is not converted. Returns every file's outcome in
+    // kNameCollision and is not converted. With the job's m_bSkipExisting, a
+    // file whose final output exists is reported as skipped. Returns every file's outcome in
     // order.
     std::vector<CFileOutcome> Run(const std::vector<std::string>& files);
 

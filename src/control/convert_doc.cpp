@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "control/rtf_document.h"
+#include "export/word_output.h"
 #include "extract/html_output_dev.h"
 #include "extract/metadata.h"
 #include "platform/files.h"
@@ -56,7 +57,7 @@ CConvertDoc::CConvertDoc(CConvertPara* job, const std::string& source) : m_pJob(
     m_bOwnsWorkspace = !m_strWorkspace.empty();
     m_strBaseName = BaseNameOf(source);
 
-    m_strOutDir = OutputFolder(job);
+    m_strOutDir = OutputFolderFor(job, source);
     // A missing output folder is made rather than failing the file.
     std::error_code ec;
     std::filesystem::create_directories(m_strOutDir, ec);
@@ -152,9 +153,41 @@ int CConvertDoc::PageCount(const std::string& pdfPath, const std::string& passwo
 
 std::string CConvertDoc::OutputFolderOf(const CConvertPara* job) { return OutputFolder(job); }
 
+bool CConvertDoc::RelativeFolderUnder(const std::string& root, const std::string& source, std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path base = fs::absolute(fs::path(root), ec).lexically_normal();
+    if (ec) return false;
+    const fs::path file = fs::absolute(fs::path(source), ec).lexically_normal();
+    if (ec) return false;
+    const fs::path rel = file.lexically_relative(base);
+    // Empty: not comparable; "." : the root itself, which is no file below it.
+    if (rel.empty() || rel == "." || *rel.begin() == "..") return false;
+    folder = rel.parent_path().string();
+    return true;
+}
+
+std::string CConvertDoc::OutputFolderFor(const CConvertPara* job, const std::string& source) {
+    std::string dir = OutputFolder(job);
+    std::string folder;
+    // A source outside the root keeps the flat name; the command line
+    // refuses such a run before it starts, and the name-collision check
+    // still keeps it from replacing another file's output.
+    if (!job->m_strMirrorRoot.empty() && RelativeFolderUnder(job->m_strMirrorRoot, source, folder) && !folder.empty())
+        dir += "/" + folder;
+    return dir;
+}
+
 std::string CConvertDoc::TargetFor(const CConvertPara* job, const std::string& source) {
-    const std::string stem = OutputFolder(job) + "/" + BaseNameOf(source);
+    const std::string stem = OutputFolderFor(job, source) + "/" + BaseNameOf(source);
     return job->m_nKind == kRunExtractImages ? stem : stem + ".rtf";
+}
+
+std::string CConvertDoc::FinalOutputFor(const CConvertPara* job, const std::string& source) {
+    if (job->m_nKind == kRunExtractImages) return {};
+    const std::string rtf = TargetFor(job, source);
+    if (job->m_nOutputFormat == 0) return rtf;
+    return WordDocumentPath(rtf);
 }
 
 CFileOutcome CConvertDoc::Convert(CConvertPara* job, const std::string& source) {
@@ -167,6 +200,7 @@ CFileOutcome CConvertDoc::Convert(CConvertPara* job, const std::string& source) 
     outcome.m_nPdfError = conv.m_nPdfError;
     outcome.m_bAbandoned = job->m_nCancel >= kCancelNow && !conv.m_bFinished;
     outcome.m_bPagesLeft = conv.m_bPagesLeft;
+    outcome.m_nPages = conv.m_nPagesDone;
     return outcome;
 }
 
@@ -345,6 +379,7 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
             }
             if (withImages) doc->AddImages(pictures.m_objects);
             doc->EndPage((page == m_nFirstPage ? 1 : 0) | (page == m_nLastPage ? 2 : 0));
+            ++m_nPagesDone;
         }
     }
     m_bPagesLeft = result == ConvertResult::kOk && SelectedPagesLeft();
@@ -392,6 +427,7 @@ ConvertResult CConvertDoc::ExtractImages() {
         job->ShowMessage(line);
         job->ShowProgress(ProgressFor(page));
         r = ImagesForPage(page, 0, job->m_strDevice).m_result;
+        ++m_nPagesDone;
         if (r == PictureResult::kNoRenderer) noRenderer = true;
         if (r != PictureResult::kOk) job->ShowMessage("Found problem while filtering graphics for the page.");
     }

@@ -38,6 +38,19 @@ public:
     static std::string TargetFor(const CConvertPara* job, const std::string& source);
     // The folder the job's documents go to, as the conversion names it.
     static std::string OutputFolderOf(const CConvertPara* job);
+    // The folder `source`'s output goes to: the job's output folder, or
+    // with a mirror root the folder of the source relative to the root
+    // under it.
+    static std::string OutputFolderFor(const CConvertPara* job, const std::string& source);
+    // The file a finished conversion of `source` leaves: TargetFor's
+    // document, under its ".doc" name when the job makes Word documents.
+    // Empty for a picture run, which has no single final file.
+    static std::string FinalOutputFor(const CConvertPara* job, const std::string& source);
+    // The folder of `source` relative to `root` ("" for the root itself),
+    // or false when `source` is not below `root`. Both are taken as
+    // written, made absolute and normalised, without following symbolic
+    // links: the tree is mirrored as its names show it.
+    static bool RelativeFolderUnder(const std::string& root, const std::string& source, std::string& folder);
 
     PDFDoc* OpenPdf(const char* ownerPassword);
     void ClosePdf();
@@ -69,6 +82,8 @@ public:
     int32_t m_nRotation = 0;
     // The PDF core's error code when the PDF did not open.
     int32_t m_nPdfError = 0;
+    // Pages done by the page loop.
+    int32_t m_nPagesDone = 0;
 
 private:
     // The run of Convert once the workspace is made.

@@ -74,6 +74,11 @@ struct CFileOutcome {
     // kNameCollision: the earlier file of the run whose output this one
     // would have replaced.
     std::string m_strCollidesWith;
+    // Its final output was already there and the job asked to skip such
+    // files: nothing was converted or written.
+    bool m_bSkipped = false;
+    // Pages written into the document (or whose pictures were extracted).
+    int32_t m_nPages = 0;
 };
 
 class CConvertPara {
@@ -125,6 +130,11 @@ public:
     std::string m_strFontKey;
     std::string m_strDevice = "jpeg";
     int32_t m_nRemoveImages = 0;
+    // Non-empty: each output goes to the folder of its source relative to
+    // this folder, under m_strOutDir (see CConvertDoc::RelativeFolderUnder).
+    std::string m_strMirrorRoot;
+    // A file whose final output exists is skipped, not converted again.
+    bool m_bSkipExisting = false;
     // Written by the interface thread, read by the worker between pages.
     std::atomic<int32_t> m_nCancel{0};
 };

@@ -34,3 +34,34 @@ std::string ReasonFor(const CFileOutcome& outcome, bool passwordGiven) {
         default: return "the conversion failed";
     }
 }
+
+std::string ReasonCodeFor(const CFileOutcome& outcome, bool passwordGiven) {
+    if (outcome.m_bSkipped) return "output_exists";
+    if (outcome.m_bNotStarted) return "not_started";
+    if (outcome.m_bAbandoned) return "stopped";
+    switch (outcome.m_result) {
+        case ConvertResult::kOk: return outcome.m_bPagesLeft ? "pages_left" : "";
+        case ConvertResult::kPdfFailed:
+            switch (outcome.m_nPdfError) {
+                case errOpenFile: return "input_not_readable";
+                case errEncrypted: return passwordGiven ? "wrong_password" : "pdf_encrypted";
+                case errNone: return "pdf_not_opened";
+                default: return "not_a_pdf";
+            }
+        case ConvertResult::kOutputFailed: return "output_not_writable";
+        case ConvertResult::kPageFailed: return "page_failed";
+        case ConvertResult::kNoPages: return "no_pages";
+        case ConvertResult::kWorkspaceFailed: return "disk_full";
+        case ConvertResult::kNoPageSelected: return "no_page_selected";
+        case ConvertResult::kNoRenderer: return "no_renderer";
+        case ConvertResult::kNameCollision: return "name_collision";
+        case ConvertResult::kPictureLeftOut: return "picture_left_out";
+        default: return "conversion_failed";
+    }
+}
+
+bool IsRetryable(const CFileOutcome& outcome) {
+    if (outcome.m_bSkipped || outcome.m_bNotStarted || outcome.m_bAbandoned) return false;
+    return outcome.m_result == ConvertResult::kOutputFailed || outcome.m_result == ConvertResult::kWorkspaceFailed ||
+           outcome.m_result == ConvertResult::kNoRenderer;
+}
