@@ -32,14 +32,18 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
     // A mirrored tree has partials in its subfolders too; each is swept
     // once, when the run first writes there.
     std::unordered_set<std::string> swept{outFolder};
+    // Every file of the run is reported once, in order, whatever becomes of it.
+    auto report = [&](CFileOutcome outcome) {
+        m_pJob->FileFinished(outcome);
+        outcomes.push_back(std::move(outcome));
+    };
     for (const std::string& file : files) {
+        CFileOutcome early;
+        early.m_strSource = file;
         if (m_pJob->m_nCancel != 0) {
-            CFileOutcome skipped;
-            skipped.m_strSource = file;
-            skipped.m_bCancelled = true;
-            skipped.m_bNotStarted = true;
-            m_pJob->FileFinished(skipped);
-            outcomes.push_back(std::move(skipped));
+            early.m_bCancelled = true;
+            early.m_bNotStarted = true;
+            report(std::move(early));
             continue;
         }
         m_pJob->FileBegins(file);
@@ -49,13 +53,10 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
         const std::string target = CConvertDoc::TargetFor(m_pJob, file);
         const auto [claim, fresh] = claimed.emplace(target, file);
         if (!fresh) {
-            CFileOutcome collision;
-            collision.m_strSource = file;
-            collision.m_strTarget = target;
-            collision.m_result = ConvertResult::kNameCollision;
-            collision.m_strCollidesWith = claim->second;
-            m_pJob->FileFinished(collision);
-            outcomes.push_back(std::move(collision));
+            early.m_strTarget = target;
+            early.m_result = ConvertResult::kNameCollision;
+            early.m_strCollidesWith = claim->second;
+            report(std::move(early));
             continue;
         }
         // A finished output is only ever put in place whole, so one that
@@ -63,12 +64,9 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
         if (m_pJob->m_bSkipExisting) {
             const std::string done = CConvertDoc::FinalOutputFor(m_pJob, file);
             if (!done.empty() && qm::FileExists(done)) {
-                CFileOutcome skipped;
-                skipped.m_strSource = file;
-                skipped.m_strTarget = done;
-                skipped.m_bSkipped = true;
-                m_pJob->FileFinished(skipped);
-                outcomes.push_back(std::move(skipped));
+                early.m_strTarget = done;
+                early.m_bSkipped = true;
+                report(std::move(early));
                 continue;
             }
         }
@@ -81,8 +79,7 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
         if (outcome.m_result == ConvertResult::kOk && m_pJob->m_nKind != kRunExtractImages &&
             m_pJob->m_nOutputFormat != 0 && !outcome.m_bAbandoned)
             MakeWordDocument(outcome);
-        m_pJob->FileFinished(outcome);
-        outcomes.push_back(std::move(outcome));
+        report(std::move(outcome));
     }
     return outcomes;
 }
