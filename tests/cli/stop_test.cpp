@@ -18,27 +18,14 @@
 #include <vector>
 
 #include "platform/process.h"
-#include "support/test_util.h"
+#include "support/cli_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using qmtest::PicturePagesPs;
 using qmtest::ScopedEnv;
-
-// A PDF of `pages` pages, each with a line of text and a picture, so that
-// every page goes through Ghostscript.
-std::string PicturePagesPs(int pages) {
-    std::ostringstream ps;
-    ps << "%!PS\n/Helvetica findfont 24 scalefont setfont\n";
-    for (int i = 1; i <= pages; ++i) {
-        ps << "72 700 moveto (Page " << i << ") show gsave 100 100 translate 200 200 scale "
-           << "4 4 8 [4 0 0 4 0 0] {<";
-        for (int b = 0; b < 48; ++b) ps << (b % 2 ? "3c" : "c3");
-        ps << ">} false 3 colorimage grestore showpage\n";
-    }
-    return ps.str();
-}
 
 // Processes (not yet reaped zombies aside) whose process group is `pgid`.
 int MembersOfGroup(pid_t pgid) {
@@ -108,7 +95,7 @@ Stopped RunAndSignal(const std::vector<std::string>& args, const std::string& ma
     return r;
 }
 
-class StopTest : public qmtest::IsolatedTest {
+class StopTest : public qmtest::CliTest {
 protected:
     // The process groups of every Ghostscript the fake one below started.
     std::vector<pid_t> GhostscriptGroups() const {
@@ -137,12 +124,11 @@ protected:
 // success. The real Ghostscript is slowed down (each command it reads is
 // held back a little) so that the moments are far enough apart.
 TEST_F(StopTest, StoppedFileLeavesNothingAndKeepsTheEarlierDocument) {
-    const std::string pdf = m_dir / "manual.pdf";
-    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(30), pdf));
+    const std::string pdf = PdfAt(m_dir / "manual.pdf", 0, PicturePagesPs(30));
     const std::string next = Pdf("next.pdf", 1);
     FakeGhostscript("(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
     ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
-    const std::string out = m_dir / "out";
+    const std::string& out = m_out;
     fs::create_directories(out);
     const struct {
         const char* moment;
@@ -190,63 +176,36 @@ TEST_F(StopTest, StoppedFileLeavesNothingAndKeepsTheEarlierDocument) {
 }
 
 // A stop while the conversion waits for a Ghostscript that never answers
-// must not wait for the render time-out.
-TEST_F(StopTest, StopDoesNotWaitForAHungGhostscript) {
-    const std::string pdf = m_dir / "pictures.pdf";
-    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(2), pdf));
+// must not wait for the render time-out. SIGKILL cannot be caught: the
+// kernel must end Ghostscript with the conversion, which ran it in a process
+// group of its own where no kill of the conversion's group reaches it.
+TEST_F(StopTest, StopDoesNotWaitForAHungGhostscriptNorLeaveIt) {
+    const std::string pdf = PdfAt(m_dir / "pictures.pdf", 0, PicturePagesPs(2));
     FakeGhostscript("exec sleep 300\n");
     ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
     ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "200");
-    const std::string out = m_dir / "out";
-    fs::create_directories(out);
-    qmtest::WriteFile(out + "/pictures.rtf", "earlier document");
-    // Signalled once the fake Ghostscript runs.
-    const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Processing #1 page...(Filtering image #1)", SIGTERM,
-                                   [this] { return !GhostscriptGroups().empty(); });
-    ASSERT_TRUE(r.markerSeen) << r.err;
-    EXPECT_EQ(r.status, 143) << r.err;
-    EXPECT_LT(r.secondsToEnd, 5.0);
-    EXPECT_TRUE(qmtest::ReadFile(out + "/pictures.rtf") == "earlier document");
-    EXPECT_TRUE(Partials(out).empty());
-    ASSERT_FALSE(GhostscriptGroups().empty()) << "the fake Ghostscript was not started";
-    for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript left running";
-}
-
-}  // namespace
-
-namespace {
-
-// SIGKILL cannot be caught: the kernel must end Ghostscript with the
-// conversion, which ran it in a process group of its own where no kill of
-// the conversion's group reaches it.
-TEST_F(StopTest, GhostscriptDiesWithAKilledConversion) {
-    const std::string pdf = m_dir / "pictures.pdf";
-    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(2), pdf));
-    FakeGhostscript("exec sleep 300\n");
-    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
-    const std::string out = m_dir / "out";
-    const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Processing #1 page...(Filtering image #1)", SIGKILL,
-                                   [this] { return !GhostscriptGroups().empty(); });
-    ASSERT_TRUE(r.markerSeen) << r.err;
-    EXPECT_EQ(r.status, -1) << "killed by the signal";
-    ASSERT_FALSE(GhostscriptGroups().empty());
-    for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript outlived it";
-    // What the killed run left is the next run's to clear (or the test's).
-    std::error_code ec;
-    for (const auto& ws : qmtest::Workspaces(m_tmp.path())) fs::remove_all(ws, ec);
-}
-
-}  // namespace
-
-namespace {
-
-// The PID of a process that has ended (and been reaped).
-pid_t DeadPid() {
-    qm::CChildProcess child;
-    if (!child.Start({"true"})) return 0;
-    const pid_t pid = child.Pid();
-    child.Wait(10);
-    return pid;
+    fs::create_directories(m_out);
+    for (const auto& [sig, status] : {std::pair{SIGTERM, 143}, std::pair{SIGKILL, -1}}) {
+        SCOPED_TRACE(sig);
+        std::error_code ec;
+        fs::remove(m_dir / "gs.pids", ec);
+        qmtest::WriteFile(m_out + "/pictures.rtf", "earlier document");
+        // Signalled once the fake Ghostscript runs.
+        const Stopped r = RunAndSignal({"-v", "-o", m_out, pdf}, "Processing #1 page...(Filtering image #1)", sig,
+                                       [this] { return !GhostscriptGroups().empty(); });
+        ASSERT_TRUE(r.markerSeen) << r.err;
+        EXPECT_EQ(r.status, status) << r.err;
+        EXPECT_LT(r.secondsToEnd, 5.0);
+        EXPECT_TRUE(qmtest::ReadFile(m_out + "/pictures.rtf") == "earlier document");
+        ASSERT_FALSE(GhostscriptGroups().empty()) << "the fake Ghostscript was not started";
+        for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript left running";
+        if (sig == SIGTERM) {
+            EXPECT_TRUE(Partials(m_out).empty());
+        }
+        // What the killed run left is the next run's to clear (or the test's).
+        for (const auto& ws : qmtest::Workspaces(m_tmp.path())) fs::remove_all(ws, ec);
+        for (const auto& partial : Partials(m_out)) fs::remove(partial, ec);
+    }
 }
 
 // The owner "<host>.<pid>" of a leftover's name, which ends in
@@ -271,12 +230,11 @@ std::string WithOwner(const std::string& name, size_t prefix, const std::string&
 // removes them, and only them: leftovers of a live process, of another host
 // sharing the folder, and names without an owner stay.
 TEST_F(StopTest, NextRunRemovesTheLeftoversOfAKilledRun) {
-    const std::string pdf = m_dir / "manual.pdf";
-    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(30), pdf));
+    const std::string pdf = PdfAt(m_dir / "manual.pdf", 0, PicturePagesPs(30));
     const std::string next = Pdf("next.pdf", 1);
     FakeGhostscript("(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
     ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
-    const std::string out = m_dir / "out";
+    const std::string& out = m_out;
     fs::create_directories(out);
     qmtest::WriteFile(out + "/manual.rtf", "earlier document");
     const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Conversion of <3> page started.", SIGKILL);
@@ -294,18 +252,16 @@ TEST_F(StopTest, NextRunRemovesTheLeftoversOfAKilledRun) {
     const std::string owner = OwnerIn(partialName, 0);
     ASSERT_NE(owner.find('.'), std::string::npos) << partialName << " tells no owner";
     EXPECT_EQ(OwnerIn(workspaceName, std::string("quillmark-").size()), owner);
-    const std::string thisHost = owner.substr(0, owner.find_last_of('.'));
-    const std::string self = std::to_string(getpid());
-    const pid_t dead = DeadPid();
-    ASSERT_GT(dead, 0);
+    const std::string dead = qmtest::DeadOwner();
+    ASSERT_EQ(dead.substr(0, dead.find_last_of('.')), owner.substr(0, owner.find_last_of('.')));
     const struct {
         const char* owner;
         std::string tag;
         bool removed;
     } cases[] = {
-        {"dead process of this host", thisHost + "." + std::to_string(dead), true},
-        {"live process", thisHost + "." + self, false},
-        {"other host", "elsewhere." + std::to_string(dead), false},
+        {"dead process of this host", dead, true},
+        {"live process", owner.substr(0, owner.find_last_of('.') + 1) + std::to_string(getpid()), false},
+        {"other host", "elsewhere" + dead.substr(dead.find_last_of('.')), false},
     };
     std::vector<std::pair<std::string, bool>> planted;
     for (const auto& c : cases) {
