@@ -36,12 +36,6 @@ TEST_F(CliTest, ConvertsSelectedPagesVerbosely) {
     EXPECT_EQ(rtf.find("{Page 4}"), std::string::npos);
     for (std::size_t i = 0; i < rtf.size(); ++i)
         if (rtf[i] == '\n') { ASSERT_TRUE(i > 0 && rtf[i - 1] == '\r') << "bare line feed at byte " << i; }
-
-    // The Word format stores the RTF text under the ".doc" name.
-    r = RunCli({"-q", "-f", "doc", "-o", m_dir.path(), pdf});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(qmtest::ReadFile(m_dir / "ten.doc").rfind("{\\rtf", 0), 0u);
-    EXPECT_FALSE(qmtest::FileExists(m_dir / "ten.rtf"));
 }
 
 // A password from the option or, for scripts, from the environment; the

@@ -112,6 +112,14 @@ protected:
             if (e.path().filename().string().rfind(".~", 0) == 0) found.push_back(e.path().string());
         return found;
     }
+    // A PDF of 30 pages with pictures, and a stand-in for Ghostscript that
+    // holds back each command it reads a little, so that the moments of its
+    // conversion are far enough apart.
+    std::string SlowManual() {
+        FakeGhostscript("(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
+        fs::create_directories(m_out);
+        return PdfAt(m_dir / "manual.pdf", 0, PicturePagesPs(30));
+    }
     // A stand-in for Ghostscript that notes its process group and runs
     // `body` (which may use gs itself).
     void FakeGhostscript(const std::string& body) {
@@ -121,15 +129,11 @@ protected:
 
 // Each moment of a conversion at which an engine may stop it; a stop must
 // never leave a cut-off document under the final name, nor a reported
-// success. The real Ghostscript is slowed down (each command it reads is
-// held back a little) so that the moments are far enough apart.
+// success.
 TEST_F(StopTest, StoppedFileLeavesNothingAndKeepsTheEarlierDocument) {
-    const std::string pdf = PdfAt(m_dir / "manual.pdf", 0, PicturePagesPs(30));
-    const std::string next = Pdf("next.pdf", 1);
-    FakeGhostscript("(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
-    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
+    const std::string pdf = SlowManual(), next = Pdf("next.pdf", 1);
     const std::string& out = m_out;
-    fs::create_directories(out);
+    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
     const struct {
         const char* moment;
         std::string marker;
@@ -208,34 +212,14 @@ TEST_F(StopTest, StopDoesNotWaitForAHungGhostscriptNorLeaveIt) {
     }
 }
 
-// The owner "<host>.<pid>" of a leftover's name, which ends in
-// "<owner><sep>XXXXXX" after `prefix` (a partial document's name before its
-// owner holds dots, so its owner is found from the end).
-std::string OwnerIn(const std::string& name, size_t prefix) {
-    const std::string rest = name.substr(0, name.size() - 7);
-    if (prefix != 0) return rest.substr(prefix);
-    const size_t pidDot = rest.find_last_of('.');
-    if (pidDot == std::string::npos || pidDot == 0) return {};
-    return rest.substr(rest.find_last_of('.', pidDot - 1) + 1);
-}
-
-std::string WithOwner(const std::string& name, size_t prefix, const std::string& owner) {
-    const std::string old = OwnerIn(name, prefix);
-    const size_t at = name.size() - 7 - old.size();
-    return name.substr(0, at) + owner + name.substr(name.size() - 7);
-}
-
 // A run killed with SIGKILL cannot clean up: its partial document and its
 // workspace stay, named after their owner. The next run in those folders
 // removes them, and only them: leftovers of a live process, of another host
 // sharing the folder, and names without an owner stay.
 TEST_F(StopTest, NextRunRemovesTheLeftoversOfAKilledRun) {
-    const std::string pdf = PdfAt(m_dir / "manual.pdf", 0, PicturePagesPs(30));
-    const std::string next = Pdf("next.pdf", 1);
-    FakeGhostscript("(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
-    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
+    const std::string pdf = SlowManual(), next = Pdf("next.pdf", 1);
     const std::string& out = m_out;
-    fs::create_directories(out);
+    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
     qmtest::WriteFile(out + "/manual.rtf", "earlier document");
     const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Conversion of <3> page started.", SIGKILL);
     ASSERT_TRUE(r.markerSeen) << r.err;
@@ -246,14 +230,18 @@ TEST_F(StopTest, NextRunRemovesTheLeftoversOfAKilledRun) {
     ASSERT_EQ(workspaces.size(), 1u);
     for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript outlived it";
 
-    // Planted beside them: the same names with other owners.
+    // Their names tell their owner "<host>.<pid>": ".~manual.rtf.<owner>.XXXXXX"
+    // and "quillmark-<owner>-XXXXXX". Planted beside them: the same names
+    // with other owners.
     const std::string partialName = fs::path(partials[0]).filename().string();
     const std::string workspaceName = fs::path(workspaces[0]).filename().string();
-    const std::string owner = OwnerIn(partialName, 0);
-    ASSERT_NE(owner.find('.'), std::string::npos) << partialName << " tells no owner";
-    EXPECT_EQ(OwnerIn(workspaceName, std::string("quillmark-").size()), owner);
+    const std::string owner = partialName.substr(13, partialName.size() - 20);
+    EXPECT_EQ(workspaceName.substr(10, workspaceName.size() - 17), owner);
     const std::string dead = qmtest::DeadOwner();
-    ASSERT_EQ(dead.substr(0, dead.find_last_of('.')), owner.substr(0, owner.find_last_of('.')));
+    ASSERT_EQ(owner.substr(0, owner.find_last_of('.')), dead.substr(0, dead.find_last_of('.'))) << partialName;
+    auto withOwner = [&](std::string name, const std::string& tag) {
+        return name.replace(name.size() - 7 - owner.size(), owner.size(), tag);
+    };
     const struct {
         const char* owner;
         std::string tag;
@@ -265,8 +253,8 @@ TEST_F(StopTest, NextRunRemovesTheLeftoversOfAKilledRun) {
     };
     std::vector<std::pair<std::string, bool>> planted;
     for (const auto& c : cases) {
-        const std::string p = out + "/" + WithOwner(partialName, 0, c.tag);
-        const std::string w = m_tmp / WithOwner(workspaceName, std::string("quillmark-").size(), c.tag);
+        const std::string p = out + "/" + withOwner(partialName, c.tag);
+        const std::string w = m_tmp / withOwner(workspaceName, c.tag);
         qmtest::WriteFile(p, "partial");
         fs::create_directories(w + "/tmpd");
         planted.push_back({p, c.removed});
