@@ -307,8 +307,11 @@ TEST_F(Settings, SaveNeverNarrowsThePagesShown) {
     m_frame->ShowSettingsPage();
     settings->m_pDefault->click();
     ASSERT_EQ(settings->m_pAllPages->currentText(), "No");
+    settings->m_pDestDir->setText(Work("chosen"));
     settings->m_pSave->click();
     EXPECT_TRUE(page->m_pAllPages->isChecked()) << "\"No\" must not switch to the page number";
+    EXPECT_EQ(page->m_pOutDir->text(), Work("chosen")) << "Save fills the output folder";
+    EXPECT_EQ(m_frame->CurrentPage(), page);
 
     page->AddFiles({MakePdf("three", 3)});
     RunToEnd(m_frame->m_pConvertToWord);
@@ -346,14 +349,6 @@ TEST_F(Settings, SaveNeverNarrowsThePagesShown) {
     EXPECT_EQ(settings->m_pAllPages->currentText(), "No");
     EXPECT_EQ(settings->m_pPageRange->text(), "5-9");
     uitest::Screenshot(m_frame.get(), "settings");
-}
-
-TEST_F(Settings, SaveFillsTheOutputFolder) {
-    CSetDlg* settings = m_frame->m_pSetPage;
-    settings->m_pDestDir->setText(Work("chosen"));
-    settings->m_pSave->click();
-    EXPECT_EQ(m_frame->m_pConvertPage->m_pOutDir->text(), Work("chosen"));
-    EXPECT_EQ(m_frame->CurrentPage(), m_frame->m_pConvertPage);
 }
 
 TEST_F(Settings, RemoveImagesOfOneWizardRunDoesNotStick) {
