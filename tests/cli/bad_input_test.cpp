@@ -11,7 +11,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -250,7 +249,7 @@ TEST_F(BadInputTest, GhostscriptMissingFailingOrHanging) {
     qmtest::WriteScript(m_dir / "gs-hangs", "exec sleep 30\n");
     struct Case {
         const char* what;
-        std::string gs;  // QUILLMARK_GS; empty: unset, with PATH lacking gs
+        std::string gs;  // QUILLMARK_GS; empty: "gs", with PATH lacking it
         const char* warning;
     } cases[] = {
         {"not on PATH", "", "could not be started: pictures are left out"},
@@ -261,14 +260,8 @@ TEST_F(BadInputTest, GhostscriptMissingFailingOrHanging) {
     ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "0.5");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::unique_ptr<ScopedEnv> gs;
-        std::unique_ptr<ScopedEnv> path;
-        if (c.gs.empty()) {
-            unsetenv("QUILLMARK_GS");
-            path = std::make_unique<ScopedEnv>("PATH", m_dir.path());
-        } else {
-            gs = std::make_unique<ScopedEnv>("QUILLMARK_GS", c.gs);
-        }
+        ScopedEnv gs("QUILLMARK_GS", c.gs);
+        ScopedEnv path("PATH", c.gs.empty() ? m_dir.path() : std::getenv("PATH"));
         const std::string earlier = Earlier("picture");
         auto r = RunCli({"-l", "flowing", "-o", m_out + "/picture", pdf});
         EXPECT_EQ(r.status, 0) << r.err;
@@ -290,7 +283,6 @@ TEST_F(BadInputTest, GhostscriptMissingFailingOrHanging) {
             EXPECT_FALSE(e.is_regular_file()) << "left behind: " << e.path();
         fs::remove_all(m_out + "/pictures", ec);
     }
-    unsetenv("QUILLMARK_GS");
 }
 
 // A font map file of binary bytes: no substitute comes of it, the document
