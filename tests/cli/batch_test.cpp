@@ -1,8 +1,8 @@
 // The options job engines build on: outputs laid out as the input tree
 // (--mirror-tree), resuming by skipping finished files (--skip-existing),
-// a machine-readable line per input (--result-log) and exit statuses that
-// tell a retry worth making from an input that will never convert
-// (--exit-codes=batch).
+// and a machine-readable line per input (--result-log). The exit statuses
+// of --exit-codes=batch are checked where each failure is made: in the
+// bad-input tests, and usage errors with the other usage errors.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
