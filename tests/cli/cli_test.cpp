@@ -99,6 +99,7 @@ TEST_F(CliTest, PageRangesAreChecked) {
         const auto r = RunCli(qmtest::Args(kind, {"-v", "-p", "11,12-20", "-o", m_out + "/ten", ten}));
         EXPECT_EQ(r.status, 1) << kind[0] << ": " << r.err;
         EXPECT_EQ(r.err.find("page started."), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("->"), std::string::npos) << "reported as started: " << r.out;
         ExpectKeptAlone(earlier);
     }
 }
