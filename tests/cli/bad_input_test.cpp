@@ -2,7 +2,8 @@
 // damaged, locked or empty, pages too large for a document, output folders
 // that cannot be written, a full disk, awkward path names, a Ghostscript
 // that is missing, fails or hangs, and a font map that is not text. Every
-// case must say which file failed and why, exit with the right status, keep
+// case must say which file failed and why, exit with the right status (75
+// with batch exit codes where a retry may succeed), keep
 // a document of the same name that is already there, and leave neither a
 // partial file nor a workspace behind.
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_fixture.h"
 #include "support/pdf_fixture.h"
 
 namespace {
@@ -22,44 +24,11 @@ using qmtest::FileExists;
 using qmtest::ReadFile;
 using qmtest::RunCli;
 using qmtest::ScopedEnv;
-using qmtest::TempDir;
 using qmtest::WriteFile;
 
 namespace fs = std::filesystem;
 
-constexpr const char* kEarlier = "{\\rtf1 my earlier document}";
-
-// A picture on a page, so that documents and extraction runs need
-// Ghostscript.
-constexpr const char* kPicturePs =
-    "%!PS\n/Helvetica findfont 12 scalefont setfont 72 700 moveto (With a picture) show\n"
-    "gsave 100 400 translate 60 40 scale\n"
-    "3 2 8 [3 0 0 -2 0 2] {<ff0000 00c000 0000ff 000000 ff00ff 00c0c0>} false 3 colorimage\n"
-    "grestore showpage\n";
-
-class BadInputTest : public qmtest::IsolatedTest {
-protected:
-    void SetUp() override { fs::create_directories(m_out); }
-
-    // Puts an earlier document where the conversion of `base`.pdf would
-    // write, in an output folder of its own.
-    std::string Earlier(const std::string& base) {
-        std::string path = m_out + "/" + base + "/" + base + ".rtf";
-        fs::create_directories(m_out + "/" + base);
-        WriteFile(path, kEarlier);
-        return path;
-    }
-    // Names in the folder of `keep` other than `keep`: partial files show.
-    static std::string Others(const std::string& keep) {
-        std::string found;
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(fs::path(keep).parent_path(), ec))
-            if (e.path().string() != keep) found += e.path().filename().string() + " ";
-        return found;
-    }
-
-    std::string m_out = m_dir / "out";
-};
+using BadInputTest = qmtest::CliTest;
 
 // Inputs that cannot be converted: the message names the file and the
 // reason, the status is 1, and the earlier document stays as it was.
@@ -91,17 +60,18 @@ TEST_F(BadInputTest, UnreadableInputsFailClearlyAndKeepTheEarlierDocument) {
         SCOPED_TRACE(c.name);
         const std::string pdf = m_dir / (std::string(c.name) + ".pdf");
         if (!c.bytes.empty()) WriteFile(pdf, c.bytes);
-        if (std::string(c.name) == "locked")
-            Pdf("locked.pdf", 1, {"-sOwnerPassword=o", "-sUserPassword=u", "-dEncryptionR=3", "-dKeyLength=128"});
+        if (std::string(c.name) == "locked") LockedPdf();
         if (std::string(c.name) == "empty") WriteFile(pdf, "");
-        for (const char* layout : {"flowing", "plain-text"}) {
+        // An input that will never convert is no reason for a retry: 1 with
+        // batch exit codes as well.
+        for (const auto& [layout, codes] : {std::pair{"flowing", "--exit-codes=standard"},
+                                            std::pair{"plain-text", "--exit-codes=batch"}}) {
             const std::string earlier = Earlier(c.name);
-            auto r = RunCli({"-l", layout, "-o", fs::path(earlier).parent_path(), pdf});
+            auto r = RunCli({codes, "-l", layout, "-o", fs::path(earlier).parent_path(), pdf});
             EXPECT_EQ(r.status, 1) << layout;
             EXPECT_NE(r.err.find(pdf + ": " + c.reason), std::string::npos) << layout << "\n" << r.err;
             EXPECT_EQ(r.err.find("problems were skipped"), std::string::npos) << r.err;
-            EXPECT_EQ(ReadFile(earlier), kEarlier) << layout;
-            EXPECT_EQ(Others(earlier), "");
+            ExpectKeptAlone(earlier);
         }
         // The picture extraction run fails the same way and writes nothing.
         auto r = RunCli({"-x", "-o", m_out + "/pictures", pdf});
@@ -136,7 +106,7 @@ TEST_F(BadInputTest, DamagedCrossReferenceIsRebuiltWithAWarning) {
         EXPECT_EQ(qmtest::CountOccurrences(r.err, pdf + ": the PDF is damaged"), 1) << r.err;
         const std::string rtf = ReadFile(earlier);
         for (const char* text : {"Page 1", "Page 2", "Page 3"}) EXPECT_NE(rtf.find(text), std::string::npos) << text;
-        EXPECT_EQ(Others(earlier), "");
+        EXPECT_EQ(Entries(m_out + "/" + c.name), 1) << "a partial is left";
     }
 }
 
@@ -144,11 +114,10 @@ TEST_F(BadInputTest, DamagedCrossReferenceIsRebuiltWithAWarning) {
 // written with the page at its largest size, and what lies beyond it is
 // reported as left out.
 TEST_F(BadInputTest, PageLargerThanADocumentPageIsClampedAndReported) {
-    const std::string pdf = m_dir / "poster.pdf";
-    ASSERT_TRUE(qmtest::MakePdf("%!PS\n<< /PageSize [14400 14400] >> setpagedevice\n"
-                                "/Helvetica findfont 24 scalefont setfont\n"
-                                "72 14000 moveto (Top) show 72 72 moveto (Bottom) show showpage\n",
-                                pdf));
+    const std::string pdf = PdfAt(m_dir / "poster.pdf", 1,
+                                  "%!PS\n<< /PageSize [14400 14400] >> setpagedevice\n"
+                                  "/Helvetica findfont 24 scalefont setfont\n"
+                                  "72 14000 moveto (Top) show 72 72 moveto (Bottom) show showpage\n");
     for (const char* layout : {"flowing", "exact", "no-images", "plain-text"}) {
         SCOPED_TRACE(layout);
         auto r = RunCli({"-l", layout, "-o", m_out, pdf});
@@ -173,7 +142,7 @@ TEST_F(BadInputTest, PageLargerThanADocumentPageIsClampedAndReported) {
 TEST_F(BadInputTest, OutputFolderThatCannotBeWritten) {
     const std::string pdf = Pdf("one.pdf", 1);
     // A missing folder is made, however deep.
-    auto made = RunCli({"-q", "-o", m_out + "/new/deeper", pdf});
+    auto made = RunCli({"-q", "--exit-codes=standard", "-o", m_out + "/new/deeper", pdf});
     EXPECT_EQ(made.status, 0) << made.err;
     EXPECT_TRUE(FileExists(m_out + "/new/deeper/one.rtf"));
 
@@ -186,6 +155,9 @@ TEST_F(BadInputTest, OutputFolderThatCannotBeWritten) {
     auto x = RunCli({"-x", "-o", under, pdf});
     EXPECT_EQ(x.status, 1);
     EXPECT_NE(x.err.find(pdf + ": the document cannot be written in " + under), std::string::npos) << x.err;
+    // Batch exit codes call for a retry, even when a damaged input failed too.
+    WriteFile(m_dir / "text.pdf", "this is not a PDF\n");
+    EXPECT_EQ(RunCli({"--exit-codes=batch", "-o", under, m_dir / "text.pdf", pdf}).status, 75);
 
     // A read-only folder: root writes into it anyway, so only other users
     // can see this fail.
@@ -198,16 +170,14 @@ TEST_F(BadInputTest, OutputFolderThatCannotBeWritten) {
         fs::permissions(folder, fs::perms::owner_all);
         EXPECT_EQ(ro.status, 1);
         EXPECT_NE(ro.err.find(pdf + ": the document cannot be written in " + folder), std::string::npos) << ro.err;
-        EXPECT_EQ(ReadFile(earlier), kEarlier);
-        EXPECT_EQ(Others(earlier), "");
+        ExpectKeptAlone(earlier);
     }
 }
 
 // On a full disk writes fail with EFBIG: wherever that happens, the file
 // fails with a reason, the earlier document stays and nothing partial is
-// left in the output folder.
+// left in the output folder. Batch exit codes call for a retry.
 TEST_F(BadInputTest, FullDiskFailsClearlyAndKeepsTheEarlierDocument) {
-    const std::string pdf = m_dir / "long.pdf";
     std::string ps = "%!PS\n/Courier findfont 9 scalefont setfont\n";
     for (int page = 0; page < 6; ++page) {
         for (int line = 0; line < 60; ++line)
@@ -215,24 +185,20 @@ TEST_F(BadInputTest, FullDiskFailsClearlyAndKeepsTheEarlierDocument) {
                   " The quick brown fox jumps over the lazy dog again and again.) show\n";
         ps += "showpage\n";
     }
-    ASSERT_TRUE(qmtest::MakePdf(ps, pdf));
+    const std::string pdf = PdfAt(m_dir / "long.pdf", 0, ps);
     const long pdfSize = static_cast<long>(fs::file_size(pdf));
-    struct Case {
-        const char* what;
-        long limit;
-        const char* reason;
-    } cases[] = {
-        {"the workspace copy of the PDF", pdfSize / 2, "the temporary folder cannot be written (is the disk full?)"},
-        {"the page XML document", pdfSize + 4096, "the temporary folder cannot be written (is the disk full?)"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string earlier = Earlier("long");
-        auto r = qmtest::RunCliWithFileSizeLimit({"-o", m_out + "/long", pdf}, c.limit);
-        EXPECT_EQ(r.status, 1) << r.err;
-        EXPECT_NE(r.err.find(pdf + ": " + c.reason), std::string::npos) << r.err;
-        EXPECT_EQ(ReadFile(earlier), kEarlier);
-        EXPECT_EQ(Others(earlier), "");
+    // The limit meets the workspace copy of the PDF, then the page XML.
+    for (const long limit : {pdfSize / 2, pdfSize + 4096}) {
+        for (const bool batch : {false, true}) {
+            SCOPED_TRACE(std::to_string(limit) + (batch ? " batch" : ""));
+            const std::string earlier = Earlier("long");
+            auto r = qmtest::RunCliWithFileSizeLimit(
+                {batch ? "--exit-codes=batch" : "-v", "-o", m_out + "/long", pdf}, limit);
+            EXPECT_EQ(r.status, batch ? 75 : 1) << r.err;
+            EXPECT_NE(r.err.find(pdf + ": the temporary folder cannot be written (is the disk full?)"),
+                      std::string::npos) << r.err;
+            ExpectKeptAlone(earlier);
+        }
     }
 }
 
@@ -240,35 +206,29 @@ TEST_F(BadInputTest, FullDiskFailsClearlyAndKeepsTheEarlierDocument) {
 // UTF-8, and a leading '-' (after "--", or as ./-name).
 TEST_F(BadInputTest, AwkwardPathNames) {
     const std::string nonAscii = "caf\xe9 \xc3\xa9t\xc3\xa9";
-    struct Case {
+    const struct {
         std::string folder;  // below m_dir
         std::string name;    // without .pdf
-        bool dashDash;
+        std::vector<std::string> input;  // as given in that folder
     } cases[] = {
-        {"with space", "a report", false},
-        {"quote\"d 'folder'", "it's \"here\"", false},
-        {nonAscii, nonAscii, false},
-        {"-out", "-x", true},
-        {"-out2", "-p", false},
+        {"with space", "a report", {"./a report.pdf"}},
+        {"quote\"d 'folder'", "it's \"here\"", {"./it's \"here\".pdf"}},
+        {nonAscii, nonAscii, {"./" + nonAscii + ".pdf"}},
+        {"-out", "-x", {"--", "-x.pdf"}},
+        {"-out2", "-p", {"./-p.pdf"}},
     };
+    // Made under a plain name: Ghostscript itself balks at names that are
+    // not UTF-8.
+    const std::string plain = Pdf("plain.pdf", 1);
     const fs::path home = fs::current_path();
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::create_directories(m_dir / c.folder);
         const std::string pdf = m_dir / (c.folder + "/" + c.name + ".pdf");
-        // Made under a plain name: Ghostscript itself balks at names that
-        // are not UTF-8.
-        ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(1), m_dir / "plain.pdf"));
-        fs::rename(m_dir / "plain.pdf", pdf);
+        fs::copy_file(plain, pdf);
         // Relative names, so that the leading '-' is what the command sees.
         fs::current_path(m_dir / c.folder);
-        std::vector<std::string> args = {"-o", "-result dir"};
-        if (c.dashDash) {
-            args.push_back("--");
-            args.push_back(c.name + ".pdf");
-        } else {
-            args.push_back("./" + c.name + ".pdf");
-        }
+        const std::vector<std::string> args = qmtest::Args({"-o", "-result dir"}, c.input);
         auto r = RunCli(args);
         fs::current_path(home);
         EXPECT_EQ(r.status, 0) << r.err;
@@ -286,13 +246,12 @@ TEST_F(BadInputTest, AwkwardPathNames) {
 // Ghostscript missing, failing or hanging: a document is still written,
 // without the picture, and says so; a picture extraction fails.
 TEST_F(BadInputTest, GhostscriptMissingFailingOrHanging) {
-    const std::string pdf = m_dir / "picture.pdf";
-    ASSERT_TRUE(qmtest::MakePdf(kPicturePs, pdf));
+    const std::string pdf = PdfAt(m_dir / "picture.pdf", 0, qmtest::PicturePagesPs(1));
     qmtest::WriteScript(m_dir / "gs-fails", "exit 1\n");
     qmtest::WriteScript(m_dir / "gs-hangs", "exec sleep 30\n");
     struct Case {
         const char* what;
-        std::string gs;  // QUILLMARK_GS; empty: unset, with PATH lacking gs
+        std::string gs;  // QUILLMARK_GS; empty: "gs", with PATH lacking it
         const char* warning;
     } cases[] = {
         {"not on PATH", "", "could not be started: pictures are left out"},
@@ -303,26 +262,23 @@ TEST_F(BadInputTest, GhostscriptMissingFailingOrHanging) {
     ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "0.5");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::unique_ptr<ScopedEnv> gs;
-        std::unique_ptr<ScopedEnv> path;
-        if (c.gs.empty()) {
-            unsetenv("QUILLMARK_GS");
-            path = std::make_unique<ScopedEnv>("PATH", m_dir.path());
-        } else {
-            gs = std::make_unique<ScopedEnv>("QUILLMARK_GS", c.gs);
-        }
+        ScopedEnv gs("QUILLMARK_GS", c.gs);
+        ScopedEnv path("PATH", c.gs.empty() ? m_dir.path() : std::getenv("PATH"));
         const std::string earlier = Earlier("picture");
-        auto r = RunCli({"-l", "flowing", "-o", m_out + "/picture", pdf});
+        // A warning is no failure, with batch exit codes too.
+        auto r = RunCli({"--exit-codes=batch", "-l", "flowing", "-o", m_out + "/picture", pdf});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.err.find(pdf + ": Ghostscript"), std::string::npos) << r.err;
         EXPECT_NE(r.err.find(c.warning), std::string::npos) << r.err;
         const std::string rtf = ReadFile(earlier);
-        EXPECT_NE(rtf.find("With a picture"), std::string::npos);
+        EXPECT_NE(rtf.find("Page 1"), std::string::npos);
         EXPECT_EQ(rtf.find("\\jpegblip"), std::string::npos);
-        EXPECT_EQ(Others(earlier), "");
+        EXPECT_EQ(Entries(m_out + "/picture"), 1) << "a partial is left";
 
-        auto x = RunCli({"-x", "-o", m_out + "/pictures", pdf});
-        EXPECT_EQ(x.status, 1) << x.err;
+        // A picture extraction fails, and with batch exit codes calls for a retry.
+        const bool batch = &c - cases == 1 || &c - cases == 3;
+        auto x = RunCli({batch ? "--exit-codes=batch" : "-v", "-x", "-o", m_out + "/pictures", pdf});
+        EXPECT_EQ(x.status, batch ? 75 : 1) << x.err;
         EXPECT_NE(x.err.find(pdf + ": Ghostscript is missing or failed, so pictures could not be written"),
                   std::string::npos)
             << x.err;
@@ -331,7 +287,6 @@ TEST_F(BadInputTest, GhostscriptMissingFailingOrHanging) {
             EXPECT_FALSE(e.is_regular_file()) << "left behind: " << e.path();
         fs::remove_all(m_out + "/pictures", ec);
     }
-    unsetenv("QUILLMARK_GS");
 }
 
 // A font map file of binary bytes: no substitute comes of it, the document

@@ -1,22 +1,18 @@
 // The options job engines build on: outputs laid out as the input tree
 // (--mirror-tree), resuming by skipping finished files (--skip-existing),
-// a machine-readable line per input (--result-log) and exit statuses that
-// tell a retry worth making from an input that will never convert
-// (--exit-codes=batch).
+// and a machine-readable line per input (--result-log). The exit statuses
+// of --exit-codes=batch are checked where each failure is made: in the
+// bad-input tests, and usage errors with the other usage errors.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cctype>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "control/result_log.h"
-#include "support/test_util.h"
+#include "support/cli_fixture.h"
 
 namespace fs = std::filesystem;
 
@@ -25,96 +21,48 @@ namespace {
 using qmtest::FileExists;
 using qmtest::ReadFile;
 using qmtest::RunCli;
-using qmtest::ScopedEnv;
 
-using BatchTest = qmtest::IsolatedTest;
-
-// Makes `path` (its folders too) a PDF of `pages` numbered pages.
-void MakePdfAt(const std::string& path, int pages) {
-    fs::create_directories(fs::path(path).parent_path());
-    ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(pages), path)) << path;
-}
-
-std::vector<std::string> Args(std::vector<std::string> options, const std::vector<std::string>& inputs) {
-    options.insert(options.end(), inputs.begin(), inputs.end());
-    return options;
-}
+using BatchTest = qmtest::CliTest;
 
 // Two same-named files in different folders of a tree keep apart under
 // --mirror-tree, where without it the second is a name collision; a name
-// collision inside one mirrored folder is still caught.
+// collision inside one mirrored folder is still caught. A partial left in
+// a mirrored subfolder by a killed run is removed by the next run there.
 TEST_F(BatchTest, MirrorTreeKeepsSameNamedFilesOfDifferentFoldersApart) {
     const std::string root = m_dir / "in";
-    MakePdfAt(root + "/a/report.pdf", 1);
-    MakePdfAt(root + "/b/c/report.pdf", 2);
-    MakePdfAt(root + "/b/c/report.PDF", 3);
-    MakePdfAt(root + "/top.pdf", 1);
-    const struct {
-        const char* name;
-        std::vector<std::string> options;
-        const char* ext;
-    } cases[] = {
-        {"rtf", {}, ".rtf"},
-        {"doc", {"-f", "doc"}, ".doc"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string out = m_dir / ("out-" + std::string(c.name));
-        const auto r = RunCli(
-            Args(Args(c.options, {"-o", out, "--mirror-tree", root + "/"}),
-                 {root + "/a/report.pdf", root + "/b/c/report.pdf", root + "/top.pdf", root + "/b/c/report.PDF"}));
-        EXPECT_EQ(r.status, 1) << r.err;
-        const std::string a = ReadFile(out + "/a/report" + c.ext);
-        const std::string b = ReadFile(out + "/b/c/report" + c.ext);
-        EXPECT_NE(a.find("{Page 1}"), std::string::npos);
-        EXPECT_EQ(a.find("{Page 2}"), std::string::npos);
-        EXPECT_NE(b.find("{Page 2}"), std::string::npos);
-        EXPECT_EQ(b.find("{Page 3}"), std::string::npos) << "the collision replaced the earlier document";
-        EXPECT_TRUE(FileExists(out + "/top" + std::string(c.ext)));
-        EXPECT_FALSE(FileExists(out + "/report" + std::string(c.ext)));
-        EXPECT_EQ(qmtest::CountOccurrences(r.err, "name collision"), 1) << r.err;
-        EXPECT_NE(r.err.find(root + "/b/c/report.PDF: name collision: " + root + "/b/c/report.pdf"), std::string::npos)
-            << r.err;
-    }
+    const std::string one = PdfAt(root + "/a/report.pdf", 1);
+    PdfAt(root + "/b/c/report.pdf", 2);
+    PdfAt(root + "/b/c/report.PDF", 3);
+    fs::copy_file(one, root + "/top.pdf");
+    const std::string out = m_out;
+    fs::create_directories(out + "/b/c");
+    const std::string stale = out + "/b/c/.~report.rtf." + qmtest::DeadOwner() + ".Ab12Cd";
+    qmtest::WriteFile(stale, "partial");
+    const auto r = RunCli({"-o", out, "--mirror-tree", root + "/", root + "/a/report.pdf", root + "/b/c/report.pdf",
+                           root + "/top.pdf", root + "/b/c/report.PDF"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const std::string a = ReadFile(out + "/a/report.rtf");
+    const std::string b = ReadFile(out + "/b/c/report.rtf");
+    EXPECT_NE(a.find("{Page 1}"), std::string::npos);
+    EXPECT_EQ(a.find("{Page 2}"), std::string::npos);
+    EXPECT_NE(b.find("{Page 2}"), std::string::npos);
+    EXPECT_EQ(b.find("{Page 3}"), std::string::npos) << "the collision replaced the earlier document";
+    EXPECT_TRUE(FileExists(out + "/top.rtf"));
+    EXPECT_FALSE(FileExists(out + "/report.rtf"));
+    EXPECT_EQ(qmtest::CountOccurrences(r.err, "name collision"), 1) << r.err;
+    EXPECT_NE(r.err.find(root + "/b/c/report.PDF: name collision: " + root + "/b/c/report.pdf"), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(FileExists(stale)) << "the dead run's partial document stayed";
 
     // An input outside the tree has no place in the mirror: nothing runs.
-    MakePdfAt(m_dir / "elsewhere/x.pdf", 1);
-    const std::string out = m_dir / "out-outside";
-    const auto outside = RunCli({"-o", out, "--mirror-tree", root, root + "/top.pdf", m_dir / "in/../elsewhere/x.pdf"});
-    EXPECT_EQ(outside.status, 2);
-    EXPECT_NE(outside.err.find("elsewhere/x.pdf is not below the --mirror-tree folder " + root), std::string::npos)
-        << outside.err;
-    EXPECT_FALSE(fs::exists(out));
+    fs::create_directories(m_dir / "elsewhere");
+    fs::copy_file(one, m_dir / "elsewhere/x.pdf");
+    const std::string outside = m_dir / "out-outside";
+    const auto o = RunCli({"-o", outside, "--mirror-tree", root, root + "/top.pdf", m_dir / "in/../elsewhere/x.pdf"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find("elsewhere/x.pdf is not below the --mirror-tree folder " + root), std::string::npos) << o.err;
+    EXPECT_FALSE(fs::exists(outside));
     EXPECT_EQ(RunCli({"--mirror-tree", m_dir / "no-such-folder", root + "/top.pdf"}).status, 2);
-}
-
-// The owner tag "<host>.<pid>" a partial document of a process that has
-// ended would carry (the host name as the program writes it).
-std::string DeadOwner() {
-    char name[256] = {};
-    gethostname(name, sizeof name - 1);
-    std::string host;
-    for (const char* p = name; *p != '\0' && host.size() < 64; ++p)
-        host += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '-';
-    const pid_t pid = fork();
-    if (pid == 0) _exit(0);
-    waitpid(pid, nullptr, 0);
-    return host + "." + std::to_string(pid);
-}
-
-// A run killed in a mirrored subfolder leaves its partial there; the next
-// run that writes into that folder removes it.
-TEST_F(BatchTest, MirrorTreeRemovesDeadRunsPartialsInItsFolders) {
-    const std::string root = m_dir / "in";
-    MakePdfAt(root + "/deep/er/x.pdf", 1);
-    const std::string out = m_dir / "out";
-    fs::create_directories(out + "/deep/er");
-    const std::string stale = out + "/deep/er/.~x.rtf." + DeadOwner() + ".Ab12Cd";
-    qmtest::WriteFile(stale, "partial");
-    const auto r = RunCli({"-q", "-o", out, "--mirror-tree", root, root + "/deep/er/x.pdf"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(FileExists(out + "/deep/er/x.rtf"));
-    EXPECT_FALSE(FileExists(stale)) << "the dead run's partial document stayed";
 }
 
 // A resumed run converts only what is missing and leaves finished
@@ -181,7 +129,7 @@ TEST_F(BatchTest, ResultLogHasOneParsableLinePerInput) {
     fs::rename(Pdf("plain.pdf", 1), odd);
     qmtest::WriteFile(m_dir / "text.pdf", "this is not a PDF\n");
     fs::create_directories(m_dir / "again");
-    ASSERT_TRUE(qmtest::MakePdf(qmtest::NumberedPagesPs(1), m_dir / "again/good.pdf"));
+    fs::copy_file(done, m_dir / "again/good.pdf");
     const std::string out = m_dir / "out";
     ASSERT_EQ(RunCli({"-q", "-o", out, done}).status, 0);
 
@@ -210,53 +158,6 @@ TEST_F(BatchTest, ResultLogHasOneParsableLinePerInput) {
     EXPECT_EQ(CheckedLog(m_dir / "piped.jsonl"), "\"good.pdf\" ok None 2\n\"text.pdf\" failed not_a_pdf 0\n");
 
     EXPECT_EQ(RunCli({"--result-log", m_dir / "no-such-folder/log", good}).status, 2);
-}
-
-// The default statuses stay 0/1/2; --exit-codes=batch adds 75 for a
-// failure a retry may not meet, and it wins over a damaged input's 1.
-TEST_F(BatchTest, BatchExitCodesTellRetryableFailures) {
-    const std::string good = m_dir / "good.pdf";
-    // A picture, so that extraction needs Ghostscript.
-    ASSERT_TRUE(
-        qmtest::MakePdf("%!PS\n/Helvetica findfont 24 scalefont setfont 72 700 moveto (Text) show\n"
-                        "gsave 100 100 translate 200 200 scale 2 2 8 [2 0 0 2 0 0]\n"
-                        "{<ff000000ff000000ffffffff>} false 3 colorimage grestore showpage\n",
-                        good));
-    const std::string text = m_dir / "text.pdf";
-    qmtest::WriteFile(text, "this is not a PDF\n");
-    qmtest::WriteFile(m_dir / "plain-file", "x");
-    const std::string unwritable = m_dir / "plain-file/out";
-    const std::string out = m_dir / "out";
-    const long copyLimit = static_cast<long>(fs::file_size(good)) / 2;
-    const struct {
-        const char* name;
-        std::vector<std::string> args;
-        std::string gs;  // QUILLMARK_GS for the run, if any
-        long fileLimit;  // 0: none
-        int standard;
-        int batch;
-    } cases[] = {
-        {"converted", {"-o", out, good}, "", 0, 0, 0},
-        {"damaged input", {"-o", out, text, good}, "", 0, 1, 1},
-        {"output folder not writable", {"-o", unwritable, good}, "", 0, 1, 75},
-        {"unwritable and damaged", {"-o", unwritable, text, good}, "", 0, 1, 75},
-        {"Ghostscript missing", {"-x", "-o", out, good}, m_dir / "no-such-gs", 0, 1, 75},
-        {"disk full", {"-o", out, good}, "", copyLimit, 1, 75},
-        {"bad option value", {"--shard", "3/2", good}, "", 0, 2, 2},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::unique_ptr<ScopedEnv> gs;
-        if (!c.gs.empty()) gs = std::make_unique<ScopedEnv>("QUILLMARK_GS", c.gs);
-        for (const bool batch : {false, true}) {
-            std::vector<std::string> args = c.args;
-            if (batch) args.insert(args.begin(), "--exit-codes=batch");
-            const auto r = c.fileLimit > 0 ? qmtest::RunCliWithFileSizeLimit(args, c.fileLimit) : RunCli(args);
-            EXPECT_EQ(r.status, batch ? c.batch : c.standard) << (batch ? "batch: " : "standard: ") << r.err;
-        }
-    }
-    EXPECT_EQ(RunCli({"--exit-codes=standard", "-o", out, good}).status, 0);
-    EXPECT_EQ(RunCli({"--exit-codes=engine", "-o", out, good}).status, 2);
 }
 
 }  // namespace

@@ -18,27 +18,14 @@
 #include <vector>
 
 #include "platform/process.h"
-#include "support/test_util.h"
+#include "support/cli_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using qmtest::PicturePagesPs;
 using qmtest::ScopedEnv;
-
-// A PDF of `pages` pages, each with a line of text and a picture, so that
-// every page goes through Ghostscript.
-std::string PicturePagesPs(int pages) {
-    std::ostringstream ps;
-    ps << "%!PS\n/Helvetica findfont 24 scalefont setfont\n";
-    for (int i = 1; i <= pages; ++i) {
-        ps << "72 700 moveto (Page " << i << ") show gsave 100 100 translate 200 200 scale "
-           << "4 4 8 [4 0 0 4 0 0] {<";
-        for (int b = 0; b < 48; ++b) ps << (b % 2 ? "3c" : "c3");
-        ps << ">} false 3 colorimage grestore showpage\n";
-    }
-    return ps.str();
-}
 
 // Processes (not yet reaped zombies aside) whose process group is `pgid`.
 int MembersOfGroup(pid_t pgid) {
@@ -108,7 +95,7 @@ Stopped RunAndSignal(const std::vector<std::string>& args, const std::string& ma
     return r;
 }
 
-class StopTest : public qmtest::IsolatedTest {
+class StopTest : public qmtest::CliTest {
 protected:
     // The process groups of every Ghostscript the fake one below started.
     std::vector<pid_t> GhostscriptGroups() const {
@@ -125,6 +112,14 @@ protected:
             if (e.path().filename().string().rfind(".~", 0) == 0) found.push_back(e.path().string());
         return found;
     }
+    // A PDF of 30 pages with pictures, and a stand-in for Ghostscript that
+    // holds back each command it reads a little, so that the moments of its
+    // conversion are far enough apart.
+    std::string SlowManual() {
+        FakeGhostscript("(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
+        fs::create_directories(m_out);
+        return PdfAt(m_dir / "manual.pdf", 0, PicturePagesPs(30));
+    }
     // A stand-in for Ghostscript that notes its process group and runs
     // `body` (which may use gs itself).
     void FakeGhostscript(const std::string& body) {
@@ -134,16 +129,10 @@ protected:
 
 // Each moment of a conversion at which an engine may stop it; a stop must
 // never leave a cut-off document under the final name, nor a reported
-// success. The real Ghostscript is slowed down (each command it reads is
-// held back a little) so that the moments are far enough apart.
+// success.
 TEST_F(StopTest, StoppedFileLeavesNothingAndKeepsTheEarlierDocument) {
-    const std::string pdf = m_dir / "manual.pdf";
-    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(30), pdf));
-    const std::string next = Pdf("next.pdf", 1);
-    FakeGhostscript("(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
+    const std::string pdf = SlowManual(), next = Pdf("next.pdf", 1), out = m_out + "/manual";
     ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
-    const std::string out = m_dir / "out";
-    fs::create_directories(out);
     const struct {
         const char* moment;
         std::string marker;
@@ -163,7 +152,7 @@ TEST_F(StopTest, StoppedFileLeavesNothingAndKeepsTheEarlierDocument) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.moment);
-        qmtest::WriteFile(out + "/manual.rtf", "earlier document");
+        const std::string earlier = Earlier("manual");
         std::error_code ec;
         fs::remove(m_dir / "gs.pids", ec);
         std::vector<std::string> args = {"-v", "-o", out, pdf, next};
@@ -172,98 +161,51 @@ TEST_F(StopTest, StoppedFileLeavesNothingAndKeepsTheEarlierDocument) {
         ASSERT_TRUE(r.markerSeen) << "ended before the moment: " << r.err;
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_LT(r.secondsToEnd, 5.0);
-        const std::string kept = qmtest::ReadFile(out + "/manual.rtf");
-        EXPECT_TRUE(kept == "earlier document") << "replaced by " << kept.size() << " bytes";
         EXPECT_NE(r.err.find(pdf + ": stopped, no document written"), std::string::npos) << r.err;
-        // The file after it is reported, and not touched.
+        // The file after it is reported, and not touched: no next.rtf, no partial.
         EXPECT_NE(r.err.find(next + ": not converted"), std::string::npos) << r.err;
-        EXPECT_FALSE(qmtest::FileExists(out + "/next.rtf"));
+        ExpectKeptAlone(earlier);
         EXPECT_EQ(r.out.find("->"), std::string::npos) << r.out;
-        EXPECT_TRUE(Partials(out).empty());
         EXPECT_TRUE(qmtest::Workspaces(m_tmp.path()).empty());
         for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript left running";
     }
     // Unstopped, the same run replaces the earlier document.
     const auto r = qmtest::RunCli({"-q", "-o", out, pdf, next});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(qmtest::ReadFile(out + "/manual.rtf").rfind("{\\rtf", 0), 0u);
+    EXPECT_NE(qmtest::ReadFile(out + "/manual.rtf").find("Page 30"), std::string::npos);
 }
 
 // A stop while the conversion waits for a Ghostscript that never answers
-// must not wait for the render time-out.
-TEST_F(StopTest, StopDoesNotWaitForAHungGhostscript) {
-    const std::string pdf = m_dir / "pictures.pdf";
-    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(2), pdf));
+// must not wait for the render time-out. SIGKILL cannot be caught: the
+// kernel must end Ghostscript with the conversion, which ran it in a process
+// group of its own where no kill of the conversion's group reaches it.
+TEST_F(StopTest, StopDoesNotWaitForAHungGhostscriptNorLeaveIt) {
+    const std::string pdf = PdfAt(m_dir / "pictures.pdf", 0, PicturePagesPs(2));
     FakeGhostscript("exec sleep 300\n");
     ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
     ScopedEnv timeout("QUILLMARK_GS_TIMEOUT", "200");
-    const std::string out = m_dir / "out";
-    fs::create_directories(out);
-    qmtest::WriteFile(out + "/pictures.rtf", "earlier document");
-    // Signalled once the fake Ghostscript runs.
-    const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Processing #1 page...(Filtering image #1)", SIGTERM,
-                                   [this] { return !GhostscriptGroups().empty(); });
-    ASSERT_TRUE(r.markerSeen) << r.err;
-    EXPECT_EQ(r.status, 143) << r.err;
-    EXPECT_LT(r.secondsToEnd, 5.0);
-    EXPECT_TRUE(qmtest::ReadFile(out + "/pictures.rtf") == "earlier document");
-    EXPECT_TRUE(Partials(out).empty());
-    ASSERT_FALSE(GhostscriptGroups().empty()) << "the fake Ghostscript was not started";
-    for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript left running";
-}
-
-}  // namespace
-
-namespace {
-
-// SIGKILL cannot be caught: the kernel must end Ghostscript with the
-// conversion, which ran it in a process group of its own where no kill of
-// the conversion's group reaches it.
-TEST_F(StopTest, GhostscriptDiesWithAKilledConversion) {
-    const std::string pdf = m_dir / "pictures.pdf";
-    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(2), pdf));
-    FakeGhostscript("exec sleep 300\n");
-    ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
-    const std::string out = m_dir / "out";
-    const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Processing #1 page...(Filtering image #1)", SIGKILL,
-                                   [this] { return !GhostscriptGroups().empty(); });
-    ASSERT_TRUE(r.markerSeen) << r.err;
-    EXPECT_EQ(r.status, -1) << "killed by the signal";
-    ASSERT_FALSE(GhostscriptGroups().empty());
-    for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript outlived it";
-    // What the killed run left is the next run's to clear (or the test's).
-    std::error_code ec;
-    for (const auto& ws : qmtest::Workspaces(m_tmp.path())) fs::remove_all(ws, ec);
-}
-
-}  // namespace
-
-namespace {
-
-// The PID of a process that has ended (and been reaped).
-pid_t DeadPid() {
-    qm::CChildProcess child;
-    if (!child.Start({"true"})) return 0;
-    const pid_t pid = child.Pid();
-    child.Wait(10);
-    return pid;
-}
-
-// The owner "<host>.<pid>" of a leftover's name, which ends in
-// "<owner><sep>XXXXXX" after `prefix` (a partial document's name before its
-// owner holds dots, so its owner is found from the end).
-std::string OwnerIn(const std::string& name, size_t prefix) {
-    const std::string rest = name.substr(0, name.size() - 7);
-    if (prefix != 0) return rest.substr(prefix);
-    const size_t pidDot = rest.find_last_of('.');
-    if (pidDot == std::string::npos || pidDot == 0) return {};
-    return rest.substr(rest.find_last_of('.', pidDot - 1) + 1);
-}
-
-std::string WithOwner(const std::string& name, size_t prefix, const std::string& owner) {
-    const std::string old = OwnerIn(name, prefix);
-    const size_t at = name.size() - 7 - old.size();
-    return name.substr(0, at) + owner + name.substr(name.size() - 7);
+    fs::create_directories(m_out);
+    for (const auto& [sig, status] : {std::pair{SIGTERM, 143}, std::pair{SIGKILL, -1}}) {
+        SCOPED_TRACE(sig);
+        std::error_code ec;
+        fs::remove(m_dir / "gs.pids", ec);
+        qmtest::WriteFile(m_out + "/pictures.rtf", "earlier document");
+        // Signalled once the fake Ghostscript runs.
+        const Stopped r = RunAndSignal({"-v", "-o", m_out, pdf}, "Processing #1 page...(Filtering image #1)", sig,
+                                       [this] { return !GhostscriptGroups().empty(); });
+        ASSERT_TRUE(r.markerSeen) << r.err;
+        EXPECT_EQ(r.status, status) << r.err;
+        EXPECT_LT(r.secondsToEnd, 5.0);
+        EXPECT_TRUE(qmtest::ReadFile(m_out + "/pictures.rtf") == "earlier document");
+        ASSERT_FALSE(GhostscriptGroups().empty()) << "the fake Ghostscript was not started";
+        for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript left running";
+        if (sig == SIGTERM) {
+            EXPECT_TRUE(Partials(m_out).empty());
+        }
+        // What the killed run left is the next run's to clear (or the test's).
+        for (const auto& ws : qmtest::Workspaces(m_tmp.path())) fs::remove_all(ws, ec);
+        for (const auto& partial : Partials(m_out)) fs::remove(partial, ec);
+    }
 }
 
 // A run killed with SIGKILL cannot clean up: its partial document and its
@@ -271,13 +213,9 @@ std::string WithOwner(const std::string& name, size_t prefix, const std::string&
 // removes them, and only them: leftovers of a live process, of another host
 // sharing the folder, and names without an owner stay.
 TEST_F(StopTest, NextRunRemovesTheLeftoversOfAKilledRun) {
-    const std::string pdf = m_dir / "manual.pdf";
-    ASSERT_TRUE(qmtest::MakePdf(PicturePagesPs(30), pdf));
-    const std::string next = Pdf("next.pdf", 1);
-    FakeGhostscript("(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
+    const std::string pdf = SlowManual(), next = Pdf("next.pdf", 1);
+    const std::string& out = m_out;
     ScopedEnv gs("QUILLMARK_GS", m_dir / "fake-gs");
-    const std::string out = m_dir / "out";
-    fs::create_directories(out);
     qmtest::WriteFile(out + "/manual.rtf", "earlier document");
     const Stopped r = RunAndSignal({"-v", "-o", out, pdf}, "Conversion of <3> page started.", SIGKILL);
     ASSERT_TRUE(r.markerSeen) << r.err;
@@ -288,29 +226,31 @@ TEST_F(StopTest, NextRunRemovesTheLeftoversOfAKilledRun) {
     ASSERT_EQ(workspaces.size(), 1u);
     for (pid_t group : GhostscriptGroups()) EXPECT_EQ(LiveMembersOfGroup(group), 0) << "Ghostscript outlived it";
 
-    // Planted beside them: the same names with other owners.
+    // Their names tell their owner "<host>.<pid>": ".~manual.rtf.<owner>.XXXXXX"
+    // and "quillmark-<owner>-XXXXXX". Planted beside them: the same names
+    // with other owners.
     const std::string partialName = fs::path(partials[0]).filename().string();
     const std::string workspaceName = fs::path(workspaces[0]).filename().string();
-    const std::string owner = OwnerIn(partialName, 0);
-    ASSERT_NE(owner.find('.'), std::string::npos) << partialName << " tells no owner";
-    EXPECT_EQ(OwnerIn(workspaceName, std::string("quillmark-").size()), owner);
-    const std::string thisHost = owner.substr(0, owner.find_last_of('.'));
-    const std::string self = std::to_string(getpid());
-    const pid_t dead = DeadPid();
-    ASSERT_GT(dead, 0);
+    const std::string owner = partialName.substr(13, partialName.size() - 20);
+    EXPECT_EQ(workspaceName.substr(10, workspaceName.size() - 17), owner);
+    const std::string dead = qmtest::DeadOwner();
+    ASSERT_EQ(owner.substr(0, owner.find_last_of('.')), dead.substr(0, dead.find_last_of('.'))) << partialName;
+    auto withOwner = [&](std::string name, const std::string& tag) {
+        return name.replace(name.size() - 7 - owner.size(), owner.size(), tag);
+    };
     const struct {
         const char* owner;
         std::string tag;
         bool removed;
     } cases[] = {
-        {"dead process of this host", thisHost + "." + std::to_string(dead), true},
-        {"live process", thisHost + "." + self, false},
-        {"other host", "elsewhere." + std::to_string(dead), false},
+        {"dead process of this host", dead, true},
+        {"live process", owner.substr(0, owner.find_last_of('.') + 1) + std::to_string(getpid()), false},
+        {"other host", "elsewhere" + dead.substr(dead.find_last_of('.')), false},
     };
     std::vector<std::pair<std::string, bool>> planted;
     for (const auto& c : cases) {
-        const std::string p = out + "/" + WithOwner(partialName, 0, c.tag);
-        const std::string w = m_tmp / WithOwner(workspaceName, std::string("quillmark-").size(), c.tag);
+        const std::string p = out + "/" + withOwner(partialName, c.tag);
+        const std::string w = m_tmp / withOwner(workspaceName, c.tag);
         qmtest::WriteFile(p, "partial");
         fs::create_directories(w + "/tmpd");
         planted.push_back({p, c.removed});

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <climits>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -86,34 +85,6 @@ TEST_F(ConvertTest, PageSelectionProgressAndCancel) {
     Prepare(one, Pdf("one.pdf", 1));
     EXPECT_EQ(Convert(one), ConvertResult::kOk);
     EXPECT_EQ(one.progress, std::vector<int>{INT_MIN});
-}
-
-// A range beyond the last page used to give an empty document reported as
-// converted; it fails the file, for both kinds of run, before any output.
-TEST_F(ConvertTest, RangeSelectingNoPageFailsTheFile) {
-    const std::string four = Pdf("four.pdf", 4);
-    const std::string existing = m_out / "four.rtf";
-    qmtest::WriteFile(existing, "my earlier document");
-    for (int kind : {kRunNoImages, kRunFlowing, kRunExtractImages}) {
-        RecordingJob job;
-        Prepare(job, four, kind);
-        job.m_nPageFlags = 0;
-        job.m_pages = {{9, 9}, {5, 12}};
-        EXPECT_EQ(Convert(job), ConvertResult::kNoPageSelected) << kind;
-        EXPECT_TRUE(job.started.empty()) << kind;
-        EXPECT_EQ(job.PageLines(), 0) << kind;
-    }
-    EXPECT_EQ(qmtest::ReadFile(existing), "my earlier document");
-    int entries = 0;
-    for (const auto& e : std::filesystem::directory_iterator(m_out.path())) entries += e.path() == existing ? 0 : 1;
-    EXPECT_EQ(entries, 0);
-
-    RecordingJob last;
-    Prepare(last, four);
-    last.m_nPageFlags = 0;
-    last.m_pages = {{4, 100000}};
-    EXPECT_EQ(Convert(last), ConvertResult::kOk) << "a range that reaches into the PDF converts";
-    EXPECT_EQ(last.PageLines(), 1);
 }
 
 TEST_F(ConvertTest, UnwritableOutputFailsWithResult50) {

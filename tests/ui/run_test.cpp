@@ -212,9 +212,11 @@ TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
 }
 
 // A locked PDF asks for its password when it is listed, again after a
-// wrong one; each file keeps its own for the run.
+// wrong one; each file keeps its own for the run. A file whose prompt was
+// cancelled stays listed and fails with the reason.
 TEST_F(Run, LockedPdfAsksForItsPasswordWhenListed) {
     const QString first = MakePdf("first", 2, "one"), second = MakePdf("second", 2, "two");
+    const QString locked = MakePdf("locked", 2, "u");
     std::vector<qm::ui::PasswordRequest> asked;
     QStringList answers = {"guess", "one", "two"};
     qm::ui::SetPasswordHook([&](const qm::ui::PasswordRequest& r) -> std::optional<QString> {
@@ -223,46 +225,33 @@ TEST_F(Run, LockedPdfAsksForItsPasswordWhenListed) {
         return answers.takeFirst();
     });
     CCONVERTERDlg* page = m_frame->m_pConvertPage;
-    page->AddFiles({first, second, MakePdf("open", 1)});
+    page->AddFiles({first, second, MakePdf("open", 1), locked});
     qm::ui::SetPasswordHook({});
-    ASSERT_EQ(asked.size(), 3u) << "none for the open file";
+    ASSERT_EQ(asked.size(), 4u) << "none for the open file, one for the cancelled";
     EXPECT_EQ(asked[0].file, first);
     EXPECT_FALSE(asked[0].wrongBefore);
     EXPECT_TRUE(asked[1].wrongBefore);
     EXPECT_EQ(asked[2].file, second);
     EXPECT_FALSE(asked[2].wrongBefore);
+    EXPECT_EQ(asked[3].file, locked);
+    ASSERT_EQ(page->m_pList->rowCount(), 4) << "a cancelled prompt keeps the file listed";
     EXPECT_EQ(page->m_pList->item(0, 2)->text(), "2");
     EXPECT_EQ(page->m_pList->item(1, 2)->text(), "2");
     EXPECT_TRUE(m_boxes.empty());
 
     page->m_pRtf->setChecked(true);
-    m_answer = [](const qm::ui::MessageBoxRequest&) { return 1; };
-    RunToEnd(m_frame->m_pConvertToWord);
-    EXPECT_EQ(m_statuses, (QStringList{"first.pdf=Success", "second.pdf=Success", "open.pdf=Success"}));
-    EXPECT_TRUE(QFile::exists(m_out + "/first.rtf"));
-    EXPECT_TRUE(QFile::exists(m_out + "/second.rtf"));
-}
-
-TEST_F(Run, LockedPdfWithoutItsPasswordFailsWithTheReason) {
-    const QString pdf = MakePdf("locked", 2, "u");
-    int asked = 0;
-    qm::ui::SetPasswordHook([&](const qm::ui::PasswordRequest&) -> std::optional<QString> {
-        ++asked;
-        return std::nullopt;
-    });
-    m_frame->m_pConvertPage->AddFiles({pdf});
-    qm::ui::SetPasswordHook({});
-    EXPECT_EQ(asked, 1);
-    ASSERT_EQ(m_frame->m_pConvertPage->m_pList->rowCount(), 1) << "a cancelled prompt keeps the file listed";
     QString reason;
     m_answer = [&](const qm::ui::MessageBoxRequest&) {
-        reason = m_frame->m_pProgressPage->ReasonOf(pdf);
-        return 0;
+        reason = m_frame->m_pProgressPage->ReasonOf(locked);
+        return 1;
     };
     RunToEnd(m_frame->m_pConvertToWord);
-    EXPECT_EQ(m_statuses, QStringList{"locked.pdf=Failed"});
+    EXPECT_EQ(m_statuses,
+              (QStringList{"first.pdf=Success", "second.pdf=Success", "open.pdf=Success", "locked.pdf=Failed"}));
+    EXPECT_TRUE(QFile::exists(m_out + "/first.rtf"));
+    EXPECT_TRUE(QFile::exists(m_out + "/second.rtf"));
+    EXPECT_FALSE(QFile::exists(m_out + "/locked.rtf"));
     EXPECT_EQ(reason, "the PDF needs a password");
-    EXPECT_FALSE(QFile::exists(m_out + "/locked.doc"));
 }
 
 // The saved settings, the settings page and the wizards: each test is a way
@@ -318,8 +307,11 @@ TEST_F(Settings, SaveNeverNarrowsThePagesShown) {
     m_frame->ShowSettingsPage();
     settings->m_pDefault->click();
     ASSERT_EQ(settings->m_pAllPages->currentText(), "No");
+    settings->m_pDestDir->setText(Work("chosen"));
     settings->m_pSave->click();
     EXPECT_TRUE(page->m_pAllPages->isChecked()) << "\"No\" must not switch to the page number";
+    EXPECT_EQ(page->m_pOutDir->text(), Work("chosen")) << "Save fills the output folder";
+    EXPECT_EQ(m_frame->CurrentPage(), page);
 
     page->AddFiles({MakePdf("three", 3)});
     RunToEnd(m_frame->m_pConvertToWord);
@@ -357,14 +349,6 @@ TEST_F(Settings, SaveNeverNarrowsThePagesShown) {
     EXPECT_EQ(settings->m_pAllPages->currentText(), "No");
     EXPECT_EQ(settings->m_pPageRange->text(), "5-9");
     uitest::Screenshot(m_frame.get(), "settings");
-}
-
-TEST_F(Settings, SaveFillsTheOutputFolder) {
-    CSetDlg* settings = m_frame->m_pSetPage;
-    settings->m_pDestDir->setText(Work("chosen"));
-    settings->m_pSave->click();
-    EXPECT_EQ(m_frame->m_pConvertPage->m_pOutDir->text(), Work("chosen"));
-    EXPECT_EQ(m_frame->CurrentPage(), m_frame->m_pConvertPage);
 }
 
 TEST_F(Settings, RemoveImagesOfOneWizardRunDoesNotStick) {
@@ -411,11 +395,6 @@ protected:
 
 TEST_F(CommandLine, TakesFormatDefaultFromSavedSettings) {
     MakePdf("cli", 1);
-
-    // Nothing saved: RTF.
-    ASSERT_EQ(RunCli({"-q", "-o", Work("a"), Work("cli.pdf")}), 0);
-    EXPECT_TRUE(QFile::exists(Work("a/cli.rtf")));
-
     CStoredSettings saved = CStoredSettings::PageDefaults();
     saved.m_strDocFormat = "doc";
     saved.m_strLayout = "PlAIN TEXT";
