@@ -130,6 +130,9 @@ public:
     std::string m_strFontKey;
     std::string m_strDevice = "jpeg";
     int32_t m_nRemoveImages = 0;
+    // Runs keep the PDF's character scaling and the gaps between the pieces
+    // of a line (CLayoutContext::m_bPreserveSpacing).
+    bool m_bPreserveSpacing = true;
     // Non-empty: each output goes to the folder of its source relative to
     // this folder, under m_strOutDir (see CConvertDoc::RelativeFolderUnder).
     std::string m_strMirrorRoot;

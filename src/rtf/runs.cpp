@@ -137,6 +137,12 @@ CLayoutDocument* DocumentOf(const CRtfXmlText& text) {
     return page != nullptr ? page->m_pDoc.get() : nullptr;
 }
 
+// Text outside a document (a run written on its own) keeps its spacing.
+bool KeepsSpacing(const CRtfXmlText* text) {
+    CLayoutDocument* doc = text != nullptr ? DocumentOf(*text) : nullptr;
+    return doc == nullptr || doc->Context().m_bPreserveSpacing;
+}
+
 }  // namespace
 
 std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim) {
@@ -159,8 +165,9 @@ std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim) {
         // half points and eats into the line the text sits on.
         out = "\\fs" + U(word.m_nFontSize * 2u + 5) + "\\up" + D(rise / 2);
     }
+    const uint32_t scale = KeepsSpacing(word.m_pText.get()) ? word.m_nHScale : 100u;
     out += "\\cf" + U(static_cast<uint32_t>(word.m_nColor)) + "\\f" + U(static_cast<uint32_t>(word.m_nFont)) +
-           "\\charscalex" + U(word.m_nHScale) + on + " {" + text + "}" + off;
+           "\\charscalex" + U(scale) + on + " {" + text + "}" + off;
     return out;
 }
 
@@ -246,6 +253,7 @@ std::string WriteLine(CRtfXmlText& text) {
         ++slot;
     order.insert(slot, &text);
 
+    const bool keep = KeepsSpacing(&text);
     std::string out = FormatRuns(order.front()->m_words, 0, false);
     for (size_t k = 1; k < order.size(); ++k) {
         CRtfXmlText& f = *order[k];
@@ -266,7 +274,8 @@ std::string WriteLine(CRtfXmlText& text) {
                 // is about half the font size wide.
                 const int64_t size = std::max<int64_t>(q.m_nFontSize, 1);
                 const int64_t gap = static_cast<int64_t>(PrintLeft(f)) - PrintRight(q);
-                out += "{" + std::string(static_cast<size_t>((2 * gap + size - 1) / size), ' ') + "}";
+                const size_t spaces = keep ? static_cast<size_t>((2 * gap + size - 1) / size) : 1;
+                out += "{" + std::string(spaces, ' ') + "}";
             }
             out += FormatRuns(f.m_words, 0, false);
             break;
