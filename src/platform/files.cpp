@@ -24,7 +24,12 @@ std::string ProgramFolder() {
 
 std::string FindDataFile(const std::string& name) {
     std::error_code ec;
-    const std::string candidates[] = {ProgramFolder() + "/" + name, ProgramFolder() + "/data/" + name,
+    // An install keeps bin/ and share/quillmark/ side by side, so the data
+    // is found beside the program wherever the install was put (another
+    // --prefix, a moved tree); the configured folder is the last resort.
+    const std::string folder = ProgramFolder();
+    const std::string candidates[] = {folder + "/" + name, folder + "/data/" + name,
+                                      folder + "/../share/quillmark/" + name,
                                       std::string(QUILLMARK_DATA_DIR) + "/" + name};
     for (const auto& c : candidates)
         if (fs::is_regular_file(c, ec)) return c;
