@@ -43,13 +43,14 @@ public:
     explicit MyConvertPara(QObject* parent = nullptr);
     ~MyConvertPara() override;
 
-    // Each does nothing without a progress page.
+    // Each does nothing on screen without a progress page; messages and
+    // results still go to the run's log file.
     void ShowProgress(int32_t percent) override;
     void ShowMessage(const char* text) override;
     void FileStarted(const std::string& source, const std::string& target) override;
-    // Marks the file's rows "Success", or "Failed" when it did not convert,
-    // and shows its target as their destination. A file the user cancelled
-    // keeps its rows as they are.
+    // Logs the file's result and marks its rows "Success", or "Failed" when
+    // it did not convert, and shows its target as their destination. A file
+    // the user cancelled keeps its rows as they are.
     void FileFinished(const CFileOutcome& outcome) override;
     // The password typed for a locked file when it was listed.
     std::string PasswordFor(const std::string& source) const override;
