@@ -4,13 +4,13 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFileInfo>
-#include <QMimeData>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -186,9 +186,9 @@ void CCONVERTERDlg::AddDropped(const QMimeData* data) {
     for (const QString& f : files) (IsPdf(f) ? pdfs : refused) << f;
     AddFiles(pdfs);
     if (!refused.isEmpty())
-        qm::ui::ShowMessageBox(this,
-                               QStringLiteral("Only PDF files can be converted. Not added:\n%1").arg(refused.join('\n')),
-                               QStringLiteral("Quillmark"), QMessageBox::Warning);
+        qm::ui::ShowMessageBox(
+            this, QStringLiteral("Only PDF files can be converted. Not added:\n%1").arg(refused.join('\n')),
+            QStringLiteral("Quillmark"), QMessageBox::Warning);
 }
 
 void CCONVERTERDlg::OnAdd() { AddFiles(qm::ui::PickPdfFiles(this)); }

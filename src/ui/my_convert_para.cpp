@@ -114,14 +114,10 @@ std::string MyConvertPara::PasswordFor(const std::string& source) const {
 void MyConvertPara::FileFinished(const CFileOutcome& outcome) {
     const QString s = FromPath(outcome.m_strSource), t = FromPath(outcome.m_strTarget);
     const bool passwordGiven = !PasswordFor(outcome.m_strSource).empty();
-    if (outcome.m_bNotStarted)
-        LogLine(s + ": not converted (cancelled)");
-    else if (outcome.m_bAbandoned)
-        LogLine(s + ": stopped, no document written");
-    else if (outcome.m_result != ConvertResult::kOk)
-        LogLine(s + ": " + FromPath(ReasonFor(outcome, passwordGiven)));
-    else
-        LogLine(s + " -> " + t + (outcome.m_bPagesLeft ? " (cancelled: pages converted so far)" : ""));
+    if (outcome.m_bNotStarted) LogLine(s + ": not converted (cancelled)");
+    else if (outcome.m_bAbandoned) LogLine(s + ": stopped, no document written");
+    else if (outcome.m_result != ConvertResult::kOk) LogLine(s + ": " + FromPath(ReasonFor(outcome, passwordGiven)));
+    else LogLine(s + " -> " + t + (outcome.m_bPagesLeft ? " (cancelled: pages converted so far)" : ""));
     if (outcome.m_bCancelled) return;
     // Windows marked every file "Success" as it could not tell a failure.
     const QString status =
@@ -130,4 +126,3 @@ void MyConvertPara::FileFinished(const CFileOutcome& outcome) {
     Forward([&](CConversionProgressDlg* p) { p->MarkDone(s, t, status, reason); },
             [&] { emit fileFinishedRequested(s, t, status, reason); });
 }
-

@@ -207,8 +207,8 @@ TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
     RunToEnd(m_frame->m_pConvertToWord);
     EXPECT_EQ(m_statuses, (QStringList{"four.pdf=Failed", "twelve.pdf=Success"}));
     ASSERT_EQ(m_boxes.size(), 1u);
-    EXPECT_EQ(m_boxes[0].text,
-              "These files could not be converted:\n" + Work("four.pdf") + ": the page range selects none of its pages");
+    EXPECT_EQ(m_boxes[0].text, "These files could not be converted:\n" + Work("four.pdf") +
+                                   ": the page range selects none of its pages");
     EXPECT_FALSE(QFile::exists(m_out + "/four.doc"));
     EXPECT_TRUE(QFile::exists(m_out + "/twelve.doc"));
     EXPECT_EQ(reason, "the page range selects none of its pages");

@@ -116,8 +116,7 @@ TEST_F(SettingsPage, EachSettingReachesTheRun) {
          [&] { EXPECT_TRUE(QFile::exists(Work("dest/two.rtf"))); }},
         {"DocFormat", [&](CSetDlg* p) { p->m_pDocFormat->setCurrentText("doc"); },
          [&] { EXPECT_TRUE(QFile::exists(Work("out/two.doc"))); }},
-        {"AutoOpen",
-         [&](CSetDlg* p) { p->m_pAutoOpen->setCurrentText("No"); },
+        {"AutoOpen", [&](CSetDlg* p) { p->m_pAutoOpen->setCurrentText("No"); },
          [&] { EXPECT_EQ(BoxTexts(), QStringList{"Document Generation complete."}) << "no offer to open"; }},
         {"LogDir", [&](CSetDlg* p) { p->m_pLogDir->setText(Work("logs")); },
          [&] {
@@ -138,7 +137,9 @@ TEST_F(SettingsPage, EachSettingReachesTheRun) {
              p->m_pAllPages->setCurrentText("No");
              p->m_pPageRange->setText("2");
          },
-         [&] { EXPECT_EQ(m_job->m_pages, (std::vector<CPageSpan>{{2, 2}})); }},
+         [&] {
+             EXPECT_EQ(m_job->m_pages, (std::vector<CPageSpan>{{2, 2}}));
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.setting);
