@@ -23,9 +23,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 // One file under way in a worker.
 struct CRunningFile {
@@ -72,10 +70,8 @@ void CBatchRunner::MakeWordDocument(CFileOutcome& outcome) {
     // A document cut short by a stop at once was never put in place.
     if (!qm::FileExists(outcome.m_strTarget)) return;
     const std::string doc = WordDocumentPath(outcome.m_strTarget);
-    if (SaveAsWordDocument(outcome.m_strTarget, doc))
-        outcome.m_strTarget = doc;
-    else
-        outcome.m_result = ConvertResult::kOutputFailed;
+    if (SaveAsWordDocument(outcome.m_strTarget, doc)) outcome.m_strTarget = doc;
+    else outcome.m_result = ConvertResult::kOutputFailed;
 }
 
 CFileOutcome CBatchRunner::ConvertOne(const std::string& file) {
@@ -132,7 +128,8 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
             for (const auto& file : running) {
                 fds.push_back({file->worker.ReportFd(), POLLIN, 0});
                 if (m_pJob->m_fTimeoutSeconds > 0) {
-                    const double left = m_pJob->m_fTimeoutSeconds - std::chrono::duration<double>(now - file->started).count();
+                    const double left =
+                        m_pJob->m_fTimeoutSeconds - std::chrono::duration<double>(now - file->started).count();
                     waitMs = std::min(waitMs, std::max(0, static_cast<int>(left * 1000.0) + 1));
                 }
             }

@@ -74,8 +74,8 @@ bool DecodeOutcome(std::string_view report, CFileOutcome& outcome) {
     long long result = 0, pdfError = 0, flags = 0, pages = 0, problems = 0, micros = 0, peak = 0, signal = 0,
               warnings = 0;
     if (!in.Next(begin) || begin != kBegin || !in.Next(source) || !in.Next(target) || !in.Number(result) ||
-        !in.Number(pdfError) || !in.Number(flags) || !in.Number(pages) || !in.Number(problems) ||
-        !in.Number(micros) || !in.Number(peak) || !in.Number(signal) || !in.Number(warnings) || warnings < 0)
+        !in.Number(pdfError) || !in.Number(flags) || !in.Number(pages) || !in.Number(problems) || !in.Number(micros) ||
+        !in.Number(peak) || !in.Number(signal) || !in.Number(warnings) || warnings < 0)
         return false;
     std::vector<std::string> texts;
     for (long long i = 0; i < warnings; ++i) {

@@ -134,8 +134,7 @@ TEST_F(ResumeTest, StoppedAtRandomMomentsAndResumedLeavesEveryDocumentWhole) {
             const auto stoppedLines = LogLines(log);
             WaitForOwnersOfLeftovers(out);
 
-            const auto resumed =
-                qmtest::RunCli(qmtest::Args(qmtest::Args({"--skip-existing"}, options), files));
+            const auto resumed = qmtest::RunCli(qmtest::Args(qmtest::Args({"--skip-existing"}, options), files));
             EXPECT_EQ(resumed.status, 0) << resumed.err;
 
             // Each document is whole: the earlier one kept, or the bytes of

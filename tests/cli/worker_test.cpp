@@ -79,8 +79,8 @@ TEST_F(WorkerTest, JobsMakeTheSameDocumentsAsOneProcess) {
         SCOPED_TRACE(run.name);
         const std::string out = m_dir / ("out-" + std::string(run.name));
         const std::string log = out + ".jsonl";
-        const auto r = RunCli(qmtest::Args(
-            qmtest::Args({"-q", "-l", run.layout, "-o", out, "--result-log", log}, run.options), files));
+        const auto r = RunCli(
+            qmtest::Args(qmtest::Args({"-q", "-l", run.layout, "-o", out, "--result-log", log}, run.options), files));
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_EQ(qmtest::CountOccurrences(r.err, "name collision"), 1) << r.err;
         EXPECT_NE(r.err.find(m_dir / "a/t2.pdf: name collision: " + m_dir / "t2.pdf"), std::string::npos) << r.err;
@@ -154,11 +154,11 @@ TEST_F(WorkerTest, PoisonFilesCostAtMostTheirLimits) {
         // The time-out wins over the plain failure under batch exit codes.
         EXPECT_EQ(r.status, 124) << r.err;
         EXPECT_LT(seconds, 8.0) << "a poison file cost more than its time limit";
-        EXPECT_EQ(LogSummary(log),
-                  "after1.pdf ok None\nafter2.pdf ok None\nbomb.pdf failed memory_limit\nhang.pdf timeout time_limit\n");
+        EXPECT_EQ(
+            LogSummary(log),
+            "after1.pdf ok None\nafter2.pdf ok None\nbomb.pdf failed memory_limit\nhang.pdf timeout time_limit\n");
         EXPECT_NE(r.err.find(hang + ": it ran past the time limit (--timeout)"), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find(bomb + ": it needed more memory than the limit allows (--max-memory)"),
-                  std::string::npos)
+        EXPECT_NE(r.err.find(bomb + ": it needed more memory than the limit allows (--max-memory)"), std::string::npos)
             << r.err;
         EXPECT_NE(ReadFile(out + "/after2.rtf").find("{Page 3}"), std::string::npos);
         // Killed outright, the worker left its partial document; the run
@@ -181,9 +181,14 @@ TEST_F(WorkerTest, PoisonFilesCostAtMostTheirLimits) {
 
 TEST_F(WorkerTest, LimitsAreCheckedAsUsage) {
     const std::string pdf = Pdf("one.pdf", 1);
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--jobs", "0"}, {"-j", "x"}, {"--jobs", "2000"}, {"--timeout", "0"},
-          {"--timeout", "-1"}, {"--timeout", "1s"}, {"--max-memory", "0"}, {"--max-memory", "64M"}}) {
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--jobs", "0"},
+                                                {"-j", "x"},
+                                                {"--jobs", "2000"},
+                                                {"--timeout", "0"},
+                                                {"--timeout", "-1"},
+                                                {"--timeout", "1s"},
+                                                {"--max-memory", "0"},
+                                                {"--max-memory", "64M"}}) {
         const auto r = RunCli(qmtest::Args(bad, {pdf}));
         EXPECT_EQ(r.status, 2) << bad[0] << " " << bad[1];
         EXPECT_NE(r.err.find(bad[0].substr(0, 5)), std::string::npos) << r.err;

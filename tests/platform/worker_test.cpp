@@ -53,12 +53,23 @@ TEST(Worker, KilledAtAnyMomentAndEndsOfItsOwn) {
         int exitCode;
         int signal;
     } cases[] = {
-        {"hangs", [](int) -> int { for (;;) pause(); }, -1, SIGKILL},
-        {"crashes", [](int) { raise(SIGSEGV); return 0; }, -1, SIGSEGV},
-        {"runs out of memory", [](int) -> int {
+        {"hangs",
+         [](int) -> int {
+             for (;;) pause();
+         },
+         -1, SIGKILL},
+        {"crashes",
+         [](int) {
+             raise(SIGSEGV);
+             return 0;
+         },
+         -1, SIGSEGV},
+        {"runs out of memory",
+         [](int) -> int {
              std::vector<std::vector<char>> hog;
              for (;;) hog.emplace_back(64 << 20, 'x');
-         }, qm::kWorkerOutOfMemory, 0},
+         },
+         qm::kWorkerOutOfMemory, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -99,7 +110,9 @@ TEST(Worker, DiesWithItsCaller) {
     const pid_t caller = fork();
     if (caller == 0) {
         qm::CWorkerProcess worker;
-        worker.Start([](int) -> int { for (;;) pause(); });
+        worker.Start([](int) -> int {
+            for (;;) pause();
+        });
         const pid_t pid = worker.Pid();
         if (write(pids[1], &pid, sizeof pid) != sizeof pid) _exit(1);
         for (;;) pause();
