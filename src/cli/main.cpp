@@ -161,6 +161,9 @@ private:
 // The job being run, for the interrupt handler. The cancel flag and the
 // signal are lock-free atomics, so setting them from the handler is safe.
 CliJob* g_job = nullptr;
+// The run's own process: its workers (copies of it) share the handler but
+// leave the saying to the run, so a stop is announced once.
+pid_t g_runPid = 0;
 
 // A job engine (a batch system, GNU parallel, a container runtime) stops a
 // run with SIGTERM, or SIGINT when no terminal is attached, and then takes
@@ -175,12 +178,13 @@ void OnInterrupt(int sig) {
     int none = 0;
     g_job->m_nSignal.compare_exchange_strong(none, sig);
     const bool keepPages = sig == SIGINT && g_job->m_bTty && g_job->m_bKeepPartial;
+    const bool announce = getpid() == g_runPid;
     if (keepPages && g_job->m_nCancel.load() == 0) {
         g_job->m_nCancel = kCancelAfterPage;
         static const char kMsg[] = "\nquillmark: stopping after this page (Ctrl-C again to stop now)\n";
-        ssize_t ignored = write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
+        ssize_t ignored = announce ? write(STDERR_FILENO, kMsg, sizeof kMsg - 1) : 0;
         (void)ignored;
-    } else if (g_job->m_nCancel.exchange(kCancelNow) != kCancelNow) {
+    } else if (g_job->m_nCancel.exchange(kCancelNow) != kCancelNow && announce) {
         static const char kMsg[] = "\nquillmark: stopping now; the file under way is not written\n";
         ssize_t ignored = write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
         (void)ignored;
@@ -559,6 +563,7 @@ int main(int argc, char** argv) {
     g_showPdfErrors = job.m_bVerbose;
     setErrorCallback(OnPdfError);
     g_job = &job;
+    g_runPid = getpid();
     struct sigaction sa = {};
     sa.sa_handler = OnInterrupt;
     sigemptyset(&sa.sa_mask);

@@ -4,6 +4,9 @@
 // limits while the files after it convert.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/process.h"
 #include "support/cli_fixture.h"
 
 namespace fs = std::filesystem;
@@ -177,6 +181,40 @@ TEST_F(WorkerTest, PoisonFilesCostAtMostTheirLimits) {
     }
     // (Without a limit the bomb converts, taking about 480 MiB and many
     // seconds: too long for a test.)
+}
+
+// A stop of the run reaches its workers: each abandons its file as the
+// run's own process would, the files not begun are reported as such, and
+// the stop is announced once.
+TEST_F(WorkerTest, StopOfTheRunStopsEveryWorker) {
+    // Ghostscript holds back each command a little, so that the files are
+    // still under way when the stop comes.
+    qmtest::WriteScript(m_dir / "slow-gs",
+                        "(while IFS= read -r l; do sleep 0.02; printf '%s\\n' \"$l\"; done) | gs \"$@\"\n");
+    qmtest::ScopedEnv gs("QUILLMARK_GS", m_dir / "slow-gs");
+    std::vector<std::string> files;
+    for (const char* name : {"a", "b", "c", "d"})
+        files.push_back(PdfAt(m_dir / (std::string(name) + ".pdf"), 0, PicturePagesPs(20)));
+    const std::string earlier = Earlier("a");
+    const std::string out = fs::path(earlier).parent_path();
+    qm::ChildOptions options;
+    options.captureOutput = options.captureErrors = true;
+    qm::CChildProcess run;
+    ASSERT_TRUE(run.Start(qmtest::Args({QUILLMARK_CLI, "-v", "-j", "2", "-o", out}, files), options));
+    std::string output, errors;
+    // Both workers are under way once each has begun its second page.
+    const auto begin = std::chrono::steady_clock::now();
+    while (qmtest::CountOccurrences(errors, "Conversion of <2> page started.") < 2 &&
+           std::chrono::steady_clock::now() - begin < std::chrono::seconds(60))
+        ASSERT_FALSE(run.WaitCollecting(&output, &errors, 0.01)) << "ended before the stop: " << errors;
+    kill(run.Pid(), SIGTERM);
+    ASSERT_TRUE(run.WaitCollecting(&output, &errors, 10.0));
+    EXPECT_EQ(run.ExitCode(), 143) << errors;
+    EXPECT_EQ(qmtest::CountOccurrences(errors, "stopping now"), 1) << errors;
+    EXPECT_EQ(qmtest::CountOccurrences(errors, ": stopped, no document written"), 2) << errors;
+    EXPECT_EQ(qmtest::CountOccurrences(errors, ": not converted (cancelled)"), 2) << errors;
+    ExpectKeptAlone(earlier);
+    EXPECT_TRUE(qmtest::Workspaces(m_tmp.path()).empty());
 }
 
 TEST_F(WorkerTest, LimitsAreCheckedAsUsage) {
