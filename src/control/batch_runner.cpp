@@ -141,6 +141,8 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
                 if (!done && m_pJob->m_fTimeoutSeconds > 0 && SecondsSince(file.started) >= m_pJob->m_fTimeoutSeconds) {
                     file.timedOut = true;
                     file.worker.Kill();
+                    // What it wrote before it died is still in the pipe.
+                    file.worker.ReadReport(file.report);
                     done = true;
                 }
                 if (!done) {
@@ -149,7 +151,9 @@ std::vector<CFileOutcome> CBatchRunner::Run(const std::vector<std::string>& file
                 }
                 file.worker.Reap();
                 CFileOutcome outcome;
-                if (file.timedOut || !DecodeOutcome(file.report, outcome)) {
+                // A whole report means the file was done (its document in
+                // place) even when its time ran out while the worker ended.
+                if (!DecodeOutcome(file.report, outcome)) {
                     outcome = OutcomeOfLostWorker(file, *m_pJob);
                     // A killed worker could not remove its partial document
                     // nor its workspace; it is dead now, so they are stale.
