@@ -18,6 +18,7 @@
 #include <cstdarg>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 #include "extract/trunc.h"
 
@@ -40,39 +41,45 @@ constexpr int kWideMargin = 10;
 // A font set at a size under 2 (scaled by its matrix instead) gets this
 // share of its size on the page.
 constexpr double kSmallSizeFactor = 0.7;
-// Text matrix entries closer to zero than this count as zero.
-constexpr double kMatrixEpsilon = 0.001;
 
 // Sum in 32-bit two's complement, as the page's integer coordinates add up.
 int AddWrap(int a, int b) { return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b)); }
 
 int RoundCoord(double v) { return TruncToInt(v + 0.5); }
 
-// Direction code of a character: 1 left to right, 2 right to left (Hebrew,
-// or text turned upside down), 4 and 3 for text turned a quarter counter-
-// clockwise and clockwise.
-int DirectionOf(GfxState* state, Unicode u) {
+// Text whose baseline lies within this many degrees of a quarter turn
+// counts as turned by that quarter: slightly skewed scans stay in the body.
+constexpr double kAxisSlack = 2.0;
+
+// The angle of the text's baseline on the page as the viewer shows it, in
+// counter-clockwise degrees from 0 to 359. The text matrix and the CTM
+// together decide it: the CTM holds the page's /Rotate, and producers turn
+// text with either matrix.
+int BaselineAngle(GfxState* state) {
+    double tx;
+    double ty;
+    state->textTransformDelta(1, 0, &tx, &ty);
+    double dx;
+    double dy;
+    state->transformDelta(tx, ty, &dx, &dy);
+    if (dx == 0 && dy == 0) return 0;
+    // Device y grows downwards.
+    double degrees = std::atan2(-dy, dx) * 180.0 / std::numbers::pi;
+    if (degrees < 0) degrees += 360;
+    const double quarter = std::round(degrees / 90) * 90;
+    if (std::fabs(degrees - quarter) <= kAxisSlack) degrees = quarter;
+    return TruncToInt(std::lround(degrees)) % 360;
+}
+
+// Direction code of a character: 1 left to right, 2 right to left (Hebrew)
+// or upside down, 4 and 3 for text that reads upwards and downwards on the
+// page as shown; text at other angles takes the code of the half turn it
+// leans into.
+int DirectionOf(int angle, Unicode u) {
     if (u >= 0x0590 && u <= 0x05ff) return 2;
-    const double* m = state->getTextMat();
-    auto clean = [](double v) { return (v > -kMatrixEpsilon && v < kMatrixEpsilon) ? 0.0 : v; };
-    const double a = clean(m[0]);
-    const double b = clean(m[1]);
-    const double c = clean(m[2]);
-    const double d = clean(m[3]);
-    int dir = 1;
-    if (b > 0 && c < 0) {
-        dir = 4;
-    } else if (b < 0 && c > 0) {
-        dir = 3;
-    } else if (a < 0 && d < 0) {
-        dir = 2;
-    }
-    if (dir == 1) {
-        // An unrotated text matrix on a page turned by the CTM alone.
-        const double* ctm = state->getCTM();
-        if (ctm[1] < 0 && ctm[2] < 0 && ctm[0] == 0 && ctm[3] == 0) dir = 4;
-    }
-    return dir;
+    if (angle == 0) return 1;
+    if (angle == 180) return 2;
+    return angle < 180 ? 4 : 3;
 }
 
 void AppendFormat(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
@@ -152,6 +159,8 @@ void HtmlRun::Reset() {
     m_nDir = 0;
     m_dCharSpace = m_dWordSpace = m_dHorizScaling = m_dRise = m_dLeading = 0;
     m_nAngle = 0;
+    m_dAscent = m_dDescent = 0;
+    m_dEndX = m_dEndY = 0;
     m_dBeginX = m_dBeginY = 0;
 }
 
@@ -161,6 +170,37 @@ void HtmlRun::AddChar(Unicode u, int dir, double x, double w) {
     m_text.push_back(u);
     m_dLastEdge = x + w;
     m_dXMax = m_dLastEdge;
+}
+
+void HtmlRun::AddTurnedChar(Unicode u, int dir, double x, double y, double w, double h) {
+    // The glyph's box runs along the baseline by its advance and across it
+    // by the ascent and descent; "up" is the baseline turned a quarter
+    // counter-clockwise on the page (device y grows downwards).
+    const double length = std::hypot(w, h);
+    const double ux = length > 0 ? h / length : 0;
+    const double uy = length > 0 ? -w / length : -1;
+    const double corners[4][2] = {{x + ux * m_dAscent, y + uy * m_dAscent},
+                                  {x + ux * m_dDescent, y + uy * m_dDescent},
+                                  {x + w + ux * m_dAscent, y + h + uy * m_dAscent},
+                                  {x + w + ux * m_dDescent, y + h + uy * m_dDescent}};
+    bool first = m_text.empty();
+    if (m_nDir == 0) m_nDir = dir;
+    m_text.push_back(u);
+    for (const auto& c : corners) {
+        if (first) {
+            m_dXMin = m_dXMax = c[0];
+            m_dYMin = m_dYMax = c[1];
+            first = false;
+            continue;
+        }
+        m_dXMin = std::min(m_dXMin, c[0]);
+        m_dXMax = std::max(m_dXMax, c[0]);
+        m_dYMin = std::min(m_dYMin, c[1]);
+        m_dYMax = std::max(m_dYMax, c[1]);
+    }
+    m_dEndX = x + w;
+    m_dEndY = y + h;
+    m_dLastEdge = m_dXMax;
 }
 
 // ----------------------------------------------------------- HtmlPageText
@@ -226,13 +266,15 @@ void HtmlPageText::BeginString(GfxState* state) {
         state->getFillRGB(&rgb);
         r.m_nFont = m_fonts.AddFont(name ? std::string_view(*name) : std::string_view(kDefaultFontName),
                                     AsUnsigned(size), HtmlColor(rgb.r, rgb.g, rgb.b));
-        r.m_dYMin = y - font->getAscent() * m_dFontSize;
-        r.m_dYMax = y - font->getDescent() * m_dFontSize;
+        r.m_dAscent = font->getAscent() * m_dFontSize;
+        r.m_dDescent = font->getDescent() * m_dFontSize;
     } else {
         r.m_nFont = 0;
-        r.m_dYMin = y - kNoFontAscent * m_dFontSize;
-        r.m_dYMax = y + kNoFontDescent * m_dFontSize;
+        r.m_dAscent = kNoFontAscent * m_dFontSize;
+        r.m_dDescent = -kNoFontDescent * m_dFontSize;
     }
+    r.m_dYMin = y - r.m_dAscent;
+    r.m_dYMax = y - r.m_dDescent;
     if (r.m_dYMin == r.m_dYMax) {
         r.m_dYMin = y;
         r.m_dYMax = y + 1;
@@ -245,7 +287,8 @@ void HtmlPageText::EndString() {
     HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
     if (r.m_text.empty()) return;
     // Right-to-left text is drawn from its end; store it in reading order.
-    if (r.m_nDir == 2) std::reverse(r.m_text.begin(), r.m_text.end());
+    // Upside-down text is drawn in reading order already.
+    if (r.m_nDir == 2 && r.m_nAngle == 0) std::reverse(r.m_text.begin(), r.m_text.end());
     // Runs stay in drawing order: the layout stage rebuilds reading order
     // from positions, and the raw order is what it expects.
     ++m_nRuns;
@@ -260,7 +303,8 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
     double x1;
     double y1;
     state->transform(x, y, &x1, &y1);
-    const int dir = DirectionOf(state, uLen > 0 ? u[0] : 0);
+    const int angle = BaselineAngle(state);
+    const int dir = DirectionOf(angle, uLen > 0 ? u[0] : 0);
     {
         const HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
         // A run without characters has no direction yet, so its first
@@ -268,8 +312,9 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
         // moved since it began, the restarted run would be the same one.
         const bool unchanged =
             r.m_nDir == 0 && state->getCurX() == r.m_dBeginX && state->getCurY() == r.m_dBeginY;
-        if ((dir != r.m_nDir && !unchanged) ||
-            (!r.m_text.empty() && std::fabs(x1 - r.m_dLastEdge) > kRunGapFactor * (r.m_dYMax - r.m_dYMin))) {
+        const double gap = angle == 0 ? std::fabs(x1 - r.m_dLastEdge) : std::hypot(x1 - r.m_dEndX, y1 - r.m_dEndY);
+        if (((dir != r.m_nDir || (!r.m_text.empty() && angle != r.m_nAngle)) && !unchanged) ||
+            (!r.m_text.empty() && gap > kRunGapFactor * (r.m_dAscent - r.m_dDescent))) {
             EndString();
             BeginString(state);
         }
@@ -290,7 +335,12 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
         w1 /= uLen;
         h1 /= uLen;
     }
-    for (int i = 0; i < uLen; ++i) r.AddChar(u[i], dir, x1 + i * w1, w1);
+    if (angle == 0) {
+        for (int i = 0; i < uLen; ++i) r.AddChar(u[i], dir, x1 + i * w1, w1);
+        return;
+    }
+    if (r.m_text.empty()) r.m_nAngle = angle;
+    for (int i = 0; i < uLen; ++i) r.AddTurnedChar(u[i], dir, x1 + i * w1, y1 + i * h1, w1, h1);
 }
 
 HtmlPageText::DataLineKey HtmlPageText::KeyOf(const HtmlRun& r, int style) {

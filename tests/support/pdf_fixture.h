@@ -230,12 +230,12 @@ inline std::string Data(int style = 0, const char* cSpace = "+000.00") {
 
 // One text element: its three lines.
 inline std::string Text(int top, int left, int width, int height, int font, const std::string& data,
-                 const std::string& content, int dir = 1) {
+                 const std::string& content, int dir = 1, int angle = 0) {
     char buf[256];
     std::snprintf(buf, sizeof buf,
                   "<text top=\"%d\" left=\"%d\" width=\"%d\" height=\"%d\" font=\"%d\" direction=\"%d\" toc=\"0\" "
-                  "Angle=\"0\">\n",
-                  top, left, width, height, font, dir);
+                  "Angle=\"%d\">\n",
+                  top, left, width, height, font, dir, angle);
     return buf + data + content + "\n</text>\n";
 }
 
