@@ -30,8 +30,38 @@ constexpr double kRunGapFactor = 0.1;
 // Ascent and descent assumed for text drawn without a font.
 constexpr double kNoFontAscent = 0.95;
 constexpr double kNoFontDescent = 0.35;
-// Type 3 fonts: an "m" this wide (in text space) counts as normal width.
-constexpr double kType3MWidth = 0.6;
+// Type 3 fonts hold no em: their text space is whatever unit the glyph
+// procedures were drawn in (often device pixels of a TeX bitmap font, scaled
+// by the text matrix). The em is taken from the widths of the glyphs whose
+// names are known, against their widths in Computer Modern Roman, where
+// nearly all such fonts come from: lower-case letters, then digits.
+constexpr double kType3LowerWidths[26] = {0.500, 0.556, 0.444, 0.556, 0.444, 0.306, 0.500, 0.556, 0.278,
+                                          0.306, 0.528, 0.278, 0.833, 0.556, 0.500, 0.556, 0.528, 0.392,
+                                          0.394, 0.389, 0.556, 0.528, 0.722, 0.528, 0.528, 0.444};
+constexpr double kType3DigitWidth = 0.500;
+constexpr const char* kDigitNames[10] = {"zero", "one", "two",   "three", "four",
+                                         "five", "six", "seven", "eight", "nine"};
+
+// The em of a Type 3 font in its text space, or 0 when none of its glyphs
+// has a known name and width.
+double Type3Em(const Gfx8BitFont& font) {
+    double widths = 0;
+    double reference = 0;
+    for (int code = 0; code < 256; ++code) {
+        const char* name = font.getCharName(code);
+        if (name == nullptr) continue;
+        const double w = std::fabs(font.getWidth(static_cast<unsigned char>(code)));
+        if (w == 0) continue;
+        double ref = 0;
+        if (name[0] >= 'a' && name[0] <= 'z' && name[1] == 0) ref = kType3LowerWidths[name[0] - 'a'];
+        for (const char* digit : kDigitNames)
+            if (std::strcmp(name, digit) == 0) ref = kType3DigitWidth;
+        if (ref == 0) continue;
+        widths += w;
+        reference += ref;
+    }
+    return reference > 0 ? widths / reference : 0;
+}
 // Run extents beyond which the margins are not taken further in.
 constexpr double kMarginCap = 50;
 // Half the free space to the right or bottom beyond which the margin is
@@ -225,16 +255,11 @@ void HtmlPageText::UpdateFont(GfxState* state) {
     const std::shared_ptr<GfxFont>& font = state->getFont();
     if (!font || font->getType() != fontType3) return;
     // Type 3 glyphs are drawn in their own units, so the nominal size says
-    // little; the width of their "m" against a usual one gives a better one.
-    const auto* font8 = static_cast<const Gfx8BitFont*>(font.get());
-    for (int code = 0; code < 256; ++code) {
-        const char* name = font8->getCharName(code);
-        if (name != nullptr && std::strcmp(name, "m") == 0) {
-            double w = font8->getWidth(static_cast<unsigned char>(code));
-            if (w != 0) m_dFontSize *= w / kType3MWidth;
-            break;
-        }
-    }
+    // little. The Windows program took the width of an "m" against 0.6 of
+    // an em, which made TeX's bitmap fonts half as large again as on the
+    // page and a seven-page document sixty pages long.
+    const double em = Type3Em(*static_cast<const Gfx8BitFont*>(font.get()));
+    if (em != 0) m_dFontSize *= em;
     const double* fm = font->getFontMatrix();
     if (fm[0] != 0) m_dFontSize *= std::fabs(fm[3] / fm[0]);
 }

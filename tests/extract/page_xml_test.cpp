@@ -189,14 +189,15 @@ TEST(PageXml, Type3FontSizeFollowsTheWidthOfItsM) {
     TempDir dir;
     PdfBuilder pdf;
     pdf.AddType3Font(300);
-    pdf.AddType3Font(600);
+    pdf.AddType3Font(833);
     pdf.AddPage("BT /F1 12 Tf 72 700 Td (mmm) Tj ET BT /F2 12 Tf 72 600 Td (mmm) Tj ET");
-    // An "m" 0.3 wide halves the 18-pixel size, one 0.6 wide keeps it; the
-    // core gives these nameless fonts ascent 0.95 and descent 0.35, so the
-    // runs are 11.7 and 23.4 pixels high. Both fonts are the same extractor
-    // font: no name (so "Times New Roman"), size 12, black.
+    // An "m" is 0.833 of an em in Computer Modern: one 0.3 wide makes the
+    // 18-pixel size 6.48, one 0.833 wide keeps it. The core gives these
+    // nameless fonts ascent 0.95 and descent 0.35, so the runs are 8.4 and
+    // 23.4 pixels high. Both fonts are the same extractor font: no name (so
+    // "Times New Roman"), size 12, black.
     const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000") + kMargins +
-                                 Text(129, 108, 17, 12, 0, Data(), "mmm") + Text(271, 108, 33, 23, 0, Data(), "mmm") +
+                                 Text(132, 108, 17, 8, 0, Data(), "mmm") + Text(271, 108, 46, 23, 0, Data(), "mmm") +
                                  "</page>\n";
     EXPECT_BYTES(expected, PageOf(ExtractXml(pdf.Write(dir, "type3")), 1));
 }
