@@ -81,20 +81,30 @@ int RoundCoord(double v) { return TruncToInt(v + 0.5); }
 // counts as turned by that quarter: slightly skewed scans stay in the body.
 constexpr double kAxisSlack = 2.0;
 
-// The angle of the text's baseline on the page as the viewer shows it, in
-// counter-clockwise degrees from 0 to 359. The text matrix and the CTM
-// together decide it: the CTM holds the page's /Rotate, and producers turn
-// text with either matrix.
-int BaselineAngle(GfxState* state) {
+// The angle at which the text stands on the page as the viewer shows it, in
+// counter-clockwise degrees from 0 to 359: the direction of the glyphs' up
+// turned a quarter clockwise, which is the baseline's direction unless the
+// text is mirrored (a reversed letter of a logo reads upright). The font
+// matrix, the text matrix and the CTM together decide it: the CTM holds
+// the page's /Rotate, producers turn text with either of the others, and
+// TeX's bitmap fonts flip both the font matrix and the text matrix.
+int TextAngle(GfxState* state) {
+    double gx = 0;
+    double gy = 1;
+    if (const std::shared_ptr<GfxFont>& font = state->getFont()) {
+        const double* fm = font->getFontMatrix();
+        gx = fm[2];
+        gy = fm[3];
+    }
     double tx;
     double ty;
-    state->textTransformDelta(1, 0, &tx, &ty);
+    state->textTransformDelta(gx, gy, &tx, &ty);
     double dx;
     double dy;
     state->transformDelta(tx, ty, &dx, &dy);
     if (dx == 0 && dy == 0) return 0;
     // Device y grows downwards.
-    double degrees = std::atan2(-dy, dx) * 180.0 / std::numbers::pi;
+    double degrees = std::atan2(-dy, dx) * 180.0 / std::numbers::pi - 90;
     if (degrees < 0) degrees += 360;
     const double quarter = std::round(degrees / 90) * 90;
     if (std::fabs(degrees - quarter) <= kAxisSlack) degrees = quarter;
@@ -328,7 +338,7 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
     double x1;
     double y1;
     state->transform(x, y, &x1, &y1);
-    const int angle = BaselineAngle(state);
+    const int angle = TextAngle(state);
     const int dir = DirectionOf(angle, uLen > 0 ? u[0] : 0);
     {
         const HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];

@@ -86,15 +86,17 @@ TEST(PageXml, TextElementsOfOnePage) {
         // its origin (450, 738) with its ascent of 14.4 to the left; the
         // upside-down run keeps its drawing order, which is its reading
         // order; the run at 45 degrees covers a square 25.5 pixels wide; one
-        // at 1 degree counts as upright.
+        // at 1 degree counts as upright, and so does a mirrored letter (of
+        // a logo), which runs leftwards with its glyph standing upright.
         {"turned, upside-down and skewed text matrices",
          "BT /F1 12 Tf 0 1 -1 0 300 300 Tm (up) Tj ET BT /F1 12 Tf 0 -1 1 0 400 300 Tm (down) Tj ET "
          "BT /F1 12 Tf -1 0 0 -1 300 500 Tm (abc) Tj ET "
          "BT /F1 12 Tf 0.70710678 0.70710678 -0.70710678 0.70710678 300 300 Tm (ab) Tj ET "
-         "BT /F1 12 Tf 0.9998477 0.0174524 -0.0174524 0.9998477 72 600 Tm (skew) Tj ET",
+         "BT /F1 12 Tf 0.9998477 0.0174524 -0.0174524 0.9998477 72 600 Tm (skew) Tj ET "
+         "BT /F1 12 Tf -1 0 0 1 300 400 Tm (E) Tj ET",
          kMargins + Text(720, 436, 19, 18, 0, Data(), "up", 4, 90) + Text(738, 596, 19, 36, 0, Data(), "down", 3, 270) +
              Text(434, 423, 28, 18, 0, Data(), "abc", 2, 180) + Text(715, 440, 26, 25, 0, Data(), "ab", 4, 45) +
-             Text(274, 108, 37, 18, 0, Data(), "skew"), {}},
+             Text(274, 108, 37, 18, 0, Data(), "skew") + Text(574, 450, -7, 18, 0, Data(), "E"), {}},
         {"runs keep the order in which they were drawn",
          Show(72, 50, "footer") + Show(72, 400, "body") + Show(72, 750, "header"),
          "<margin mleft=\"0050\" mtop=\"0049\" mbottom=\"0010\" mright=\"0010\">\n" +
