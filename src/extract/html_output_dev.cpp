@@ -81,30 +81,48 @@ int RoundCoord(double v) { return TruncToInt(v + 0.5); }
 // counts as turned by that quarter: slightly skewed scans stay in the body.
 constexpr double kAxisSlack = 2.0;
 
-// The angle at which the text stands on the page as the viewer shows it, in
-// counter-clockwise degrees from 0 to 359: the direction of the glyphs' up
-// turned a quarter clockwise, which is the baseline's direction unless the
-// text is mirrored (a reversed letter of a logo reads upright). The font
-// matrix, the text matrix and the CTM together decide it: the CTM holds
-// the page's /Rotate, producers turn text with either of the others, and
-// TeX's bitmap fonts flip both the font matrix and the text matrix.
-int TextAngle(GfxState* state) {
-    double gx = 0;
-    double gy = 1;
-    if (const std::shared_ptr<GfxFont>& font = state->getFont()) {
-        const double* fm = font->getFontMatrix();
-        gx = fm[2];
-        gy = fm[3];
-    }
+// A text-space direction on the device.
+void DeviceDelta(GfxState* state, double x, double y, double* dx, double* dy) {
     double tx;
     double ty;
-    state->textTransformDelta(gx, gy, &tx, &ty);
-    double dx;
-    double dy;
-    state->transformDelta(tx, ty, &dx, &dy);
-    if (dx == 0 && dy == 0) return 0;
-    // Device y grows downwards.
-    double degrees = std::atan2(-dy, dx) * 180.0 / std::numbers::pi - 90;
+    state->textTransformDelta(x, y, &tx, &ty);
+    state->transformDelta(tx, ty, dx, dy);
+}
+
+// The angle at which the text stands on the page as the viewer shows it, in
+// counter-clockwise degrees from 0 to 359: its baseline's direction, or for
+// mirrored text (a reversed letter of a logo, which runs leftwards but
+// stands upright) the direction of its glyphs' up turned a quarter
+// clockwise. The text matrix and the CTM together decide it (the CTM holds
+// the page's /Rotate, and producers turn text with either), and for Type 3
+// fonts the font matrix as well: TeX's bitmap fonts flip both it and the
+// text matrix.
+int TextAngle(GfxState* state) {
+    double bx = 1;
+    double by = 0;
+    double ux = 0;
+    double uy = 1;
+    const std::shared_ptr<GfxFont>& font = state->getFont();
+    if (font && font->getType() == fontType3) {
+        const double* fm = font->getFontMatrix();
+        bx = fm[0];
+        by = fm[1];
+        ux = fm[2];
+        uy = fm[3];
+    }
+    double dbx;
+    double dby;
+    double dux;
+    double duy;
+    DeviceDelta(state, bx, by, &dbx, &dby);
+    DeviceDelta(state, ux, uy, &dux, &duy);
+    // Device y grows downwards, so upright text has a negative cross product.
+    if (dbx * duy - dby * dux > 0) {
+        dbx = -duy;
+        dby = dux;
+    }
+    if (dbx == 0 && dby == 0) return 0;
+    double degrees = std::atan2(-dby, dbx) * 180.0 / std::numbers::pi;
     if (degrees < 0) degrees += 360;
     const double quarter = std::round(degrees / 90) * 90;
     if (std::fabs(degrees - quarter) <= kAxisSlack) degrees = quarter;
