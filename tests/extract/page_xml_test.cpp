@@ -204,6 +204,20 @@ TEST(PageXml, Type3FontSizeFollowsTheWidthOfItsM) {
     EXPECT_BYTES(expected, PageOf(ExtractXml(pdf.Write(dir, "type3")), 1));
 }
 
+// TeX's bitmap fonts draw glyphs in device pixels, flipped by the font
+// matrix and flipped back by the text matrix: the text stands upright, and
+// an "m" 833 pixels wide at 0.012 points a pixel is 10 points of a 12-point
+// em (18 pixels, so the run is 23.4 high and its three m's 45 wide).
+TEST(PageXml, Type3BitmapFontWithFlippedMatricesIsUprightAtItsSize) {
+    TempDir dir;
+    PdfBuilder pdf;
+    pdf.AddType3Font(833, "1 0 0 -1 0 0");
+    pdf.AddPage("BT /F1 1 Tf 0.012 0 0 -0.012 72 700 Tm (mmm) Tj ET");
+    const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000") + kMargins +
+                                 Text(121, 108, 46, 23, 0, Data(), "mmm") + "</page>\n";
+    EXPECT_BYTES(expected, PageOf(ExtractXml(pdf.Write(dir, "type3-flipped")), 1));
+}
+
 TEST(PageXml, DocumentThatCannotBeCreatedReportsFailure) {
     qmtest::CoreParams params;
     HtmlOutputDev dev("/nonexistent-folder/sub/doc", "", "", "", "", "", "png", true, 1, false);
