@@ -60,7 +60,12 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 // The line writer of each layout; the leftovers of a page use it too.
 std::string WriteTextFor(int layout, CRtfXmlText& text) {
     switch (layout) {
-        case kLayoutExact: return WriteExactFrames(text);
+        // A turned text goes into a text box of its own shape (a frame
+        // would stand upright and break the text at every word), anchored
+        // in a paragraph of its own: in a frame's paragraph it would leave
+        // the page.
+        case kLayoutExact:
+            return TextAngle(text) != 0 ? "\\pard " + WriteRotated(text) : WriteExactFrames(text);
         case kLayoutNoImages: return WriteParagraph(text);
         case kLayoutPlainText: return WritePlainParagraph(text);
         default: return WriteFragment(text);

@@ -18,6 +18,9 @@ std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s);
 std::string WriteFragment(CRtfXmlText& text);        // FLOWING
 std::string WriteLine(CRtfXmlText& text);
 std::string WriteRotated(CRtfXmlText& text);
+// The counter-clockwise angle (0 to 359) at which a fragment's text runs on
+// the page as shown.
+int32_t TextAngle(const CRtfXmlText& text);
 // The twips rectangle of the text shape WriteRotated writes for a fragment
 // whose text runs across the page; empty when there is nothing to show.
 CRect RotatedShapeBox(const CRtfXmlText& text);
