@@ -192,7 +192,7 @@ std::string CRtfFile::BuildFixedBody(CRtfPage* page, int mode) {
             std::vector<ExactFrame> line = ExactFramesOf(*text);
             frames.insert(frames.end(), std::make_move_iterator(line.begin()), std::make_move_iterator(line.end()));
         }
-        return WriteExactBlocks(frames);
+        return WriteExactBlocks(frames, page->m_pDoc ? &page->m_pDoc->Context() : nullptr);
     }
     std::string out;
     for (CRtfXmlText* text : page->m_pPool->m_main) out += WriteTextFor(mode, *text);
