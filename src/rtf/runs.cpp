@@ -31,6 +31,11 @@ constexpr int32_t kMaxRaisedGap = 3;
 constexpr double kFrameGrowth = 1.15;
 // Pieces whose tops and bottoms lie within this many units read as one band.
 constexpr int32_t kFrameBandSlack = 2;
+// The z-order of the exact layout's text boxes starts above any drawing's:
+// LibreOffice orders text boxes and shapes behind the text by z-order
+// alone, and a page's white background shape hid the text boxes of every
+// page after the first.
+constexpr int64_t kTextBoxZ = int64_t{1} << 24;
 // Coordinates beyond this many page units cannot be converted to twips in
 // 32 bits; no real page comes near it.
 constexpr double kMaxUnits = 150000000.0;
@@ -469,8 +474,8 @@ std::string TextBox(const CRect& r, double room, const std::string& paragraphs, 
     const int32_t id = context != nullptr ? context->NextTextShapeId() : 0;
     return "{\\shp{\\*\\shpinst\\shpleft" + U(Twips(left)) + "\\shptop" + U(Twips(top)) + "\\shpright" +
            U(Twips(left + grown)) + "\\shpbottom" + U(Twips(top + height)) +
-           "\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt0\\shplid" + D(id) +
-           "\\shpz0\\shpbxpage\\shpbypage"
+           "\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt0\\shplid" + D(id) + "\\shpz" + D(kTextBoxZ + id) +
+           "\\shpbxpage\\shpbypage"
            "\n{\\sp{\\sn shapeType}{\\sv 202}}{\\sp{\\sn fFilled}{\\sv 0}}{\\sp{\\sn fLine}{\\sv 0}}"
            "{\\sp{\\sn fBehindDocument}{\\sv 0}}{\\sp{\\sn fFitShapeToText}{\\sv 0}}"
            "\n{\\sp{\\sn dxTextLeft}{\\sv 0}}{\\sp{\\sn dyTextTop}{\\sv 0}}{\\sp{\\sn dxTextRight}{\\sv 0}}"
