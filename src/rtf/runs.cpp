@@ -35,6 +35,11 @@ constexpr int64_t kShapeGrowthNum = 11;
 constexpr int64_t kShapeGrowthDen = 10;
 // Pieces whose tops and bottoms lie within this many units read as one band.
 constexpr int32_t kFrameBandSlack = 2;
+// The z-order of the exact layout's text boxes starts above any drawing's:
+// LibreOffice orders text boxes and shapes behind the text by z-order
+// alone, and a page's white background shape hid the text boxes of every
+// page after the first.
+constexpr int64_t kTextBoxZ = int64_t{1} << 24;
 // Coordinates beyond this many page units cannot be converted to twips in
 // 32 bits; no real page comes near it.
 constexpr double kMaxUnits = 150000000.0;
@@ -429,14 +434,27 @@ namespace {
 // width (a right-to-left run) or a position left of the page came out as
 // values past four billion and the text vanished from the page. The frame
 // grows to the right by at most `room` units past its text.
-std::string FrameHead(const CRect& r, double room = kMaxUnits) {
+//
+// The frame is a text box without fill or line rather than a positioned
+// paragraph: LibreOffice paints a paragraph frame white, so that the
+// table rules, boxes and pictures under a block of text vanished; a text
+// box that is not filled shows them, in Word as well.
+std::string TextBox(const CRect& r, double room, const std::string& paragraphs, CLayoutContext* context) {
     const double left = std::max(0, r.left);
     const double top = std::max(0, r.top);
     const double width = static_cast<double>(r.Width());
     const double grown = std::min(width * kFrameGrowth, width + std::max(0.0, room));
     const double height = static_cast<double>(r.Height()) * kFrameGrowth;
-    return "\\pard \\pvpg\\phpg\\posx" + U(Twips(left)) + "\\posy" + U(Twips(top)) + "\\absw" + U(Twips(grown)) +
-           "\\absh" + U(Twips(height)) + "\\nowrap";
+    const int32_t id = context != nullptr ? context->NextTextShapeId() : 0;
+    return "{\\shp{\\*\\shpinst\\shpleft" + U(Twips(left)) + "\\shptop" + U(Twips(top)) + "\\shpright" +
+           U(Twips(left + grown)) + "\\shpbottom" + U(Twips(top + height)) +
+           "\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt0\\shplid" + D(id) + "\\shpz" + D(kTextBoxZ + id) +
+           "\\shpbxpage\\shpbypage"
+           "\n{\\sp{\\sn shapeType}{\\sv 202}}{\\sp{\\sn fFilled}{\\sv 0}}{\\sp{\\sn fLine}{\\sv 0}}"
+           "{\\sp{\\sn fBehindDocument}{\\sv 0}}{\\sp{\\sn fFitShapeToText}{\\sv 0}}"
+           "\n{\\sp{\\sn dxTextLeft}{\\sv 0}}{\\sp{\\sn dyTextTop}{\\sv 0}}{\\sp{\\sn dxTextRight}{\\sv 0}}"
+           "{\\sp{\\sn dyTextBottom}{\\sv 0}}\n{\\shptxt " +
+           paragraphs + "}}}\n";
 }
 
 CRect Union(const CRect& a, const CRect& b) {
@@ -468,8 +486,8 @@ struct FrameBlock {
     std::vector<std::vector<const ExactFrame*>> lines;
     std::vector<CRect> lineBoxes;
     CRect box;
-    // How far the frame may grow to the right before it covers the text
-    // of a block beside it (a frame hides what lies under it).
+    // How far the frame may grow to the right before it reaches the text
+    // of a block beside it (text that wraps would be set over that text).
     double room = kMaxUnits;
 
     // Whether `f` carries on this block: further along the last line, or
@@ -503,10 +521,9 @@ struct FrameBlock {
     // One paragraph per line, all with the block's frame (which makes them
     // share it); space before and an exact line height put each line at its
     // own height, the indent and tab stops at its own places.
-    std::string Write() const {
+    std::string Write(CLayoutContext* context) const {
         if (lines.size() == 1 && lines[0].size() == 1)
-            return FrameHead(lines[0][0]->box, room) + " " + lines[0][0]->text + "\\par";
-        const std::string head = FrameHead(box, room);
+            return TextBox(lines[0][0]->box, room, "\\pard " + lines[0][0]->text + "\\par", context);
         const int32_t left = std::max(0, box.left);
         std::vector<int32_t> tops, heights;
         for (const CRect& l : lineBoxes) {
@@ -520,7 +537,7 @@ struct FrameBlock {
             if (i + 1 < lines.size()) exact = std::max(1, std::min(exact, tops[i + 1] - tops[i]));
             const int32_t before = std::max(0, tops[i] - flowBottom);
             flowBottom += before + exact;
-            out += head + "\\li" + U(Twips(std::max(0, lines[i][0]->box.left - left))) + "\\sb" + U(before) + "\\sl-" +
+            out += "\\pard\\li" + U(Twips(std::max(0, lines[i][0]->box.left - left))) + "\\sb" + U(before) + "\\sl-" +
                    U(exact) + "\\slmult0";
             for (size_t k = 1; k < lines[i].size(); ++k)
                 out += "\\tx" + U(Twips(std::max(0, lines[i][k]->box.left - left)));
@@ -528,19 +545,21 @@ struct FrameBlock {
             for (size_t k = 1; k < lines[i].size(); ++k) out += "\\tab " + Shifted(lines[i][0]->box, *lines[i][k]);
             out += "\\par";
         }
-        return out;
+        return TextBox(box, room, out, context);
     }
 };
 
 }  // namespace
 
 std::string WriteExactFrames(CRtfXmlText& text) {
+    CLayoutDocument* doc = DocumentOf(text);
+    CLayoutContext* context = doc != nullptr ? &doc->Context() : nullptr;
     std::string out;
-    for (const ExactFrame& f : ExactFramesOf(text)) out += FrameHead(f.box) + " " + f.text + "\\par";
+    for (const ExactFrame& f : ExactFramesOf(text)) out += TextBox(f.box, kMaxUnits, "\\pard " + f.text + "\\par", context);
     return out;
 }
 
-std::string WriteExactBlocks(const std::vector<ExactFrame>& frames) {
+std::string WriteExactBlocks(const std::vector<ExactFrame>& frames, CLayoutContext* context) {
     // Consecutive paragraphs with the same frame share it. LibreOffice's time
     // to open a document grows far faster than its number of frames (8,000
     // frames over 80 pages took minutes, 1 frame per block of lines seconds),
@@ -557,7 +576,7 @@ std::string WriteExactBlocks(const std::vector<ExactFrame>& frames) {
         }
     }
     std::string out;
-    for (const FrameBlock& b : blocks) out += b.Write();
+    for (const FrameBlock& b : blocks) out += b.Write(context);
     return out;
 }
 
