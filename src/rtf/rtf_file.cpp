@@ -160,8 +160,8 @@ std::string CRtfFile::BuildInfo() {
 }
 
 std::string CRtfFile::BuildPageSetup(CRtfPage* page) {
-    const int32_t w = ToTwips(page->m_rect.right - page->m_rect.left);
-    const int32_t h = ToTwips(page->m_rect.bottom - page->m_rect.top);
+    const int32_t w = page->PaperWidthTwips();
+    const int32_t h = page->PaperHeightTwips();
     const int32_t l = ToTwips(page->m_nMarginLeft);
     const int32_t r = ToTwips(page->m_nMarginRight);
     const int32_t t = ToTwips(page->m_nMarginTop);
@@ -179,8 +179,7 @@ std::string CRtfFile::BuildSectionBreak(CRtfPage* page) {
     // Sections after the first page repeat the page size, or they would
     // take the document's paper; top and bottom margins are not repeated.
     return Format("%s\\pgwsxn%u\\pghsxn%u\\marglsxn%u\\margrsxn%u", kSectionBreak,
-                  U(ToTwips(page->m_rect.right - page->m_rect.left)),
-                  U(ToTwips(page->m_rect.bottom - page->m_rect.top)), U(ToTwips(page->m_nMarginLeft)),
+                  U(page->PaperWidthTwips()), U(page->PaperHeightTwips()), U(ToTwips(page->m_nMarginLeft)),
                   U(ToTwips(page->m_nMarginRight)));
 }
 

@@ -147,7 +147,7 @@ TEST(PageXml, PageRotatedBy270TurnsUnrotatedTextToDirection4) {
     const std::string page = PageOf(ExtractXml(pdf.Write(dir, "rot270")), 1);
     EXPECT_EQ(page.substr(0, page.find('\n') + 1),
               "<page pnumber=\"1\" pposition=\"absolute\" ptop=\"0\" pleft=\"0\" pheight=\"918\" pwidth=\"1188\" "
-              "protation=\"270\">\n");
+              "protation=\"270\" ppaperh=\"12240\" ppaperw=\"15840\">\n");
     EXPECT_NE(page.find("direction=\"4\""), std::string::npos) << page;
 }
 

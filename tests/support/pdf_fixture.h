@@ -218,9 +218,11 @@ inline std::string TextOf(const std::string& page) {
 // Lines of the page XML document, for expected values.
 inline const char* const kMargins = "<margin mleft=\"0050\" mtop=\"0050\" mbottom=\"0010\" mright=\"0010\">\n";
 
+// The start tag of a US Letter page: its size in page units and in twips.
 inline std::string PageTag(int n) {
     return "<page pnumber=\"" + std::to_string(n) +
-           "\" pposition=\"absolute\" ptop=\"0\" pleft=\"0\" pheight=\"1188\" pwidth=\"918\" protation=\"0\">\n";
+           "\" pposition=\"absolute\" ptop=\"0\" pleft=\"0\" pheight=\"1188\" pwidth=\"918\" protation=\"0\" "
+           "ppaperh=\"15840\" ppaperw=\"12240\">\n";
 }
 
 inline std::string Data(int style = 0, const char* cSpace = "+000.00") {
