@@ -251,8 +251,9 @@ struct LinePiece {
     CRtfXmlText* text = nullptr;
     Raise raise = Raise::kNone;
     int8_t rise = 0;
-    bool gap = false;   // spaces go between the piece before and this one
-    size_t spaces = 0;  // how many
+    bool gap = false;   // a space goes between the piece before and this one
+    size_t spaces = 0;  // how many, where the line is not measured
+    int32_t widen = 0;  // twips the one space of a measured line is widened by
 };
 
 // The spaces that the Windows program put into a gap: two per point of the
@@ -321,11 +322,14 @@ private:
     CLayoutDocument* m_pDoc;
 };
 
-// Sets the spaces of every gap so that each piece starts about where it
-// starts on the PDF page (`origin` is where the paragraph's text begins)
-// and returns the line's width; false when a face cannot be measured. A
-// gap gets one space at least, and never the room of a wider font's text:
-// where the text before runs long, its gap shrinks.
+// Widens the space of every gap so that each piece starts where it starts
+// on the PDF page (`origin` is where the paragraph's text begins) and
+// returns the line's width; false when a face cannot be measured. A gap is
+// one space at least, and never the room of a wider font's text: where the
+// text before runs long, its gap shrinks to that space. One widened space
+// rather than several: LibreOffice sets every space after the first of a
+// run of spaces half as wide again, so that a gap of spaces came out far
+// wider than counted, and lines of TeX output (a piece per word) wrapped.
 bool LayOut(std::vector<LinePiece>& pieces, const LineMeasure& measure, const LineFit& fit, int32_t origin,
             double& total) {
     total = 0;
@@ -333,9 +337,9 @@ bool LayOut(std::vector<LinePiece>& pieces, const LineMeasure& measure, const Li
         LinePiece& p = pieces[k];
         if (p.gap) {
             const double space = measure.Space(*pieces[k - 1].text, fit);
-            const double want = (PrintLeft(*p.text) - origin - total) / space;
-            p.spaces = static_cast<size_t>(std::max(1.0, std::floor(want + 0.5)));
-            total += static_cast<double>(p.spaces) * space;
+            const double extra = PrintLeft(*p.text) - origin - total - space;
+            p.widen = extra > 0 ? static_cast<int32_t>(extra * kTwipsPerInch / kUnitsPerInch) : 0;
+            total += space + p.widen * kUnitsPerInch / kTwipsPerInch;
         }
         double width = 0;
         if (!measure.Piece(p, fit, k + 1 == pieces.size(), width)) return false;
@@ -442,6 +446,7 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
     // piece does.
     int32_t origin = PrintLeft(*order.front());
     LineFit fit;
+    bool measured = false;
     if (column != nullptr) {
         origin = std::max(text.m_rcLine.left, column->left);
         const LineMeasure measure(DocumentOf(text));
@@ -449,7 +454,10 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
         std::vector<LinePiece> laid = pieces;
         fit = FitLine(laid, measure, origin, room);
         double total = 0;
-        if (LayOut(laid, measure, fit, origin, total)) pieces = laid;
+        if (LayOut(laid, measure, fit, origin, total)) {
+            pieces = laid;
+            measured = true;
+        }
     }
 
     std::string out;
@@ -459,7 +467,9 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
         case Raise::kSuper: out += "{\\super " + FormatRuns(f.m_words, p.rise, false, fit) + "}"; break;
         case Raise::kSub: out += "{\\sub " + FormatRuns(f.m_words, 0, false, fit) + "}"; break;
         case Raise::kNone:
-            if (p.gap) out += "{" + std::string(p.spaces, ' ') + "}";
+            if (p.gap && !measured) out += "{" + std::string(p.spaces, ' ') + "}";
+            else if (p.gap && p.widen > 0) out += "{\\expndtw" + D(p.widen) + "  }";  // a delimiter, a space
+            else if (p.gap) out += "{ }";
             out += FormatRuns(f.m_words, 0, false, fit);
             break;
         }
