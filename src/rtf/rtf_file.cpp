@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdarg>
+#include <cstring>
 
 #include "layout/layout_document.h"
 #include "layout/model.h"
@@ -15,6 +16,9 @@ constexpr const char* kPageBreak = "\\pard\\sect\\sectd\\sbkpage";
 constexpr const char* kSectionBreak = "\\pard\\sect\\sectd\\sbknone";
 // The empty paragraph that would otherwise end the document.
 constexpr const char* kFinalPar = " \\par";
+// Where the text of a flowing page's first paragraph begins: the end of its
+// paragraph format.
+constexpr const char* kFirstParagraphText = "\\slmult0 ";
 
 // Face names (lower case, whole name) that get an RTF font-family word.
 struct FamilyWord {
@@ -267,9 +271,22 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
     }
 
     if (!objects.empty() || !body.empty() || !leftovers.empty()) {
-        text += objects;
-        text += BuildPageSetup(page);
-        text += body;
+        // Shapes written ahead of the page's first paragraph make a paragraph
+        // of their own in LibreOffice, a line of the default font that pushes
+        // the page's text down and its last lines onto the next page. In the
+        // flowing layout they go into the first paragraph's text instead.
+        const size_t first = layout == kLayoutFlowing ? body.find(kFirstParagraphText) : std::string::npos;
+        if (first != std::string::npos) {
+            const size_t at = first + std::strlen(kFirstParagraphText);
+            text += BuildPageSetup(page);
+            text += body.substr(0, at);
+            text += objects;
+            text += body.substr(at);
+        } else {
+            text += objects;
+            text += BuildPageSetup(page);
+            text += body;
+        }
         text += leftovers;
     }
 

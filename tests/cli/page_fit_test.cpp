@@ -135,4 +135,31 @@ TEST_F(CliTest, PagesOfSlidesListingsAndSubstitutedFontsDoNotSpillOver) {
     for (const auto& c : cases) EXPECT_EQ(PageCount(rendered + "/" + c.name + ".pdf"), 1) << c.name;
 }
 
+// Shapes of a flowing page go into its first paragraph: written ahead of
+// it they made a paragraph of their own in LibreOffice, a line of the
+// default font that pushed the page's text down and its last lines onto
+// the next page.
+TEST_F(CliTest, ShapesOfAFlowingPageSitInItsFirstParagraph) {
+    const std::string pdf = PdfAt(m_dir / "boxed.pdf", 2,
+                                  "%!PS\n/Helvetica findfont 12 scalefont setfont\n"
+                                  "0.8 setgray 60 600 200 100 rectfill 0 setgray 72 650 moveto (First page) show showpage\n"
+                                  "0.8 setgray 60 600 200 100 rectfill 0 setgray 72 650 moveto (Second page) show showpage\n");
+    const auto r = qmtest::RunCli({"-q", "-l", "flowing", "-o", m_out, pdf});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string rtf = qmtest::ReadFile(m_out + "/boxed.rtf");
+    const size_t secondPage = rtf.find("\\sbkpage");
+    ASSERT_NE(secondPage, std::string::npos);
+    for (const size_t from : {size_t{0}, secondPage}) {
+        const size_t shape = rtf.find("{\\shp", from);
+        ASSERT_NE(shape, std::string::npos) << from;
+        const size_t paragraph = rtf.rfind("\\pard\\li", shape);
+        ASSERT_NE(paragraph, std::string::npos) << from;
+        EXPECT_GT(paragraph, from);
+        // Between the paragraph's start and the shape: only its format.
+        const std::string head = rtf.substr(paragraph, shape - paragraph);
+        EXPECT_EQ(head.find("\\par\\"), std::string::npos) << head;
+        EXPECT_EQ(head.substr(head.size() - 11), "\\slmult0 \r\n") << head;
+    }
+}
+
 }  // namespace
