@@ -77,6 +77,10 @@ int AddWrap(int a, int b) { return static_cast<int>(static_cast<unsigned>(a) + s
 
 int RoundCoord(double v) { return TruncToInt(v + 0.5); }
 
+// A length in device pixels (108 to the inch) in twips (1440 to the inch),
+// rounded.
+int PageTwips(double pixels) { return RoundCoord(pixels * 1440.0 / 108.0); }
+
 // Text whose baseline lies within this many degrees of a quarter turn
 // counts as turned by that quarter: slightly skewed scans stay in the body.
 constexpr double kAxisSlack = 2.0;
@@ -580,10 +584,14 @@ void HtmlOutputDev::startPage(int pageNum, GfxState* state, XRef*) {
     const int rotation = state->getRotate();
     m_pPages->StartPage(width, height, rotation);
     if (m_file == nullptr) return;
+    // The paper size goes along in twips as well: whole page units are
+    // 13 twips apart, too coarse for the PDF's paper (an A4 page is 892.9
+    // by 1262.8 units).
     std::fprintf(m_file,
                  "<page pnumber=\"%u\" pposition=\"absolute\" ptop=\"%u\" pleft=\"%u\" pheight=\"%u\" pwidth=\"%u\" "
-                 "protation=\"%u\">\n",
-                 AsUnsigned(pageNum), 0u, 0u, AsUnsigned(height), AsUnsigned(width), AsUnsigned(rotation));
+                 "protation=\"%u\" ppaperh=\"%u\" ppaperw=\"%u\">\n",
+                 AsUnsigned(pageNum), 0u, 0u, AsUnsigned(height), AsUnsigned(width), AsUnsigned(rotation),
+                 AsUnsigned(PageTwips(state->getPageHeight())), AsUnsigned(PageTwips(state->getPageWidth())));
 }
 
 void HtmlOutputDev::RecordPageLinks() {

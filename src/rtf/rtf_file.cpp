@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdarg>
+#include <cstring>
 
 #include "layout/layout_document.h"
 #include "layout/model.h"
@@ -16,6 +17,9 @@ constexpr const char* kPageBreak = "\\pard\\sect\\sectd\\sbkpage";
 constexpr const char* kSectionBreak = "\\pard\\sect\\sectd\\sbknone";
 // The empty paragraph that would otherwise end the document.
 constexpr const char* kFinalPar = " \\par";
+// Where the text of a flowing page's first paragraph begins: the end of its
+// paragraph format.
+constexpr const char* kFirstParagraphText = "\\slmult0 ";
 
 // Face names (lower case, whole name) that get an RTF font-family word.
 struct FamilyWord {
@@ -184,8 +188,8 @@ std::string CRtfFile::BuildInfo() {
 }
 
 std::string CRtfFile::BuildPageSetup(CRtfPage* page) {
-    const int32_t w = ToTwips(page->m_rect.right - page->m_rect.left);
-    const int32_t h = ToTwips(page->m_rect.bottom - page->m_rect.top);
+    const int32_t w = page->PaperWidthTwips();
+    const int32_t h = page->PaperHeightTwips();
     const int32_t l = ToTwips(page->m_nMarginLeft);
     const int32_t r = ToTwips(page->m_nMarginRight);
     const int32_t t = ToTwips(page->m_nMarginTop);
@@ -203,8 +207,7 @@ std::string CRtfFile::BuildSectionBreak(CRtfPage* page) {
     // Sections after the first page repeat the page size, or they would
     // take the document's paper; top and bottom margins are not repeated.
     return Format("%s\\pgwsxn%u\\pghsxn%u\\marglsxn%u\\margrsxn%u", kSectionBreak,
-                  U(ToTwips(page->m_rect.right - page->m_rect.left)),
-                  U(ToTwips(page->m_rect.bottom - page->m_rect.top)), U(ToTwips(page->m_nMarginLeft)),
+                  U(page->PaperWidthTwips()), U(page->PaperHeightTwips()), U(ToTwips(page->m_nMarginLeft)),
                   U(ToTwips(page->m_nMarginRight)));
 }
 
@@ -298,9 +301,22 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
     }
 
     if (!objects.empty() || !body.empty() || !leftovers.empty()) {
-        text += objects;
-        text += BuildPageSetup(page);
-        text += body;
+        // Shapes written ahead of the page's first paragraph make a paragraph
+        // of their own in LibreOffice, a line of the default font that pushes
+        // the page's text down and its last lines onto the next page. In the
+        // flowing layout they go into the first paragraph's text instead.
+        const size_t first = layout == kLayoutFlowing ? body.find(kFirstParagraphText) : std::string::npos;
+        if (first != std::string::npos) {
+            const size_t at = first + std::strlen(kFirstParagraphText);
+            text += BuildPageSetup(page);
+            text += body.substr(0, at);
+            text += objects;
+            text += body.substr(at);
+        } else {
+            text += objects;
+            text += BuildPageSetup(page);
+            text += body;
+        }
         text += leftovers;
     }
 

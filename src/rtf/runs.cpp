@@ -8,12 +8,14 @@
 #include "rtf/runs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "layout/layout_document.h"
 #include "layout/words.h"
+#include "platform/font_metrics.h"
 #include "platform/strings.h"
 #include "rtf/blocks.h"
 
@@ -43,6 +45,8 @@ constexpr int64_t kTextBoxZ = int64_t{1} << 24;
 // Coordinates beyond this many page units cannot be converted to twips in
 // 32 bits; no real page comes near it.
 constexpr double kMaxUnits = 150000000.0;
+// A fitted run is set no smaller than 2 points.
+constexpr uint32_t kMinFittedHalfPoints = 4;
 
 std::string U(uint32_t v) { return std::to_string(v); }
 std::string D(int64_t v) { return std::to_string(v); }
@@ -152,9 +156,31 @@ bool KeepsSpacing(const CRtfXmlText* text) {
     return doc == nullptr || doc->Context().m_bPreserveSpacing;
 }
 
+bool HasComplexScript(const std::string& text) {
+    if (text.find("\\u") == std::string::npos) return false;  // Latin-1 bytes only
+    for (char32_t c : ShownCharacters(text)) {
+        if ((c >= 0x0590 && c <= 0x0DFF) || (c >= 0x0E00 && c <= 0x0FFF) || (c >= 0x1000 && c <= 0x109F) ||
+            (c >= 0x1780 && c <= 0x17FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF))
+            return true;
+    }
+    return false;
+}
+
+// The run's size and horizontal scale on a fitted line. A line that
+// needs no fitting keeps the numbers it was read with.
+uint32_t FittedHalfPoints(uint32_t halfPoints, const LineFit& fit) {
+    if (fit.size >= 1.0) return halfPoints;
+    return std::max<uint32_t>(kMinFittedHalfPoints, static_cast<uint32_t>(halfPoints * fit.size));
+}
+uint32_t FittedScale(uint8_t scale, const LineFit& fit) {
+    if (fit.scale >= 1.0) return scale;
+    const double base = scale == 0 ? 100.0 : scale;
+    return std::max<uint32_t>(1, static_cast<uint32_t>(base * fit.scale));
+}
+
 }  // namespace
 
-std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim) {
+std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim, const LineFit& fit) {
     if (word.m_strText.empty()) return {};
     std::string on;
     std::string off;
@@ -166,23 +192,26 @@ std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim) {
     std::string text = EscapeRunText(word.m_strText);
     if (trim) text = qm::Trim(text);
 
-    std::string out;
-    if (rise == 0) {
-        out = "\\fs" + U(word.m_nFontSize * 2u);
-    } else {
-        // Raised text is set a little larger: the \up shift is counted in
-        // half points and eats into the line the text sits on.
-        out = "\\fs" + U(word.m_nFontSize * 2u + 5) + "\\up" + D(rise / 2);
-    }
-    const uint32_t scale = KeepsSpacing(word.m_pText.get()) ? word.m_nHScale : 100u;
+    // Raised text is set a little larger: the \up shift is counted in half
+    // points and eats into the line the text sits on.
+    const uint32_t halfPoints = FittedHalfPoints(word.m_nFontSize * 2u + (rise == 0 ? 0 : 5), fit);
+    std::string out = "\\fs" + U(halfPoints);
+    if (rise != 0) out += "\\up" + D(rise / 2);
+    // The word processor sets complex scripts (Arabic, Hebrew, Indic, Thai)
+    // in a size of their own, 12 points unless the run says otherwise, and
+    // it reads that size only in a right-to-left character context: text of
+    // another size came out larger or smaller than its line.
+    if (HasComplexScript(word.m_strText)) out += "\\rtlch\\afs" + U(halfPoints) + "\\ltrch";
+    // Without preserved spacing every run is set at its font's own width.
+    const uint8_t spacing = KeepsSpacing(word.m_pText.get()) ? word.m_nHScale : uint8_t{100};
     out += "\\cf" + U(static_cast<uint32_t>(word.m_nColor)) + "\\f" + U(static_cast<uint32_t>(word.m_nFont)) +
-           "\\charscalex" + U(scale) + on + " {" + text + "}" + off;
+           "\\charscalex" + U(FittedScale(spacing, fit)) + on + " {" + text + "}" + off;
     return out;
 }
 
-std::string FormatRuns(const CRtfSentence& words, int8_t rise, bool trim) {
+std::string FormatRuns(const CRtfSentence& words, int8_t rise, bool trim, const LineFit& fit) {
     std::string out;
-    for (TRtfWord<void>* w : words) out += FormatRun(*w, rise, trim);
+    for (TRtfWord<void>* w : words) out += FormatRun(*w, rise, trim, fit);
     return out;
 }
 
@@ -214,18 +243,164 @@ std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s) {
     });
 }
 
-std::string WriteFragment(CRtfXmlText& text) {
+namespace {
+
+// Lines that fit. A flowing line is one paragraph of exact height: where the
+// word processor's font sets it wider than its column, it wraps, everything
+// below moves down and the page overflows onto the next. Each line is
+// measured in the faces the font table names (as installed) and, where it
+// comes out wider than it stands on the PDF page, condensed down to 80% of
+// its width; a line that needs more than that is set smaller as well, down to
+// half its size.
+constexpr double kMinLineScale = 0.8;
+constexpr double kMinLineSize = 0.5;
+constexpr int kMaxFitRounds = 8;
+// A line wider than its room by no more than this many units is left as it
+// is: measurements of the same font differ by that much.
+constexpr double kFitSlack = 1.0;
+// Share of its size at which the word processor draws a superscript or a
+// subscript.
+constexpr double kRaisedShare = 0.58;
+constexpr double kUnitsPerPoint = 1.5;
+
+// One piece of a flowing line, in reading order.
+struct LinePiece {
+    CRtfXmlText* text = nullptr;
+    Raise raise = Raise::kNone;
+    int8_t rise = 0;
+    bool gap = false;   // a space goes between the piece before and this one
+    size_t spaces = 0;  // how many, where the line is not measured
+    int32_t widen = 0;  // twips the one space of a measured line is widened by
+};
+
+// The spaces that the Windows program put into a gap: two per point of the
+// size of the text before, a space being about half the size wide.
+size_t SpacesBySize(const CRtfXmlText& before, int64_t gap) {
+    const int64_t size = std::max<int64_t>(before.m_nFontSize, 1);
+    return static_cast<size_t>((2 * gap + size - 1) / size);
+}
+
+// Measures the line's pieces as the word processor sets them with `fit`.
+class LineMeasure {
+public:
+    explicit LineMeasure(CLayoutDocument* doc) : m_pDoc(doc) {}
+
+    // Width in page units of `word` (its trailing spaces left out when
+    // `trimEnd`); false when its face cannot be measured.
+    bool Word(const TRtfWord<void>& word, const LineFit& fit, bool raised, bool trimEnd, double& width) const {
+        width = 0;
+        if (word.m_strText.empty()) return true;
+        std::u32string shown = ShownCharacters(word.m_strText);
+        if (trimEnd)
+            while (!shown.empty() && IsShownSpace(shown.back())) shown.pop_back();
+        const TRtfFontData<void>* font = m_pDoc != nullptr ? m_pDoc->FindFontByNumber(word.m_nFont) : nullptr;
+        if (font == nullptr) return false;
+        double ems = 0;
+        if (!qm::MeasureEms(font->m_strName, (word.m_nStyle & 0x01) != 0, (word.m_nStyle & 0x02) != 0, shown, ems))
+            return false;
+        const uint32_t halfPoints = FittedHalfPoints(word.m_nFontSize * 2u + (raised ? 5 : 0), fit);
+        const double points = halfPoints / 2.0 * (raised ? kRaisedShare : 1.0);
+        width = ems * points * kUnitsPerPoint * FittedScale(word.m_nHScale, fit) / 100.0;
+        return true;
+    }
+
+    bool Piece(const LinePiece& piece, const LineFit& fit, bool last, double& width) const {
+        width = 0;
+        const bool raised = piece.raise != Raise::kNone;
+        for (auto pos = piece.text->m_words.GetHeadPosition(); pos != nullptr;) {
+            const TRtfWord<void>* w = piece.text->m_words.GetNext(pos);
+            double one = 0;
+            if (!Word(*w, fit, raised, last && pos == nullptr, one)) return false;
+            width += one;
+        }
+        return true;
+    }
+
+    // Width of one space set after `before`: its last run's font and size,
+    // neither bold nor italic (the run switches them off behind it).
+    double Space(const CRtfXmlText& before, const LineFit& fit) const {
+        const TRtfWord<void>* last = nullptr;
+        for (TRtfWord<void>* w : before.m_words)
+            if (!w->m_strText.empty()) last = w;
+        TRtfWord<void> space;
+        if (last != nullptr) {
+            space.m_nFont = last->m_nFont;
+            space.m_nFontSize = last->m_nFontSize;
+            space.m_nHScale = last->m_nHScale;
+        }
+        space.m_strText = " ";
+        double width = 0;
+        if (!Word(space, fit, false, false, width) || width <= 0)
+            width = 0.25 * space.m_nFontSize * kUnitsPerPoint * fit.scale * fit.size;
+        return width;
+    }
+
+private:
+    CLayoutDocument* m_pDoc;
+};
+
+// Widens the space of every gap so that each piece starts where it starts
+// on the PDF page (`origin` is where the paragraph's text begins) and
+// returns the line's width; false when a face cannot be measured. A gap is
+// one space at least, and never the room of a wider font's text: where the
+// text before runs long, its gap shrinks to that space. One widened space
+// rather than several: LibreOffice sets every space after the first of a
+// run of spaces half as wide again, so that a gap of spaces came out far
+// wider than counted, and lines of TeX output (a piece per word) wrapped.
+bool LayOut(std::vector<LinePiece>& pieces, const LineMeasure& measure, const LineFit& fit, int32_t origin,
+            double& total) {
+    total = 0;
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        LinePiece& p = pieces[k];
+        if (p.gap) {
+            const double space = measure.Space(*pieces[k - 1].text, fit);
+            const double extra = PrintLeft(*p.text) - origin - total - space;
+            p.widen = extra > 0 ? static_cast<int32_t>(extra * kTwipsPerInch / kUnitsPerInch) : 0;
+            total += space + p.widen * kUnitsPerInch / kTwipsPerInch;
+        }
+        double width = 0;
+        if (!measure.Piece(p, fit, k + 1 == pieces.size(), width)) return false;
+        total += width;
+    }
+    return true;
+}
+
+// The narrowest fit that keeps the line within `room` units, lowering the
+// scale first and the size below the scale's floor.
+LineFit FitLine(std::vector<LinePiece>& pieces, const LineMeasure& measure, int32_t origin, double room) {
+    LineFit fit;
+    double total = 0;
+    if (!LayOut(pieces, measure, fit, origin, total) || room <= 0 || total <= room + kFitSlack) return fit;
+    for (int round = 0; round < kMaxFitRounds && total > room; ++round) {
+        const double now = fit.scale * fit.size;
+        // Percent steps, always at least one down, so the loop ends.
+        double want = std::floor(now * room / total * 100.0) / 100.0;
+        if (want >= now) want = now - 0.01;
+        if (want >= kMinLineScale) {
+            fit.scale = want;
+            fit.size = 1.0;
+        } else {
+            fit.scale = kMinLineScale;
+            fit.size = std::max(kMinLineSize, want / kMinLineScale);
+        }
+        if (!LayOut(pieces, measure, fit, origin, total)) return LineFit();
+        if (fit.size <= kMinLineSize) break;
+    }
+    return fit;
+}
+
+}  // namespace
+
+std::string WriteFragment(CRtfXmlText& text, const CRect* column) {
     if (!text.m_pPage) return {};
     // Directions are those of the page as shown, so the page's own rotation
     // takes no part.
-    if (text.m_nRotation == 0) return WriteLine(text);
+    if (text.m_nRotation == 0) return WriteLine(text, column);
     return WriteRotated(text);
 }
 
-std::string WriteLine(CRtfXmlText& text) {
-    if (!text.m_pJoined || text.m_pJoined->IsEmpty()) return AddHyperlinks(text, FormatRuns(text.m_words, 0, false));
-
-    if (IsTableRow(&text)) {
+std::string WriteLine(CRtfXmlText& text, const CRect* column) {
+    if (text.m_pJoined && !text.m_pJoined->IsEmpty() && IsTableRow(&text)) {
         CRtfCell row(&text);
         if (row.GetBlockCount() > 1) {
             text.m_nFlags |= kTextTableRow;
@@ -238,21 +413,23 @@ std::string WriteLine(CRtfXmlText& text) {
     // Reading order: the joined pieces by left edge (ties keep list order),
     // the head slotted in among them. Pieces taken are remembered locally as
     // well as flagged, so writing a line twice does not lose its pieces.
-    std::vector<CRtfXmlText*> pieces;
-    for (CRtfXmlText* j : *text.m_pJoined) pieces.push_back(j);
-    std::vector<bool> taken(pieces.size(), false);
     std::vector<CRtfXmlText*> order;
-    for (size_t round = 0; round < pieces.size(); ++round) {
-        size_t best = pieces.size();
-        for (size_t k = 0; k < pieces.size(); ++k) {
-            if (taken[k]) continue;
-            if (best == pieces.size() ||
-                static_cast<uint32_t>(pieces[k]->m_rect.left) < static_cast<uint32_t>(pieces[best]->m_rect.left))
-                best = k;
+    if (text.m_pJoined) {
+        std::vector<CRtfXmlText*> joined;
+        for (CRtfXmlText* j : *text.m_pJoined) joined.push_back(j);
+        std::vector<bool> taken(joined.size(), false);
+        for (size_t round = 0; round < joined.size(); ++round) {
+            size_t best = joined.size();
+            for (size_t k = 0; k < joined.size(); ++k) {
+                if (taken[k]) continue;
+                if (best == joined.size() ||
+                    static_cast<uint32_t>(joined[k]->m_rect.left) < static_cast<uint32_t>(joined[best]->m_rect.left))
+                    best = k;
+            }
+            taken[best] = true;
+            joined[best]->m_nFlags |= kTextReadOrder;
+            order.push_back(joined[best]);
         }
-        taken[best] = true;
-        pieces[best]->m_nFlags |= kTextReadOrder;
-        order.push_back(pieces[best]);
     }
     auto slot = order.begin();
     while (slot != order.end() &&
@@ -261,30 +438,57 @@ std::string WriteLine(CRtfXmlText& text) {
     order.insert(slot, &text);
 
     const bool keep = KeepsSpacing(&text);
-    std::string out = FormatRuns(order.front()->m_words, 0, false);
+    std::vector<LinePiece> pieces(order.size());
+    pieces[0].text = order.front();
+    int32_t right = std::max(PrintLeft(*order.front()), PrintRight(*order.front()));
     for (size_t k = 1; k < order.size(); ++k) {
         CRtfXmlText& f = *order[k];
         const CRtfXmlText& q = *order[k - 1];
-        switch (Classify(f, q)) {
-        case Raise::kSuper:
-            out += "{\\super " +
-                   FormatRuns(f.m_words, static_cast<int8_t>(q.m_rect.bottom - (f.m_rect.bottom + 1)), false) + "}";
+        LinePiece& p = pieces[k];
+        p.text = &f;
+        right = std::max({right, PrintLeft(f), PrintRight(f)});
+        p.raise = Classify(f, q);
+        if (p.raise == Raise::kSuper) p.rise = static_cast<int8_t>(q.m_rect.bottom - (f.m_rect.bottom + 1));
+        if (p.raise != Raise::kNone) {
             f.m_nFlags |= kTextRaised;
-            break;
-        case Raise::kSub:
-            out += "{\\sub " + FormatRuns(f.m_words, 0, false) + "}";
-            f.m_nFlags |= kTextRaised;
-            break;
+        } else if ((f.m_nFlags & kTextRaised) == 0 && PrintLeft(f) > PrintRight(q)) {
+            p.gap = true;
+            p.spaces = SpacesBySize(q, static_cast<int64_t>(PrintLeft(f)) - PrintRight(q));
+        }
+    }
+
+    // In a column the paragraph's text starts at the line box's left edge
+    // (its indent, never left of the column); elsewhere where its first
+    // piece does.
+    int32_t origin = PrintLeft(*order.front());
+    LineFit fit;
+    bool measured = false;
+    if (column != nullptr) {
+        origin = std::max(text.m_rcLine.left, column->left);
+        const LineMeasure measure(DocumentOf(text));
+        const double room = static_cast<double>(std::min(right, column->right)) - origin;
+        std::vector<LinePiece> laid = pieces;
+        fit = FitLine(laid, measure, origin, room);
+        double total = 0;
+        if (LayOut(laid, measure, fit, origin, total)) {
+            pieces = laid;
+            measured = true;
+        }
+    }
+
+    std::string out;
+    for (const LinePiece& p : pieces) {
+        const CRtfXmlText& f = *p.text;
+        switch (p.raise) {
+        case Raise::kSuper: out += "{\\super " + FormatRuns(f.m_words, p.rise, false, fit) + "}"; break;
+        case Raise::kSub: out += "{\\sub " + FormatRuns(f.m_words, 0, false, fit) + "}"; break;
         case Raise::kNone:
-            if ((f.m_nFlags & kTextRaised) == 0 && PrintLeft(f) > PrintRight(q)) {
-                // Two spaces' worth per point of the text before: a space
-                // is about half the font size wide.
-                const int64_t size = std::max<int64_t>(q.m_nFontSize, 1);
-                const int64_t gap = static_cast<int64_t>(PrintLeft(f)) - PrintRight(q);
-                const size_t spaces = keep ? static_cast<size_t>((2 * gap + size - 1) / size) : 1;
-                out += "{" + std::string(spaces, ' ') + "}";
-            }
-            out += FormatRuns(f.m_words, 0, false);
+            // Without preserved spacing a gap is one plain space.
+            if (p.gap && !keep) out += "{ }";
+            else if (p.gap && !measured) out += "{" + std::string(p.spaces, ' ') + "}";
+            else if (p.gap && p.widen > 0) out += "{\\expndtw" + D(p.widen) + "  }";  // a delimiter, a space
+            else if (p.gap) out += "{ }";
+            out += FormatRuns(f.m_words, 0, false, fit);
             break;
         }
     }

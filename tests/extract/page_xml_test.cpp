@@ -178,7 +178,9 @@ TEST(PageXml, TurnedPagesGiveTextAsShown) {
         const std::string page = PageOf(xml, 1);
         EXPECT_EQ(page.substr(0, page.find('\n') + 1),
                   "<page pnumber=\"1\" pposition=\"absolute\" ptop=\"0\" pleft=\"0\" " + c.size +
-                      " protation=\"" + std::to_string(c.rotate) + "\">\n");
+                      " protation=\"" + std::to_string(c.rotate) + "\" " +
+                      (c.size == landscape ? "ppaperh=\"12240\" ppaperw=\"15840\"" : "ppaperh=\"15840\" ppaperw=\"12240\"") +
+                      ">\n");
         // Past the margin line.
         const std::string upright = TextOf(page);
         EXPECT_BYTES(c.upright, upright.substr(upright.find('\n') + 1)) << c.rotate;
