@@ -135,6 +135,9 @@ public:
     std::string m_strMirrorRoot;
     // A file whose final output exists is skipped, not converted again.
     bool m_bSkipExisting = false;
+    // A scanned page whose recognised (invisible) text becomes its text
+    // keeps its scan picture as well; without it the text takes its place.
+    bool m_bKeepScans = false;
     // Written by the interface thread, read by the worker between pages.
     std::atomic<int32_t> m_nCancel{0};
 };

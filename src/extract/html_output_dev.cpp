@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/bidi.h"
 #include "extract/trunc.h"
 
 namespace {
@@ -40,6 +41,8 @@ constexpr int kWideMargin = 10;
 // A font set at a size under 2 (scaled by its matrix instead) gets this
 // share of its size on the page.
 constexpr double kSmallSizeFactor = 0.7;
+// Combining marks from here on belong to right-to-left scripts.
+constexpr Unicode kFirstRightToLeftBlock = 0x0590;
 // Text matrix entries closer to zero than this count as zero.
 constexpr double kMatrixEpsilon = 0.001;
 
@@ -48,11 +51,12 @@ int AddWrap(int a, int b) { return static_cast<int>(static_cast<unsigned>(a) + s
 
 int RoundCoord(double v) { return TruncToInt(v + 0.5); }
 
-// Direction code of a character: 1 left to right, 2 right to left (Hebrew,
-// or text turned upside down), 4 and 3 for text turned a quarter counter-
-// clockwise and clockwise.
-int DirectionOf(GfxState* state, Unicode u) {
-    if (u >= 0x0590 && u <= 0x05ff) return 2;
+// Direction code of the text being drawn: 1 upright, 2 turned upside down,
+// 4 and 3 for text turned a quarter counter-clockwise and clockwise. The
+// Windows program also gave Hebrew letters code 2, which sent them to the
+// turned-text shapes one letter at a time; a script's direction is not a
+// turn of the page, and the run's reading order takes care of it.
+int DirectionOf(GfxState* state) {
     const double* m = state->getTextMat();
     auto clean = [](double v) { return (v > -kMatrixEpsilon && v < kMatrixEpsilon) ? 0.0 : v; };
     const double a = clean(m[0]);
@@ -153,14 +157,52 @@ void HtmlRun::Reset() {
     m_dCharSpace = m_dWordSpace = m_dHorizScaling = m_dRise = m_dLeading = 0;
     m_nAngle = 0;
     m_dBeginX = m_dBeginY = 0;
+    m_bHidden = false;
+    m_bLeftward = false;
+    m_bRightToLeft = false;
+    m_nBases = 0;
 }
 
 void HtmlRun::AddChar(Unicode u, int dir, double x, double w) {
     if (m_nDir == 0) m_nDir = dir;
     if (m_text.empty()) m_dXMin = x;
     m_text.push_back(u);
+    ++m_nBases;
     m_dLastEdge = x + w;
     m_dXMax = m_dLastEdge;
+}
+
+void HtmlRun::AddCharLeftOf(Unicode u, double x, double w, bool firstOfGlyph) {
+    m_text.push_back(u);
+    m_bLeftward = true;
+    if (!firstOfGlyph) return;
+    ++m_nBases;
+    m_dXMin = x;
+    m_dLastEdge = x + w;
+}
+
+void HtmlRun::AddMark(Unicode u) { m_text.push_back(u); }
+
+void HtmlRun::ToReadingOrder() {
+    size_t right = 0;
+    size_t left = 0;
+    for (Unicode u : m_text) {
+        const BidiKind k = BidiKindOf(u);
+        if (k == BidiKind::kRight) ++right;
+        else if (k == BidiKind::kLeft) ++left;
+    }
+    if (right == 0) return;
+    m_bRightToLeft = true;
+    // A run drawn from its right end holds its characters right to left.
+    if (m_bLeftward) std::reverse(m_text.begin(), m_text.end());
+    std::vector<BidiKind> kinds;
+    kinds.reserve(m_text.size());
+    for (Unicode u : m_text) kinds.push_back(BidiKindOf(u));
+    const std::vector<size_t> order = ReadingOrder(kinds, ReadsRightToLeft(right, left));
+    std::vector<Unicode> text;
+    text.reserve(m_text.size());
+    for (size_t i : order) text.push_back(m_text[i]);
+    m_text.swap(text);
 }
 
 // ----------------------------------------------------------- HtmlPageText
@@ -212,6 +254,7 @@ void HtmlPageText::BeginString(GfxState* state) {
     r.m_dLeading = state->getLeading();
     r.m_dRise = state->getRise();
 
+    r.m_bHidden = (state->getRender() & 3) == 3;
     r.m_dBeginX = state->getCurX();
     r.m_dBeginY = state->getCurY();
     double x;
@@ -244,37 +287,25 @@ void HtmlPageText::EndString() {
     m_bInRun = false;
     HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
     if (r.m_text.empty()) return;
-    // Right-to-left text is drawn from its end; store it in reading order.
+    // Upside-down text is drawn from its end; store it in reading order.
     if (r.m_nDir == 2) std::reverse(r.m_text.begin(), r.m_text.end());
+    else r.ToReadingOrder();
     // Runs stay in drawing order: the layout stage rebuilds reading order
     // from positions, and the raw order is what it expects.
     ++m_nRuns;
 }
 
 void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, double dy, const Unicode* u, int uLen) {
-    // Invisible text (rendering modes 3 and 7) is the hidden layer of
-    // scanned pages; it would double the visible text.
-    if ((state->getRender() & 3) == 3) return;
+    // Invisible text (rendering modes 3 and 7) is kept apart: it is the
+    // recognised text of a scanned page, or text hidden under visible text
+    // that it would double (SettleHiddenText decides).
+    const bool hidden = (state->getRender() & 3) == 3;
     if (!m_bInRun) BeginString(state);
 
     double x1;
     double y1;
     state->transform(x, y, &x1, &y1);
-    const int dir = DirectionOf(state, uLen > 0 ? u[0] : 0);
-    {
-        const HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
-        // A run without characters has no direction yet, so its first
-        // character always restarts it; when the text position has not
-        // moved since it began, the restarted run would be the same one.
-        const bool unchanged =
-            r.m_nDir == 0 && state->getCurX() == r.m_dBeginX && state->getCurY() == r.m_dBeginY;
-        if ((dir != r.m_nDir && !unchanged) ||
-            (!r.m_text.empty() && std::fabs(x1 - r.m_dLastEdge) > kRunGapFactor * (r.m_dYMax - r.m_dYMin))) {
-            EndString();
-            BeginString(state);
-        }
-    }
-    HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
+    const int dir = DirectionOf(state);
 
     // The advance includes the character spacing; a character's own width
     // does not.
@@ -290,7 +321,48 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
         w1 /= uLen;
         h1 /= uLen;
     }
-    for (int i = 0; i < uLen; ++i) r.AddChar(u[i], dir, x1 + i * w1, w1);
+
+    const Unicode first = uLen > 0 ? u[0] : 0;
+    const BidiKind kind = BidiKindOf(first);
+    enum class Join { kNone, kRight, kLeft, kMark };
+    Join join = Join::kRight;
+    {
+        const HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
+        // A run without characters has no direction yet, so its first
+        // character always restarts it; when the text position has not
+        // moved since it began, the restarted run would be the same one.
+        const bool unchanged =
+            r.m_nDir == 0 && state->getCurX() == r.m_dBeginX && state->getCurY() == r.m_dBeginY;
+        const double height = r.m_dYMax - r.m_dYMin;
+        const double gap = kRunGapFactor * height;
+        if (!r.m_text.empty()) {
+            // Right-to-left script may be drawn in reading order, each
+            // letter left of the one before; such a run grows leftwards.
+            // Its combining marks sit over their letters, wherever the
+            // program put them in the drawing order.
+            if (!r.m_bLeftward && std::fabs(x1 - r.m_dLastEdge) <= gap) join = Join::kRight;
+            else if ((r.m_bLeftward || (r.m_nBases == 1 && (kind == BidiKind::kRight || IsRightToLeftChar(r.m_text[0])))) &&
+                     std::fabs(x1 + w1 * uLen - r.m_dXMin) <= gap)
+                join = Join::kLeft;
+            else if (kind == BidiKind::kMark && first >= kFirstRightToLeftBlock && x1 >= r.m_dXMin - height / 2 &&
+                     x1 <= r.m_dLastEdge + height / 2)
+                join = Join::kMark;
+            else join = Join::kNone;
+        }
+        if ((dir != r.m_nDir && !unchanged) || hidden != r.m_bHidden || join == Join::kNone) {
+            EndString();
+            BeginString(state);
+            join = Join::kRight;
+        }
+    }
+    HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
+    for (int i = 0; i < uLen; ++i) {
+        switch (join) {
+        case Join::kLeft: r.AddCharLeftOf(u[i], x1, w1 * uLen, i == 0); break;
+        case Join::kMark: r.AddMark(u[i]); break;
+        default: r.AddChar(u[i], dir, x1 + i * w1, w1); break;
+        }
+    }
 }
 
 HtmlPageText::DataLineKey HtmlPageText::KeyOf(const HtmlRun& r, int style) {
@@ -323,6 +395,33 @@ bool HtmlPageText::HasRunIn(const HtmlLink& link) const {
         const HtmlRun& r = m_runs[static_cast<size_t>(i)];
         if (link.Contains(r.m_dXMin, r.m_dYMin, r.m_dXMax, r.m_dYMax)) return true;
     }
+    return false;
+}
+
+bool HtmlPageText::SettleHiddenText() {
+    bool anyHidden = false;
+    bool anyVisible = false;
+    for (int i = 0; i < m_nRuns; ++i) {
+        const HtmlRun& r = m_runs[static_cast<size_t>(i)];
+        if (r.m_bHidden) {
+            anyHidden = true;
+            continue;
+        }
+        // Blanks drawn visibly (a space run of a form, say) do not make a
+        // page's text visible.
+        for (Unicode u : r.m_text) {
+            if (u != ' ' && u != 0xa0 && u != '\t') {
+                anyVisible = true;
+                break;
+            }
+        }
+    }
+    if (!anyHidden) return false;
+    if (!anyVisible) return true;
+    // Runs are reused objects: the dropped ones move behind the page's runs.
+    auto end = std::stable_partition(m_runs.begin(), m_runs.begin() + m_nRuns,
+                                     [](const HtmlRun& r) { return !r.m_bHidden; });
+    m_nRuns = static_cast<int>(end - m_runs.begin());
     return false;
 }
 
@@ -383,6 +482,9 @@ void HtmlPageText::Dump(std::string& out, const HtmlTextFilter& filter) {
         int last = i;
         for (int j = i + 1; j < m_nRuns; ++j) {
             const HtmlRun& r = run(j);
+            // Touching runs join in page order, which is not the reading
+            // order of right-to-left text: the layout orders those.
+            if (r.m_bRightToLeft || first.m_bRightToLeft) break;
             if (r.m_nFont != first.m_nFont || RoundCoord(r.m_dYMin) != top ||
                 RoundCoord(r.m_dYMax - r.m_dYMin) != height || RoundCoord(r.m_dXMin) != AddWrap(left, width)) {
                 break;
@@ -529,6 +631,7 @@ void HtmlOutputDev::recordLink(AnnotLink* link, Catalog* catalog) {
 void HtmlOutputDev::endPage() {
     // Links are taken now rather than at the page start: the core sets the
     // page's default transformation only after starting the page.
+    if (m_pPages->SettleHiddenText()) m_hiddenTextPages.push_back(m_nPageNum);
     RecordPageLinks();
     if (m_file == nullptr) return;
     m_buffer.clear();

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/bidi.h"
 #include "layout/layout_document.h"
 #include "layout/words.h"
 #include "platform/strings.h"
@@ -97,6 +98,66 @@ bool NeedsSpace(const CRtfXmlText& before, const CRtfXmlText& after) {
     return !IsShownSpace(a.back()) && !IsShownSpace(b.front());
 }
 
+// The strong characters of a text: right to left and left to right.
+struct StrongCount {
+    size_t right = 0;
+    size_t left = 0;
+    bool digits = false;
+};
+
+StrongCount CountStrong(const std::u32string& text) {
+    StrongCount c;
+    for (char32_t u : text) {
+        switch (BidiKindOf(u)) {
+        case BidiKind::kRight: ++c.right; break;
+        case BidiKind::kLeft: ++c.left; break;
+        case BidiKind::kNumber: c.digits = true; break;
+        default: break;
+        }
+    }
+    return c;
+}
+
+StrongCount CountStrong(const CRtfXmlText& text) { return CountStrong(ShownCharacters(WordsText(text))); }
+
+// A piece of a line as the line's ordering sees it.
+BidiKind PieceKind(const StrongCount& c) {
+    if (c.right > 0 || c.left > 0) return ReadsRightToLeft(c.right, c.left) ? BidiKind::kRight : BidiKind::kLeft;
+    return c.digits ? BidiKind::kNumber : BidiKind::kNeutral;
+}
+
+// The pieces of a line in reading order when right-to-left script is among
+// them, and whether the line reads right to left; otherwise the pieces as
+// they are. Pieces of right-to-left script each hold their own text in
+// reading order already; the line is ordered from the pieces' places on the
+// page, left to right, since the order in which a PDF draws them says
+// nothing.
+bool OrderRightToLeftLine(std::vector<CRtfXmlText*>& pieces) {
+    std::vector<StrongCount> counts;
+    StrongCount line;
+    for (CRtfXmlText* p : pieces) {
+        counts.push_back(CountStrong(*p));
+        line.right += counts.back().right;
+        line.left += counts.back().left;
+    }
+    if (line.right == 0) return false;
+    std::vector<size_t> shown(pieces.size());
+    for (size_t i = 0; i < shown.size(); ++i) shown[i] = i;
+    std::stable_sort(shown.begin(), shown.end(),
+                     [&](size_t a, size_t b) { return PrintLeft(*pieces[a]) < PrintLeft(*pieces[b]); });
+    std::vector<BidiKind> kinds;
+    for (size_t i : shown) kinds.push_back(PieceKind(counts[i]));
+    const bool rightToLeft = ReadsRightToLeft(line.right, line.left);
+    std::vector<CRtfXmlText*> ordered;
+    for (size_t k : ReadingOrder(kinds, rightToLeft)) ordered.push_back(pieces[shown[k]]);
+    pieces.swap(ordered);
+    return rightToLeft;
+}
+
+// Makes a paragraph read right to left: its text starts and runs from the
+// right margin.
+constexpr const char* kRightToLeftParagraph = "\\rtlpar";
+
 enum class Raise { kNone, kSuper, kSub };
 
 Raise Classify(const CRtfXmlText& f, const CRtfXmlText& q) {
@@ -151,16 +212,21 @@ std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim) {
     std::string text = EscapeRunText(word.m_strText);
     if (trim) text = qm::Trim(text);
 
-    std::string out;
+    // Right-to-left runs are marked so: a reader takes their font and size
+    // as those of right-to-left script and lays the run out from the right.
+    const StrongCount strong = CountStrong(ShownCharacters(word.m_strText));
+    const bool rightToLeft = strong.right > 0;
+    std::string out = rightToLeft ? "\\rtlch" : "";
     if (rise == 0) {
-        out = "\\fs" + U(word.m_nFontSize * 2u);
+        out += "\\fs" + U(word.m_nFontSize * 2u);
     } else {
         // Raised text is set a little larger: the \up shift is counted in
         // half points and eats into the line the text sits on.
-        out = "\\fs" + U(word.m_nFontSize * 2u + 5) + "\\up" + D(rise / 2);
+        out += "\\fs" + U(word.m_nFontSize * 2u + 5) + "\\up" + D(rise / 2);
     }
     out += "\\cf" + U(static_cast<uint32_t>(word.m_nColor)) + "\\f" + U(static_cast<uint32_t>(word.m_nFont)) +
            "\\charscalex" + U(word.m_nHScale) + on + " {" + text + "}" + off;
+    if (rightToLeft) out += "\\ltrch ";
     return out;
 }
 
@@ -209,7 +275,11 @@ std::string WriteFragment(CRtfXmlText& text) {
 }
 
 std::string WriteLine(CRtfXmlText& text) {
-    if (!text.m_pJoined || text.m_pJoined->IsEmpty()) return AddHyperlinks(text, FormatRuns(text.m_words, 0, false));
+    if (!text.m_pJoined || text.m_pJoined->IsEmpty()) {
+        const StrongCount c = CountStrong(text);
+        const std::string head = ReadsRightToLeft(c.right, c.left) ? std::string(kRightToLeftParagraph) + " " : "";
+        return head + AddHyperlinks(text, FormatRuns(text.m_words, 0, false));
+    }
 
     if (IsTableRow(&text)) {
         CRtfCell row(&text);
@@ -246,10 +316,22 @@ std::string WriteLine(CRtfXmlText& text) {
         ++slot;
     order.insert(slot, &text);
 
-    std::string out = FormatRuns(order.front()->m_words, 0, false);
+    // Right-to-left script reads from the right: its pieces are not
+    // superscripts of the piece left of them, and a space stands for the gap
+    // between two of them, as in the paragraph layouts.
+    const std::vector<CRtfXmlText*> shown = order;
+    const bool rightToLeft = OrderRightToLeftLine(order);
+    const bool reordered = order != shown;
+    std::string out = rightToLeft ? std::string(kRightToLeftParagraph) + " " : std::string();
+    out += FormatRuns(order.front()->m_words, 0, false);
     for (size_t k = 1; k < order.size(); ++k) {
         CRtfXmlText& f = *order[k];
         const CRtfXmlText& q = *order[k - 1];
+        if (rightToLeft || reordered) {
+            if (NeedsSpace(q, f)) out += "{ }";
+            out += FormatRuns(f.m_words, 0, false);
+            continue;
+        }
         switch (Classify(f, q)) {
         case Raise::kSuper:
             out += "{\\super " +
@@ -428,22 +510,33 @@ std::vector<ExactFrame> ExactFramesOf(CRtfXmlText& text) {
     // (a piece per glyph or two) twenty thousand frames, and LibreOffice did
     // not open such a document within minutes. Superscripts, tab stops and
     // columns keep frames of their own.
-    const std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    // A line with right-to-left script is framed as it stands on the page,
+    // each frame's text in reading order.
+    bool anyRight = false;
+    for (CRtfXmlText* p : pieces) anyRight = anyRight || CountStrong(*p).right > 0;
+    if (anyRight) {
+        std::stable_sort(pieces.begin(), pieces.end(),
+                         [](const CRtfXmlText* a, const CRtfXmlText* b) { return PrintLeft(*a) < PrintLeft(*b); });
+    }
     std::vector<ExactFrame> frames;
     for (size_t first = 0; first < pieces.size();) {
         size_t end = first + 1;
         while (end < pieces.size() && SharesFrame(*pieces[end - 1], *pieces[end])) ++end;
 
-        CRect r = Normalised(pieces[first]->m_rect);
-        std::string runs = FormatRuns(pieces[first]->m_words, 0, false);
-        for (size_t k = first + 1; k < end; ++k) {
-            const CRect b = Normalised(pieces[k]->m_rect);
+        std::vector<CRtfXmlText*> framed(pieces.begin() + static_cast<std::ptrdiff_t>(first),
+                                         pieces.begin() + static_cast<std::ptrdiff_t>(end));
+        if (anyRight) OrderRightToLeftLine(framed);
+        CRect r = Normalised(framed[0]->m_rect);
+        std::string runs = FormatRuns(framed[0]->m_words, 0, false);
+        for (size_t k = 1; k < framed.size(); ++k) {
+            const CRect b = Normalised(framed[k]->m_rect);
             r = CRect(std::min(r.left, b.left), std::min(r.top, b.top), std::max(r.right, b.right),
                       std::max(r.bottom, b.bottom));
-            if (NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
-            runs += FormatRuns(pieces[k]->m_words, 0, false);
+            if (NeedsSpace(*framed[k - 1], *framed[k])) runs += "{ }";
+            runs += FormatRuns(framed[k]->m_words, 0, false);
         }
-        frames.push_back({r, AddHyperlinks(*pieces[first], runs)});
+        frames.push_back({r, AddHyperlinks(*framed[0], runs)});
         first = end;
     }
     return frames;
@@ -589,20 +682,22 @@ std::string WriteExactBlocks(const std::vector<ExactFrame>& frames) {
 
 std::string WriteParagraph(CRtfXmlText& text) {
     std::string runs;
-    const std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    const bool rightToLeft = OrderRightToLeftLine(pieces);
     for (size_t k = 0; k < pieces.size(); ++k) {
         if (k > 0 && NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
         runs += FormatRuns(pieces[k]->m_words, 0, false);
     }
-    return "\\pard " + AddHyperlinks(text, runs) + "\\par";
+    return std::string("\\pard ") + (rightToLeft ? kRightToLeftParagraph : "") + AddHyperlinks(text, runs) + "\\par";
 }
 
 std::string WritePlainParagraph(CRtfXmlText& text) {
     std::string runs;
-    const std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    const bool rightToLeft = OrderRightToLeftLine(pieces);
     for (size_t k = 0; k < pieces.size(); ++k) {
         if (k > 0 && NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
         runs += PlainRuns(pieces[k]->m_words);
     }
-    return "\\pard " + StripLinks(runs) + "\\par";
+    return std::string("\\pard ") + (rightToLeft ? kRightToLeftParagraph : "") + StripLinks(runs) + "\\par";
 }

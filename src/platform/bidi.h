@@ -1,0 +1,40 @@
+// Right-to-left scripts: the direction class of a character and the reading
+// order of text that a PDF holds in the order it stands on the page.
+//
+// Windows answers these from its script and character-type services (the
+// Uniscribe itemizer); here a table of the blocks that matter does.
+//
+// A PDF places glyphs; whether Hebrew or Arabic is drawn from its first
+// letter or from its leftmost one is up to the program that made it. The
+// text device keeps each run in page order (left to right) unless it was
+// drawn from its right end, and turns it into reading order here; the layout
+// orders the pieces of a line the same way. The rules are a small part of
+// the Unicode bidirectional algorithm run backwards: levels are resolved on
+// the text as it is shown and the reversals of its last step undo
+// themselves.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// How a character (or a piece of text) takes part in ordering a line.
+enum class BidiKind : uint8_t {
+    kNeutral,  // spaces, punctuation, symbols: they take their neighbours' direction
+    kLeft,     // strong left to right (Latin, Greek, Cyrillic, ...)
+    kRight,    // strong right to left (Hebrew, Arabic, Syriac, Thaana, ...)
+    kNumber,   // digits: left to right inside right-to-left text
+    kMark,     // combining marks: they stay with the letter they sit on
+};
+
+BidiKind BidiKindOf(char32_t u);
+inline bool IsRightToLeftChar(char32_t u) { return BidiKindOf(u) == BidiKind::kRight; }
+
+// The reading order of items standing left to right on the page with the
+// given kinds, in a line whose main direction is right to left or not: the
+// indices of the items in reading order.
+std::vector<size_t> ReadingOrder(const std::vector<BidiKind>& kinds, bool rightToLeft);
+
+// Whether text with these counts of strong characters reads right to left
+// as a whole.
+inline bool ReadsRightToLeft(size_t rightChars, size_t leftChars) { return rightChars > 0 && rightChars >= leftChars; }
