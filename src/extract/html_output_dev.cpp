@@ -41,6 +41,9 @@ constexpr int kWideMargin = 10;
 // A font set at a size under 2 (scaled by its matrix instead) gets this
 // share of its size on the page.
 constexpr double kSmallSizeFactor = 0.7;
+// A combining mark drawn on its own may stand this share of its letter's
+// height higher or lower (a vowel point below moved down a little).
+constexpr double kMarkShift = 0.25;
 // Combining marks from here on belong to right-to-left scripts.
 constexpr Unicode kFirstRightToLeftBlock = 0x0590;
 // Text matrix entries closer to zero than this count as zero.
@@ -198,7 +201,7 @@ void HtmlRun::ToReadingOrder() {
     std::vector<BidiKind> kinds;
     kinds.reserve(m_text.size());
     for (Unicode u : m_text) kinds.push_back(BidiKindOf(u));
-    const std::vector<size_t> order = ReadingOrder(kinds, ReadsRightToLeft(right, left));
+    const std::vector<size_t> order = ReadingOrder(kinds, ShownReadsRightToLeft(kinds, right, left));
     std::vector<Unicode> text;
     text.reserve(m_text.size());
     for (size_t i : order) text.push_back(m_text[i]);
@@ -396,6 +399,53 @@ bool HtmlPageText::HasRunIn(const HtmlLink& link) const {
         if (link.Contains(r.m_dXMin, r.m_dYMin, r.m_dXMax, r.m_dYMax)) return true;
     }
     return false;
+}
+
+void HtmlPageText::AttachCombiningMarks() {
+    // A program that draws every glyph on its own (LibreOffice does) draws
+    // the vowel points of Hebrew and Arabic as runs of their own, one unit
+    // wide, which would be lost as slivers and could not be read in order
+    // anyway. Each goes with the one-letter run it sits over, nearest in
+    // drawing order: a mark follows its letter where the line is drawn in
+    // reading order (leftwards) and comes before it where the line is drawn
+    // from the left, as shaping leaves it.
+    constexpr int kSearch = 3;
+    bool any = false;
+    for (int i = 0; i < m_nRuns; ++i) {
+        HtmlRun& mark = m_runs[static_cast<size_t>(i)];
+        if (mark.m_text.empty() || mark.m_bHidden) continue;
+        const bool marksOnly = std::all_of(mark.m_text.begin(), mark.m_text.end(), [](Unicode u) {
+            return u >= kFirstRightToLeftBlock && BidiKindOf(u) == BidiKind::kMark;
+        });
+        if (!marksOnly) continue;
+        const bool leftwards = i > 0 && i + 1 < m_nRuns &&
+                               m_runs[static_cast<size_t>(i + 1)].m_dXMin < m_runs[static_cast<size_t>(i - 1)].m_dXMin;
+        for (int d = 1; d <= kSearch; ++d) {
+            HtmlRun* base = nullptr;
+            const int first = leftwards ? i - d : i + d;
+            const int second = leftwards ? i + d : i - d;
+            for (int j : {first, second}) {
+                if (j < 0 || j >= m_nRuns) continue;
+                HtmlRun& b = m_runs[static_cast<size_t>(j)];
+                if (b.m_nBases != 1 || !b.m_bRightToLeft || b.m_bHidden || b.m_nDir != mark.m_nDir ||
+                    std::fabs(b.m_dYMin - mark.m_dYMin) > kMarkShift * (b.m_dYMax - b.m_dYMin) ||
+                    mark.m_dXMin < b.m_dXMin - 1 ||
+                    mark.m_dXMin > b.m_dXMax + 1)
+                    continue;
+                base = &b;
+                break;
+            }
+            if (base == nullptr) continue;
+            base->m_text.insert(base->m_text.end(), mark.m_text.begin(), mark.m_text.end());
+            mark.m_text.clear();
+            any = true;
+            break;
+        }
+    }
+    if (!any) return;
+    auto end = std::stable_partition(m_runs.begin(), m_runs.begin() + m_nRuns,
+                                     [](const HtmlRun& r) { return !r.m_text.empty(); });
+    m_nRuns = static_cast<int>(end - m_runs.begin());
 }
 
 bool HtmlPageText::SettleHiddenText() {
@@ -631,6 +681,7 @@ void HtmlOutputDev::recordLink(AnnotLink* link, Catalog* catalog) {
 void HtmlOutputDev::endPage() {
     // Links are taken now rather than at the page start: the core sets the
     // page's default transformation only after starting the page.
+    m_pPages->AttachCombiningMarks();
     if (m_pPages->SettleHiddenText()) m_hiddenTextPages.push_back(m_nPageNum);
     RecordPageLinks();
     if (m_file == nullptr) return;

@@ -95,6 +95,9 @@ public:
 
     // Whether some run of the page lies in the link.
     bool HasRunIn(const HtmlLink& link) const;
+    // Puts the combining marks of right-to-left script that were drawn as
+    // runs of their own into the letters' runs they sit over.
+    void AttachCombiningMarks();
     // Decides the fate of the page's invisible text before the page is
     // written: kept as the page's text when no visible text is drawn (a
     // scanned page with its recognised text layer), else dropped. Whether

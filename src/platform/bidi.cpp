@@ -168,3 +168,25 @@ std::vector<size_t> ReadingOrder(const std::vector<BidiKind>& kinds, bool rightT
     }
     return order;
 }
+
+bool ShownReadsRightToLeft(const std::vector<BidiKind>& shown, size_t rightChars, size_t leftChars) {
+    if (rightChars == 0) return false;
+    BidiKind leftmost = BidiKind::kNeutral;
+    BidiKind rightmost = BidiKind::kNeutral;
+    for (BidiKind k : shown) {
+        if (k != BidiKind::kLeft && k != BidiKind::kRight) continue;
+        if (leftmost == BidiKind::kNeutral) leftmost = k;
+        rightmost = k;
+    }
+    if (leftmost == rightmost && leftmost != BidiKind::kNeutral) return leftmost == BidiKind::kRight;
+    return rightChars >= leftChars;
+}
+
+bool ReadsRightToLeft(const std::u32string& text) {
+    for (char32_t u : text) {
+        const BidiKind k = BidiKindOf(u);
+        if (k == BidiKind::kRight) return true;
+        if (k == BidiKind::kLeft) return false;
+    }
+    return false;
+}

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // How a character (or a piece of text) takes part in ordering a line.
@@ -35,6 +36,22 @@ inline bool IsRightToLeftChar(char32_t u) { return BidiKindOf(u) == BidiKind::kR
 // indices of the items in reading order.
 std::vector<size_t> ReadingOrder(const std::vector<BidiKind>& kinds, bool rightToLeft);
 
-// Whether text with these counts of strong characters reads right to left
-// as a whole.
-inline bool ReadsRightToLeft(size_t rightChars, size_t leftChars) { return rightChars > 0 && rightChars >= leftChars; }
+// Whether text standing left to right on the page reads right to left as a
+// whole. A line that starts at its left end and ends at its right end in
+// one direction reads in that direction (an English line with a Hebrew word
+// in it, an Arabic one with a number); otherwise the greater number of
+// strong characters decides.
+bool ShownReadsRightToLeft(const std::vector<BidiKind>& shown, size_t rightChars, size_t leftChars);
+inline bool ShownReadsRightToLeft(const std::vector<BidiKind>& shown) {
+    size_t right = 0;
+    size_t left = 0;
+    for (BidiKind k : shown) {
+        if (k == BidiKind::kRight) ++right;
+        else if (k == BidiKind::kLeft) ++left;
+    }
+    return ShownReadsRightToLeft(shown, right, left);
+}
+
+// Whether text in reading order reads right to left: its first strong
+// character does.
+bool ReadsRightToLeft(const std::u32string& text);

@@ -120,9 +120,11 @@ StrongCount CountStrong(const std::u32string& text) {
 
 StrongCount CountStrong(const CRtfXmlText& text) { return CountStrong(ShownCharacters(WordsText(text))); }
 
-// A piece of a line as the line's ordering sees it.
-BidiKind PieceKind(const StrongCount& c) {
-    if (c.right > 0 || c.left > 0) return ReadsRightToLeft(c.right, c.left) ? BidiKind::kRight : BidiKind::kLeft;
+// A piece of a line as the line's ordering sees it: its text is in reading
+// order, so its first strong character tells its direction.
+BidiKind PieceKind(const CRtfXmlText& piece, const StrongCount& c) {
+    if (c.right > 0 || c.left > 0)
+        return ReadsRightToLeft(ShownCharacters(WordsText(piece))) ? BidiKind::kRight : BidiKind::kLeft;
     return c.digits ? BidiKind::kNumber : BidiKind::kNeutral;
 }
 
@@ -146,8 +148,8 @@ bool OrderRightToLeftLine(std::vector<CRtfXmlText*>& pieces) {
     std::stable_sort(shown.begin(), shown.end(),
                      [&](size_t a, size_t b) { return PrintLeft(*pieces[a]) < PrintLeft(*pieces[b]); });
     std::vector<BidiKind> kinds;
-    for (size_t i : shown) kinds.push_back(PieceKind(counts[i]));
-    const bool rightToLeft = ReadsRightToLeft(line.right, line.left);
+    for (size_t i : shown) kinds.push_back(PieceKind(*pieces[i], counts[i]));
+    const bool rightToLeft = ShownReadsRightToLeft(kinds, line.right, line.left);
     std::vector<CRtfXmlText*> ordered;
     for (size_t k : ReadingOrder(kinds, rightToLeft)) ordered.push_back(pieces[shown[k]]);
     pieces.swap(ordered);
@@ -276,8 +278,8 @@ std::string WriteFragment(CRtfXmlText& text) {
 
 std::string WriteLine(CRtfXmlText& text) {
     if (!text.m_pJoined || text.m_pJoined->IsEmpty()) {
-        const StrongCount c = CountStrong(text);
-        const std::string head = ReadsRightToLeft(c.right, c.left) ? std::string(kRightToLeftParagraph) + " " : "";
+        const std::string head =
+            ReadsRightToLeft(ShownCharacters(WordsText(text))) ? std::string(kRightToLeftParagraph) + " " : "";
         return head + AddHyperlinks(text, FormatRuns(text.m_words, 0, false));
     }
 

@@ -82,6 +82,21 @@ TEST(PageXml, TextElementsOfOnePage) {
              Text(274, 108, 28, 18, 0, Data(), "\\uc1\\u1490X\\uc1\\u1489X\\uc1\\u1488X"),
          {"<01> <00A0>", "<02> <00AD>", "<03> <0009>", "<04> <0153>", "<05> <20AC>", "<06> <000A>", "<07> <000D>",
           "<08> <D83DDE00>", "<61> <05D0>", "<62> <05D1>", "<63> <05D2>"}},
+        // Each letter 6 points left of the one before (a character spacing
+        // of -12): one run from 432 to 459, its letters in the order drawn.
+        {"Hebrew drawn from its first letter leftwards is one run", Show(300, 600, "abc", "-12 Tc"),
+         kMargins + Text(274, 432, 28, 18, 0, Data(0, "-12000.00"), "\\uc1\\u1488X\\uc1\\u1489X\\uc1\\u1490X"),
+         {"<61> <05D0>", "<62> <05D1>", "<63> <05D2>"}},
+        {"digits drawn left of Hebrew are read after it, in their own order", Show(72, 500, "12 abc"),
+         kMargins + Text(424, 108, 55, 18, 0, Data(), "\\uc1\\u1490X\\uc1\\u1489X\\uc1\\u1488X 12"),
+         {"<61> <05D0>", "<62> <05D1>", "<63> <05D2>"}},
+        // Every glyph drawn on its own, the vowel point (d) before the letter
+        // it sits under: it joins that letter's run.
+        {"a vowel point drawn on its own goes with its letter",
+         Show(72, 400, "a") + Show(79, 400, "d") + Show(78, 400, "b"),
+         kMargins + Text(574, 108, 10, 18, 0, Data(), "\\uc1\\u1488X") +
+             Text(574, 117, 10, 18, 0, Data(), "\\uc1\\u1489X\\uc1\\u1464X"),
+         {"<61> <05D0>", "<62> <05D1>", "<64> <05B8>"}},
         // Quarter turns advance vertically, so their runs are one pixel wide;
         // the upside-down run advances leftwards and is stored reversed.
         {"rotated and upside-down text matrices",
