@@ -128,6 +128,28 @@ BidiKind PieceKind(const CRtfXmlText& piece, const StrongCount& c) {
     return c.digits ? BidiKind::kNumber : BidiKind::kNeutral;
 }
 
+// A left-to-right piece (a number, a Latin word) in a line read from the
+// right holds its text as shown: the spaces at its right end come before it
+// and those at its left end after it. Done once per piece, so that writing
+// a line twice writes it alike.
+void TurnEdgeSpaces(CRtfXmlText& piece) {
+    if (piece.m_nFlags & kTextSpacesTurned) return;
+    piece.m_nFlags |= kTextSpacesTurned;
+    TRtfWord<void>* first = piece.m_words.GetHead();
+    TRtfWord<void>* last = piece.m_words.GetTail();
+    if (first == nullptr || last == nullptr || first->m_strText.find_first_not_of(' ') == std::string::npos ||
+        last->m_strText.find_first_not_of(' ') == std::string::npos)
+        return;
+    std::string& head = first->m_strText;
+    const size_t leading = head.find_first_not_of(' ');
+    head.erase(0, leading);
+    std::string& tail = last->m_strText;
+    const size_t trailing = tail.size() - tail.find_last_not_of(' ') - 1;
+    tail.erase(tail.size() - trailing);
+    head.insert(0, trailing, ' ');
+    tail.append(leading, ' ');
+}
+
 // The pieces of a line in reading order when right-to-left script is among
 // them, and whether the line reads right to left; otherwise the pieces as
 // they are. Pieces of right-to-left script each hold their own text in
@@ -150,6 +172,10 @@ bool OrderRightToLeftLine(std::vector<CRtfXmlText*>& pieces) {
     std::vector<BidiKind> kinds;
     for (size_t i : shown) kinds.push_back(PieceKind(*pieces[i], counts[i]));
     const bool rightToLeft = ShownReadsRightToLeft(kinds, line.right, line.left);
+    if (rightToLeft) {
+        for (size_t k = 0; k < shown.size(); ++k)
+            if (kinds[k] != BidiKind::kRight) TurnEdgeSpaces(*pieces[shown[k]]);
+    }
     std::vector<CRtfXmlText*> ordered;
     for (size_t k : ReadingOrder(kinds, rightToLeft)) ordered.push_back(pieces[shown[k]]);
     pieces.swap(ordered);

@@ -289,6 +289,8 @@ TEST_F(CliTest, InvisibleTextOfAScanBecomesItsText) {
         EXPECT_EQ(rtf.find("Recognised") != std::string::npos, c.text) << c.what;
         EXPECT_EQ(rtf.find("scan") != std::string::npos, c.text) << c.what;
         EXPECT_EQ(rtf.find("\\pict") != std::string::npos, c.picture) << c.what;
-        if (c.pdf == mixed) EXPECT_NE(rtf.find("Printed"), std::string::npos) << c.what;
+        if (c.pdf == mixed) {
+            EXPECT_NE(rtf.find("Printed"), std::string::npos) << c.what;
+        }
     }
 }
