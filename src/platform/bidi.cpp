@@ -14,16 +14,16 @@ struct Range {
 // Exceptions inside the right-to-left blocks, in ascending order: combining
 // marks, and the digits and number signs that read left to right.
 constexpr Range kRightBlockExceptions[] = {
-    {0x0591, 0x05BD, BidiKind::kMark},   {0x05BF, 0x05BF, BidiKind::kMark},   {0x05C1, 0x05C2, BidiKind::kMark},
-    {0x05C4, 0x05C5, BidiKind::kMark},   {0x05C7, 0x05C7, BidiKind::kMark},   {0x0600, 0x0605, BidiKind::kNumber},
-    {0x0610, 0x061A, BidiKind::kMark},   {0x064B, 0x065F, BidiKind::kMark},   {0x0660, 0x0669, BidiKind::kNumber},
-    {0x066A, 0x066A, BidiKind::kNeutral}, {0x066B, 0x066C, BidiKind::kNumber}, {0x0670, 0x0670, BidiKind::kMark},
-    {0x06D6, 0x06DC, BidiKind::kMark},   {0x06DD, 0x06DD, BidiKind::kNumber}, {0x06DE, 0x06DE, BidiKind::kNeutral},
-    {0x06DF, 0x06E4, BidiKind::kMark},   {0x06E7, 0x06E8, BidiKind::kMark},   {0x06E9, 0x06E9, BidiKind::kNeutral},
-    {0x06EA, 0x06ED, BidiKind::kMark},   {0x06F0, 0x06F9, BidiKind::kNumber}, {0x0711, 0x0711, BidiKind::kMark},
-    {0x0730, 0x074A, BidiKind::kMark},   {0x07A6, 0x07B0, BidiKind::kMark},   {0x07EB, 0x07F3, BidiKind::kMark},
-    {0x0816, 0x082D, BidiKind::kMark},   {0x0859, 0x085B, BidiKind::kMark},   {0x08D3, 0x08FF, BidiKind::kMark},
-    {0xFB1E, 0xFB1E, BidiKind::kMark},   {0xFB29, 0xFB29, BidiKind::kNeutral}, {0xFD3E, 0xFD3F, BidiKind::kNeutral},
+    {0x0591, 0x05BD, BidiKind::kMark},    {0x05BF, 0x05BF, BidiKind::kMark},    {0x05C1, 0x05C2, BidiKind::kMark},
+    {0x05C4, 0x05C5, BidiKind::kMark},    {0x05C7, 0x05C7, BidiKind::kMark},    {0x0600, 0x0605, BidiKind::kNumber},
+    {0x0610, 0x061A, BidiKind::kMark},    {0x064B, 0x065F, BidiKind::kMark},    {0x0660, 0x0669, BidiKind::kNumber},
+    {0x066A, 0x066A, BidiKind::kNeutral}, {0x066B, 0x066C, BidiKind::kNumber},  {0x0670, 0x0670, BidiKind::kMark},
+    {0x06D6, 0x06DC, BidiKind::kMark},    {0x06DD, 0x06DD, BidiKind::kNumber},  {0x06DE, 0x06DE, BidiKind::kNeutral},
+    {0x06DF, 0x06E4, BidiKind::kMark},    {0x06E7, 0x06E8, BidiKind::kMark},    {0x06E9, 0x06E9, BidiKind::kNeutral},
+    {0x06EA, 0x06ED, BidiKind::kMark},    {0x06F0, 0x06F9, BidiKind::kNumber},  {0x0711, 0x0711, BidiKind::kMark},
+    {0x0730, 0x074A, BidiKind::kMark},    {0x07A6, 0x07B0, BidiKind::kMark},    {0x07EB, 0x07F3, BidiKind::kMark},
+    {0x0816, 0x082D, BidiKind::kMark},    {0x0859, 0x085B, BidiKind::kMark},    {0x08D3, 0x08FF, BidiKind::kMark},
+    {0xFB1E, 0xFB1E, BidiKind::kMark},    {0xFB29, 0xFB29, BidiKind::kNeutral}, {0xFD3E, 0xFD3F, BidiKind::kNeutral},
 };
 
 bool InRightBlock(char32_t u) {
@@ -112,24 +112,24 @@ std::vector<size_t> ReadingOrder(const std::vector<BidiKind>& kinds, bool rightT
     std::vector<int> level(n, rightToLeft ? 1 : 0);
     for (size_t i = 0; i < n; ++i) {
         switch (kind[i]) {
-        case BidiKind::kLeft:
-            dir[i] = BidiKind::kLeft;
-            level[i] = rightToLeft ? 2 : 0;
-            break;
-        case BidiKind::kRight:
-            dir[i] = BidiKind::kRight;
-            level[i] = 1;
-            break;
-        case BidiKind::kNumber: {
-            const BidiKind b = strongBefore(i);
-            const BidiKind a = strongAfter(i);
-            const bool inRight = rightToLeft ? (a != BidiKind::kLeft && b != BidiKind::kLeft)
-                                             : (a == BidiKind::kRight && b == BidiKind::kRight);
-            dir[i] = inRight ? BidiKind::kRight : BidiKind::kLeft;
-            level[i] = inRight || rightToLeft ? 2 : 0;
-            break;
-        }
-        default: break;
+            case BidiKind::kLeft:
+                dir[i] = BidiKind::kLeft;
+                level[i] = rightToLeft ? 2 : 0;
+                break;
+            case BidiKind::kRight:
+                dir[i] = BidiKind::kRight;
+                level[i] = 1;
+                break;
+            case BidiKind::kNumber: {
+                const BidiKind b = strongBefore(i);
+                const BidiKind a = strongAfter(i);
+                const bool inRight = rightToLeft ? (a != BidiKind::kLeft && b != BidiKind::kLeft)
+                                                 : (a == BidiKind::kRight && b == BidiKind::kRight);
+                dir[i] = inRight ? BidiKind::kRight : BidiKind::kLeft;
+                level[i] = inRight || rightToLeft ? 2 : 0;
+                break;
+            }
+            default: break;
         }
     }
     // A stretch of neutrals between two items of one direction takes it;
@@ -162,7 +162,8 @@ std::vector<size_t> ReadingOrder(const std::vector<BidiKind>& kinds, bool rightT
             }
             size_t end = i;
             while (end < n && level[order[end]] >= k) ++end;
-            std::reverse(order.begin() + static_cast<std::ptrdiff_t>(i), order.begin() + static_cast<std::ptrdiff_t>(end));
+            std::reverse(order.begin() + static_cast<std::ptrdiff_t>(i),
+                         order.begin() + static_cast<std::ptrdiff_t>(end));
             i = end;
         }
     }

@@ -6,11 +6,11 @@
 //
 // A PDF places glyphs; whether Hebrew or Arabic is drawn from its first
 // letter or from its leftmost one is up to the program that made it. The
-// text device keeps each run in page order (left to right) unless it was
-// drawn from its right end, and turns it into reading order here; the layout
-// orders the pieces of a line the same way. The rules are a small part of
-// the Unicode bidirectional algorithm run backwards: levels are resolved on
-// the text as it is shown and the reversals of its last step undo
+// text device takes each run as it stands on the page, left to right, and
+// puts it into reading order with ReadingOrder; the line writers order the
+// pieces of a line the same way. The rules are a small part of the Unicode
+// bidirectional algorithm run backwards: levels are resolved on the text as
+// it is shown, and the reversals of the algorithm's last step undo
 // themselves.
 #pragma once
 

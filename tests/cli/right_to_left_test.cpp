@@ -41,7 +41,8 @@ std::string Utf8(const std::u32string& s) {
 // The word as the RTF holds it: \u escapes above Latin-1.
 std::string Escaped(const std::u32string& word) {
     std::string out;
-    for (char32_t c : word) out += c < 0x100 ? std::string(1, static_cast<char>(c)) : "\\uc1\\u" + std::to_string(c) + "X";
+    for (char32_t c : word)
+        out += c < 0x100 ? std::string(1, static_cast<char>(c)) : "\\uc1\\u" + std::to_string(c) + "X";
     return out;
 }
 
@@ -123,7 +124,11 @@ TEST_F(CliTest, RightToLeftLinesAreWrittenInReadingOrder) {
     const std::u32string arabic =
         U"\u0645\u0631\u062d\u0628\u0627 \u0628\u0643\u0645 \u0641\u064a 300 \u0643\u062a\u0627\u0628";
     const std::u32string persian = U"\u0627\u06cc\u0646 \u06cc\u06a9 \u0633\u0646\u062f 15 \u0627\u0633\u062a";
-    const struct { const char* name; std::u32string line; bool pageOrder; } cases[] = {
+    const struct {
+        const char* name;
+        std::u32string line;
+        bool pageOrder;
+    } cases[] = {
         {"hebrew-leftwards", hebrew, false},   {"hebrew-page-order", hebrew, true},
         {"arabic-leftwards", arabic, false},   {"arabic-page-order", arabic, true},
         {"persian-leftwards", persian, false}, {"persian-page-order", persian, true},

@@ -9,14 +9,17 @@
 namespace {
 
 TEST(Bidi, KindsOfCharacters) {
-    const struct { char32_t u; BidiKind kind; } cases[] = {
-        {U'a', BidiKind::kLeft},        {U'\u00e9', BidiKind::kLeft},   {U'\u0416', BidiKind::kLeft},
-        {U'\u4e00', BidiKind::kLeft},   {U'7', BidiKind::kNumber},      {U'\u0661', BidiKind::kNumber},
-        {U'\u06f5', BidiKind::kNumber}, {U' ', BidiKind::kNeutral},     {U'.', BidiKind::kNeutral},
+    const struct {
+        char32_t u;
+        BidiKind kind;
+    } cases[] = {
+        {U'a', BidiKind::kLeft},         {U'\u00e9', BidiKind::kLeft},    {U'\u0416', BidiKind::kLeft},
+        {U'\u4e00', BidiKind::kLeft},    {U'7', BidiKind::kNumber},       {U'\u0661', BidiKind::kNumber},
+        {U'\u06f5', BidiKind::kNumber},  {U' ', BidiKind::kNeutral},      {U'.', BidiKind::kNeutral},
         {U'\u2014', BidiKind::kNeutral}, {U'\u00d7', BidiKind::kNeutral}, {U'\u05d0', BidiKind::kRight},
-        {U'\u05ea', BidiKind::kRight},  {U'\u05b8', BidiKind::kMark},   {U'\u0627', BidiKind::kRight},
-        {U'\u064e', BidiKind::kMark},   {U'\u0655', BidiKind::kMark},   {U'\u06cc', BidiKind::kRight},
-        {U'\ufefb', BidiKind::kRight},  {U'\ufb2a', BidiKind::kRight},  {U'\u0301', BidiKind::kMark},
+        {U'\u05ea', BidiKind::kRight},   {U'\u05b8', BidiKind::kMark},    {U'\u0627', BidiKind::kRight},
+        {U'\u064e', BidiKind::kMark},    {U'\u0655', BidiKind::kMark},    {U'\u06cc', BidiKind::kRight},
+        {U'\ufefb', BidiKind::kRight},   {U'\ufb2a', BidiKind::kRight},   {U'\u0301', BidiKind::kMark},
     };
     for (const auto& c : cases) EXPECT_EQ(BidiKindOf(c.u), c.kind) << std::hex << static_cast<unsigned>(c.u);
 }
@@ -28,18 +31,23 @@ std::vector<BidiKind> Kinds(const std::string& code) {
     std::vector<BidiKind> kinds;
     for (char c : code) {
         switch (c) {
-        case 'L': kinds.push_back(BidiKind::kLeft); break;
-        case 'R': kinds.push_back(BidiKind::kRight); break;
-        case 'D': kinds.push_back(BidiKind::kNumber); break;
-        case 'M': kinds.push_back(BidiKind::kMark); break;
-        default: kinds.push_back(BidiKind::kNeutral); break;
+            case 'L': kinds.push_back(BidiKind::kLeft); break;
+            case 'R': kinds.push_back(BidiKind::kRight); break;
+            case 'D': kinds.push_back(BidiKind::kNumber); break;
+            case 'M': kinds.push_back(BidiKind::kMark); break;
+            default: kinds.push_back(BidiKind::kNeutral); break;
         }
     }
     return kinds;
 }
 
 TEST(Bidi, ReadingOrderOfShownText) {
-    const struct { const char* what; const char* shown; bool rtl; std::vector<size_t> order; } cases[] = {
+    const struct {
+        const char* what;
+        const char* shown;
+        bool rtl;
+        std::vector<size_t> order;
+    } cases[] = {
         {"left to right text stays", "LLNLL", false, {0, 1, 2, 3, 4}},
         {"right to left text is read from the right", "RRNRR", true, {4, 3, 2, 1, 0}},
         {"a Latin word inside right-to-left text keeps its own order", "RRNLLNRR", true, {7, 6, 5, 3, 4, 2, 1, 0}},
