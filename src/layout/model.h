@@ -323,6 +323,11 @@ public:
     // Byte range of the picture's code in the page PostScript, -1 unknown.
     int64_t m_nPsStart = -1;
     int64_t m_nPsEnd = -1;
+    // The coverage of a picture with a mask, one byte a pixel at the
+    // picture's own size, rows top first (0 transparent, 255 opaque); the
+    // picture's code then carries its colours over white. Kept only where
+    // an extracted picture file can hold it.
+    std::vector<unsigned char> m_alpha;
 };
 
 // Whether a line head and its joined pieces read as a one-row table.

@@ -2,6 +2,7 @@
 #include "rtf/rtf_file.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdarg>
 
 #include "layout/layout_document.h"
@@ -60,7 +61,12 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 // The line writer of each layout; the leftovers of a page use it too.
 std::string WriteTextFor(int layout, CRtfXmlText& text) {
     switch (layout) {
-        case kLayoutExact: return WriteExactFrames(text);
+        // A turned text goes into a text box of its own shape (a frame
+        // would stand upright and break the text at every word), anchored
+        // in a paragraph of its own: in a frame's paragraph it would leave
+        // the page.
+        case kLayoutExact:
+            return TextAngle(text) != 0 ? "\\pard " + WriteRotated(text) : WriteExactFrames(text);
         case kLayoutNoImages: return WriteParagraph(text);
         case kLayoutPlainText: return WritePlainParagraph(text);
         default: return WriteFragment(text);
@@ -71,6 +77,24 @@ std::string WriteTextFor(int layout, CRtfXmlText& text) {
 unsigned U(int32_t v) { return static_cast<unsigned>(v); }
 
 }  // namespace
+
+// LibreOffice sets shapes behind the text by z-order among the text boxes
+// of the exact layout, so that such a fill hid the text and pictures of a
+// page.
+bool IsPageBackground(const std::string& shape, int32_t width, int32_t height) {
+    if (shape.find("{\\shp") != shape.rfind("{\\shp")) return false;  // more than one sub-path
+    if (shape.find("{\\sp{\\sn fFilled}{\\sv 1}}") == std::string::npos ||
+        shape.find("{\\sp{\\sn fillColor}{\\sv 16777215}}") == std::string::npos ||
+        shape.find("{\\sp{\\sn fLine}{\\sv 1}}") != std::string::npos)
+        return false;
+    long left = 0, top = 0, right = 0, bottom = 0;
+    const size_t at = shape.find("\\shpleft");
+    if (at == std::string::npos ||
+        std::sscanf(shape.c_str() + at, "\\shpleft%ld\\shptop%ld\\shpright%ld\\shpbottom%ld", &left, &top, &right,
+                    &bottom) != 4)
+        return false;
+    return (right - left) * 10 >= static_cast<long>(width) * 9 && (bottom - top) * 10 >= static_cast<long>(height) * 9;
+}
 
 std::string ToCrLf(const std::string& text) {
     std::string out;
@@ -192,7 +216,7 @@ std::string CRtfFile::BuildFixedBody(CRtfPage* page, int mode) {
             std::vector<ExactFrame> line = ExactFramesOf(*text);
             frames.insert(frames.end(), std::make_move_iterator(line.begin()), std::make_move_iterator(line.end()));
         }
-        return WriteExactBlocks(frames);
+        return WriteExactBlocks(frames, page->m_pDoc ? &page->m_pDoc->Context() : nullptr);
     }
     std::string out;
     for (CRtfXmlText* text : page->m_pPool->m_main) out += WriteTextFor(mode, *text);
@@ -252,7 +276,13 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
         if (obj->m_nKind == CRtfShpObject::kImage) {
             if (auto* image = dynamic_cast<CRtfImage*>(obj.get())) objects += image->WriteRtf(page);
         } else if (obj->m_nKind == CRtfShpObject::kLine) {
-            if (auto* line = dynamic_cast<CRtfLine*>(obj.get())) objects += line->m_strShape;
+            auto* line = dynamic_cast<CRtfLine*>(obj.get());
+            if (line == nullptr) continue;
+            if (layout == kLayoutExact &&
+                IsPageBackground(line->m_strShape, ToTwips(page->m_rect.right - page->m_rect.left),
+                                 ToTwips(page->m_rect.bottom - page->m_rect.top)))
+                continue;
+            objects += line->m_strShape;
         }
     }
 

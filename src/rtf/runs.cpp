@@ -30,8 +30,17 @@ constexpr int32_t kMaxRaisedGap = 3;
 // Frames of the exact layout are made larger than the text's box so that a
 // substitute font's wider glyphs still fit on one line.
 constexpr double kFrameGrowth = 1.15;
+// Text boxes of turned text are made this much longer than the text in the
+// word processor's font, so that it does not break onto a second line.
+constexpr int64_t kShapeGrowthNum = 11;
+constexpr int64_t kShapeGrowthDen = 10;
 // Pieces whose tops and bottoms lie within this many units read as one band.
 constexpr int32_t kFrameBandSlack = 2;
+// The z-order of the exact layout's text boxes starts above any drawing's:
+// LibreOffice orders text boxes and shapes behind the text by z-order
+// alone, and a page's white background shape hid the text boxes of every
+// page after the first.
+constexpr int64_t kTextBoxZ = int64_t{1} << 24;
 // Coordinates beyond this many page units cannot be converted to twips in
 // 32 bits; no real page comes near it.
 constexpr double kMaxUnits = 150000000.0;
@@ -226,6 +235,12 @@ CLayoutDocument* DocumentOf(const CRtfXmlText& text) {
     return page != nullptr ? page->m_pDoc.get() : nullptr;
 }
 
+// Text outside a document (a run written on its own) keeps its spacing.
+bool KeepsSpacing(const CRtfXmlText* text) {
+    CLayoutDocument* doc = text != nullptr ? DocumentOf(*text) : nullptr;
+    return doc == nullptr || doc->Context().m_bPreserveSpacing;
+}
+
 }  // namespace
 
 std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim) {
@@ -252,8 +267,9 @@ std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim) {
         // half points and eats into the line the text sits on.
         out += "\\fs" + U(word.m_nFontSize * 2u + 5) + "\\up" + D(rise / 2);
     }
+    const uint32_t scale = KeepsSpacing(word.m_pText.get()) ? word.m_nHScale : 100u;
     out += "\\cf" + U(static_cast<uint32_t>(word.m_nColor)) + "\\f" + U(static_cast<uint32_t>(word.m_nFont)) +
-           "\\charscalex" + U(word.m_nHScale) + on + " {" + text + "}" + off;
+           "\\charscalex" + U(scale) + on + " {" + text + "}" + off;
     if (rightToLeft) out += "\\ltrch ";
     return out;
 }
@@ -293,12 +309,10 @@ std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s) {
 }
 
 std::string WriteFragment(CRtfXmlText& text) {
-    CRtfPage* page = text.m_pPage.get();
-    if (page == nullptr) return {};
-    const auto turned = [](int32_t r) { return r == 90 || r == 180 || r == 270; };
-    const int32_t p = page->m_nRotation;
-    const int32_t r = text.m_nRotation;
-    if ((r == p && turned(p)) || (!turned(p) && !turned(r))) return WriteLine(text);
+    if (!text.m_pPage) return {};
+    // Directions are those of the page as shown, so the page's own rotation
+    // takes no part.
+    if (text.m_nRotation == 0) return WriteLine(text);
     return WriteRotated(text);
 }
 
@@ -344,6 +358,7 @@ std::string WriteLine(CRtfXmlText& text) {
         ++slot;
     order.insert(slot, &text);
 
+    const bool keep = KeepsSpacing(&text);
     // Right-to-left script reads from the right: its pieces are not
     // superscripts of the piece left of them, and a space stands for the gap
     // between two of them, as in the paragraph layouts.
@@ -376,7 +391,8 @@ std::string WriteLine(CRtfXmlText& text) {
                 // is about half the font size wide.
                 const int64_t size = std::max<int64_t>(q.m_nFontSize, 1);
                 const int64_t gap = static_cast<int64_t>(PrintLeft(f)) - PrintRight(q);
-                out += "{" + std::string(static_cast<size_t>((2 * gap + size - 1) / size), ' ') + "}";
+                const size_t spaces = keep ? static_cast<size_t>((2 * gap + size - 1) / size) : 1;
+                out += "{" + std::string(spaces, ' ') + "}";
             }
             out += FormatRuns(f.m_words, 0, false);
             break;
@@ -385,55 +401,56 @@ std::string WriteLine(CRtfXmlText& text) {
     return AddHyperlinks(text, out);
 }
 
-CRect RotatedShapeBox(const CRtfXmlText& text) {
-    // The fragment's box is normalised: right-to-left runs arrive with a
-    // negative width.
-    const CRect& box = text.m_rect;
-    const int32_t left = std::min(box.left, box.right);
-    const int32_t top = std::min(box.top, box.bottom);
-    int64_t w = std::abs(static_cast<int64_t>(box.Width()));
-    int64_t h = std::abs(static_cast<int64_t>(box.Height()));
+int32_t TextAngle(const CRtfXmlText& text) {
+    // Direction 2 without an angle (the Windows program's code for Hebrew)
+    // reads upright.
+    if (text.m_nAngle != 0) return (text.m_nAngle % 360 + 360) % 360;
+    return text.m_nRotation == 90 || text.m_nRotation == 270 ? text.m_nRotation : 0;
+}
 
-    // The text's own extent, measured with its font (screen pixels at 96
-    // per inch, taken to page units at 108). A vertical run arrives from
-    // the extractor as a sliver one unit wide, so its box alone says little.
+CRect RotatedShapeBox(const CRtfXmlText& text) {
+    // The fragment's box is the area its glyphs cover on the page; a
+    // right-to-left run arrives with a negative width.
+    const CRect& box = text.m_rect;
+    const int64_t left = std::min(box.left, box.right);
+    const int64_t top = std::min(box.top, box.bottom);
+    const int64_t areaW = std::abs(static_cast<int64_t>(box.Width()));
+    const int64_t areaH = std::abs(static_cast<int64_t>(box.Height()));
+
+    // The text's length and height in the word processor's font (screen
+    // pixels at 96 per inch, taken to page units at 108): a substitute font
+    // may be wider than the PDF's, and a box too short for the text would
+    // break it onto a second line.
+    int64_t length = 0;
+    int64_t height = 0;
     CLayoutDocument* doc = DocumentOf(text);
-    const TRtfFontData<void>* font = doc != nullptr ? doc->FindFontByNumber(text.m_nFont) : nullptr;
-    if (font != nullptr) {
-        int64_t mw = 0;
-        int64_t mh = 0;
+    if (const TRtfFontData<void>* font = doc != nullptr ? doc->FindFontByNumber(text.m_nFont) : nullptr) {
         for (TRtfWord<void>* word : text.m_words) {
             const CSize e = word->MeasureWord(font->m_strName, text.m_nFontSize, word->m_strText);
-            mw += e.cx;
-            mh = std::max<int64_t>(mh, e.cy);
+            length += e.cx;
+            height = std::max<int64_t>(height, e.cy);
         }
-        if (mw > 0 && mh > 0) {
-            w = MulDiv(static_cast<int32_t>(std::min<int64_t>(mw, INT32_MAX / 108)), 108, 96);
-            h = MulDiv(static_cast<int32_t>(std::min<int64_t>(mh, INT32_MAX / 108)), 108, 96);
-        }
-    } else if (w < h) {
-        std::swap(w, h);  // the longer side is the text's length
+        length = std::min<int64_t>(length, INT32_MAX / 108) * 108 / 96;
+        height = std::min<int64_t>(height, INT32_MAX / 108) * 108 / 96;
+    }
+
+    // Text read upwards or downwards keeps the area's shape; text at any
+    // other angle gets an upright box around the area's centre, which the
+    // word processor turns by the shape's rotation.
+    const int32_t angle = TextAngle(text);
+    const bool vertical = angle == 90 || angle == 270;
+    int64_t w = 0;
+    int64_t h = 0;
+    if (vertical) {
+        w = std::max(areaW, height);
+        h = std::max(areaH, length * kShapeGrowthNum / kShapeGrowthDen);
+    } else {
+        w = std::max(length * kShapeGrowthNum / kShapeGrowthDen, angle == 180 ? areaW : int64_t{0});
+        h = std::max(height, angle == 180 ? areaH : int64_t{0});
     }
     if (w <= 0 || h <= 0) return CRect();
-
-    // The area the text covers on the page starts at the box's corner and
-    // runs in the text's direction relative to the page; the shape is that
-    // area turned back to upright text, around the same centre.
-    const int32_t page = text.m_pPage ? text.m_pPage->m_nRotation : 0;
-    const int32_t turn = ((text.m_nRotation - page) % 360 + 360) % 360;
-    int64_t cx = left + w / 2;
-    int64_t cy = top + h / 2;
-    if (turn == 90) {  // reads upward, glyph tops to the left of the baseline
-        cx = left - h / 2;
-        cy = top + h - w / 2;
-    } else if (turn == 270) {  // reads downward
-        cx = left + h / 2;
-        cy = top + w / 2;
-    } else if (turn == 180) {  // upside down, running to the left
-        cx = left - w / 2;
-    }
-    const double l = static_cast<double>(cx - w / 2);
-    const double t = static_cast<double>(cy - h / 2);
+    const double l = static_cast<double>(left + areaW / 2 - w / 2);
+    const double t = static_cast<double>(top + areaH / 2 - h / 2);
     return CRect(Twips(l), Twips(t), Twips(l + static_cast<double>(w)), Twips(t + static_cast<double>(h)));
 }
 
@@ -441,74 +458,36 @@ std::string WriteRotated(CRtfXmlText& text) {
     const CRect box = RotatedShapeBox(text);
     if (box.IsRectEmpty()) return {};
 
-    const std::string runs = FormatRuns(text.m_words, 0, false);
-    uint32_t fill = 0;
-    if (text.m_pColors) {
-        int32_t index = 0;
-        for (RtfColorData* c : *text.m_pColors) {
-            if (index++ == text.m_nColor) {
-                fill = c->Rgb();
-                break;
-            }
-        }
-    }
-    std::string face;
-    if (text.m_pFonts) {
-        int32_t index = 0;
-        for (TRtfFontData<void>* f : *text.m_pFonts) {
-            if (index++ == text.m_nFont) {
-                face = f->m_strName;
-                break;
-            }
-        }
-    }
+    // A text box rather than a word-art shape: word art draws its text as
+    // outlines (LibreOffice shows no text, and did not know the property
+    // names the Windows program wrote, drawing a black box instead), while
+    // a text box keeps it editable. Text read upwards or downwards flows
+    // that way in the box; other angles are left to the shape's rotation
+    // (clockwise in RTF), which Word honours and LibreOffice shows upright.
+    const int32_t angle = TextAngle(text);
+    std::string turn;
+    if (angle == 90)
+        turn = "\n{\\sp{\\sn txflTextFlow}{\\sv 2}}";
+    else if (angle == 270)
+        turn = "\n{\\sp{\\sn txflTextFlow}{\\sv 3}}";
+    else if (angle != 0)
+        turn = "\n{\\sp{\\sn rotation}{\\sv " + D(static_cast<int64_t>(360 - angle) * 65536) + "}}";
+
     // Text shapes are numbered on their own, apart from drawn paths and
     // pictures; a fragment outside any document numbers nothing.
     CLayoutDocument* doc = DocumentOf(text);
     const int32_t id = doc != nullptr ? doc->Context().NextTextShapeId() : 0;
-    const int64_t rotation = (360 - static_cast<int64_t>(text.m_nAngle)) * 65536;
-
-    std::string s = "\n{\\shp{\\*\\shpinst\\shpleft" + D(box.left) + "\\shptop" + D(box.top) + "\\shpright" +
-                    D(box.right) + "\\shpbottom" + D(box.bottom) +
-                    "\\shpbxpage\\shpbypage\\shpwr3\\shpfblwtxt1\\shpz0\\shplid" + D(id) +
-                    "\n{\\sp{\\sn fBehindDocument}{\\sv 1}}"
-                    "\n{\\sp{\\sn ShapeType}{\\sv 136}}"
-                    "\n{\\sp{\\sn fFlipH}{\\sv 0}}"
-                    "\n{\\sp{\\sn fFlipV}{\\sv 0}}"
-                    "\n{\\sp{\\sn Rotation}{\\sv " + D(static_cast<int32_t>(rotation)) + "}}"
-                    "\n{\\sp{\\sn gTextUNICODE}{\\sv " + runs + "}}"
-                    "\n{\\sp{\\sn gtextFont}{\\sv " + face + "}}"
-                    "\n{\\sp{\\sn fGtext}{\\sv 1}}"
-                    "\n{\\sp{\\sn gtextFVertical}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFKern}{\\sv 1}}"
-                    "\n{\\sp{\\sn gtextFTight}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFStretch}{\\sv 1}}"
-                    "\n{\\sp{\\sn gtextFShrinkFit}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFBestFit}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFNormalize}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFDxMeasure}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFBold}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFItalic}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFUnderline}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFShadow}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFSmallcaps}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFStrikethrough}{\\sv 0}}"
-                    "\n{\\sp{\\sn fColumnLineOK}{\\sv 0}}"
-                    "\n{\\sp{\\sn fillColor}{\\sv " + D(fill) + "}}"
-                    "\n{\\sp{\\sn fRecolorFillAsPicture}{\\sv 0}}"
-                    "\n{\\sp{\\sn fUseShapeAnchor}{\\sv 0}}"
-                    "\n{\\sp{\\sn fFilled}{\\sv 1}}"
-                    "\n{\\sp{\\sn fHitTestFill}{\\sv 1}}"
-                    "\n{\\sp{\\sn fillShape}{\\sv 1}}"
-                    "\n{\\sp{\\sn fillUseRect}{\\sv 0}}"
-                    "\n{\\sp{\\sn fLineUseShapeAnchor}{\\sv 0}}"
-                    "\n{\\sp{\\sn fLine}{\\sv 0}}"
-                    "\n{\\sp{\\sn shadowColor}{\\sv 8816262}}"
-                    "\n{\\sp{\\sn fShadow}{\\sv 0}}"
-                    "\n{\\sp{\\sn fshadowObscured}{\\sv 0}}"
-                    "\n{\\sp{\\sn fc3DConstrainRotation}{\\sv 1}}"
-                    "\n{\\sp{\\sn fc3DRotationCenterAuto}{\\sv 1}}"
-                    "\n{\\sp{\\sn fAllowOverlap}{\\sv 1}}}}\n";
+    const std::string s = "\n{\\shp{\\*\\shpinst\\shpleft" + D(box.left) + "\\shptop" + D(box.top) + "\\shpright" +
+                          D(box.right) + "\\shpbottom" + D(box.bottom) +
+                          "\\shpbxpage\\shpbypage\\shpwr3\\shpwrk0\\shpfblwtxt0\\shpz0\\shplid" + D(id) +
+                          "\n{\\sp{\\sn shapeType}{\\sv 202}}" + turn +
+                          "\n{\\sp{\\sn fFilled}{\\sv 0}}"
+                          "\n{\\sp{\\sn fLine}{\\sv 0}}"
+                          "\n{\\sp{\\sn dxTextLeft}{\\sv 0}}"
+                          "\n{\\sp{\\sn dyTextTop}{\\sv 0}}"
+                          "\n{\\sp{\\sn dxTextRight}{\\sv 0}}"
+                          "\n{\\sp{\\sn dyTextBottom}{\\sv 0}}"
+                          "\n{\\shptxt\\pard\\plain\\ql " + FormatRuns(text.m_words, 0, false) + "\\par}}}\n";
     return AddHyperlinks(text, s);
 }
 
@@ -576,14 +555,27 @@ namespace {
 // width (a right-to-left run) or a position left of the page came out as
 // values past four billion and the text vanished from the page. The frame
 // grows to the right by at most `room` units past its text.
-std::string FrameHead(const CRect& r, double room = kMaxUnits) {
+//
+// The frame is a text box without fill or line rather than a positioned
+// paragraph: LibreOffice paints a paragraph frame white, so that the
+// table rules, boxes and pictures under a block of text vanished; a text
+// box that is not filled shows them, in Word as well.
+std::string TextBox(const CRect& r, double room, const std::string& paragraphs, CLayoutContext* context) {
     const double left = std::max(0, r.left);
     const double top = std::max(0, r.top);
     const double width = static_cast<double>(r.Width());
     const double grown = std::min(width * kFrameGrowth, width + std::max(0.0, room));
     const double height = static_cast<double>(r.Height()) * kFrameGrowth;
-    return "\\pard \\pvpg\\phpg\\posx" + U(Twips(left)) + "\\posy" + U(Twips(top)) + "\\absw" + U(Twips(grown)) +
-           "\\absh" + U(Twips(height)) + "\\nowrap";
+    const int32_t id = context != nullptr ? context->NextTextShapeId() : 0;
+    return "{\\shp{\\*\\shpinst\\shpleft" + U(Twips(left)) + "\\shptop" + U(Twips(top)) + "\\shpright" +
+           U(Twips(left + grown)) + "\\shpbottom" + U(Twips(top + height)) +
+           "\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt0\\shplid" + D(id) + "\\shpz" + D(kTextBoxZ + id) +
+           "\\shpbxpage\\shpbypage"
+           "\n{\\sp{\\sn shapeType}{\\sv 202}}{\\sp{\\sn fFilled}{\\sv 0}}{\\sp{\\sn fLine}{\\sv 0}}"
+           "{\\sp{\\sn fBehindDocument}{\\sv 0}}{\\sp{\\sn fFitShapeToText}{\\sv 0}}"
+           "\n{\\sp{\\sn dxTextLeft}{\\sv 0}}{\\sp{\\sn dyTextTop}{\\sv 0}}{\\sp{\\sn dxTextRight}{\\sv 0}}"
+           "{\\sp{\\sn dyTextBottom}{\\sv 0}}\n{\\shptxt " +
+           paragraphs + "}}}\n";
 }
 
 CRect Union(const CRect& a, const CRect& b) {
@@ -615,8 +607,8 @@ struct FrameBlock {
     std::vector<std::vector<const ExactFrame*>> lines;
     std::vector<CRect> lineBoxes;
     CRect box;
-    // How far the frame may grow to the right before it covers the text
-    // of a block beside it (a frame hides what lies under it).
+    // How far the frame may grow to the right before it reaches the text
+    // of a block beside it (text that wraps would be set over that text).
     double room = kMaxUnits;
 
     // Whether `f` carries on this block: further along the last line, or
@@ -650,10 +642,9 @@ struct FrameBlock {
     // One paragraph per line, all with the block's frame (which makes them
     // share it); space before and an exact line height put each line at its
     // own height, the indent and tab stops at its own places.
-    std::string Write() const {
+    std::string Write(CLayoutContext* context) const {
         if (lines.size() == 1 && lines[0].size() == 1)
-            return FrameHead(lines[0][0]->box, room) + " " + lines[0][0]->text + "\\par";
-        const std::string head = FrameHead(box, room);
+            return TextBox(lines[0][0]->box, room, "\\pard " + lines[0][0]->text + "\\par", context);
         const int32_t left = std::max(0, box.left);
         std::vector<int32_t> tops, heights;
         for (const CRect& l : lineBoxes) {
@@ -667,7 +658,7 @@ struct FrameBlock {
             if (i + 1 < lines.size()) exact = std::max(1, std::min(exact, tops[i + 1] - tops[i]));
             const int32_t before = std::max(0, tops[i] - flowBottom);
             flowBottom += before + exact;
-            out += head + "\\li" + U(Twips(std::max(0, lines[i][0]->box.left - left))) + "\\sb" + U(before) + "\\sl-" +
+            out += "\\pard\\li" + U(Twips(std::max(0, lines[i][0]->box.left - left))) + "\\sb" + U(before) + "\\sl-" +
                    U(exact) + "\\slmult0";
             for (size_t k = 1; k < lines[i].size(); ++k)
                 out += "\\tx" + U(Twips(std::max(0, lines[i][k]->box.left - left)));
@@ -675,19 +666,21 @@ struct FrameBlock {
             for (size_t k = 1; k < lines[i].size(); ++k) out += "\\tab " + Shifted(lines[i][0]->box, *lines[i][k]);
             out += "\\par";
         }
-        return out;
+        return TextBox(box, room, out, context);
     }
 };
 
 }  // namespace
 
 std::string WriteExactFrames(CRtfXmlText& text) {
+    CLayoutDocument* doc = DocumentOf(text);
+    CLayoutContext* context = doc != nullptr ? &doc->Context() : nullptr;
     std::string out;
-    for (const ExactFrame& f : ExactFramesOf(text)) out += FrameHead(f.box) + " " + f.text + "\\par";
+    for (const ExactFrame& f : ExactFramesOf(text)) out += TextBox(f.box, kMaxUnits, "\\pard " + f.text + "\\par", context);
     return out;
 }
 
-std::string WriteExactBlocks(const std::vector<ExactFrame>& frames) {
+std::string WriteExactBlocks(const std::vector<ExactFrame>& frames, CLayoutContext* context) {
     // Consecutive paragraphs with the same frame share it. LibreOffice's time
     // to open a document grows far faster than its number of frames (8,000
     // frames over 80 pages took minutes, 1 frame per block of lines seconds),
@@ -704,7 +697,7 @@ std::string WriteExactBlocks(const std::vector<ExactFrame>& frames) {
         }
     }
     std::string out;
-    for (const FrameBlock& b : blocks) out += b.Write();
+    for (const FrameBlock& b : blocks) out += b.Write(context);
     return out;
 }
 

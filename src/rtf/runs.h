@@ -8,6 +8,8 @@
 
 #include "layout/model.h"
 
+struct CLayoutContext;
+
 std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim);
 std::string FormatRuns(const CRtfSentence& words, int8_t rise, bool trim);
 std::string FormatPlainRun(const TRtfWord<void>& word);
@@ -18,6 +20,9 @@ std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s);
 std::string WriteFragment(CRtfXmlText& text);        // FLOWING
 std::string WriteLine(CRtfXmlText& text);
 std::string WriteRotated(CRtfXmlText& text);
+// The counter-clockwise angle (0 to 359) at which a fragment's text runs on
+// the page as shown.
+int32_t TextAngle(const CRtfXmlText& text);
 // The twips rectangle of the text shape WriteRotated writes for a fragment
 // whose text runs across the page; empty when there is nothing to show.
 CRect RotatedShapeBox(const CRtfXmlText& text);
@@ -29,7 +34,8 @@ struct ExactFrame {
 };
 std::vector<ExactFrame> ExactFramesOf(CRtfXmlText& text);
 std::string WriteExactFrames(CRtfXmlText& text);     // EXACT, each frame on its own
-// The frames of a page, the lines of each block of text sharing one frame.
-std::string WriteExactBlocks(const std::vector<ExactFrame>& frames);
+// The frames of a page, the lines of each block of text sharing one frame;
+// the frames are text boxes numbered from `context` (may be null).
+std::string WriteExactBlocks(const std::vector<ExactFrame>& frames, CLayoutContext* context);
 std::string WriteParagraph(CRtfXmlText& text);       // NO IMAGES
 std::string WritePlainParagraph(CRtfXmlText& text);  // PlAIN TEXT

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/rtf_document.h"
@@ -82,5 +83,39 @@ INSTANTIATE_TEST_SUITE_P(Cases, LayoutGolden, ::testing::ValuesIn(Goldens()),
                              std::replace_if(n.begin(), n.end(), [](char c) { return !std::isalnum(c); }, '_');
                              return n;
                          });
+
+std::string Replaced(std::string s, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
+    return s;
+}
+
+// Without preserved spacing a document differs from the stored one in the
+// character scaling (always 100) and the gap groups between the pieces of
+// a line (one space each), and in nothing else.
+TEST(PlainSpacing, DropsScalingAndGapWidthsOnly) {
+    const fs::path dir = fs::path(QUILLMARK_SOURCE_DIR) / "tests/data/layout";
+    const struct {
+        const char* name;
+        int layout;
+        std::vector<std::pair<std::string, std::string>> changes;
+    } cases[] = {
+        {"word_styles_and_scaling", kLayoutNoImages, {{"\\charscalex80 ", "\\charscalex100 "}}},
+        {"spacing_and_raised_pieces_of_a_line", kLayoutFlowing, {{"{   }", "{ }"}, {"{  }", "{ }"}}},
+        {"space_inside_word_of_zero_height_text", kLayoutFlowing, {{"{  }", "{ }"}}},
+    };
+    for (const auto& c : cases) {
+        const std::string suffix = c.layout == kLayoutFlowing ? ".flowing.rtf" : ".no-images.rtf";
+        std::string expected = qmtest::ReadFile(dir / (std::string(c.name) + suffix));
+        ASSERT_FALSE(expected.empty()) << c.name;
+        for (const auto& [from, to] : c.changes) {
+            EXPECT_NE(expected.find(from), std::string::npos) << c.name << " no longer holds " << from;
+            expected = Replaced(expected, from, to);
+        }
+        CLayoutContext plain;
+        plain.m_bPreserveSpacing = false;
+        const std::string actual = qmtest::RtfFromPageXml(dir / (std::string(c.name) + ".xml"), c.layout, &plain);
+        if (expected != actual) ADD_FAILURE() << c.name << ": " << FirstMismatch(expected, actual);
+    }
+}
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "layout/model.h"
+#include "rtf/rtf_file.h"
 #include "support/test_util.h"
 
 using qmtest::ReadFile;
@@ -138,4 +139,26 @@ TEST(PictureFile, PictureShapeLandsWhereThePlacementPutsItWithEveryByte) {
     CRtfPage page(nullptr, 1);
     EXPECT_FALSE(missing.SetImageFile(dir / "nothing.jpeg", false));
     EXPECT_EQ(missing.WriteRtf(&page), "");
+}
+
+// A white fill over the page is the page itself; the exact layout leaves
+// it out, as LibreOffice would set it above the text boxes of the page.
+TEST(Shapes, PageBackgroundIsAWhiteFillOverThePage) {
+    const struct {
+        const char* path;
+        bool background;
+    } cases[] = {
+        {"1 g\n0 0 612 792 re\nf\n", true},
+        {"1 g\n-2 -2 616 796 re\nf\n", true},           // a little past the edges
+        {"1 g\n0 0 612 400 re\nf\n", false},            // half the page
+        {"0.9 g\n0 0 612 792 re\nf\n", false},          // gray is drawn
+        {"1 g\n0 G\n0 0 612 792 re\nf\nS\n", false},  // an outlined box
+        {"1 g\n0 0 612 792 re\n10 10 20 20 re\nf\n", false},  // more than one sub-path
+    };
+    for (const auto& c : cases) {
+        bool built = false;
+        const std::string shape = Build(c.path, &built);
+        ASSERT_TRUE(built) << c.path;
+        EXPECT_EQ(IsPageBackground(shape, 612 * 20, 792 * 20), c.background) << c.path;
+    }
 }

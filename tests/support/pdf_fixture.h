@@ -56,13 +56,13 @@ public:
     // holds bfchar lines of a ToUnicode map ("<01> <00A0>"), overriding the
     // WinAnsi meaning of those codes.
     int AddFont(const std::string& baseFont, const std::vector<std::string>& toUnicode = {}) {
-        m_fonts.push_back({baseFont, toUnicode, 0});
+        m_fonts.push_back({baseFont, toUnicode, 0, {}});
         return static_cast<int>(m_fonts.size());
     }
     // Adds a Type 3 font whose only glyph, "m" (code 109), is `mWidth`
-    // thousandths of the size wide.
-    int AddType3Font(int mWidth) {
-        m_fonts.push_back({std::string(), {}, mWidth});
+    // glyph units wide; `fontMatrix` maps glyph units to text space.
+    int AddType3Font(int mWidth, const std::string& fontMatrix = "0.001 0 0 0.001 0 0") {
+        m_fonts.push_back({std::string(), {}, mWidth, fontMatrix});
         return static_cast<int>(m_fonts.size());
     }
     // Adds a US Letter page; `extra` goes into the page dictionary (/Annots,
@@ -93,7 +93,7 @@ public:
                 const std::string w = std::to_string(f.type3MWidth);
                 const std::string glyph = w + " 0 d0 0 0 " + w + " 700 re f";
                 objects.push_back(
-                    "<< /Type /Font /Subtype /Type3 /FontBBox [0 -200 1000 800] /FontMatrix [0.001 0 0 0.001 0 0] "
+                    "<< /Type /Font /Subtype /Type3 /FontBBox [0 -200 1000 800] /FontMatrix [" + f.fontMatrix + "] "
                     "/CharProcs << /m " + std::to_string(fontObj + 1) +
                     " 0 R >> /Encoding << /Type /Encoding /Differences [109 /m] >> /FirstChar 109 /LastChar 109 "
                     "/Widths [" + w + "] /Resources << >> >>");
@@ -146,6 +146,7 @@ private:
         std::string name;
         std::vector<std::string> toUnicode;
         int type3MWidth;  // 0 for a Type 1 font
+        std::string fontMatrix;
     };
     std::vector<Font> m_fonts;
     std::vector<Page> m_pages;
@@ -234,12 +235,12 @@ inline std::string Data(int style = 0, const char* cSpace = "+000.00") {
 
 // One text element: its three lines.
 inline std::string Text(int top, int left, int width, int height, int font, const std::string& data,
-                 const std::string& content, int dir = 1) {
+                 const std::string& content, int dir = 1, int angle = 0) {
     char buf[256];
     std::snprintf(buf, sizeof buf,
                   "<text top=\"%d\" left=\"%d\" width=\"%d\" height=\"%d\" font=\"%d\" direction=\"%d\" toc=\"0\" "
-                  "Angle=\"0\">\n",
-                  top, left, width, height, font, dir);
+                  "Angle=\"%d\">\n",
+                  top, left, width, height, font, dir, angle);
     return buf + data + content + "\n</text>\n";
 }
 
