@@ -9,7 +9,7 @@ PACKAGES=(
   libfontconfig-dev libfreetype-dev
   ghostscript
   qt6-base-dev qt6-base-dev-tools
-  libgtest-dev googletest
+  libgtest-dev googletest libcairo2-dev
   fonts-liberation fonts-urw-base35 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core
   libreoffice-writer-nogui poppler-utils
   python3 time xvfb parallel

@@ -43,6 +43,9 @@ const char* kUsage =
     "                            (default: the saved Layout setting, else flowing)\n"
     "  -f, --format rtf|doc      output format (default: the saved DocFormat setting, else rtf)\n"
     "      --remove-images       leave pictures out of FLOWING and EXACT documents\n"
+    "      --keep-scans          keep the scan picture of a scanned page whose hidden\n"
+    "                            recognised text becomes its text (default: the text\n"
+    "                            takes its place)\n"
     "      --password PASSWORD   the password that opens locked PDFs (default: the\n"
     "                            environment variable QUILLMARK_PASSWORD, which stays\n"
     "                            out of the process list)\n"
@@ -359,6 +362,7 @@ int main(int argc, char** argv) {
         kOptSkipExisting,
         kOptResultLog,
         kOptExitCodes,
+        kOptKeepScans,
         kOptTimeout,
         kOptMaxMemory
     };
@@ -368,6 +372,7 @@ int main(int argc, char** argv) {
         {"layout", required_argument, nullptr, 'l'},
         {"format", required_argument, nullptr, 'f'},
         {"remove-images", no_argument, nullptr, kOptRemoveImages},
+        {"keep-scans", no_argument, nullptr, kOptKeepScans},
         {"extract-images", no_argument, nullptr, 'x'},
         {"image-format", required_argument, nullptr, kOptImageFormat},
         {"page-xml", required_argument, nullptr, kOptPageXml},
@@ -404,6 +409,7 @@ int main(int argc, char** argv) {
             case 'v': job.m_bVerbose = true; break;
             case 'h': std::fputs(kUsage, stdout); return 0;
             case kOptRemoveImages: removeImages = true; break;
+            case kOptKeepScans: job.m_bKeepScans = true; break;
             case kOptImageFormat: imageFormat = optarg; break;
             case kOptPageXml: pageXml = optarg; break;
             case kOptPassword: job.m_strUserPassword = optarg; break;

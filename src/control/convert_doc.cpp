@@ -5,6 +5,7 @@
 #include <Outline.h>
 #include <PDFDoc.h>
 
+#include <algorithm>
 #include <cmath>
 #include <climits>
 #include <cstdio>
@@ -27,6 +28,10 @@ static_assert(static_cast<int>(PictureResult::kPlacementNotSupported) ==
               static_cast<int>(ConvertResult::kPictureLeftOut));
 
 namespace {
+
+// A picture of a scanned page that covers this share of the page is the
+// scan itself rather than a figure on it.
+constexpr double kScanShareOfPage = 0.5;
 
 std::string FileNameOf(const std::string& path) {
     auto slash = path.find_last_of('/');
@@ -285,6 +290,7 @@ ConvertResult CConvertDoc::ExtractText(int, int, const std::string& device) {
             // A second interrupt abandons the reading at once.
             auto abort = [](void* data) { return static_cast<CConvertPara*>(data)->m_nCancel >= kCancelNow; };
             doc->displayPages(&dev, 1, n, 72 * m_fZoom, 72 * m_fZoom, 0, true, true, true, abort, m_pJob);
+            m_hiddenTextPages = dev.HiddenTextPages();
         }
     }
     ClosePdf();
@@ -332,6 +338,19 @@ void CConvertDoc::WarnIfPageTooLarge(int page) {
     m_pJob->ShowWarning(line);
 }
 
+void CConvertDoc::DropScanPictures(int page, CPagePictures& pictures) const {
+    if (!m_pPdf || !std::binary_search(m_hiddenTextPages.begin(), m_hiddenTextPages.end(), page)) return;
+    // Placements are in points on the unrotated page, like the media box.
+    const double pageArea = m_pPdf->getPageMediaWidth(page) * m_pPdf->getPageMediaHeight(page);
+    std::erase_if(pictures.m_objects, [pageArea](const std::unique_ptr<CRtfShpObject>& object) {
+        const auto* image = object->m_nKind == CRtfShpObject::kImage ? static_cast<const CRtfImage*>(object.get())
+                                                                     : nullptr;
+        if (image == nullptr) return false;
+        const double area = std::fabs(image->m_place[0] * image->m_place[3] - image->m_place[1] * image->m_place[2]);
+        return area >= kScanShareOfPage * pageArea;
+    });
+}
+
 ConvertResult CConvertDoc::ConvertPages(bool withImages) {
     CConvertPara* job = m_pJob;
     if (OpenPdf(nullptr) == nullptr) return ConvertResult::kPdfFailed;
@@ -373,6 +392,7 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
             if (withImages) {
                 m_nRotation = 0;
                 pictures = ImagesForPage(page, 0, job->m_strDevice);
+                if (!job->m_bKeepScans) DropScanPictures(page, pictures);
             }
             if (!doc->BeginPage(page)) {
                 result = ConvertResult::kPageFailed;

@@ -84,11 +84,17 @@ public:
     int32_t m_nPdfError = 0;
     // Pages done by the page loop.
     int32_t m_nPagesDone = 0;
+    // Pages whose only text is an invisible text layer (scans with their
+    // recognised text), ascending, as the text device found them.
+    std::vector<int> m_hiddenTextPages;
 
 private:
     // The run of Convert once the workspace is made.
     ConvertResult Run();
     int ProgressFor(int page) const;
+    // Leaves out the scan pictures of a page whose invisible text layer
+    // became its text: the pictures that cover at least half the page.
+    void DropScanPictures(int page, CPagePictures& pictures) const;
     void WarnIfPageTooLarge(int page);
     // Where the picture step reports: the job's callbacks and cancel flag.
     void ShowMessage(const char* text) override;

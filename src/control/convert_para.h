@@ -157,6 +157,9 @@ public:
     std::string m_strMirrorRoot;
     // A file whose final output exists is skipped, not converted again.
     bool m_bSkipExisting = false;
+    // A scanned page whose recognised (invisible) text becomes its text
+    // keeps its scan picture as well; without it the text takes its place.
+    bool m_bKeepScans = false;
     // Workers: with any of these set, each file is converted in a process
     // of its own, at most m_nJobs (at least 1) at once; one that runs longer
     // than m_fTimeoutSeconds is killed, and none may map more than

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <numbers>
 
+#include "platform/bidi.h"
 #include "extract/trunc.h"
 
 namespace {
@@ -71,6 +72,11 @@ constexpr int kWideMargin = 10;
 // A font set at a size under 2 (scaled by its matrix instead) gets this
 // share of its size on the page.
 constexpr double kSmallSizeFactor = 0.7;
+// A combining mark drawn on its own may stand this share of its letter's
+// height higher or lower (a vowel point below moved down a little).
+constexpr double kMarkShift = 0.25;
+// Combining marks from here on belong to right-to-left scripts.
+constexpr Unicode kFirstRightToLeftBlock = 0x0590;
 
 // Sum in 32-bit two's complement, as the page's integer coordinates add up.
 int AddWrap(int a, int b) { return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b)); }
@@ -133,12 +139,13 @@ int TextAngle(GfxState* state) {
     return TruncToInt(std::lround(degrees)) % 360;
 }
 
-// Direction code of a character: 1 left to right, 2 right to left (Hebrew)
-// or upside down, 4 and 3 for text that reads upwards and downwards on the
-// page as shown; text at other angles takes the code of the half turn it
-// leans into.
-int DirectionOf(int angle, Unicode u) {
-    if (u >= 0x0590 && u <= 0x05ff) return 2;
+// Direction code of the text being drawn: 1 upright, 2 upside down, 4 and 3
+// for text that reads upwards and downwards on the page as shown; text at
+// other angles takes the code of the half turn it leans into. The Windows
+// program also gave Hebrew letters code 2, which sent them to the
+// turned-text shapes one letter at a time; a script's direction is not a
+// turn of the page, and the run's reading order takes care of it.
+int DirectionOf(int angle) {
     if (angle == 0) return 1;
     if (angle == 180) return 2;
     return angle < 180 ? 4 : 3;
@@ -224,14 +231,52 @@ void HtmlRun::Reset() {
     m_dAscent = m_dDescent = 0;
     m_dEndX = m_dEndY = 0;
     m_dBeginX = m_dBeginY = 0;
+    m_bHidden = false;
+    m_bLeftward = false;
+    m_bRightToLeft = false;
+    m_nBases = 0;
 }
 
 void HtmlRun::AddChar(Unicode u, int dir, double x, double w) {
     if (m_nDir == 0) m_nDir = dir;
     if (m_text.empty()) m_dXMin = x;
     m_text.push_back(u);
+    ++m_nBases;
     m_dLastEdge = x + w;
     m_dXMax = m_dLastEdge;
+}
+
+void HtmlRun::AddCharLeftOf(Unicode u, double x, double w, bool firstOfGlyph) {
+    m_text.push_back(u);
+    m_bLeftward = true;
+    if (!firstOfGlyph) return;
+    ++m_nBases;
+    m_dXMin = x;
+    m_dLastEdge = x + w;
+}
+
+void HtmlRun::AddMark(Unicode u) { m_text.push_back(u); }
+
+void HtmlRun::ToReadingOrder() {
+    size_t right = 0;
+    size_t left = 0;
+    for (Unicode u : m_text) {
+        const BidiKind k = BidiKindOf(u);
+        if (k == BidiKind::kRight) ++right;
+        else if (k == BidiKind::kLeft) ++left;
+    }
+    if (right == 0) return;
+    m_bRightToLeft = true;
+    // A run drawn from its right end holds its characters right to left.
+    if (m_bLeftward) std::reverse(m_text.begin(), m_text.end());
+    std::vector<BidiKind> kinds;
+    kinds.reserve(m_text.size());
+    for (Unicode u : m_text) kinds.push_back(BidiKindOf(u));
+    const std::vector<size_t> order = ReadingOrder(kinds, ShownReadsRightToLeft(kinds, right, left));
+    std::vector<Unicode> text;
+    text.reserve(m_text.size());
+    for (size_t i : order) text.push_back(m_text[i]);
+    m_text.swap(text);
 }
 
 void HtmlRun::AddTurnedChar(Unicode u, int dir, double x, double y, double w, double h) {
@@ -263,6 +308,7 @@ void HtmlRun::AddTurnedChar(Unicode u, int dir, double x, double y, double w, do
     m_dEndX = x + w;
     m_dEndY = y + h;
     m_dLastEdge = m_dXMax;
+    ++m_nBases;
 }
 
 // ----------------------------------------------------------- HtmlPageText
@@ -309,6 +355,7 @@ void HtmlPageText::BeginString(GfxState* state) {
     r.m_dLeading = state->getLeading();
     r.m_dRise = state->getRise();
 
+    r.m_bHidden = (state->getRender() & 3) == 3;
     r.m_dBeginX = state->getCurX();
     r.m_dBeginY = state->getCurY();
     double x;
@@ -343,40 +390,26 @@ void HtmlPageText::EndString() {
     m_bInRun = false;
     HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
     if (r.m_text.empty()) return;
-    // Right-to-left text is drawn from its end; store it in reading order.
-    // Upside-down text is drawn in reading order already.
-    if (r.m_nDir == 2 && r.m_nAngle == 0) std::reverse(r.m_text.begin(), r.m_text.end());
+    // Upside-down and turned text is drawn in reading order along its
+    // baseline; right-to-left script in it is put into reading order.
+    r.ToReadingOrder();
     // Runs stay in drawing order: the layout stage rebuilds reading order
     // from positions, and the raw order is what it expects.
     ++m_nRuns;
 }
 
 void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, double dy, const Unicode* u, int uLen) {
-    // Invisible text (rendering modes 3 and 7) is the hidden layer of
-    // scanned pages; it would double the visible text.
-    if ((state->getRender() & 3) == 3) return;
+    // Invisible text (rendering modes 3 and 7) is kept apart: it is the
+    // recognised text of a scanned page, or text hidden under visible text
+    // that it would double (SettleHiddenText decides).
+    const bool hidden = (state->getRender() & 3) == 3;
     if (!m_bInRun) BeginString(state);
 
     double x1;
     double y1;
     state->transform(x, y, &x1, &y1);
     const int angle = TextAngle(state);
-    const int dir = DirectionOf(angle, uLen > 0 ? u[0] : 0);
-    {
-        const HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
-        // A run without characters has no direction yet, so its first
-        // character always restarts it; when the text position has not
-        // moved since it began, the restarted run would be the same one.
-        const bool unchanged =
-            r.m_nDir == 0 && state->getCurX() == r.m_dBeginX && state->getCurY() == r.m_dBeginY;
-        const double gap = angle == 0 ? std::fabs(x1 - r.m_dLastEdge) : std::hypot(x1 - r.m_dEndX, y1 - r.m_dEndY);
-        if (((dir != r.m_nDir || (!r.m_text.empty() && angle != r.m_nAngle)) && !unchanged) ||
-            (!r.m_text.empty() && gap > kRunGapFactor * (r.m_dAscent - r.m_dDescent))) {
-            EndString();
-            BeginString(state);
-        }
-    }
-    HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
+    const int dir = DirectionOf(angle);
 
     // The advance includes the character spacing; a character's own width
     // does not.
@@ -392,12 +425,57 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
         w1 /= uLen;
         h1 /= uLen;
     }
-    if (angle == 0) {
-        for (int i = 0; i < uLen; ++i) r.AddChar(u[i], dir, x1 + i * w1, w1);
+
+    const Unicode first = uLen > 0 ? u[0] : 0;
+    const BidiKind kind = BidiKindOf(first);
+    enum class Join { kNone, kRight, kLeft, kMark };
+    Join join = Join::kRight;
+    {
+        const HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
+        // A run without characters has no direction yet, so its first
+        // character always restarts it; when the text position has not
+        // moved since it began, the restarted run would be the same one.
+        const bool unchanged =
+            r.m_nDir == 0 && state->getCurX() == r.m_dBeginX && state->getCurY() == r.m_dBeginY;
+        const double height = r.m_dYMax - r.m_dYMin;
+        const double gap = kRunGapFactor * (r.m_dAscent - r.m_dDescent);
+        if (!r.m_text.empty() && (angle != 0 || r.m_nAngle != 0)) {
+            // Turned text joins its run where the last glyph ended.
+            const bool near = std::hypot(x1 - r.m_dEndX, y1 - r.m_dEndY) <= gap;
+            join = angle == r.m_nAngle && near ? Join::kRight : Join::kNone;
+        } else if (!r.m_text.empty()) {
+            // Right-to-left script may be drawn in reading order, each
+            // letter left of the one before; such a run grows leftwards.
+            // Its combining marks sit over their letters, wherever the
+            // program put them in the drawing order.
+            if (!r.m_bLeftward && std::fabs(x1 - r.m_dLastEdge) <= gap) join = Join::kRight;
+            else if ((r.m_bLeftward || (r.m_nBases == 1 && (kind == BidiKind::kRight || IsRightToLeftChar(r.m_text[0])))) &&
+                     std::fabs(x1 + w1 * uLen - r.m_dXMin) <= gap)
+                join = Join::kLeft;
+            else if (kind == BidiKind::kMark && first >= kFirstRightToLeftBlock && x1 >= r.m_dXMin - height / 2 &&
+                     x1 <= r.m_dLastEdge + height / 2)
+                join = Join::kMark;
+            else join = Join::kNone;
+        }
+        if ((dir != r.m_nDir && !unchanged) || hidden != r.m_bHidden || join == Join::kNone) {
+            EndString();
+            BeginString(state);
+            join = Join::kRight;
+        }
+    }
+    HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
+    if (angle != 0) {
+        if (r.m_text.empty()) r.m_nAngle = angle;
+        for (int i = 0; i < uLen; ++i) r.AddTurnedChar(u[i], dir, x1 + i * w1, y1 + i * h1, w1, h1);
         return;
     }
-    if (r.m_text.empty()) r.m_nAngle = angle;
-    for (int i = 0; i < uLen; ++i) r.AddTurnedChar(u[i], dir, x1 + i * w1, y1 + i * h1, w1, h1);
+    for (int i = 0; i < uLen; ++i) {
+        switch (join) {
+        case Join::kLeft: r.AddCharLeftOf(u[i], x1, w1 * uLen, i == 0); break;
+        case Join::kMark: r.AddMark(u[i]); break;
+        default: r.AddChar(u[i], dir, x1 + i * w1, w1); break;
+        }
+    }
 }
 
 HtmlPageText::DataLineKey HtmlPageText::KeyOf(const HtmlRun& r, int style) {
@@ -430,6 +508,80 @@ bool HtmlPageText::HasRunIn(const HtmlLink& link) const {
         const HtmlRun& r = m_runs[static_cast<size_t>(i)];
         if (link.Contains(r.m_dXMin, r.m_dYMin, r.m_dXMax, r.m_dYMax)) return true;
     }
+    return false;
+}
+
+void HtmlPageText::AttachCombiningMarks() {
+    // A program that draws every glyph on its own (LibreOffice does) draws
+    // the vowel points of Hebrew and Arabic as runs of their own, one unit
+    // wide, which would be lost as slivers and could not be read in order
+    // anyway. Each goes with the one-letter run it sits over, nearest in
+    // drawing order: a mark follows its letter where the line is drawn in
+    // reading order (leftwards) and comes before it where the line is drawn
+    // from the left, as shaping leaves it.
+    constexpr int kSearch = 3;
+    bool any = false;
+    for (int i = 0; i < m_nRuns; ++i) {
+        HtmlRun& mark = m_runs[static_cast<size_t>(i)];
+        if (mark.m_text.empty() || mark.m_bHidden || mark.m_nAngle != 0) continue;
+        const bool marksOnly = std::all_of(mark.m_text.begin(), mark.m_text.end(), [](Unicode u) {
+            return u >= kFirstRightToLeftBlock && BidiKindOf(u) == BidiKind::kMark;
+        });
+        if (!marksOnly) continue;
+        const bool leftwards = i > 0 && i + 1 < m_nRuns &&
+                               m_runs[static_cast<size_t>(i + 1)].m_dXMin < m_runs[static_cast<size_t>(i - 1)].m_dXMin;
+        for (int d = 1; d <= kSearch; ++d) {
+            HtmlRun* base = nullptr;
+            const int first = leftwards ? i - d : i + d;
+            const int second = leftwards ? i + d : i - d;
+            for (int j : {first, second}) {
+                if (j < 0 || j >= m_nRuns) continue;
+                HtmlRun& b = m_runs[static_cast<size_t>(j)];
+                if (b.m_nBases != 1 || !b.m_bRightToLeft || b.m_bHidden || b.m_nAngle != 0 ||
+                    std::fabs(b.m_dYMin - mark.m_dYMin) > kMarkShift * (b.m_dYMax - b.m_dYMin) ||
+                    mark.m_dXMin < b.m_dXMin - 1 ||
+                    mark.m_dXMin > b.m_dXMax + 1)
+                    continue;
+                base = &b;
+                break;
+            }
+            if (base == nullptr) continue;
+            base->m_text.insert(base->m_text.end(), mark.m_text.begin(), mark.m_text.end());
+            mark.m_text.clear();
+            any = true;
+            break;
+        }
+    }
+    if (!any) return;
+    auto end = std::stable_partition(m_runs.begin(), m_runs.begin() + m_nRuns,
+                                     [](const HtmlRun& r) { return !r.m_text.empty(); });
+    m_nRuns = static_cast<int>(end - m_runs.begin());
+}
+
+bool HtmlPageText::SettleHiddenText() {
+    bool anyHidden = false;
+    bool anyVisible = false;
+    for (int i = 0; i < m_nRuns; ++i) {
+        const HtmlRun& r = m_runs[static_cast<size_t>(i)];
+        if (r.m_bHidden) {
+            anyHidden = true;
+            continue;
+        }
+        // Blanks drawn visibly (a space run of a form, say) do not make a
+        // page's text visible.
+        for (Unicode u : r.m_text) {
+            if (u != ' ' && u != 0xa0 && u != '\t') {
+                anyVisible = true;
+                break;
+            }
+        }
+    }
+    if (!anyHidden) return false;
+    if (!anyVisible) return true;
+    // Runs are reused objects: the dropped ones move behind the page's runs.
+    auto end = std::stable_partition(m_runs.begin(), m_runs.begin() + m_nRuns,
+                                     [](const HtmlRun& r) { return !r.m_bHidden; });
+    m_nRuns = static_cast<int>(end - m_runs.begin());
     return false;
 }
 
@@ -490,6 +642,9 @@ void HtmlPageText::Dump(std::string& out, const HtmlTextFilter& filter) {
         int last = i;
         for (int j = i + 1; j < m_nRuns; ++j) {
             const HtmlRun& r = run(j);
+            // Touching runs join in page order, which is not the reading
+            // order of right-to-left text: the layout orders those.
+            if (r.m_bRightToLeft || first.m_bRightToLeft) break;
             if (r.m_nFont != first.m_nFont || RoundCoord(r.m_dYMin) != top ||
                 RoundCoord(r.m_dYMax - r.m_dYMin) != height || RoundCoord(r.m_dXMin) != AddWrap(left, width)) {
                 break;
@@ -640,6 +795,8 @@ void HtmlOutputDev::recordLink(AnnotLink* link, Catalog* catalog) {
 void HtmlOutputDev::endPage() {
     // Links are taken now rather than at the page start: the core sets the
     // page's default transformation only after starting the page.
+    m_pPages->AttachCombiningMarks();
+    if (m_pPages->SettleHiddenText()) m_hiddenTextPages.push_back(m_nPageNum);
     RecordPageLinks();
     if (m_file == nullptr) return;
     m_buffer.clear();

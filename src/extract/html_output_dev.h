@@ -36,6 +36,14 @@ public:
     // Empties the run for reuse, keeping its arrays' storage.
     void Reset();
     void AddChar(Unicode u, int dir, double x, double w);
+    // A character drawn left of the run (right-to-left script drawn in
+    // reading order); `x` and `w` are its glyph's, given with the glyph's
+    // first character.
+    void AddCharLeftOf(Unicode u, double x, double w, bool firstOfGlyph);
+    // A combining mark drawn over the run's letters.
+    void AddMark(Unicode u);
+    // Puts a run with right-to-left letters into reading order.
+    void ToReadingOrder();
     // A character of text that is not upright: (x, y) is its origin and
     // (w, h) its advance on the device.
     void AddTurnedChar(Unicode u, int dir, double x, double y, double w, double h);
@@ -68,6 +76,14 @@ public:
     // The text position (user space) the run was begun at.
     double m_dBeginX = 0;
     double m_dBeginY = 0;
+    // Drawn in an invisible rendering mode (the text layer of a scan).
+    bool m_bHidden = false;
+    // Grown leftwards: right-to-left script drawn in reading order.
+    bool m_bLeftward = false;
+    // Holds right-to-left letters (and is in reading order once ended).
+    bool m_bRightToLeft = false;
+    // Glyphs that advanced the run (its combining marks not counted).
+    int m_nBases = 0;
 };
 
 // The runs, fonts and links of the page being rendered.
@@ -90,6 +106,14 @@ public:
 
     // Whether some run of the page lies in the link.
     bool HasRunIn(const HtmlLink& link) const;
+    // Puts the combining marks of right-to-left script that were drawn as
+    // runs of their own into the letters' runs they sit over.
+    void AttachCombiningMarks();
+    // Decides the fate of the page's invisible text before the page is
+    // written: kept as the page's text when no visible text is drawn (a
+    // scanned page with its recognised text layer), else dropped. Whether
+    // the page's text is such a hidden layer.
+    bool SettleHiddenText();
 
 private:
     // The values of a data line as bit patterns: -0.0 equals 0.0 but is
@@ -154,6 +178,9 @@ public:
     ~HtmlOutputDev() override;
 
     bool isOk() const { return m_bOk; }
+    // The pages (1-based, ascending) whose only text is invisible text,
+    // written as their text: scans with a recognised text layer.
+    const std::vector<int>& HiddenTextPages() const { return m_hiddenTextPages; }
     bool isReady() const { return m_bOk; }
     int deviceTag() const { return 1234; }
 
@@ -204,4 +231,5 @@ private:
     Page* m_pLinkPage = nullptr;
     std::unique_ptr<LinkDestinations> m_pDests;
     std::string m_buffer;  // one page of output, reused
+    std::vector<int> m_hiddenTextPages;
 };

@@ -107,6 +107,7 @@ enum : int32_t {
     kTextInRow = 0x40,        // gathered into a row
     kTextRaised = 0x80,       // written as superscript or subscript
     kTextTableRow = 0x100,    // written as a one-row table
+    kTextSpacesTurned = 0x200,  // its edge spaces put in reading order of a right-to-left line
 };
 
 // One text element of the page XML: a positioned fragment of text.

@@ -9,6 +9,8 @@
 
 #include "layout/layout_document.h"
 #include "layout/model.h"
+#include "layout/words.h"
+#include "platform/bidi.h"
 
 namespace {
 
@@ -63,6 +65,13 @@ bool Covered(CLayoutDocument* doc, CRtfXmlText& f, CRtfXmlText& o, CRect& n, CRe
     other = o.m_rect;
     meet.IntersectRect(n, other);
     return !meet.IsRectEmpty() && Ratio(Area(meet), Area(n)) > kCoveredShare;
+}
+
+bool HasRightToLeftText(const CRtfXmlText& text) {
+    for (TRtfWord<void>* w : text.m_words)
+        for (char32_t u : ShownCharacters(w->m_strText))
+            if (IsRightToLeftChar(u)) return true;
+    return false;
 }
 
 // The filter and the intake are the first to see a fragment, before any
@@ -186,6 +195,11 @@ bool CRtfPage::FilterOverprint(CRtfXmlText* text, bool& absorbed) {
             if (Contained(doc, f, *j, n, jr, i2)) return false;
             if (Covered(doc, f, *j, n, jr, i2)) return false;
             if (!i2.IsRectEmpty() && i2.right == n.right) {
+                // Right-to-left script drawn in reading order lays each
+                // piece left of the one before, and the written widths make
+                // neighbours overlap by a unit: F goes on the line, it is
+                // not a late piece of it.
+                if (i2.Width() <= 1 && n.left < jr.left && HasRightToLeftText(f)) return true;
                 const float share = covered + static_cast<float>(Ratio(Area(i2), Area(n)));
                 if (share > kOverprintShare) return !OverlapFillsLine(i2, el);
                 if (Ratio(i2.Height(), n.Height()) < kThinOverlap) return true;

@@ -15,6 +15,7 @@
 
 #include "layout/layout_document.h"
 #include "layout/words.h"
+#include "platform/bidi.h"
 #include "platform/font_metrics.h"
 #include "platform/strings.h"
 #include "rtf/blocks.h"
@@ -110,6 +111,94 @@ bool NeedsSpace(const CRtfXmlText& before, const CRtfXmlText& after) {
     return !IsShownSpace(a.back()) && !IsShownSpace(b.front());
 }
 
+// The strong characters of a text: right to left and left to right.
+struct StrongCount {
+    size_t right = 0;
+    size_t left = 0;
+    bool digits = false;
+};
+
+StrongCount CountStrong(const std::u32string& text) {
+    StrongCount c;
+    for (char32_t u : text) {
+        switch (BidiKindOf(u)) {
+        case BidiKind::kRight: ++c.right; break;
+        case BidiKind::kLeft: ++c.left; break;
+        case BidiKind::kNumber: c.digits = true; break;
+        default: break;
+        }
+    }
+    return c;
+}
+
+StrongCount CountStrong(const CRtfXmlText& text) { return CountStrong(ShownCharacters(WordsText(text))); }
+
+// A piece of a line as the line's ordering sees it: its text is in reading
+// order, so its first strong character tells its direction.
+BidiKind PieceKind(const CRtfXmlText& piece, const StrongCount& c) {
+    if (c.right > 0 || c.left > 0)
+        return ReadsRightToLeft(ShownCharacters(WordsText(piece))) ? BidiKind::kRight : BidiKind::kLeft;
+    return c.digits ? BidiKind::kNumber : BidiKind::kNeutral;
+}
+
+// A left-to-right piece (a number, a Latin word) in a line read from the
+// right holds its text as shown: the spaces at its right end come before it
+// and those at its left end after it. Done once per piece, so that writing
+// a line twice writes it alike.
+void TurnEdgeSpaces(CRtfXmlText& piece) {
+    if (piece.m_nFlags & kTextSpacesTurned) return;
+    piece.m_nFlags |= kTextSpacesTurned;
+    TRtfWord<void>* first = piece.m_words.GetHead();
+    TRtfWord<void>* last = piece.m_words.GetTail();
+    if (first == nullptr || last == nullptr || first->m_strText.find_first_not_of(' ') == std::string::npos ||
+        last->m_strText.find_first_not_of(' ') == std::string::npos)
+        return;
+    std::string& head = first->m_strText;
+    const size_t leading = head.find_first_not_of(' ');
+    head.erase(0, leading);
+    std::string& tail = last->m_strText;
+    const size_t trailing = tail.size() - tail.find_last_not_of(' ') - 1;
+    tail.erase(tail.size() - trailing);
+    head.insert(0, trailing, ' ');
+    tail.append(leading, ' ');
+}
+
+// The pieces of a line in reading order when right-to-left script is among
+// them, and whether the line reads right to left; otherwise the pieces as
+// they are. Pieces of right-to-left script each hold their own text in
+// reading order already; the line is ordered from the pieces' places on the
+// page, left to right, since the order in which a PDF draws them says
+// nothing.
+bool OrderRightToLeftLine(std::vector<CRtfXmlText*>& pieces) {
+    std::vector<StrongCount> counts;
+    StrongCount line;
+    for (CRtfXmlText* p : pieces) {
+        counts.push_back(CountStrong(*p));
+        line.right += counts.back().right;
+        line.left += counts.back().left;
+    }
+    if (line.right == 0) return false;
+    std::vector<size_t> shown(pieces.size());
+    for (size_t i = 0; i < shown.size(); ++i) shown[i] = i;
+    std::stable_sort(shown.begin(), shown.end(),
+                     [&](size_t a, size_t b) { return PrintLeft(*pieces[a]) < PrintLeft(*pieces[b]); });
+    std::vector<BidiKind> kinds;
+    for (size_t i : shown) kinds.push_back(PieceKind(*pieces[i], counts[i]));
+    const bool rightToLeft = ShownReadsRightToLeft(kinds, line.right, line.left);
+    if (rightToLeft) {
+        for (size_t k = 0; k < shown.size(); ++k)
+            if (kinds[k] != BidiKind::kRight) TurnEdgeSpaces(*pieces[shown[k]]);
+    }
+    std::vector<CRtfXmlText*> ordered;
+    for (size_t k : ReadingOrder(kinds, rightToLeft)) ordered.push_back(pieces[shown[k]]);
+    pieces.swap(ordered);
+    return rightToLeft;
+}
+
+// Makes a paragraph read right to left: its text starts and runs from the
+// right margin.
+constexpr const char* kRightToLeftParagraph = "\\rtlpar";
+
 enum class Raise { kNone, kSuper, kSub };
 
 Raise Classify(const CRtfXmlText& f, const CRtfXmlText& q) {
@@ -195,17 +284,27 @@ std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim, const 
     // Raised text is set a little larger: the \up shift is counted in half
     // points and eats into the line the text sits on.
     const uint32_t halfPoints = FittedHalfPoints(word.m_nFontSize * 2u + (rise == 0 ? 0 : 5), fit);
-    std::string out = "\\fs" + U(halfPoints);
-    if (rise != 0) out += "\\up" + D(rise / 2);
+    // Right-to-left runs are marked so: a reader takes their font and size
+    // as those of right-to-left script and lays the run out from the right.
     // The word processor sets complex scripts (Arabic, Hebrew, Indic, Thai)
     // in a size of their own, 12 points unless the run says otherwise, and
     // it reads that size only in a right-to-left character context: text of
     // another size came out larger or smaller than its line.
-    if (HasComplexScript(word.m_strText)) out += "\\rtlch\\afs" + U(halfPoints) + "\\ltrch";
+    const StrongCount strong = CountStrong(ShownCharacters(word.m_strText));
+    const bool rightToLeft = strong.right > 0;
+    std::string out;
+    if (rightToLeft) {
+        out = "\\rtlch\\afs" + U(halfPoints);
+    } else if (HasComplexScript(word.m_strText)) {
+        out = "\\rtlch\\afs" + U(halfPoints) + "\\ltrch";
+    }
+    out += "\\fs" + U(halfPoints);
+    if (rise != 0) out += "\\up" + D(rise / 2);
     // Without preserved spacing every run is set at its font's own width.
     const uint8_t spacing = KeepsSpacing(word.m_pText.get()) ? word.m_nHScale : uint8_t{100};
     out += "\\cf" + U(static_cast<uint32_t>(word.m_nColor)) + "\\f" + U(static_cast<uint32_t>(word.m_nFont)) +
            "\\charscalex" + U(FittedScale(spacing, fit)) + on + " {" + text + "}" + off;
+    if (rightToLeft) out += "\\ltrch ";
     return out;
 }
 
@@ -438,6 +537,23 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
     order.insert(slot, &text);
 
     const bool keep = KeepsSpacing(&text);
+    // Right-to-left script reads from the right: its pieces are not
+    // superscripts of the piece left of them, and a space stands for the gap
+    // between two of them, as in the paragraph layouts. Such lines are
+    // written as they read, without fitting: the fitting measures gaps from
+    // left to right.
+    const std::vector<CRtfXmlText*> shown = order;
+    const bool rightToLeft = OrderRightToLeftLine(order);
+    if (rightToLeft || order != shown) {
+        std::string out = rightToLeft ? std::string(kRightToLeftParagraph) + " " : std::string();
+        out += FormatRuns(order.front()->m_words, 0, false);
+        for (size_t k = 1; k < order.size(); ++k) {
+            if (NeedsSpace(*order[k - 1], *order[k])) out += "{ }";
+            out += FormatRuns(order[k]->m_words, 0, false);
+        }
+        return AddHyperlinks(text, out);
+    }
+
     std::vector<LinePiece> pieces(order.size());
     pieces[0].text = order.front();
     int32_t right = std::max(PrintLeft(*order.front()), PrintRight(*order.front()));
@@ -496,8 +612,8 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
 }
 
 int32_t TextAngle(const CRtfXmlText& text) {
-    // A right-to-left run has the direction of upside-down text but no
-    // angle: it reads upright.
+    // Direction 2 without an angle (the Windows program's code for Hebrew)
+    // reads upright.
     if (text.m_nAngle != 0) return (text.m_nAngle % 360 + 360) % 360;
     return text.m_nRotation == 90 || text.m_nRotation == 270 ? text.m_nRotation : 0;
 }
@@ -611,22 +727,33 @@ std::vector<ExactFrame> ExactFramesOf(CRtfXmlText& text) {
     // (a piece per glyph or two) twenty thousand frames, and LibreOffice did
     // not open such a document within minutes. Superscripts, tab stops and
     // columns keep frames of their own.
-    const std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    // A line with right-to-left script is framed as it stands on the page,
+    // each frame's text in reading order.
+    bool anyRight = false;
+    for (CRtfXmlText* p : pieces) anyRight = anyRight || CountStrong(*p).right > 0;
+    if (anyRight) {
+        std::stable_sort(pieces.begin(), pieces.end(),
+                         [](const CRtfXmlText* a, const CRtfXmlText* b) { return PrintLeft(*a) < PrintLeft(*b); });
+    }
     std::vector<ExactFrame> frames;
     for (size_t first = 0; first < pieces.size();) {
         size_t end = first + 1;
         while (end < pieces.size() && SharesFrame(*pieces[end - 1], *pieces[end])) ++end;
 
-        CRect r = Normalised(pieces[first]->m_rect);
-        std::string runs = FormatRuns(pieces[first]->m_words, 0, false);
-        for (size_t k = first + 1; k < end; ++k) {
-            const CRect b = Normalised(pieces[k]->m_rect);
+        std::vector<CRtfXmlText*> framed(pieces.begin() + static_cast<std::ptrdiff_t>(first),
+                                         pieces.begin() + static_cast<std::ptrdiff_t>(end));
+        if (anyRight) OrderRightToLeftLine(framed);
+        CRect r = Normalised(framed[0]->m_rect);
+        std::string runs = FormatRuns(framed[0]->m_words, 0, false);
+        for (size_t k = 1; k < framed.size(); ++k) {
+            const CRect b = Normalised(framed[k]->m_rect);
             r = CRect(std::min(r.left, b.left), std::min(r.top, b.top), std::max(r.right, b.right),
                       std::max(r.bottom, b.bottom));
-            if (NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
-            runs += FormatRuns(pieces[k]->m_words, 0, false);
+            if (NeedsSpace(*framed[k - 1], *framed[k])) runs += "{ }";
+            runs += FormatRuns(framed[k]->m_words, 0, false);
         }
-        frames.push_back({r, AddHyperlinks(*pieces[first], runs)});
+        frames.push_back({r, AddHyperlinks(*framed[0], runs)});
         first = end;
     }
     return frames;
@@ -786,20 +913,22 @@ std::string WriteExactBlocks(const std::vector<ExactFrame>& frames, CLayoutConte
 
 std::string WriteParagraph(CRtfXmlText& text) {
     std::string runs;
-    const std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    const bool rightToLeft = OrderRightToLeftLine(pieces);
     for (size_t k = 0; k < pieces.size(); ++k) {
         if (k > 0 && NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
         runs += FormatRuns(pieces[k]->m_words, 0, false);
     }
-    return "\\pard " + AddHyperlinks(text, runs) + "\\par";
+    return std::string("\\pard ") + (rightToLeft ? kRightToLeftParagraph : "") + AddHyperlinks(text, runs) + "\\par";
 }
 
 std::string WritePlainParagraph(CRtfXmlText& text) {
     std::string runs;
-    const std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    std::vector<CRtfXmlText*> pieces = LinePieces(text);
+    const bool rightToLeft = OrderRightToLeftLine(pieces);
     for (size_t k = 0; k < pieces.size(); ++k) {
         if (k > 0 && NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
         runs += PlainRuns(pieces[k]->m_words);
     }
-    return "\\pard " + StripLinks(runs) + "\\par";
+    return std::string("\\pard ") + (rightToLeft ? kRightToLeftParagraph : "") + StripLinks(runs) + "\\par";
 }

@@ -250,3 +250,47 @@ TEST_F(CliTest, ListedFilesAndShardsOfTheList) {
 }
 
 }  // namespace
+
+// A scanned page with its recognised text as an invisible layer: the text
+// becomes the page's text in every layout and takes the place of the scan
+// picture, unless the scan is asked for; beside visible text, invisible text
+// stays out and the picture stays in.
+TEST_F(CliTest, InvisibleTextOfAScanBecomesItsText) {
+    const std::string scan =
+        "gsave 612 792 scale 16 16 8 [16 0 0 16 0 0] {<" + std::string(512, 'c') + ">} image grestore\n"
+        "/Helvetica findfont 24 scalefont setfont\n";
+    const std::string layer = "3 .settextrenderingmode 72 700 moveto (Recognised words) show "
+                              "72 650 moveto (of the scan) show 0 .settextrenderingmode\n";
+    const std::string ocr = m_dir / "ocr.pdf";
+    const std::string mixed = m_dir / "mixed.pdf";
+    ASSERT_TRUE(qmtest::MakePdf("%!PS\n" + scan + layer + "showpage\n", ocr));
+    ASSERT_TRUE(qmtest::MakePdf("%!PS\n" + scan + layer + "72 500 moveto (Printed words) show showpage\n", mixed));
+    const struct {
+        const char* what;
+        std::string pdf;
+        std::vector<std::string> options;
+        bool text;
+        bool picture;
+    } cases[] = {
+        {"flowing", ocr, {"-l", "flowing"}, true, false},
+        {"exact", ocr, {"-l", "exact"}, true, false},
+        {"no images", ocr, {"-l", "no-images"}, true, false},
+        {"plain text", ocr, {"-l", "plain-text"}, true, false},
+        {"flowing, scan kept", ocr, {"-l", "flowing", "--keep-scans"}, true, true},
+        {"exact, scan kept", ocr, {"-l", "exact", "--keep-scans"}, true, true},
+        {"mixed page", mixed, {"-l", "flowing"}, false, true},
+    };
+    for (const auto& c : cases) {
+        const std::string out = m_out + "/" + std::to_string(&c - cases);
+        const auto r = RunCli(qmtest::Args({"-q", "-o", out}, qmtest::Args(c.options, {c.pdf})));
+        ASSERT_EQ(r.status, 0) << c.what << ": " << r.err;
+        const std::string name = std::filesystem::path(c.pdf).stem().string();
+        const std::string rtf = qmtest::ReadFile(out + "/" + name + ".rtf");
+        EXPECT_EQ(rtf.find("Recognised") != std::string::npos, c.text) << c.what;
+        EXPECT_EQ(rtf.find("scan") != std::string::npos, c.text) << c.what;
+        EXPECT_EQ(rtf.find("\\pict") != std::string::npos, c.picture) << c.what;
+        if (c.pdf == mixed) {
+            EXPECT_NE(rtf.find("Printed"), std::string::npos) << c.what;
+        }
+    }
+}

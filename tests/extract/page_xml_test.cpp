@@ -72,16 +72,31 @@ TEST(PageXml, TextElementsOfOnePage) {
         {"negative coordinates truncate toward zero", Show(-10, 800, "a"),
          "<margin mleft=\"0000\" mtop=\"0000\" mbottom=\"0010\" mright=\"0010\">\n" +
              Text(-25, -14, 10, 18, 0, Data(), "a"), {}},
-        // Eighteen characters, 162 pixels; the Hebrew run keeps its edges but
-        // stores its letters in reading order.
+        // Eighteen characters, 162 pixels; the Hebrew run, drawn from its
+        // leftmost letter, is upright text with its letters in reading order.
         {"text filter and Hebrew runs",
          Show(72, 700, "x\\001y\\002z\\003w\\004\\005\\006\\007\\010\"&<>'\\351") + Show(72, 600, "abc"),
          kMargins +
              Text(124, 108, 163, 18, 0, Data(),
                   "x yzw\\uc1\\u339X\\uc1\\u8364X\\uc1\\u55357X\\uc1\\u56832X&quot;&amp;&lt;&gt;'\xe9") +
-             Text(274, 108, 28, 18, 0, Data(), "\\uc1\\u1490X\\uc1\\u1489X\\uc1\\u1488X", 2),
+             Text(274, 108, 28, 18, 0, Data(), "\\uc1\\u1490X\\uc1\\u1489X\\uc1\\u1488X"),
          {"<01> <00A0>", "<02> <00AD>", "<03> <0009>", "<04> <0153>", "<05> <20AC>", "<06> <000A>", "<07> <000D>",
           "<08> <D83DDE00>", "<61> <05D0>", "<62> <05D1>", "<63> <05D2>"}},
+        // Each letter 6 points left of the one before (a character spacing
+        // of -12): one run from 432 to 459, its letters in the order drawn.
+        {"Hebrew drawn from its first letter leftwards is one run", Show(300, 600, "abc", "-12 Tc"),
+         kMargins + Text(274, 432, 28, 18, 0, Data(0, "-12000.00"), "\\uc1\\u1488X\\uc1\\u1489X\\uc1\\u1490X"),
+         {"<61> <05D0>", "<62> <05D1>", "<63> <05D2>"}},
+        {"digits drawn left of Hebrew are read after it, in their own order", Show(72, 500, "12 abc"),
+         kMargins + Text(424, 108, 55, 18, 0, Data(), "\\uc1\\u1490X\\uc1\\u1489X\\uc1\\u1488X 12"),
+         {"<61> <05D0>", "<62> <05D1>", "<63> <05D2>"}},
+        // Every glyph drawn on its own, the vowel point (d) before the letter
+        // it sits under: it joins that letter's run.
+        {"a vowel point drawn on its own goes with its letter",
+         Show(72, 400, "a") + Show(79, 400, "d") + Show(78, 400, "b"),
+         kMargins + Text(574, 108, 10, 18, 0, Data(), "\\uc1\\u1488X") +
+             Text(574, 117, 10, 18, 0, Data(), "\\uc1\\u1489X\\uc1\\u1464X"),
+         {"<61> <05D0>", "<62> <05D1>", "<64> <05B8>"}},
         // A turned run's box holds its glyphs: "up" rises 18 pixels from
         // its origin (450, 738) with its ascent of 14.4 to the left; the
         // upside-down run keeps its drawing order, which is its reading
@@ -135,16 +150,27 @@ TEST(PageXml, MarginsTable) {
     }
 }
 
-TEST(PageXml, InvisibleTextMakesNoRuns) {
+// Invisible text is the recognised text of a scan when nothing on its page
+// is visible; beside visible text it would only double it.
+TEST(PageXml, InvisibleTextIsThePageTextOnlyWhereNothingIsVisible) {
     TempDir dir;
     PdfBuilder pdf;
     pdf.AddFont("Quillsans");
     pdf.AddPage("BT 3 Tr /F1 12 Tf 72 700 Td (hidden) Tj ET BT 7 Tr /F1 12 Tf 72 650 Td (clip) Tj ET");
     pdf.AddPage("BT /F1 12 Tf 72 700 Td (shown) Tj 3 Tr ( hidden) Tj ET");
-    const std::string xml = ExtractXml(pdf.Write(dir, "hidden"));
-    // The font was still set on page 1, so it is described there.
-    EXPECT_BYTES(PageTag(1) + FontSpec(0, 12, "Quillsans", "#000000") + "</page>\n", PageOf(xml, 1));
+    pdf.AddPage("BT /F1 12 Tf 72 700 Td ( ) Tj 3 Tr 72 650 Td (layer) Tj ET");
+    pdf.AddPage("BT 3 Tr /F1 12 Tf 72 700 Td (under) Tj ET BT 0 Tr /F1 12 Tf 72 650 Td (over) Tj ET");
+    std::vector<int> hiddenPages;
+    const std::string xml = ExtractXml(pdf.Write(dir, "hidden"), nullptr, std::string(), &hiddenPages);
+    EXPECT_BYTES(PageTag(1) + FontSpec(0, 12, "Quillsans", "#000000") + kMargins +
+                     Text(124, 108, 55, 18, 0, Data(), "hidden") + Text(199, 108, 37, 18, 0, Data(), "clip") +
+                     "</page>\n",
+                 PageOf(xml, 1));
     EXPECT_BYTES(PageTag(2) + kMargins + Text(124, 108, 46, 18, 0, Data(), "shown") + "</page>\n", PageOf(xml, 2));
+    // A visible blank does not make the page's text visible.
+    EXPECT_NE(PageOf(xml, 3).find(">layer\n"), std::string::npos) << PageOf(xml, 3);
+    EXPECT_EQ(PageOf(xml, 4).find("under"), std::string::npos) << PageOf(xml, 4);
+    EXPECT_EQ(hiddenPages, (std::vector<int>{1, 3}));
 }
 
 // Boxes and directions are those of the page as the viewer shows it: text

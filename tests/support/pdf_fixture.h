@@ -197,7 +197,10 @@ private:
 // conversion does, writing `<outBase>.xml` (by default beside the PDF, with
 // its base name), and returns the document's bytes (empty when the PDF does
 // not open).
-inline std::string ExtractXml(const std::string& pdf, int* pageCount = nullptr, std::string outBase = std::string()) {
+// `hiddenTextPages`, when given, receives the pages whose text is their
+// invisible text layer.
+inline std::string ExtractXml(const std::string& pdf, int* pageCount = nullptr, std::string outBase = std::string(),
+                              std::vector<int>* hiddenTextPages = nullptr) {
     CoreParams params;
     PDFDoc doc(std::make_unique<GooString>(pdf));
     if (!doc.isOk()) return std::string();
@@ -209,6 +212,7 @@ inline std::string ExtractXml(const std::string& pdf, int* pageCount = nullptr, 
         const int n = doc.getNumPages();
         if (pageCount != nullptr) *pageCount = n;
         doc.displayPages(&dev, 1, n, 108, 108, 0, true, true, true);
+        if (hiddenTextPages != nullptr) *hiddenTextPages = dev.HiddenTextPages();
     }
     return ReadFile(base + ".xml");
 }
