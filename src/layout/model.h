@@ -436,8 +436,11 @@ class CRtfPage : public CTagged {
     // unit above the truncated box.
     static int32_t PaperTwips(int32_t units, int32_t exact) {
         const int32_t fromBox = ToTwips(units);
-        const int32_t unitTwips = ToTwips(1) + 1;
-        return exact >= fromBox && exact - fromBox <= unitTwips ? exact : fromBox;
+        const int64_t unitTwips = ToTwips(1) + 1;
+        // Wide arithmetic: both come from outside bytes and may lie at the
+        // ends of the range.
+        const int64_t above = static_cast<int64_t>(exact) - fromBox;
+        return above >= 0 && above <= unitTwips ? exact : fromBox;
     }
 
 public:

@@ -36,7 +36,7 @@ bool CWorkerProcess::Start(const std::function<int(int reportFd)>& work, long lo
         // nobody and hold its renderer; it goes with the caller.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(127);
-        if (maxMemoryBytes > 0) {
+        if (maxMemoryBytes > 0 && MemoryLimitsAvailable()) {
             const rlimit limit{static_cast<rlim_t>(maxMemoryBytes), static_cast<rlim_t>(maxMemoryBytes)};
             setrlimit(RLIMIT_AS, &limit);
         }

@@ -20,6 +20,24 @@ namespace qm {
 // operator new failed.
 constexpr int kWorkerOutOfMemory = 86;
 
+// Whether a cap on a worker's address space can be kept. A build under
+// AddressSanitizer reserves terabytes of address space for its shadow
+// memory, so such a cap would stop every worker before it began: there the
+// cap is not set.
+constexpr bool MemoryLimitsAvailable() {
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return false;
+#else
+    return true;
+#endif
+#else
+    return true;
+#endif
+}
+
 class CWorkerProcess {
 public:
     CWorkerProcess() = default;
