@@ -174,6 +174,20 @@ std::string CRtfFile::BuildPageSetup(CRtfPage* page) {
                   U(t), U(b));
 }
 
+// Shapes anchored in the body are painted over the text by LibreOffice
+// whatever their wrapping says, except before the document's first
+// paragraph; shapes of a header are painted behind the body text there
+// and in Word alike. So each page's shapes behind the text are written
+// into the header of the page's section, a header of one tiny paragraph
+// at the top edge that leaves the body where the margins put it. A later
+// page without such shapes still gets an empty header, or it would show
+// the previous page's, whose header it inherits.
+std::string CRtfFile::BuildBehindText(const std::string& shapes) {
+    if (shapes.empty() && !m_bHeaderWritten) return {};
+    m_bHeaderWritten = true;
+    return "\\headery0{\\header\\pard\\plain\\sl-20\\slmult0\\fs2 " + shapes + "\\par}\n";
+}
+
 std::string CRtfFile::BuildSectionBreak(CRtfPage* page) {
     if (page->m_bFirstWrittenPage) return kSectionBreak;
     // Sections after the first page repeat the page size, or they would
@@ -247,12 +261,16 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
     if (m_bPageWritten) text = pageBreak;
 
     std::string objects;
+    std::string behind;
     for (const auto& obj : page->m_pObjects) {
         if (!obj) continue;
         if (obj->m_nKind == CRtfShpObject::kImage) {
             if (auto* image = dynamic_cast<CRtfImage*>(obj.get())) objects += image->WriteRtf(page);
         } else if (obj->m_nKind == CRtfShpObject::kLine) {
-            if (auto* line = dynamic_cast<CRtfLine*>(obj.get())) objects += line->m_strShape;
+            if (auto* line = dynamic_cast<CRtfLine*>(obj.get())) {
+                objects += line->m_strFront;
+                behind += line->m_strShape;
+            }
         }
     }
 
@@ -267,9 +285,10 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
         }
     }
 
-    if (!objects.empty() || !body.empty() || !leftovers.empty()) {
+    if (!objects.empty() || !behind.empty() || !body.empty() || !leftovers.empty()) {
         text += objects;
         text += BuildPageSetup(page);
+        text += BuildBehindText(behind);
         text += body;
         text += leftovers;
     }

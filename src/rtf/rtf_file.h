@@ -59,6 +59,8 @@ public:
     std::string BuildPageSetup(CRtfPage* page);
     // The break written after each section of a flowing page.
     std::string BuildSectionBreak(CRtfPage* page);
+    // The page header that carries the page's shapes behind the text.
+    std::string BuildBehindText(const std::string& shapes);
     // The body of a page in EXACT, NO IMAGES or PLAIN TEXT layout.
     std::string BuildFixedBody(CRtfPage* page, int mode);
     // The body of a page in FLOWING layout; `last` drops the document's
@@ -75,6 +77,7 @@ private:
     const CLayoutDocument* m_pTables = nullptr;
     RtfDocInfo m_info;
     bool m_bPageWritten = false;
+    bool m_bHeaderWritten = false;  // a page header carried shapes behind the text
     bool m_bOpen = false;
     std::FILE* m_file = nullptr;
     bool m_bWriteFailed = false;
