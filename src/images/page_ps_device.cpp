@@ -121,7 +121,7 @@ void CPsSink::Write(void* stream, const char* data, size_t len) {
 
 // Cells of at least this many points; large pages get larger cells so that
 // the grid stays small.
-constexpr double kPaintedCell = 4.0;
+constexpr double kPaintedCell = 2.0;
 constexpr int kMaxPaintedCells = 1024;
 
 void CPaintedArea::Reset(double x0, double y0, double x1, double y1) {
@@ -149,19 +149,21 @@ bool CPaintedArea::Cells(double x0, double y0, double x1, double y1, int* c0, in
     return true;
 }
 
-void CPaintedArea::Mark(double x0, double y0, double x1, double y1) {
+void CPaintedArea::Mark(double x0, double y0, double x1, double y1, uint8_t what) {
     int c0, r0, c1, r1;
     if (!Cells(x0, y0, x1, y1, &c0, &r0, &c1, &r1)) return;
     for (int r = r0; r <= r1; ++r)
-        std::fill_n(m_cells.begin() + static_cast<size_t>(r) * m_nCols + c0, c1 - c0 + 1, uint8_t{1});
+        for (auto cell = m_cells.begin() + static_cast<size_t>(r) * m_nCols + c0, end = cell + (c1 - c0 + 1);
+             cell != end; ++cell)
+            *cell |= what;
 }
 
-bool CPaintedArea::Any(double x0, double y0, double x1, double y1) const {
+bool CPaintedArea::Any(double x0, double y0, double x1, double y1, uint8_t what) const {
     int c0, r0, c1, r1;
     if (!Cells(x0, y0, x1, y1, &c0, &r0, &c1, &r1)) return false;
     for (int r = r0; r <= r1; ++r) {
         auto row = m_cells.begin() + static_cast<size_t>(r) * m_nCols;
-        if (std::any_of(row + c0, row + c1 + 1, [](uint8_t v) { return v != 0; })) return true;
+        if (std::any_of(row + c0, row + c1 + 1, [&](uint8_t v) { return (v & what) != 0; })) return true;
     }
     return false;
 }
@@ -296,7 +298,10 @@ void CPagePsDevice::CapturePath(GfxState* state, const char* paint) {
     text += paint;
 
     auto line = std::make_unique<CRtfLine>();
-    line->m_bFront = CoversPainted(state);
+    // A fill over text hides it; a stroke hides next to nothing of the
+    // text, but a picture painted over it would hide it whole.
+    const bool fill = paint[0] == 'f';
+    line->m_bFront = CoversPainted(state, fill ? CPaintedArea::kText | CPaintedArea::kPicture : CPaintedArea::kPicture);
     line->m_nNumber = m_nShapeId++;
     line->m_nZOrder = m_nZOrder++;
     line->m_nLineWidth = static_cast<int32_t>(state->getLineWidth());
@@ -305,7 +310,7 @@ void CPagePsDevice::CapturePath(GfxState* state, const char* paint) {
     ++m_nPaths;
 }
 
-bool CPagePsDevice::CoversPainted(GfxState* state) const {
+bool CPagePsDevice::CoversPainted(GfxState* state, uint8_t what) const {
     const GfxPath* path = state->getPath();
     if (path == nullptr) return false;
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
@@ -320,10 +325,10 @@ bool CPagePsDevice::CoversPainted(GfxState* state) const {
             y0 = std::min(y0, y), y1 = std::max(y1, y);
         }
     }
-    return !first && m_painted.Any(x0, y0, x1, y1);
+    return !first && m_painted.Any(x0, y0, x1, y1, what);
 }
 
-void CPagePsDevice::MarkPainted(GfxState* state, const double (*corners)[2], int n) {
+void CPagePsDevice::MarkPainted(GfxState* state, const double (*corners)[2], int n, uint8_t what) {
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     for (int i = 0; i < n; ++i) {
         double x, y;
@@ -332,7 +337,7 @@ void CPagePsDevice::MarkPainted(GfxState* state, const double (*corners)[2], int
         x0 = std::min(x0, x), x1 = std::max(x1, x);
         y0 = std::min(y0, y), y1 = std::max(y1, y);
     }
-    m_painted.Mark(x0, y0, x1, y1);
+    m_painted.Mark(x0, y0, x1, y1, what);
 }
 
 // The box a string of text covers, worked out as the PDF core advances
@@ -357,15 +362,19 @@ void CPagePsDevice::drawString(GfxState* state, const GooString* s) {
         }
         const double size = state->getFontSize();
         double along = advance * size + chars * state->getCharSpace() + spaces * state->getWordSpace();
-        double across0 = -0.2 * size + state->getRise(), across1 = 0.8 * size + state->getRise();
+        // Only the core of the glyphs (the x-height band, without the first
+        // and last tenth of the run) counts: a box drawn right above or
+        // below a line, or just touching its ends, does not cover it.
+        const double across0 = 0.15 * size + state->getRise(), across1 = 0.5 * size + state->getRise();
+        const double trim = 0.1 * along;
         double text[4][2];
         if (font->getWMode()) {
-            text[0][0] = -0.5 * size, text[0][1] = 0, text[1][0] = 0.5 * size, text[1][1] = 0;
-            text[2][0] = -0.5 * size, text[2][1] = along, text[3][0] = 0.5 * size, text[3][1] = along;
+            text[0][0] = -0.3 * size, text[0][1] = trim, text[1][0] = 0.3 * size, text[1][1] = trim;
+            text[2][0] = -0.3 * size, text[2][1] = along - trim, text[3][0] = 0.3 * size, text[3][1] = along - trim;
         } else {
             along *= state->getHorizScaling();
-            text[0][0] = 0, text[0][1] = across0, text[1][0] = along, text[1][1] = across0;
-            text[2][0] = 0, text[2][1] = across1, text[3][0] = along, text[3][1] = across1;
+            text[0][0] = trim, text[0][1] = across0, text[1][0] = along - trim, text[1][1] = across0;
+            text[2][0] = trim, text[2][1] = across1, text[3][0] = along - trim, text[3][1] = across1;
         }
         double user[4][2];
         for (int i = 0; i < 4; ++i) {
@@ -374,7 +383,7 @@ void CPagePsDevice::drawString(GfxState* state, const GooString* s) {
             user[i][0] = state->getCurX() + dx;
             user[i][1] = state->getCurY() + dy;
         }
-        MarkPainted(state, user, 4);
+        MarkPainted(state, user, 4, CPaintedArea::kText);
     }
     PSOutputDev::drawString(state, s);
 }
@@ -432,7 +441,7 @@ void CPagePsDevice::EndPicture(GfxState* state) {
     m_pObjects->push_back(std::move(picture));
     ++m_nPictures;
     const double unit[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
-    MarkPainted(state, unit, 4);
+    MarkPainted(state, unit, 4, CPaintedArea::kPicture);
 }
 
 void CPagePsDevice::drawImageMask(GfxState* state, Object* ref, Stream* str, int width, int height, bool invert,

@@ -55,9 +55,10 @@ struct CPsSink {
 // points of the device space.
 class CPaintedArea {
 public:
+    enum : uint8_t { kText = 1, kPicture = 2 };
     void Reset(double x0, double y0, double x1, double y1);
-    void Mark(double x0, double y0, double x1, double y1);
-    bool Any(double x0, double y0, double x1, double y1) const;
+    void Mark(double x0, double y0, double x1, double y1, uint8_t what);
+    bool Any(double x0, double y0, double x1, double y1, uint8_t what) const;
 
 private:
     bool Cells(double x0, double y0, double x1, double y1, int* c0, int* r0, int* c1, int* r1) const;
@@ -105,10 +106,10 @@ private:
     };
     void BeginPicture(GfxState* state, int width, int height, std::string setup);
     void EndPicture(GfxState* state);
-    bool CoversPainted(GfxState* state) const;
+    bool CoversPainted(GfxState* state, uint8_t what) const;
     void CapturePath(GfxState* state, const char* paint);
 
-    void MarkPainted(GfxState* state, const double (*corners)[2], int n);
+    void MarkPainted(GfxState* state, const double (*corners)[2], int n, uint8_t what);
 
     CPsSink* m_pSink;
     CPaintedArea m_painted;

@@ -2,8 +2,8 @@
 // floating shape on its own, and a document with thousands of them (table
 // rules, circuit diagrams, plots) takes minutes to open or never opens.
 // Paths that share their paint become sub-paths of one freeform shape:
-//  1. in drawing order, a path joins the shape before it when it has the
-//     same paint and lies close to it;
+//  1. a path joins the latest shape of its paint when nothing drawn in
+//     between paints over it (a fill on one side, another colour);
 //  2. a page still above its bound merges every path of one paint that
 //     does not overlap a filled path already in the shape, whatever lies
 //     between them in drawing order;
@@ -22,8 +22,6 @@
 
 namespace {
 
-// Paths closer than this (page units, 16 points) count as drawn together.
-constexpr double kNearby = 24.0;
 // Overlap checks against a shape's filled sub-paths stop here: a shape
 // with more starts afresh, which keeps a page of many fills linear.
 constexpr size_t kMaxOverlapChecks = 512;
@@ -43,10 +41,6 @@ Box BoxOf(const CPathPiece& piece) {
         b.y0 = std::min(b.y0, p.y), b.y1 = std::max(b.y1, p.y);
     }
     return b;
-}
-
-bool Near(const Box& a, const Box& b) {
-    return a.x0 - kNearby <= b.x1 && b.x0 - kNearby <= a.x1 && a.y0 - kNearby <= b.y1 && b.y0 - kNearby <= a.y1;
 }
 
 // Interiors overlap; boxes that only touch do not.
@@ -76,31 +70,71 @@ struct Group {
     CRtfLine* owner;
     Box box;
     std::vector<const CPathPiece*> pieces;
-    std::vector<Box> fills;  // boxes of filled sub-paths, for the overlap check
-    double extent = 0;  // the sub-paths' widths and heights added up
+    std::vector<Box> boxes;  // of the sub-paths
+    double extent = 0;       // the sub-paths' widths and heights added up
 
     explicit Group(const Item& it) : key(it.key), owner(it.owner), box(it.box) { Add(it); }
     void Add(const Item& it) {
         pieces.push_back(it.piece);
         box = Box{std::min(box.x0, it.box.x0), std::min(box.y0, it.box.y0), std::max(box.x1, it.box.x1),
                   std::max(box.y1, it.box.y1)};
-        if (Filled()) fills.push_back(it.box);
+        boxes.push_back(it.box);
         extent += (it.box.x1 - it.box.x0) + (it.box.y1 - it.box.y0);
     }
     bool Filled() const { return key.style.m_bFilled && !key.line; }
     bool Takes(const Item& it) const {
         if (!(key == it.key)) return false;
         if (!Filled()) return true;
-        if (fills.size() >= kMaxOverlapChecks) return false;
-        return std::none_of(fills.begin(), fills.end(), [&](const Box& b) { return Overlap(b, it.box); });
+        if (boxes.size() >= kMaxOverlapChecks) return false;
+        return std::none_of(boxes.begin(), boxes.end(), [&](const Box& b) { return Overlap(b, it.box); });
     }
 };
 
+// The one colour a shape paints in, -1 when it paints in two.
+int32_t SoleColour(const Key& key) {
+    const CPathStyle& s = key.style;
+    if (key.line || (s.m_bFilled && !s.m_bStroked)) return s.m_nFill;
+    if (!s.m_bFilled) return s.m_nStroke;
+    return s.m_nFill == s.m_nStroke ? s.m_nFill : -1;
+}
+
+// Whether a shape made after groups[from - 1] paints where `it` lies, with
+// a fill on one side at least: joining that earlier shape would move `it`
+// under what the PDF paints over it. Strokes that cross strokes are let
+// be, as the order shows at their crossings only.
+bool PaintedOver(const std::vector<Group>& groups, size_t from, const Item& it) {
+    const bool filled = it.key.style.m_bFilled && !it.key.line;
+    size_t checks = 0;
+    for (size_t i = from; i < groups.size(); ++i) {
+        const Group& g = groups[i];
+        if ((!filled && !g.Filled()) || !Overlap(g.box, it.box)) continue;
+        // Paint over paint of the same single colour looks the same in
+        // either order.
+        if (SoleColour(g.key) >= 0 && SoleColour(g.key) == SoleColour(it.key)) continue;
+        for (const Box& b : g.boxes) {
+            if (++checks > kMaxOverlapChecks) return true;
+            if (Overlap(b, it.box)) return true;
+        }
+    }
+    return false;
+}
+
+// A path joins the latest shape of its paint, wherever it lies on the
+// page, when nothing drawn since paints over it.
 std::vector<Group> InDrawingOrder(const std::vector<Item>& items) {
     std::vector<Group> groups;
+    std::map<Key, size_t> last;
     for (const Item& it : items) {
-        if (!groups.empty() && groups.back().Takes(it) && Near(groups.back().box, it.box)) groups.back().Add(it);
-        else groups.emplace_back(it);
+        auto found = last.find(it.key);
+        if (found != last.end()) {
+            Group& g = groups[found->second];
+            if (g.Takes(it) && !PaintedOver(groups, found->second + 1, it)) {
+                g.Add(it);
+                continue;
+            }
+        }
+        last[it.key] = groups.size();
+        groups.emplace_back(it);
     }
     return groups;
 }

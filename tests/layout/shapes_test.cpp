@@ -187,13 +187,14 @@ std::string Fill(const char* colour, double x, double y, double w, double h) {
 
 }  // namespace
 
-// Paths of one paint drawn one after the other close together share a
-// shape; what cannot share keeps its drawing order until the page's bound
-// forces paint-by-paint shapes, and the bound is never passed.
+// Paths of one paint share a shape unless something drawn between them
+// paints over them in another colour; the page's bound forces
+// paint-by-paint shapes, and it is never passed.
 TEST(PathMerging, ShapesPerPaintWithinTheBound) {
     const char* red = "1 0 0";
     const char* blue = "0 0 1";
     std::vector<std::string> strokes, interleaved, apart, overlapping, many;
+    const std::vector<std::string> sandwich = {Stroke(red, 100, 100), Fill(blue, 90, 90, 40, 20), Stroke(red, 100, 105)};
     for (int i = 0; i < 50; ++i) strokes.push_back(Stroke(red, 100, 100 + 2 * i));
     for (int i = 0; i < 50; ++i) interleaved.push_back(Stroke(i % 2 ? red : blue, 100, 100 + 2 * i));
     apart = {Stroke(red, 10, 10), Stroke(red, 400, 600)};
@@ -212,10 +213,10 @@ TEST(PathMerging, ShapesPerPaintWithinTheBound) {
         int subPaths;  // sub-paths drawn in all
     } cases[] = {
         {"a run of one paint is one shape", &strokes, 40, 1, 50},
-        {"alternating paints keep their order under the bound", &interleaved, 60, 50, 50},
-        {"alternating paints over the bound: one shape per paint", &interleaved, 40, 2, 50},
-        {"one paint far apart stays apart under the bound", &apart, 40, 2, 2},
-        {"one paint far apart over the bound merges", &apart, 1, 1, 2},
+        {"strokes of two paints in turn: one shape per paint", &interleaved, 40, 2, 50},
+        {"a fill painted between two strokes keeps them apart", &sandwich, 40, 3, 3},
+        {"over the bound the order gives way: one shape per paint", &sandwich, 2, 2, 3},
+        {"one paint far apart", &apart, 40, 1, 2},
         {"overlapping fills stay apart, a touching one joins", &overlapping, 40, 2, 3},
         {"overlapping fills merge when the bound needs it", &overlapping, 1, 1, 3},
         {"more paints than the bound: the largest shapes stay", &many, 40, 40, 800},
