@@ -95,6 +95,8 @@ def main():
                 lo = lo_open(document, rendered, profile, args.timeout)
                 if layout == "no-images":
                     reference = lo
+                elif lo is None:
+                    worst = float("inf")
                 ratio = "-"
                 if lo is not None and reference:
                     ratio = "%.2f" % (lo / reference)
