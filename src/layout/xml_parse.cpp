@@ -56,6 +56,8 @@ enum KeywordId : int {
     kStyle = 33,
     kCRise = 34,
     kCLeading = 35,
+    kPPaperHeight = 36,
+    kPPaperWidth = 37,
 };
 
 struct KeywordEntry {
@@ -72,7 +74,7 @@ constexpr KeywordEntry kKeywords[] = {
     {"mbottom=", 21},   {"mright=", 22},   {"top=", 23},       {"left=", 24},     {"width=", 25},
     {"height=", 26},    {"font=", 27},     {"direction=", 28}, {"toc=", 29},      {"Angle=", 30},
     {"cSpace=", 30},    {"wSpace=", 31},   {"hScal=", 32},     {"style=", 33},    {"cRise=", 34},
-    {"cLeading=", 35},
+    {"cLeading=", 35},  {"ppaperh=", 36},  {"ppaperw=", 37},
 };
 
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
@@ -304,10 +306,12 @@ bool CRtfXmlParse::ParsePage(CLayoutDocument* doc, int page) {
             // the top and left already stored.
             for (const std::string& token : tokens) {
                 int id = Keyword(token);
-                if (id < kPNumber || id > kPRotation) continue;
+                if ((id < kPNumber || id > kPRotation) && id != kPPaperHeight && id != kPPaperWidth) continue;
                 AttrValue(token, value);
                 const int32_t v = AtoL(value);
                 switch (id) {
+                    case kPPaperHeight: p->m_nPaperHeight = v; break;
+                    case kPPaperWidth: p->m_nPaperWidth = v; break;
                     case kPNumber: m_nPage = v; break;
                     case kPTop: p->SetTop(v); break;
                     case kPLeft: p->SetLeft(v); break;

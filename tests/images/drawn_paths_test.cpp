@@ -74,7 +74,7 @@ TEST(DrawnPathsEndToEnd, PaperLeftOutBoxesBehindTheirTextCoversInFront) {
     // header is empty, so that it does not show the previous page's box.
     EXPECT_EQ(CountOccurrences(pages[2], "{\\shp"), 1) << pages[2];
     EXPECT_EQ(Header(pages[2]), "{\\header\\pard\\plain\\sl-20\\slmult0\\fs2 \\par}");
-    EXPECT_LT(pages[2].find("{\\sv 255}"), pages[2].find("{\\header"));
+    EXPECT_GT(pages[2].find("{\\sv 255}"), pages[2].find("{\\header"));
     EXPECT_NE(pages[2].find("{\\sn fBehindDocument}{\\sv 0}"), std::string::npos);
 }
 

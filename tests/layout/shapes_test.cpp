@@ -47,7 +47,7 @@ TEST(Shapes, PropertiesFromThePath) {
         {"[0 3 -3 0 300 0] cm\n1 w\n0 0 m\n10 0 l\nS\n", "lineWidth", "25400"},
         {t + "S\n", "pSegmentInfo", "2;8;16384;45824;1;45824;1;45824;24577;32768"},
         // Relative to the box's top left corner, in twips, y downwards.
-        {t + "S\n", "pVerticies", "8;3;(0,2049);(2049,2049);(2049,0);"},
+        {t + "S\n", "pVerticies", "8;3;(0,2000);(2000,2000);(2000,0);"},
         {"0 0 m\n100 0 l\n100 100 l\nS\n", "pSegmentInfo", "2;7;16384;45824;1;45824;1;45824;32768"},
         {"0.5 g\n" + t + "f\n", "fillColor", "8355711"},
         {"1 0 0 rg\n" + t + "f\n", "fillColor", "255"},
@@ -68,9 +68,9 @@ TEST(Shapes, PropertiesFromThePath) {
         {"300 -1 0.5 RG\n0 0 m\n10 0 l\nS\n", "lineColor", "8388863"},
         {"1e300 w\n0 0 m\n10 0 l\nS\n", "lineWidth", "2147483647"},
         {"nan w\n0 0 m\n10 0 l\nS\n", "lineWidth", "0"},
-        {"0 0 m\n1e300 0 l\nS\n", "geoRight", "136666000"},
+        {"0 0 m\n1e300 0 l\nS\n", "geoRight", "133333333"},
         {"[1e300 0 0 1e300 1e300 -1e300] cm\n0 0 m\n1 1 l\nS\n", "geoRight", "0"},
-        {"0 0 m\nnan inf l\n-inf 5 l\nS\n", "geoRight", "136666000"},
+        {"0 0 m\nnan inf l\n-inf 5 l\nS\n", "geoRight", "133333333"},
     };
     for (const Case& c : cases) {
         bool built = false;
@@ -102,7 +102,7 @@ TEST(Shapes, ShapeTextStartsAndEndsWithTheFreeformTemplate) {
     ASSERT_TRUE(line.BuildShape(&page));
     // (0,0) and (100,0) in points are page units (0,792) and (150,792).
     const std::string& s = line.m_strShape;
-    EXPECT_EQ(s.find("\n{\\shp{\\*\\shpinst\\shpleft0\\shptop10823\\shpright2049\\shpbottom10823\\shpfhdr1"), 0u);
+    EXPECT_EQ(s.find("\n{\\shp{\\*\\shpinst\\shpleft0\\shptop10560\\shpright2000\\shpbottom10560\\shpfhdr1"), 0u);
     EXPECT_NE(s.find("\\shpz7\\shpbxpage\\shpbypage\n{\\sp{\\sn shapeType}{\\sv 0}}"), std::string::npos);
     const std::string tail =
         "\n{\\sp{\\sn fLine}{\\sv 1}}{\\sp{\\sn lineColor}{\\sv 0}}\n{\\sp{\\sn lineType}{\\sv 0}}\n{\\sp{\\sn "
@@ -236,7 +236,7 @@ TEST(PathMerging, SubPathsOfOneShape) {
     MergedPage page({"0 0 m\n10 0 l\nS\n", "0 10 m\n10 10 l\n10 20 l\nh\nS\n"}, 40);
     ASSERT_EQ(page.shapes, 1u);
     const std::string rtf = page.Behind();
-    EXPECT_EQ(Prop(rtf, "pVerticies"), "8;5;(0,409);(204,409);(0,204);(204,204);(204,0);");
+    EXPECT_EQ(Prop(rtf, "pVerticies"), "8;5;(0,400);(200,400);(0,200);(200,200);(200,0);");
     EXPECT_EQ(Prop(rtf, "pSegmentInfo"), "2;13;16384;45824;1;45824;32768;16384;45824;1;45824;1;45824;24577;32768");
 }
 
@@ -253,6 +253,10 @@ TEST(PathMerging, PaperLeftOutAndFrontKeptApart) {
         int behind, inFront;
     } cases[] = {
         {"white paper", {sheet}, {}, 0, 0},
+        {"white paper a little past the edges", {Fill("1 1 1", -2, -2, 616, 796)}, {}, 0, 0},
+        {"white over half the page", {Fill("1 1 1", 0, 0, 612, 400)}, {}, 1, 0},
+        {"gray paper is drawn", {Fill("0.9 0.9 0.9", 0, 0, 612, 792)}, {}, 1, 0},
+        {"an outlined white page", {"1 g\n0 G\n0 0 612 792 re\nf\nS\n"}, {}, 1, 0},
         {"white box", {box}, {}, 1, 0},
         {"white paper over text", {sheet}, {true}, 0, 1},
         {"one paint behind and in front", {Stroke("0 0 0", 5, 5), Stroke("0 0 0", 5, 7)}, {false, true}, 1, 1},
