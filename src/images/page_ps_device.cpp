@@ -3,6 +3,7 @@
 #include "images/page_ps_device.h"
 
 #include <Annot.h>
+#include <GfxFont.h>
 #include <GfxState.h>
 #include <OutputDev.h>
 #include <PDFDoc.h>
@@ -122,6 +123,55 @@ void CPsSink::Write(void* stream, const char* data, size_t len) {
     if (sink->m_strBuffer.size() >= (1u << 18)) sink->Flush();
 }
 
+// Cells of at least this many points; large pages get larger cells so that
+// the grid stays small.
+constexpr double kPaintedCell = 2.0;
+constexpr int kMaxPaintedCells = 1024;
+
+void CPaintedArea::Reset(double x0, double y0, double x1, double y1) {
+    m_x0 = std::min(x0, x1);
+    m_y0 = std::min(y0, y1);
+    const double w = std::fabs(x1 - x0), h = std::fabs(y1 - y0);
+    m_cell = std::max(kPaintedCell, std::max(w, h) / kMaxPaintedCells);
+    if (!(m_cell < 1e9)) m_cell = 1e9;
+    m_nCols = static_cast<int>(std::min(w / m_cell, double{kMaxPaintedCells})) + 1;
+    m_nRows = static_cast<int>(std::min(h / m_cell, double{kMaxPaintedCells})) + 1;
+    m_cells.assign(static_cast<size_t>(m_nCols) * static_cast<size_t>(m_nRows), 0);
+}
+
+bool CPaintedArea::Cells(double x0, double y0, double x1, double y1, int* c0, int* r0, int* c1, int* r1) const {
+    if (m_cells.empty() || !(x0 <= x1) || !(y0 <= y1)) return false;
+    auto col = [&](double x) {
+        double c = std::floor((x - m_x0) / m_cell);
+        return static_cast<int>(std::clamp(c, 0.0, static_cast<double>(m_nCols - 1)));
+    };
+    auto row = [&](double y) {
+        double r = std::floor((y - m_y0) / m_cell);
+        return static_cast<int>(std::clamp(r, 0.0, static_cast<double>(m_nRows - 1)));
+    };
+    *c0 = col(x0), *c1 = col(x1), *r0 = row(y0), *r1 = row(y1);
+    return true;
+}
+
+void CPaintedArea::Mark(double x0, double y0, double x1, double y1, uint8_t what) {
+    int c0, r0, c1, r1;
+    if (!Cells(x0, y0, x1, y1, &c0, &r0, &c1, &r1)) return;
+    for (int r = r0; r <= r1; ++r)
+        for (auto cell = m_cells.begin() + static_cast<size_t>(r) * m_nCols + c0, end = cell + (c1 - c0 + 1);
+             cell != end; ++cell)
+            *cell |= what;
+}
+
+bool CPaintedArea::Any(double x0, double y0, double x1, double y1, uint8_t what) const {
+    int c0, r0, c1, r1;
+    if (!Cells(x0, y0, x1, y1, &c0, &r0, &c1, &r1)) return false;
+    for (int r = r0; r <= r1; ++r) {
+        auto row = m_cells.begin() + static_cast<size_t>(r) * m_nCols;
+        if (std::any_of(row + c0, row + c1 + 1, [&](uint8_t v) { return (v & what) != 0; })) return true;
+    }
+    return false;
+}
+
 bool CPsSink::Flush() {
     if (m_pFile != nullptr && !m_strBuffer.empty() &&
         std::fwrite(m_strBuffer.data(), 1, m_strBuffer.size(), m_pFile) != m_strBuffer.size())
@@ -200,6 +250,7 @@ void CPagePsDevice::startPage(int pageNum, GfxState* state, XRef* xref) {
     Mat m = Then(toDefault.data(), shift);
     std::memcpy(m_toUnrotated, m.data(), sizeof m_toUnrotated);
     m_clips.assign(1, ClipState{});
+    m_painted.Reset(state->getX1(), state->getY1(), state->getX2(), state->getY2());
     PSOutputDev::startPage(pageNum, state, xref);
 }
 
@@ -252,12 +303,94 @@ void CPagePsDevice::CapturePath(GfxState* state, const char* paint) {
     text += paint;
 
     auto line = std::make_unique<CRtfLine>();
+    // A fill over text hides it; a stroke hides next to nothing of the
+    // text, but a picture painted over it would hide it whole.
+    const bool fill = paint[0] == 'f';
+    line->m_bFront = CoversPainted(state, fill ? CPaintedArea::kText | CPaintedArea::kPicture : CPaintedArea::kPicture);
     line->m_nNumber = m_nShapeId++;
     line->m_nZOrder = m_nZOrder++;
     line->m_nLineWidth = static_cast<int32_t>(state->getLineWidth());
     line->m_strPath = std::move(text);
     m_pObjects->push_back(std::move(line));
     ++m_nPaths;
+}
+
+bool CPagePsDevice::CoversPainted(GfxState* state, uint8_t what) const {
+    const GfxPath* path = state->getPath();
+    if (path == nullptr) return false;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool first = true;
+    for (int i = 0; i < path->getNumSubpaths(); ++i) {
+        const GfxSubpath* sub = path->getSubpath(i);
+        for (int k = 0; k < sub->getNumPoints(); ++k) {
+            double x, y;
+            state->transform(sub->getX(k), sub->getY(k), &x, &y);
+            if (first) x0 = x1 = x, y0 = y1 = y, first = false;
+            x0 = std::min(x0, x), x1 = std::max(x1, x);
+            y0 = std::min(y0, y), y1 = std::max(y1, y);
+        }
+    }
+    return !first && m_painted.Any(x0, y0, x1, y1, what);
+}
+
+void CPagePsDevice::MarkPainted(GfxState* state, const double (*corners)[2], int n, uint8_t what) {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    for (int i = 0; i < n; ++i) {
+        double x, y;
+        state->transform(corners[i][0], corners[i][1], &x, &y);
+        if (i == 0) x0 = x1 = x, y0 = y1 = y;
+        x0 = std::min(x0, x), x1 = std::max(x1, x);
+        y0 = std::min(y0, y), y1 = std::max(y1, y);
+    }
+    m_painted.Mark(x0, y0, x1, y1, what);
+}
+
+// The box a string of text covers, worked out as the PDF core advances
+// the text position after it (invisible text, as OCR layers are, covers
+// nothing).
+void CPagePsDevice::drawString(GfxState* state, const GooString* s) {
+    const std::shared_ptr<GfxFont>& font = state->getFont();
+    if (m_bCapturePaths && font && s != nullptr && s->getLength() > 0 && state->getRender() != 3) {
+        const char* p = s->c_str();
+        int len = s->getLength(), chars = 0, spaces = 0;
+        double advance = 0;
+        while (len > 0) {
+            CharCode code;
+            Unicode const* u = nullptr;
+            int uLen = 0;
+            double dx = 0, dy = 0, ox = 0, oy = 0;
+            const int n = font->getNextChar(p, len, &code, &u, &uLen, &dx, &dy, &ox, &oy);
+            if (n <= 0) break;
+            advance += font->getWMode() ? dy : dx;
+            if (n == 1 && *p == ' ') ++spaces;
+            ++chars, p += n, len -= n;
+        }
+        const double size = state->getFontSize();
+        double along = advance * size + chars * state->getCharSpace() + spaces * state->getWordSpace();
+        // Only the core of the glyphs (the x-height band, without the first
+        // and last tenth of the run) counts: a box drawn right above or
+        // below a line, or just touching its ends, does not cover it.
+        const double across0 = 0.15 * size + state->getRise(), across1 = 0.5 * size + state->getRise();
+        const double trim = 0.1 * along;
+        double text[4][2];
+        if (font->getWMode()) {
+            text[0][0] = -0.3 * size, text[0][1] = trim, text[1][0] = 0.3 * size, text[1][1] = trim;
+            text[2][0] = -0.3 * size, text[2][1] = along - trim, text[3][0] = 0.3 * size, text[3][1] = along - trim;
+        } else {
+            along *= state->getHorizScaling();
+            text[0][0] = trim, text[0][1] = across0, text[1][0] = along - trim, text[1][1] = across0;
+            text[2][0] = trim, text[2][1] = across1, text[3][0] = along - trim, text[3][1] = across1;
+        }
+        double user[4][2];
+        for (int i = 0; i < 4; ++i) {
+            double dx, dy;
+            state->textTransformDelta(text[i][0], text[i][1], &dx, &dy);
+            user[i][0] = state->getCurX() + dx;
+            user[i][1] = state->getCurY() + dy;
+        }
+        MarkPainted(state, user, 4, CPaintedArea::kText);
+    }
+    PSOutputDev::drawString(state, s);
 }
 
 void CPagePsDevice::stroke(GfxState* state) {
@@ -325,7 +458,7 @@ void NoteColourSpace(CRtfImage& picture, const std::string& code,
         if (entry.first == name) picture.m_strCmLine = entry.second + picture.m_strCmLine;
 }
 
-void CPagePsDevice::EndPicture() {
+void CPagePsDevice::EndPicture(GfxState* state) {
     m_pSink->m_bArmed = false;
     const bool wrote = m_pSink->m_strPending.empty();
     m_pSink->m_strPending.clear();
@@ -338,6 +471,8 @@ void CPagePsDevice::EndPicture() {
     picture->m_nPsEnd = m_pSink->m_nWritten;
     m_pObjects->push_back(std::move(picture));
     ++m_nPictures;
+    const double unit[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    MarkPainted(state, unit, 4, CPaintedArea::kPicture);
 }
 
 void CPagePsDevice::drawImageMask(GfxState* state, Object* ref, Stream* str, int width, int height, bool invert,
@@ -351,7 +486,7 @@ void CPagePsDevice::drawImageMask(GfxState* state, Object* ref, Stream* str, int
                   colToDbl(rgb.b));
     BeginPicture(state, width, height, setup);
     PSOutputDev::drawImageMask(state, ref, str, width, height, invert, interpolate, inlineImg);
-    EndPicture();
+    EndPicture(state);
 }
 
 namespace {
@@ -455,7 +590,7 @@ bool CPagePsDevice::DrawOverWhite(GfxState* state, Stream* str, int width, int h
         std::any_of(coverage.begin(), coverage.end(), [](unsigned char a) { return a != 255; }))
         m_pPending->m_alpha = std::move(coverage);
     PSOutputDev::drawImage(state, &noRef, &flat, width, height, &flatMap, interpolate, nullptr, false);
-    EndPicture();
+    EndPicture(state);
     return true;
 }
 
@@ -468,7 +603,7 @@ void CPagePsDevice::drawImage(GfxState* state, Object* ref, Stream* str, int wid
         return;
     BeginPicture(state, width, height, {});
     PSOutputDev::drawImage(state, ref, str, width, height, colorMap, interpolate, nullptr, inlineImg);
-    EndPicture();
+    EndPicture(state);
 }
 
 // Pictures with a mask are written with their colours over white where the

@@ -11,7 +11,8 @@
 //  - Each stroke, fill and even-odd fill is captured as a drawn path
 //    (CRtfLine) in the text form that CRtfLine::BuildShape reads. Paths
 //    and clips are not written into the file, which is only read for the
-//    pictures' code.
+//    pictures' code. A path that covers text or a picture drawn before it
+//    is marked as drawn in front of them.
 // The records go to the shared floating-object list of the page.
 #pragma once
 
@@ -55,6 +56,22 @@ struct CPsSink {
     bool Flush();
 };
 
+// Where a page has drawn text or pictures so far, in cells of a few
+// points of the device space.
+class CPaintedArea {
+public:
+    enum : uint8_t { kText = 1, kPicture = 2 };
+    void Reset(double x0, double y0, double x1, double y1);
+    void Mark(double x0, double y0, double x1, double y1, uint8_t what);
+    bool Any(double x0, double y0, double x1, double y1, uint8_t what) const;
+
+private:
+    bool Cells(double x0, double y0, double x1, double y1, int* c0, int* r0, int* c1, int* r1) const;
+    double m_x0 = 0, m_y0 = 0, m_cell = 4;
+    int m_nCols = 0, m_nRows = 0;
+    std::vector<uint8_t> m_cells;
+};
+
 class CPagePsDevice : public PSOutputDev {
 public:
     // The sink must outlive the device: the device writes its trailer when
@@ -88,6 +105,8 @@ public:
     // files that can hold it.
     void KeepAlpha(bool keep) { m_bKeepAlpha = keep; }
 
+    void drawString(GfxState* state, const GooString* s) override;
+
     int SmallImageCount() const { return m_nSmallImages; }
     int PictureCount() const { return m_nPictures; }
     int PathCount() const { return m_nPaths; }
@@ -98,7 +117,8 @@ private:
         std::string eoClip;  // last even-odd clip path, "W*" form
     };
     void BeginPicture(GfxState* state, int width, int height, std::string setup);
-    void EndPicture();
+    void EndPicture(GfxState* state);
+    bool CoversPainted(GfxState* state, uint8_t what) const;
     void CapturePath(GfxState* state, const char* paint);
     // Draws a picture whose coverage is not whole: its colours over white
     // as a plain RGB picture, the coverage kept with the record. False when
@@ -106,7 +126,10 @@ private:
     bool DrawOverWhite(GfxState* state, Stream* str, int width, int height, GfxImageColorMap* colorMap,
                        bool interpolate, const int* maskColors, std::vector<unsigned char> coverage);
 
+    void MarkPainted(GfxState* state, const double (*corners)[2], int n, uint8_t what);
+
     CPsSink* m_pSink;
+    CPaintedArea m_painted;
     std::vector<std::unique_ptr<CRtfShpObject>>* m_pObjects;
     bool m_bCapturePaths;
     bool m_bKeepAlpha = false;

@@ -164,33 +164,24 @@ void CRtfPage::GatherRow(TSafeList<CRtfXmlText>::POSITION& position, DebugRtfXml
 
 int CRtfPage::AddObjects(std::vector<std::unique_ptr<CRtfShpObject>>& objects) {
     int added = 0;
-    size_t shapes = 0;
     for (std::unique_ptr<CRtfShpObject>& obj : objects) {
         if (!obj) continue;
         if (obj->m_nKind == CRtfShpObject::kLine) {
             auto* line = dynamic_cast<CRtfLine*>(obj.get());
-            if (line == nullptr || !line->BuildShape(this)) continue;
+            if (line == nullptr || !line->ParsePath(this)) continue;
             if (AbsorbUnderline(line)) {
                 line->m_strPath.clear();
-                line->m_strShape.clear();
+                line->m_pieces.clear();
                 continue;
             }
-            // One path may be written as many shapes, one per sub-path.
-            for (size_t pos = line->m_strShape.find("{\\shp{"); pos != std::string::npos;
-                 pos = line->m_strShape.find("{\\shp{", pos + 1))
-                ++shapes;
         }
         m_pObjects.push_back(std::move(obj));
         ++added;
     }
-    // A page drawn as thousands of small shapes (dotted rules, hatching,
-    // patterns) becomes a document that word processors cannot open in
-    // reasonable time: such a page keeps its pictures and text only.
-    if (shapes > kMaxPathsPerPage) {
-        added -= static_cast<int>(std::erase_if(m_pObjects, [](const std::unique_ptr<CRtfShpObject>& o) {
-            return o->m_nKind == CRtfShpObject::kLine;
-        }));
-    }
+    // Thousands of small shapes (dotted rules, hatching, diagrams) make a
+    // document that word processors cannot open in reasonable time: the
+    // page's paths are merged into a bounded number of shapes.
+    MergePathShapes(this, kMaxPathsPerPage);
     // What the page did not take is not placed anywhere; it goes now.
     objects.clear();
     return added;

@@ -50,8 +50,10 @@ struct CSize {
 // The default page box, used until the page XML gives a size.
 constexpr int32_t kDefaultPageWidth = 612;
 constexpr int32_t kDefaultPageHeight = 792;
-// Path shapes a page may hand to the document; a page with more keeps none.
-constexpr size_t kMaxPathsPerPage = 2000;
+// Path shapes a page may hand to the document. Paths of one style are
+// merged into shared freeform shapes first; only what no merging brings
+// under this bound is left out (the smallest shapes first).
+constexpr size_t kMaxPathsPerPage = 40;
 // Page dimensions larger than this are cut to it.
 constexpr int32_t kMaxPageExtent = 2375;
 
@@ -273,6 +275,27 @@ public:
     int32_t m_nNumber = 0;
 };
 
+// One sub-path of a drawn path, in page units.
+struct CPathPoint {
+    double x = 0;
+    double y = 0;
+};
+struct CPathPiece {
+    std::vector<CPathPoint> m_points;
+    bool m_bClosed = false;
+    bool m_bLine = false;  // a thin rectangle drawn as a line in its fill colour
+};
+// How a drawn path is painted; paths that share it can share one shape.
+struct CPathStyle {
+    bool m_bFilled = false;
+    bool m_bStroked = false;
+    int32_t m_nFill = 0;      // RTF colour number (red + 256 green + 65536 blue)
+    int32_t m_nStroke = 0;
+    int32_t m_nWidthEmu = 0;  // line width in EMU
+    int32_t m_nDashing = 0;
+    bool operator==(const CPathStyle&) const = default;
+};
+
 // A stroked or filled path.
 class CRtfLine : public CRtfShpObject {
     QM_TAGGED_CLASS(CRtfLine, CRtfShpObject::StaticTag())
@@ -281,6 +304,9 @@ public:
 
     // Builds and stores the RTF shape text from the path; whether it is not empty.
     bool BuildShape(CRtfPage* page);
+    // Reads the path into m_pieces and m_style without writing any shape;
+    // whether it paints anything.
+    bool ParsePath(CRtfPage* page);
 
     CRect m_rect;            // box of the last sub-path written
     int32_t m_nLineWidth = 0;  // points, truncated
@@ -294,7 +320,25 @@ public:
     uint8_t m_bFlag = 0;
     int32_t m_nPageWidth = 612;
     int32_t m_nPageHeight = 792;
+    // The sub-paths and paint read by ParsePath.
+    std::vector<CPathPiece> m_pieces;
+    CPathStyle m_style;
+    // Drawn where text or a picture was drawn before it: the PDF paints it
+    // over them, so it goes in front of the text rather than behind.
+    bool m_bFront = false;
+    // Shapes of the page written in front of the text (m_strShape holds
+    // those behind it).
+    std::string m_strFront;
 };
+
+// One freeform shape drawing every piece in `pieces` (sub-paths of one
+// style), in front of the text or behind it.
+std::string PathShapeText(const std::vector<const CPathPiece*>& pieces, const CPathStyle& style, int32_t shapeId,
+                          int32_t zOrder, bool front);
+// Gathers the page's drawn paths into as few shapes as their styles and
+// drawing order allow, at most `maxShapes`, and stores each shape's text
+// in the first path it draws. Returns the number of shapes.
+size_t MergePathShapes(CRtfPage* page, size_t maxShapes);
 
 // A picture rendered from the page PostScript.
 class CRtfImage : public CRtfShpObject {

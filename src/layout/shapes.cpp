@@ -60,15 +60,8 @@ int32_t CmykColour(double c, double m, double y, double k) {
     return Rgb(Component((1 - c) * (1 - k)), Component((1 - m) * (1 - k)), Component((1 - y) * (1 - k)));
 }
 
-struct Point {
-    double x, y;
-};
-
-struct SubPath {
-    std::vector<Point> points;
-    bool closed = false;
-    bool line = false;  // a thin rectangle drawn as a line
-};
+using Point = CPathPoint;
+using SubPath = CPathPiece;
 
 std::vector<std::string> Tokens(const std::string& line) {
     std::vector<std::string> out;
@@ -95,39 +88,67 @@ int32_t NextShapeId(CRtfPage* page) {
     return page != nullptr && page->m_pDoc ? page->m_pDoc->Context().NextShapeId() : 0;
 }
 
-std::string ShapeText(const SubPath& sub, CRtfLine* line, int32_t shapeId, bool filled, bool stroked, int32_t fill,
-                      int32_t stroke, int32_t widthEmu, int32_t dashing) {
-    double minX = sub.points[0].x, maxX = minX, minY = sub.points[0].y, maxY = minY;
-    for (const Point& p : sub.points) {
+CRect BoxOf(const SubPath& sub) {
+    double minX = sub.m_points[0].x, maxX = minX, minY = sub.m_points[0].y, maxY = minY;
+    for (const Point& p : sub.m_points) {
         minX = std::min(minX, p.x);
         maxX = std::max(maxX, p.x);
         minY = std::min(minY, p.y);
         maxY = std::max(maxY, p.y);
     }
-    line->m_rect = CRect(static_cast<int32_t>(minX), static_cast<int32_t>(minY), static_cast<int32_t>(maxX),
-                         static_cast<int32_t>(maxY));
+    return CRect(static_cast<int32_t>(minX), static_cast<int32_t>(minY), static_cast<int32_t>(maxX),
+                 static_cast<int32_t>(maxY));
+}
+
+}  // namespace
+
+std::string PathShapeText(const std::vector<const CPathPiece*>& pieces, const CPathStyle& style, int32_t shapeId,
+                          int32_t zOrder, bool front) {
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    bool first = true;
+    size_t points = 0, elements = 0;
+    for (const CPathPiece* piece : pieces) {
+        for (const Point& p : piece->m_points) {
+            if (first) minX = maxX = p.x, minY = maxY = p.y, first = false;
+            minX = std::min(minX, p.x);
+            maxX = std::max(maxX, p.x);
+            minY = std::min(minY, p.y);
+            maxY = std::max(maxY, p.y);
+        }
+        const size_t n = piece->m_points.size();
+        points += n;
+        elements += 2 * n + 1 + (piece->m_bClosed ? 1 : 0);
+    }
+    if (points == 0) return {};
     const int32_t left = ToTwips(minX), top = ToTwips(minY), right = ToTwips(maxX), bottom = ToTwips(maxY);
-    const int n = static_cast<int>(sub.points.size());
     char buf[256];
 
-    std::string vertices = "8;" + std::to_string(n) + ";";
-    for (const Point& p : sub.points) {
-        std::snprintf(buf, sizeof buf, "(%d,%d);", ToTwips(p.x - minX), ToTwips(p.y - minY));
-        vertices += buf;
+    // Each sub-path is its own move-to ... end run of segments, so one
+    // shape draws any number of them.
+    std::string vertices = "8;" + std::to_string(points) + ";";
+    std::string segments = "2;" + std::to_string(elements) + ";";
+    for (const CPathPiece* piece : pieces) {
+        for (const Point& p : piece->m_points) {
+            std::snprintf(buf, sizeof buf, "(%d,%d);", ToTwips(p.x - minX), ToTwips(p.y - minY));
+            vertices += buf;
+        }
+        segments += "16384;";
+        for (size_t i = 0; i + 1 < piece->m_points.size(); ++i) segments += "45824;1;";
+        segments += "45824;";
+        if (piece->m_bClosed) segments += "24577;";
+        segments += "32768;";
     }
-    std::string elements;
-    for (int i = 0; i < n - 1; ++i) elements += "45824;1;";
-    elements += "45824;";
-    if (sub.closed) elements += "24577;";
-    elements += "32768";
-    std::snprintf(buf, sizeof buf, "2;%d;16384;", 2 * n + 1 + (sub.closed ? 1 : 0));
-    std::string segments = buf + elements;
+    segments.pop_back();
 
+    // Shapes behind the text are written into the page's header, the one
+    // place where word processors keep them behind the body text on every
+    // page (see CRtfFile::WritePage).
+    const int behind = front ? 0 : 1;
     std::string out;
     std::snprintf(buf, sizeof buf,
-                  "\n{\\shp{\\*\\shpinst\\shpleft%d\\shptop%d\\shpright%d\\shpbottom%d\\shpfhdr0\\shpwr3\\shpwrk0"
-                  "\\shpfblwtxt1\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n",
-                  left, top, right, bottom, shapeId, line->m_nZOrder);
+                  "\n{\\shp{\\*\\shpinst\\shpleft%d\\shptop%d\\shpright%d\\shpbottom%d\\shpfhdr%d\\shpwr3\\shpwrk0"
+                  "\\shpfblwtxt%d\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n",
+                  left, top, right, bottom, behind, behind, shapeId, zOrder);
     out += buf;
     std::snprintf(buf, sizeof buf,
                   "{\\sp{\\sn shapeType}{\\sv 0}}\n{\\sp{\\sn fFlipH}{\\sv 0}}\n{\\sp{\\sn fFlipV}{\\sv 0}}\n"
@@ -138,41 +159,40 @@ std::string ShapeText(const SubPath& sub, CRtfLine* line, int32_t shapeId, bool 
     out += vertices;
     out += "}}\n{\\sp{\\sn pSegmentInfo}{\\sv ";
     out += segments;
-    std::snprintf(buf, sizeof buf, "}}\n{\\sp{\\sn fFillOK}{\\sv 1}}\n{\\sp{\\sn fFilled}{\\sv %d}}", filled ? 1 : 0);
+    std::snprintf(buf, sizeof buf, "}}\n{\\sp{\\sn fFillOK}{\\sv 1}}\n{\\sp{\\sn fFilled}{\\sv %d}}",
+                  style.m_bFilled ? 1 : 0);
     out += buf;
-    if (filled) {
-        std::snprintf(buf, sizeof buf, "\n{\\sp{\\sn fillColor}{\\sv %d}}", fill);
+    if (style.m_bFilled) {
+        std::snprintf(buf, sizeof buf, "\n{\\sp{\\sn fillColor}{\\sv %d}}", style.m_nFill);
         out += buf;
     }
-    if (stroked) {
+    if (style.m_bStroked) {
         std::snprintf(buf, sizeof buf,
                       "\n{\\sp{\\sn lineWidth}{\\sv %d}}\n{\\sp{\\sn lineColor}{\\sv %d}}\n{\\sp{\\sn lineDashing}{\\sv "
                       "%d}}",
-                      widthEmu, stroke, dashing);
+                      style.m_nWidthEmu, style.m_nStroke, style.m_nDashing);
         out += buf;
     }
     int fLine = 0;
     int32_t lineColour = 0;
-    if (sub.line) {
+    if (pieces.front()->m_bLine) {
         fLine = 1;
-        lineColour = fill;
-    } else if (stroked) {
+        lineColour = style.m_nFill;
+    } else if (style.m_bStroked) {
         fLine = 1;
-        lineColour = stroke;
+        lineColour = style.m_nStroke;
     }
     std::snprintf(buf, sizeof buf,
                   "\n{\\sp{\\sn fLine}{\\sv %d}}{\\sp{\\sn lineColor}{\\sv %d}}\n{\\sp{\\sn lineType}{\\sv 0}}\n"
-                  "{\\sp{\\sn fArrowheadsOK}{\\sv 0}}\n{\\sp{\\sn fBehindDocument}{\\sv 1}}\n"
+                  "{\\sp{\\sn fArrowheadsOK}{\\sv 0}}\n{\\sp{\\sn fBehindDocument}{\\sv %d}}\n"
                   "{\\sp{\\sn fLayoutInCell}{\\sv 1}}}}",
-                  fLine, lineColour);
+                  fLine, lineColour, behind);
     out += buf;
     return out;
 }
 
-}  // namespace
-
-bool CRtfLine::BuildShape(CRtfPage* page) {
-    m_strShape.clear();
+bool CRtfLine::ParsePath(CRtfPage* page) {
+    m_pieces.clear();
     if (page == nullptr || m_strPath.empty()) return false;
     const int32_t width = page->m_rect.Width() != 0 ? page->m_rect.Width() : kDefaultPageWidth;
     const int32_t height = page->m_rect.Height() != 0 ? page->m_rect.Height() : kDefaultPageHeight;
@@ -191,7 +211,7 @@ bool CRtfLine::BuildShape(CRtfPage* page) {
         return Point{Coordinate(a * x + c * y + e), Coordinate(H - (b * x + d * y + f))};
     };
     auto current = [&]() -> SubPath& {
-        if (subs.empty() || subs.back().closed || subs.back().line) subs.emplace_back();
+        if (subs.empty() || subs.back().m_bClosed || subs.back().m_bLine) subs.emplace_back();
         return subs.back();
     };
 
@@ -239,28 +259,28 @@ bool CRtfLine::BuildShape(CRtfPage* page) {
             SubPath sub;
             if (x1 - x0 < kThinRectangle) {
                 double cx = (x0 + x1) / 2;
-                sub.points = {{cx, y0}, {cx, y1}};
-                sub.line = true;
+                sub.m_points = {{cx, y0}, {cx, y1}};
+                sub.m_bLine = true;
             } else if (y1 - y0 < kThinRectangle) {
                 double cy = (y0 + y1) / 2;
-                sub.points = {{x0, cy}, {x1, cy}};
-                sub.line = true;
+                sub.m_points = {{x0, cy}, {x1, cy}};
+                sub.m_bLine = true;
             } else {
-                sub.points.assign(p, p + 4);
-                sub.closed = true;
+                sub.m_points.assign(p, p + 4);
+                sub.m_bClosed = true;
             }
             subs.push_back(std::move(sub));
         } else if (op == "m" && argc >= 2) {
-            if (!subs.empty() && !subs.back().closed && !subs.back().line && !subs.back().points.empty())
+            if (!subs.empty() && !subs.back().m_bClosed && !subs.back().m_bLine && !subs.back().m_points.empty())
                 subs.emplace_back();
-            current().points.push_back(map(arg(0), arg(1)));
+            current().m_points.push_back(map(arg(0), arg(1)));
         } else if (op == "l" && argc >= 2) {
-            current().points.push_back(map(arg(0), arg(1)));
+            current().m_points.push_back(map(arg(0), arg(1)));
         } else if (op == "c" && argc >= 6) {
             SubPath& sub = current();
-            for (size_t i = 0; i < 6; i += 2) sub.points.push_back(map(arg(i), arg(i + 1)));
+            for (size_t i = 0; i < 6; i += 2) sub.m_points.push_back(map(arg(i), arg(i + 1)));
         } else if (op == "h") {
-            if (!subs.empty() && !subs.back().line) subs.back().closed = true;
+            if (!subs.empty() && !subs.back().m_bLine) subs.back().m_bClosed = true;
         } else if (op == "W" || op == "W*") {
             // What was collected was a clipping path, not a drawing.
             subs.clear();
@@ -274,11 +294,24 @@ bool CRtfLine::BuildShape(CRtfPage* page) {
     if (filled && evenOdd && fill == kWhite) return false;
     if (!filled && !stroked) return false;
 
-    for (const SubPath& sub : subs) {
-        if (sub.points.size() < 2) continue;
-        m_strShape += ShapeText(sub, this, NextShapeId(page), filled, stroked, fill, stroke, widthEmu, dashing);
+    m_style = CPathStyle{filled, stroked, fill, stroke, widthEmu, dashing};
+    for (SubPath& sub : subs) {
+        if (sub.m_points.size() < 2) continue;
+        m_rect = BoxOf(sub);
+        m_pieces.push_back(std::move(sub));
     }
-    return !m_strShape.empty();
+    return !m_pieces.empty();
+}
+
+bool CRtfLine::BuildShape(CRtfPage* page) {
+    m_strShape.clear();
+    m_strFront.clear();
+    if (!ParsePath(page)) return false;
+    for (const CPathPiece& piece : m_pieces) {
+        std::string& out = m_bFront ? m_strFront : m_strShape;
+        out += PathShapeText({&piece}, m_style, NextShapeId(page), m_nZOrder, m_bFront);
+    }
+    return !m_strShape.empty() || !m_strFront.empty();
 }
 
 bool CRtfImage::SetImageFile(const std::string& path, bool keepGoing) {

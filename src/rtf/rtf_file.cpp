@@ -82,24 +82,6 @@ unsigned U(int32_t v) { return static_cast<unsigned>(v); }
 
 }  // namespace
 
-// LibreOffice sets shapes behind the text by z-order among the text boxes
-// of the exact layout, so that such a fill hid the text and pictures of a
-// page.
-bool IsPageBackground(const std::string& shape, int32_t width, int32_t height) {
-    if (shape.find("{\\shp") != shape.rfind("{\\shp")) return false;  // more than one sub-path
-    if (shape.find("{\\sp{\\sn fFilled}{\\sv 1}}") == std::string::npos ||
-        shape.find("{\\sp{\\sn fillColor}{\\sv 16777215}}") == std::string::npos ||
-        shape.find("{\\sp{\\sn fLine}{\\sv 1}}") != std::string::npos)
-        return false;
-    long left = 0, top = 0, right = 0, bottom = 0;
-    const size_t at = shape.find("\\shpleft");
-    if (at == std::string::npos ||
-        std::sscanf(shape.c_str() + at, "\\shpleft%ld\\shptop%ld\\shpright%ld\\shpbottom%ld", &left, &top, &right,
-                    &bottom) != 4)
-        return false;
-    return (right - left) * 10 >= static_cast<long>(width) * 9 && (bottom - top) * 10 >= static_cast<long>(height) * 9;
-}
-
 std::string ToCrLf(const std::string& text) {
     std::string out;
     out.reserve(text.size() + text.size() / 16);
@@ -202,6 +184,20 @@ std::string CRtfFile::BuildPageSetup(CRtfPage* page) {
                   U(t), U(b));
 }
 
+// Shapes anchored in the body are painted over the text by LibreOffice
+// whatever their wrapping says, except before the document's first
+// paragraph; shapes of a header are painted behind the body text there
+// and in Word alike. So each page's shapes behind the text are written
+// into the header of the page's section, a header of one tiny paragraph
+// at the top edge that leaves the body where the margins put it. A later
+// page without such shapes still gets an empty header, or it would show
+// the previous page's, whose header it inherits.
+std::string CRtfFile::BuildBehindText(const std::string& shapes) {
+    if (shapes.empty() && !m_bHeaderWritten) return {};
+    m_bHeaderWritten = true;
+    return "\\headery0{\\header\\pard\\plain\\sl-20\\slmult0\\fs2 " + shapes + "\\par}\n";
+}
+
 std::string CRtfFile::BuildSectionBreak(CRtfPage* page) {
     if (page->m_bFirstWrittenPage) return kSectionBreak;
     // Sections after the first page repeat the page size, or they would
@@ -274,18 +270,16 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
     if (m_bPageWritten) text = pageBreak;
 
     std::string objects;
+    std::string behind;
     for (const auto& obj : page->m_pObjects) {
         if (!obj) continue;
         if (obj->m_nKind == CRtfShpObject::kImage) {
             if (auto* image = dynamic_cast<CRtfImage*>(obj.get())) objects += image->WriteRtf(page);
         } else if (obj->m_nKind == CRtfShpObject::kLine) {
-            auto* line = dynamic_cast<CRtfLine*>(obj.get());
-            if (line == nullptr) continue;
-            if (layout == kLayoutExact &&
-                IsPageBackground(line->m_strShape, ToTwips(page->m_rect.right - page->m_rect.left),
-                                 ToTwips(page->m_rect.bottom - page->m_rect.top)))
-                continue;
-            objects += line->m_strShape;
+            if (auto* line = dynamic_cast<CRtfLine*>(obj.get())) {
+                objects += line->m_strFront;
+                behind += line->m_strShape;
+            }
         }
     }
 
@@ -300,21 +294,24 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
         }
     }
 
-    if (!objects.empty() || !body.empty() || !leftovers.empty()) {
+    if (!objects.empty() || !behind.empty() || !body.empty() || !leftovers.empty()) {
         // Shapes written ahead of the page's first paragraph make a paragraph
         // of their own in LibreOffice, a line of the default font that pushes
         // the page's text down and its last lines onto the next page. In the
-        // flowing layout they go into the first paragraph's text instead.
+        // flowing layout they go into the first paragraph's text instead;
+        // those behind the text go into the section's header either way.
         const size_t first = layout == kLayoutFlowing ? body.find(kFirstParagraphText) : std::string::npos;
         if (first != std::string::npos) {
             const size_t at = first + std::strlen(kFirstParagraphText);
             text += BuildPageSetup(page);
+            text += BuildBehindText(behind);
             text += body.substr(0, at);
             text += objects;
             text += body.substr(at);
         } else {
             text += objects;
             text += BuildPageSetup(page);
+            text += BuildBehindText(behind);
             text += body;
         }
         text += leftovers;

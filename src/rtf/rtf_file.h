@@ -30,11 +30,6 @@ struct RtfDocInfo {
     std::string subject;
 };
 
-// Whether a drawn path's shape text is a white fill over (nearly) the whole
-// page of `width` x `height` twips: the page's own background, which the
-// exact layout leaves out.
-bool IsPageBackground(const std::string& shape, int32_t width, int32_t height);
-
 class CRtfFile {
 public:
     // `tables` gives the font and colour tables of the header (none: empty
@@ -64,6 +59,8 @@ public:
     std::string BuildPageSetup(CRtfPage* page);
     // The break written after each section of a flowing page.
     std::string BuildSectionBreak(CRtfPage* page);
+    // The page header that carries the page's shapes behind the text.
+    std::string BuildBehindText(const std::string& shapes);
     // The body of a page in EXACT, NO IMAGES or PLAIN TEXT layout.
     std::string BuildFixedBody(CRtfPage* page, int mode);
     // The body of a page in FLOWING layout; `last` drops the document's
@@ -80,6 +77,7 @@ private:
     const CLayoutDocument* m_pTables = nullptr;
     RtfDocInfo m_info;
     bool m_bPageWritten = false;
+    bool m_bHeaderWritten = false;  // a page header carried shapes behind the text
     bool m_bOpen = false;
     std::FILE* m_file = nullptr;
     bool m_bWriteFailed = false;

@@ -135,15 +135,16 @@ TEST_F(CliTest, PagesOfSlidesListingsAndSubstitutedFontsDoNotSpillOver) {
     for (const auto& c : cases) EXPECT_EQ(PageCount(rendered + "/" + c.name + ".pdf"), 1) << c.name;
 }
 
-// Shapes of a flowing page go into its first paragraph: written ahead of
-// it they made a paragraph of their own in LibreOffice, a line of the
-// default font that pushed the page's text down and its last lines onto
-// the next page.
+// Shapes of a flowing page painted over its text go into its first
+// paragraph: written ahead of it they made a paragraph of their own in
+// LibreOffice, a line of the default font that pushed the page's text down
+// and its last lines onto the next page. (Shapes behind the text go into
+// the page's header.)
 TEST_F(CliTest, ShapesOfAFlowingPageSitInItsFirstParagraph) {
     const std::string pdf = PdfAt(m_dir / "boxed.pdf", 2,
                                   "%!PS\n/Helvetica findfont 12 scalefont setfont\n"
-                                  "0.8 setgray 60 600 200 100 rectfill 0 setgray 72 650 moveto (First page) show showpage\n"
-                                  "0.8 setgray 60 600 200 100 rectfill 0 setgray 72 650 moveto (Second page) show showpage\n");
+                                  "72 650 moveto (First page) show 0.8 setgray 60 640 200 20 rectfill showpage\n"
+                                  "72 650 moveto (Second page) show 0.8 setgray 60 640 200 20 rectfill showpage\n");
     const auto r = qmtest::RunCli({"-q", "-l", "flowing", "-o", m_out, pdf});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string rtf = qmtest::ReadFile(m_out + "/boxed.rtf");

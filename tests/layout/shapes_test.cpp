@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "layout/model.h"
-#include "rtf/rtf_file.h"
 #include "support/test_util.h"
 
 using qmtest::ReadFile;
@@ -103,7 +102,7 @@ TEST(Shapes, ShapeTextStartsAndEndsWithTheFreeformTemplate) {
     ASSERT_TRUE(line.BuildShape(&page));
     // (0,0) and (100,0) in points are page units (0,792) and (150,792).
     const std::string& s = line.m_strShape;
-    EXPECT_EQ(s.find("\n{\\shp{\\*\\shpinst\\shpleft0\\shptop10560\\shpright2000\\shpbottom10560\\shpfhdr0"), 0u);
+    EXPECT_EQ(s.find("\n{\\shp{\\*\\shpinst\\shpleft0\\shptop10560\\shpright2000\\shpbottom10560\\shpfhdr1"), 0u);
     EXPECT_NE(s.find("\\shpz7\\shpbxpage\\shpbypage\n{\\sp{\\sn shapeType}{\\sv 0}}"), std::string::npos);
     const std::string tail =
         "\n{\\sp{\\sn fLine}{\\sv 1}}{\\sp{\\sn lineColor}{\\sv 0}}\n{\\sp{\\sn lineType}{\\sv 0}}\n{\\sp{\\sn "
@@ -141,24 +140,134 @@ TEST(PictureFile, PictureShapeLandsWhereThePlacementPutsItWithEveryByte) {
     EXPECT_EQ(missing.WriteRtf(&page), "");
 }
 
-// A white fill over the page is the page itself; the exact layout leaves
-// it out, as LibreOffice would set it above the text boxes of the page.
-TEST(Shapes, PageBackgroundIsAWhiteFillOverThePage) {
-    const struct {
-        const char* path;
-        bool background;
+namespace {
+
+// A page whose drawn paths are the given path texts, merged as a page
+// merges them.
+struct MergedPage {
+    CRtfPage page{nullptr, 1};
+    std::vector<CRtfLine*> lines;
+    size_t shapes = 0;
+    MergedPage(const std::vector<std::string>& paths, size_t maxShapes, const std::vector<bool>& front = {}) {
+        int z = 0;
+        for (size_t i = 0; i < paths.size(); ++i) {
+            auto line = std::make_unique<CRtfLine>();
+            line->m_strPath = paths[i];
+            line->m_nZOrder = z++;
+            line->m_bFront = i < front.size() && front[i];
+            if (!line->ParsePath(&page)) continue;
+            lines.push_back(line.get());
+            page.m_pObjects.push_back(std::move(line));
+        }
+        shapes = MergePathShapes(&page, maxShapes);
+    }
+    std::string Behind() const {
+        std::string out;
+        for (CRtfLine* l : lines) out += l->m_strShape;
+        return out;
+    }
+    std::string Front() const {
+        std::string out;
+        for (CRtfLine* l : lines) out += l->m_strFront;
+        return out;
+    }
+};
+
+std::string Stroke(const char* colour, double x, double y) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%s RG\n%g %g m\n%g %g l\nS\n", colour, x, y, x + 10, y);
+    return buf;
+}
+
+std::string Fill(const char* colour, double x, double y, double w, double h) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%s rg\n%g %g %g %g re\nf\n", colour, x, y, w, h);
+    return buf;
+}
+
+}  // namespace
+
+// Paths of one paint share a shape unless something drawn between them
+// paints over them in another colour; the page's bound forces
+// paint-by-paint shapes, and it is never passed.
+TEST(PathMerging, ShapesPerPaintWithinTheBound) {
+    const char* red = "1 0 0";
+    const char* blue = "0 0 1";
+    std::vector<std::string> strokes, interleaved, apart, overlapping, many;
+    const std::vector<std::string> sandwich = {Stroke(red, 100, 100), Fill(blue, 90, 90, 40, 20), Stroke(red, 100, 105)};
+    for (int i = 0; i < 50; ++i) strokes.push_back(Stroke(red, 100, 100 + 2 * i));
+    for (int i = 0; i < 50; ++i) interleaved.push_back(Stroke(i % 2 ? red : blue, 100, 100 + 2 * i));
+    apart = {Stroke(red, 10, 10), Stroke(red, 400, 600)};
+    overlapping = {Fill(red, 10, 10, 50, 50), Fill(red, 30, 30, 50, 50), Fill(red, 60, 10, 20, 20)};
+    // 2,000 strokes in 100 colours: far more shapes than the bound.
+    for (int i = 0; i < 2000; ++i) {
+        char colour[32];
+        std::snprintf(colour, sizeof colour, "%g 0 0", (i % 100) / 100.0);
+        many.push_back(Stroke(colour, 5 + (i % 40) * 12, 5 + (i / 40) * 12));
+    }
+    struct Case {
+        const char* what;
+        const std::vector<std::string>* paths;
+        size_t bound;
+        size_t shapes;
+        int subPaths;  // sub-paths drawn in all
     } cases[] = {
-        {"1 g\n0 0 612 792 re\nf\n", true},
-        {"1 g\n-2 -2 616 796 re\nf\n", true},           // a little past the edges
-        {"1 g\n0 0 612 400 re\nf\n", false},            // half the page
-        {"0.9 g\n0 0 612 792 re\nf\n", false},          // gray is drawn
-        {"1 g\n0 G\n0 0 612 792 re\nf\nS\n", false},  // an outlined box
-        {"1 g\n0 0 612 792 re\n10 10 20 20 re\nf\n", false},  // more than one sub-path
+        {"a run of one paint is one shape", &strokes, 40, 1, 50},
+        {"strokes of two paints in turn: one shape per paint", &interleaved, 40, 2, 50},
+        {"a fill painted between two strokes keeps them apart", &sandwich, 40, 3, 3},
+        {"over the bound the order gives way: one shape per paint", &sandwich, 2, 2, 3},
+        {"one paint far apart", &apart, 40, 1, 2},
+        {"overlapping fills stay apart, a touching one joins", &overlapping, 40, 2, 3},
+        {"overlapping fills merge when the bound needs it", &overlapping, 1, 1, 3},
+        {"more paints than the bound: the largest shapes stay", &many, 40, 40, 800},
     };
-    for (const auto& c : cases) {
-        bool built = false;
-        const std::string shape = Build(c.path, &built);
-        ASSERT_TRUE(built) << c.path;
-        EXPECT_EQ(IsPageBackground(shape, 612 * 20, 792 * 20), c.background) << c.path;
+    for (const Case& c : cases) {
+        MergedPage page(*c.paths, c.bound);
+        const std::string rtf = page.Behind();
+        EXPECT_EQ(page.shapes, c.shapes) << c.what;
+        EXPECT_EQ(qmtest::CountOccurrences(rtf, "{\\shp{"), static_cast<int>(c.shapes)) << c.what;
+        EXPECT_EQ(qmtest::CountOccurrences(rtf, "16384;"), c.subPaths) << c.what;
+    }
+}
+
+// One shape of several sub-paths: its vertices are relative to the box of
+// all of them, each sub-path moves, draws and ends on its own.
+TEST(PathMerging, SubPathsOfOneShape) {
+    MergedPage page({"0 0 m\n10 0 l\nS\n", "0 10 m\n10 10 l\n10 20 l\nh\nS\n"}, 40);
+    ASSERT_EQ(page.shapes, 1u);
+    const std::string rtf = page.Behind();
+    EXPECT_EQ(Prop(rtf, "pVerticies"), "8;5;(0,400);(200,400);(0,200);(200,200);(200,0);");
+    EXPECT_EQ(Prop(rtf, "pSegmentInfo"), "2;13;16384;45824;1;45824;32768;16384;45824;1;45824;1;45824;24577;32768");
+}
+
+// The paper a PDF printer paints under everything is left out; a white
+// box that does not cover the page, or a page-sized one in front of the
+// text, is drawn. Paths drawn over text go in front of it.
+TEST(PathMerging, PaperLeftOutAndFrontKeptApart) {
+    const std::string sheet = Fill("1 1 1", 0, 0, 612, 792);
+    const std::string box = Fill("1 1 1", 10, 10, 100, 100);
+    struct Case {
+        const char* what;
+        std::vector<std::string> paths;
+        std::vector<bool> front;
+        int behind, inFront;
+    } cases[] = {
+        {"white paper", {sheet}, {}, 0, 0},
+        {"white paper a little past the edges", {Fill("1 1 1", -2, -2, 616, 796)}, {}, 0, 0},
+        {"white over half the page", {Fill("1 1 1", 0, 0, 612, 400)}, {}, 1, 0},
+        {"gray paper is drawn", {Fill("0.9 0.9 0.9", 0, 0, 612, 792)}, {}, 1, 0},
+        {"an outlined white page", {"1 g\n0 G\n0 0 612 792 re\nf\nS\n"}, {}, 1, 0},
+        {"white box", {box}, {}, 1, 0},
+        {"white paper over text", {sheet}, {true}, 0, 1},
+        {"one paint behind and in front", {Stroke("0 0 0", 5, 5), Stroke("0 0 0", 5, 7)}, {false, true}, 1, 1},
+    };
+    for (const Case& c : cases) {
+        MergedPage page(c.paths, 40, c.front);
+        EXPECT_EQ(qmtest::CountOccurrences(page.Behind(), "{\\shp{"), c.behind) << c.what;
+        EXPECT_EQ(qmtest::CountOccurrences(page.Front(), "{\\shp{"), c.inFront) << c.what;
+        if (c.inFront > 0) {
+            EXPECT_EQ(Prop(page.Front(), "fBehindDocument"), "0") << c.what;
+            EXPECT_NE(page.Front().find("\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt0"), std::string::npos) << c.what;
+        }
     }
 }
