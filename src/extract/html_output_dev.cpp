@@ -11,7 +11,9 @@
 #include <GlobalParams.h>
 #include <Link.h>
 #include <PDFDoc.h>
+#include <Object.h>
 #include <Page.h>
+#include <XRef.h>
 
 #include <algorithm>
 #include <bit>
@@ -22,6 +24,30 @@
 #include "extract/trunc.h"
 
 namespace {
+
+// The flags of the font descriptor of `font`, as the PDF gives them. The
+// PDF core's own flags call a simple font fixed pitch whenever all its
+// widths are equal, which a subset of a few glyphs (the digits of page
+// numbers, a bullet) often is; without a descriptor its guess (serif) is
+// all there is.
+int DescriptorFlags(XRef* xref, const GfxFont& font) {
+    const int guess = font.getFlags() & ~fontFixedWidth;
+    const Ref* id = font.getID();
+    if (xref == nullptr || id == nullptr) return guess;
+    Object dict = xref->fetch(*id);
+    if (!dict.isDict()) return guess;
+    Object desc = dict.dictLookup("FontDescriptor");
+    if (!desc.isDict()) {
+        Object descendants = dict.dictLookup("DescendantFonts");
+        if (descendants.isArray() && descendants.arrayGetLength() > 0) {
+            Object cid = descendants.arrayGet(0);
+            if (cid.isDict()) desc = cid.dictLookup("FontDescriptor");
+        }
+    }
+    if (!desc.isDict()) return guess;
+    Object flags = desc.dictLookup("Flags");
+    return flags.isInt() ? flags.getInt() : guess;
+}
 
 // A run ends where the next character starts further than this share of
 // the run's height from the last character's right edge.
@@ -225,7 +251,8 @@ void HtmlPageText::BeginString(GfxState* state) {
         GfxRGB rgb;
         state->getFillRGB(&rgb);
         r.m_nFont = m_fonts.AddFont(name ? std::string_view(*name) : std::string_view(kDefaultFontName),
-                                    AsUnsigned(size), HtmlColor(rgb.r, rgb.g, rgb.b));
+                                    AsUnsigned(size), HtmlColor(rgb.r, rgb.g, rgb.b),
+                                    [this, &font] { return DescriptorFlags(m_pXRef, *font); });
         r.m_dYMin = y - font->getAscent() * m_dFontSize;
         r.m_dYMax = y - font->getDescent() * m_dFontSize;
     } else {
@@ -470,7 +497,8 @@ bool HtmlOutputDev::checkPageSlice(Page* page, double, double, int, bool, bool, 
     return true;
 }
 
-void HtmlOutputDev::startPage(int pageNum, GfxState* state, XRef*) {
+void HtmlOutputDev::startPage(int pageNum, GfxState* state, XRef* xref) {
+    m_pPages->SetXRef(xref);
     m_nPageNum = pageNum;
     const int width = TruncToInt(state->getPageWidth());
     const int height = TruncToInt(state->getPageHeight());

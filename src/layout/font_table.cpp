@@ -43,9 +43,19 @@ const FontNamePair* FontNameTable(std::size_t& count) {
 }
 
 std::string LookupFamily(const std::string& value) {
+    bool known = false;
+    return LookupFamily(value, known);
+}
+
+std::string LookupFamily(const std::string& value, bool& known) {
+    known = false;
     if (value.empty()) return value;
-    for (std::size_t i = sizeof kFontNames / sizeof kFontNames[0]; i-- > 0;)
-        if (value.find(kFontNames[i].ps) != std::string::npos) return kFontNames[i].family;
+    for (std::size_t i = sizeof kFontNames / sizeof kFontNames[0]; i-- > 0;) {
+        if (value.find(kFontNames[i].ps) != std::string::npos) {
+            known = i > 0;
+            return kFontNames[i].family;
+        }
+    }
     return value;  // not reached: entry 0 matches every value
 }
 

@@ -14,6 +14,7 @@
 
 #include "layout/layout_document.h"
 #include "layout/font_table.h"
+#include "layout/words.h"
 #include "layout/model.h"
 #include "platform/strings.h"
 
@@ -225,6 +226,23 @@ void CRtfXmlParse::SeekLineStart() {
     if (m_file != nullptr) std::fseek(m_file, m_posLine, SEEK_SET);
 }
 
+void CRtfXmlParse::NoteLinkedPages(const std::string& line, CLayoutDocument* doc) const {
+    // Links into the document carry the page XML file's name and the page;
+    // the pages are known before the first is written, so a page linked
+    // from a later one gets its bookmark too.
+    static const std::string kStart = "<#dsAnchor#";
+    static const std::string kTargetEnd = "~dsAnchor#>";
+    const std::string base = GetFileName();
+    for (size_t at = line.find(kStart); at != std::string::npos; at = line.find(kStart, at + 1)) {
+        const size_t from = at + kStart.size();
+        const size_t end = line.find(kTargetEnd, from);
+        if (end == std::string::npos) break;
+        if (base.empty() || line.compare(from, base.size(), base) != 0) continue;
+        const int32_t page = LinkedPage(line.substr(from + base.size(), end - from - base.size()));
+        if (page > 0) doc->m_linkedPages.insert(page);
+    }
+}
+
 bool CRtfXmlParse::ReadFonts(CLayoutDocument* doc) {
     if (m_file == nullptr || doc == nullptr) return false;
     std::rewind(m_file);
@@ -237,10 +255,12 @@ bool CRtfXmlParse::ReadFonts(CLayoutDocument* doc) {
             result = true;
             break;
         }
+        NoteLinkedPages(line, doc);
         // The device indents font lines with a tab; only this pass trims.
         const std::string spec = qm::Trim(line);
         if (!StartsWith(spec, "<fontspec") || !HasCloseAt(spec, 1)) continue;
         auto font = std::make_unique<CRtfFont>();
+        bool known = true;
         for (const std::string& token : Tokenize(spec)) {
             int id = Keyword(token);
             if (id < kId || id > kColor) continue;
@@ -248,12 +268,16 @@ bool CRtfXmlParse::ReadFonts(CLayoutDocument* doc) {
             switch (id) {
                 case kId: font->m_nId = AtoL(value); break;
                 case kSize: font->SetSize(AtoL(value)); break;
-                case kFamily: font->SetName(LookupFamily(value)); break;
+                case kFamily: font->SetName(LookupFamily(value, known)); break;
                 case kAlternate: font->SetAlternate(value); break;
                 case kColor: font->m_pColor = doc->AddColor(value); break;
                 default: break;
             }
         }
+        // A name the table does not know would become the default serif
+        // face; the face of the font's class (fixed pitch, sans serif) that
+        // the extractor names as the alternate fits it better.
+        if (!known && !font->m_strAlternate.empty()) font->SetName(font->m_strAlternate);
         if (!doc->AddFont(std::move(font))) break;
     }
     std::rewind(m_file);

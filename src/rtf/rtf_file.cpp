@@ -7,6 +7,7 @@
 #include "layout/layout_document.h"
 #include "layout/model.h"
 #include "rtf/blocks.h"
+#include "rtf/fields.h"
 #include "rtf/runs.h"
 
 namespace {
@@ -25,7 +26,7 @@ constexpr FamilyWord kFamilyWords[] = {
     {"times new roman", "\\froman"}, {"palatino", "\\froman"},    {"symbol", "\\ftech"},
     {"wingdings", "\\ftech"},        {"wingdings 2", "\\ftech"},  {"wingdings 3", "\\ftech"},
     {"old english", "\\fdecor"},     {"itc zapf", "\\fdecor"},    {"zapf itc", "\\fdecor"},
-    {"courier", "\\fmodern"},        {"pica", "\\fmodern"},       {"serif", "\\fserif"},
+    {"courier", "\\fmodern"},        {"courier new", "\\fmodern"}, {"pica", "\\fmodern"},       {"serif", "\\fserif"},
     {"helvetica", "\\fswiss"},       {"arial", "\\fswiss"},       {"trebuchetms", "\\fswiss"},
     {"cursive", "\\fscript"},        {"miriam", "\\fbidi"},
 };
@@ -270,6 +271,9 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
     if (!objects.empty() || !body.empty() || !leftovers.empty()) {
         text += objects;
         text += BuildPageSetup(page);
+        // Links into the document lead to the top of their page.
+        if (m_pTables != nullptr && m_pTables->m_linkedPages.count(page->m_nPage) != 0)
+            text += PageBookmark(page->m_nPage);
         text += body;
         text += leftovers;
     }

@@ -16,6 +16,7 @@
 #include "layout/words.h"
 #include "platform/strings.h"
 #include "rtf/blocks.h"
+#include "rtf/fields.h"
 
 namespace {
 
@@ -82,14 +83,23 @@ std::string WordsText(const CRtfXmlText& text) {
     return s;
 }
 
+// Whether a gap of `gap` page units after `before` separates words. Glyph
+// by glyph PDFs leave a unit or two between the pieces of a word (kerning,
+// rounding); a word space is a quarter of an em or more, so anything under
+// a tenth of an em (1.5 units per point) is taken as no gap at all.
+bool IsWordGap(const CRtfXmlText& before, int64_t gap) {
+    const int64_t size = std::max<int64_t>(before.m_nFontSize, 1);
+    return gap * 20 >= size * 3;
+}
+
 // Whether a space must be written between two fragments of a line: there
 // is a gap between them and neither shows a space there. PDFs that place
 // every word on its own (TeX does) would otherwise come out as one long word
 // in the paragraph layouts. Right-to-left script arrives in reading order,
 // each fragment left of the one before, so a gap on that side counts too.
 bool NeedsSpace(const CRtfXmlText& before, const CRtfXmlText& after) {
-    const bool gapRight = PrintLeft(after) > PrintRight(before);
-    const bool gapLeft = PrintRight(after) < PrintLeft(before);
+    const bool gapRight = IsWordGap(before, static_cast<int64_t>(PrintLeft(after)) - PrintRight(before));
+    const bool gapLeft = IsWordGap(before, static_cast<int64_t>(PrintLeft(before)) - PrintRight(after));
     if (!gapRight && !gapLeft) return false;
     const std::u32string a = ShownCharacters(WordsText(before));
     const std::u32string b = ShownCharacters(WordsText(after));
@@ -139,35 +149,99 @@ CLayoutDocument* DocumentOf(const CRtfXmlText& text) {
 
 }  // namespace
 
-std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim) {
-    if (word.m_strText.empty()) return {};
-    std::string on;
-    std::string off;
-    if (word.m_nStyle & 0x01) { on += "\\b "; off += "\\b0 "; }
-    if (word.m_nStyle & 0x02) { on += "\\i "; off += "\\i0 "; }
-    if (word.m_nStyle & 0x04) { on += "\\ul "; off += "\\ul0 "; }
-    if (word.m_nStyle & 0x40) { on += "\\shad "; off += "\\shad0 "; }
-    on = qm::Trim(on);
-    std::string text = EscapeRunText(word.m_strText);
-    if (trim) text = qm::Trim(text);
+namespace {
 
-    std::string out;
+// The parts of one word's run: the format switched on before its text
+// group, the text, and the styles switched off after it.
+struct RunParts {
+    std::string head;
+    std::string text;
+    std::string off;
+};
+
+RunParts PartsOf(const TRtfWord<void>& word, int8_t rise, bool trim) {
+    RunParts p;
+    std::string on;
+    if (word.m_nStyle & 0x01) { on += "\\b "; p.off += "\\b0 "; }
+    if (word.m_nStyle & 0x02) { on += "\\i "; p.off += "\\i0 "; }
+    if (word.m_nStyle & 0x04) { on += "\\ul "; p.off += "\\ul0 "; }
+    if (word.m_nStyle & 0x40) { on += "\\shad "; p.off += "\\shad0 "; }
+    on = qm::Trim(on);
+    p.text = EscapeRunText(word.m_strText);
+    if (trim) p.text = qm::Trim(p.text);
+
     if (rise == 0) {
-        out = "\\fs" + U(word.m_nFontSize * 2u);
+        p.head = "\\fs" + U(word.m_nFontSize * 2u);
     } else {
         // Raised text is set a little larger: the \up shift is counted in
         // half points and eats into the line the text sits on.
-        out = "\\fs" + U(word.m_nFontSize * 2u + 5) + "\\up" + D(rise / 2);
+        p.head = "\\fs" + U(word.m_nFontSize * 2u + 5) + "\\up" + D(rise / 2);
     }
-    out += "\\cf" + U(static_cast<uint32_t>(word.m_nColor)) + "\\f" + U(static_cast<uint32_t>(word.m_nFont)) +
-           "\\charscalex" + U(word.m_nHScale) + on + " {" + text + "}" + off;
-    return out;
+    p.head += "\\cf" + U(static_cast<uint32_t>(word.m_nColor)) + "\\f" + U(static_cast<uint32_t>(word.m_nFont)) +
+              "\\charscalex" + U(word.m_nHScale) + on;
+    return p;
+}
+
+}  // namespace
+
+void CRunJoiner::Add(const TRtfWord<void>& word, int8_t rise, bool trim) {
+    if (word.m_strText.empty()) return;
+    RunParts p = PartsOf(word, rise, trim);
+    if (m_bOpen && p.head == m_strHead) {
+        m_strText += m_strSpaces;
+        m_strText += p.text;
+        m_strSpaces.clear();
+        return;
+    }
+    Flush();
+    m_bOpen = true;
+    m_strHead = std::move(p.head);
+    m_strText = std::move(p.text);
+    m_strOff = std::move(p.off);
+}
+
+void CRunJoiner::Add(const CRtfSentence& words, int8_t rise, bool trim) {
+    for (TRtfWord<void>* w : words) Add(*w, rise, trim);
+}
+
+void CRunJoiner::Spaces(size_t count) {
+    // Held back: when the next run has the same format the spaces go into
+    // its text, and a word broken into pieces reads as one again.
+    if (m_bOpen) m_strSpaces.append(count, ' ');
+    else if (count > 0) m_strOut += "{" + std::string(count, ' ') + "}";
+}
+
+void CRunJoiner::Raw(const std::string& rtf) {
+    Flush();
+    m_strOut += rtf;
+}
+
+std::string CRunJoiner::Take() {
+    Flush();
+    return std::move(m_strOut);
+}
+
+void CRunJoiner::Flush() {
+    if (!m_bOpen) return;
+    m_strOut += m_strHead + " {" + m_strText + "}" + m_strOff;
+    if (!m_strSpaces.empty()) m_strOut += "{" + m_strSpaces + "}";
+    m_bOpen = false;
+    m_strHead.clear();
+    m_strText.clear();
+    m_strOff.clear();
+    m_strSpaces.clear();
+}
+
+std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim) {
+    CRunJoiner runs;
+    runs.Add(word, rise, trim);
+    return runs.Take();
 }
 
 std::string FormatRuns(const CRtfSentence& words, int8_t rise, bool trim) {
-    std::string out;
-    for (TRtfWord<void>* w : words) out += FormatRun(*w, rise, trim);
-    return out;
+    CRunJoiner runs;
+    runs.Add(words, rise, trim);
+    return runs.Take();
 }
 
 std::string FormatPlainRun(const TRtfWord<void>& word) {
@@ -186,16 +260,8 @@ std::string StripLinks(const std::string& s) {
 }
 
 std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s) {
-    if (s.find(kAnchorStart) == std::string::npos && s.find(kAnchorEnd) == std::string::npos) return s;
     CLayoutDocument* doc = DocumentOf(text);
-    const std::string base = doc != nullptr ? doc->GetSourceName() : std::string();
-    return ReplaceLinks(s, [&base](std::string target, const std::string& shown) {
-        // Links into this document name the page XML file; what is left
-        // after its name is the place in the document.
-        if (!base.empty() && target.compare(0, base.size(), base) == 0) target.erase(0, base.size());
-        if (target.empty()) return shown;
-        return "{\\field{\\*\\fldinst{HYPERLINK \"" + target + "\"}}{\\fldrslt {" + shown + "}}}";
-    });
+    return MakeHyperlinkFields(s, doc != nullptr ? doc->GetSourceName() : std::string());
 }
 
 std::string WriteFragment(CRtfXmlText& text) {
@@ -246,33 +312,34 @@ std::string WriteLine(CRtfXmlText& text) {
         ++slot;
     order.insert(slot, &text);
 
-    std::string out = FormatRuns(order.front()->m_words, 0, false);
+    CRunJoiner runs;
+    runs.Add(order.front()->m_words, 0, false);
     for (size_t k = 1; k < order.size(); ++k) {
         CRtfXmlText& f = *order[k];
         const CRtfXmlText& q = *order[k - 1];
         switch (Classify(f, q)) {
         case Raise::kSuper:
-            out += "{\\super " +
-                   FormatRuns(f.m_words, static_cast<int8_t>(q.m_rect.bottom - (f.m_rect.bottom + 1)), false) + "}";
+            runs.Raw("{\\super " +
+                     FormatRuns(f.m_words, static_cast<int8_t>(q.m_rect.bottom - (f.m_rect.bottom + 1)), false) + "}");
             f.m_nFlags |= kTextRaised;
             break;
         case Raise::kSub:
-            out += "{\\sub " + FormatRuns(f.m_words, 0, false) + "}";
+            runs.Raw("{\\sub " + FormatRuns(f.m_words, 0, false) + "}");
             f.m_nFlags |= kTextRaised;
             break;
         case Raise::kNone:
-            if ((f.m_nFlags & kTextRaised) == 0 && PrintLeft(f) > PrintRight(q)) {
+            if ((f.m_nFlags & kTextRaised) == 0 && IsWordGap(q, PrintLeft(f) - PrintRight(q))) {
                 // Two spaces' worth per point of the text before: a space
                 // is about half the font size wide.
                 const int64_t size = std::max<int64_t>(q.m_nFontSize, 1);
                 const int64_t gap = static_cast<int64_t>(PrintLeft(f)) - PrintRight(q);
-                out += "{" + std::string(static_cast<size_t>((2 * gap + size - 1) / size), ' ') + "}";
+                runs.Spaces(static_cast<size_t>((2 * gap + size - 1) / size));
             }
-            out += FormatRuns(f.m_words, 0, false);
+            runs.Add(f.m_words, 0, false);
             break;
         }
     }
-    return AddHyperlinks(text, out);
+    return AddHyperlinks(text, runs.Take());
 }
 
 CRect RotatedShapeBox(const CRtfXmlText& text) {
@@ -435,15 +502,16 @@ std::vector<ExactFrame> ExactFramesOf(CRtfXmlText& text) {
         while (end < pieces.size() && SharesFrame(*pieces[end - 1], *pieces[end])) ++end;
 
         CRect r = Normalised(pieces[first]->m_rect);
-        std::string runs = FormatRuns(pieces[first]->m_words, 0, false);
+        CRunJoiner runs;
+        runs.Add(pieces[first]->m_words, 0, false);
         for (size_t k = first + 1; k < end; ++k) {
             const CRect b = Normalised(pieces[k]->m_rect);
             r = CRect(std::min(r.left, b.left), std::min(r.top, b.top), std::max(r.right, b.right),
                       std::max(r.bottom, b.bottom));
-            if (NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
-            runs += FormatRuns(pieces[k]->m_words, 0, false);
+            if (NeedsSpace(*pieces[k - 1], *pieces[k])) runs.Spaces(1);
+            runs.Add(pieces[k]->m_words, 0, false);
         }
-        frames.push_back({r, AddHyperlinks(*pieces[first], runs)});
+        frames.push_back({r, AddHyperlinks(*pieces[first], runs.Take())});
         first = end;
     }
     return frames;
@@ -588,13 +656,13 @@ std::string WriteExactBlocks(const std::vector<ExactFrame>& frames) {
 }
 
 std::string WriteParagraph(CRtfXmlText& text) {
-    std::string runs;
+    CRunJoiner runs;
     const std::vector<CRtfXmlText*> pieces = LinePieces(text);
     for (size_t k = 0; k < pieces.size(); ++k) {
-        if (k > 0 && NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
-        runs += FormatRuns(pieces[k]->m_words, 0, false);
+        if (k > 0 && NeedsSpace(*pieces[k - 1], *pieces[k])) runs.Spaces(1);
+        runs.Add(pieces[k]->m_words, 0, false);
     }
-    return "\\pard " + AddHyperlinks(text, runs) + "\\par";
+    return "\\pard " + AddHyperlinks(text, runs.Take()) + "\\par";
 }
 
 std::string WritePlainParagraph(CRtfXmlText& text) {

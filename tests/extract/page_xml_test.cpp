@@ -161,7 +161,7 @@ TEST(PageXml, Type3FontSizeFollowsTheWidthOfItsM) {
     // core gives these nameless fonts ascent 0.95 and descent 0.35, so the
     // runs are 11.7 and 23.4 pixels high. Both fonts are the same extractor
     // font: no name (so "Times New Roman"), size 12, black.
-    const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000") + kMargins +
+    const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000", "") + kMargins +
                                  Text(129, 108, 17, 12, 0, Data(), "mmm") + Text(271, 108, 33, 23, 0, Data(), "mmm") +
                                  "</page>\n";
     EXPECT_BYTES(expected, PageOf(ExtractXml(pdf.Write(dir, "type3")), 1));
