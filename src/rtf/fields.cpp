@@ -158,16 +158,16 @@ std::string PageBookmark(int32_t page) {
 }
 
 std::string QuotedFieldArgument(const std::string& rtfTarget) {
-    // Inside a quoted field argument a backslash escapes the next character,
-    // so the target's own backslashes and quotes each get one; in the RTF
-    // text that backslash is itself doubled.
+    // A quote would end the argument. Word reads a backslash inside it as
+    // an escape and LibreOffice keeps it as it stands, so both characters
+    // are written in the URI's own escapes, which both read alike.
     std::string out = "\"";
     for (size_t i = 0; i < rtfTarget.size(); ++i) {
         const char c = rtfTarget[i];
         if (c == '"') {
-            out += "\\\\\"";
+            out += "%22";
         } else if (c == '\\' && i + 1 < rtfTarget.size() && rtfTarget[i + 1] == '\\') {
-            out += "\\\\\\\\";
+            out += "%5C";  // the RTF text holds a backslash doubled
             ++i;
         } else {
             out += c;

@@ -17,8 +17,8 @@ std::string PageBookmarkName(int32_t page);
 std::string PageBookmark(int32_t page);
 
 // The field argument for a target as it stands in the RTF text (backslashes
-// doubled, braces escaped): quoted, its quotes and backslashes escaped for
-// the field instruction.
+// doubled, braces escaped): quoted, its quotes and backslashes written as
+// URI escapes.
 std::string QuotedFieldArgument(const std::string& rtfTarget);
 
 // `s` with every link marker turned into fields. `base` (the page XML

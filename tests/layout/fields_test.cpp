@@ -80,10 +80,9 @@ TEST(HyperlinkFields, TargetsInTheDocumentAndEscapedArguments) {
         {"page of this document", "doc.xml#7", "HYPERLINK \\\\l \"page7\""},
         {"place not found", "doc.xml#0", ""},
         {"another document's page", "other.xml#7", "HYPERLINK \"other.xml#7\""},
-        {"quote in a URI", "http://x/?q=\"a\"", "HYPERLINK \"http://x/?q=\\\\\"a\\\\\"\""},
-        // The run text holds a backslash doubled; the field needs it doubled
-        // again, and each of those doubled for the RTF text.
-        {"backslash in a path", "..\\\\dir\\\\f.pdf", "HYPERLINK \"..\\\\\\\\dir\\\\\\\\f.pdf\""},
+        {"quote in a URI", "http://x/?q=\"a\"", "HYPERLINK \"http://x/?q=%22a%22\""},
+        // The run text holds a backslash doubled.
+        {"backslash in a URI", "http://x/a\\\\b", "HYPERLINK \"http://x/a%5Cb\""},
         {"escaped brace", "http://x/\\{y\\}", "HYPERLINK \"http://x/\\{y\\}\""},
     };
     for (const Case& c : cases) {
