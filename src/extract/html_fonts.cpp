@@ -82,8 +82,8 @@ std::string_view ClassFace(std::string_view name, int flags) {
     static const char* const kFixed[] = {"mono", "courier", "typewriter", "consol", "cmtt", "sftt", "ectt",
                                          "fixed", "menlo", "inconsolata", "sourcecode", "lucidaconsole"};
     for (const char* w : kFixed)
-        if (Contains(lower, w)) return "Courier New";
-    if ((flags & kFlagFixedPitch) != 0) return "Courier New";
+        if (Contains(lower, w)) return "CourierNew";
+    if ((flags & kFlagFixedPitch) != 0) return "CourierNew";
     static const char* const kSans[] = {"sans",     "arial",  "helvetica", "verdana", "tahoma",  "calibri",
                                         "segoe",    "gothic", "grotesk",   "grotesque", "frutiger", "univers",
                                         "futura",   "myriad", "gill",      "roboto",  "trebuchet",

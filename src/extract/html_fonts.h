@@ -34,7 +34,7 @@ struct HtmlColor {
 };
 
 // The installed face that stands in for a font of the PDF's class when the
-// font itself is not installed: "Courier New" for fixed pitch, "Arial" for
+// font itself is not installed: "CourierNew" for fixed pitch, "Arial" for
 // sans serif, nothing (the default serif face) otherwise. `flags` are the
 // font descriptor's flags (the PDF core assumes serif without one); the
 // name decides where it is plain ("CMTT10", "DejaVuSansMono", "Helvetica").

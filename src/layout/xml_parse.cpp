@@ -269,7 +269,7 @@ bool CRtfXmlParse::ReadFonts(CLayoutDocument* doc) {
                 case kId: font->m_nId = AtoL(value); break;
                 case kSize: font->SetSize(AtoL(value)); break;
                 case kFamily: font->SetName(LookupFamily(value, known)); break;
-                case kAlternate: font->SetAlternate(value); break;
+                case kAlternate: font->SetAlternate(value.empty() ? value : LookupFamily(value)); break;
                 case kColor: font->m_pColor = doc->AddColor(value); break;
                 default: break;
             }

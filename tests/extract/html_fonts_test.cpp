@@ -106,7 +106,7 @@ TEST(HtmlFontList, FontSpecIsWrittenUnescaped) {
     list.AddFont("ABCDEF+CMTT10", 10, HtmlColor(), [&asked] { ++asked; return 4; });
     list.AddFont("ABCDEF+CMTT10", 10, HtmlColor(), [&asked] { ++asked; return 4; });
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(list.FontSpec(3), "<fontspec id=\"3\" size=\"10\" family=\"ABCDEF+CMTT10\" alternate=\"Courier New\" color=\"#000000\">");
+    EXPECT_EQ(list.FontSpec(3), "<fontspec id=\"3\" size=\"10\" family=\"ABCDEF+CMTT10\" alternate=\"CourierNew\" color=\"#000000\">");
 }
 
 TEST(ClassFace, FixedPitchSansOrSerifFromNameAndFlags) {
@@ -116,11 +116,11 @@ TEST(ClassFace, FixedPitchSansOrSerifFromNameAndFlags) {
         int flags;
         const char* face;
     } cases[] = {
-        {"ABCDEF+CMTT10", kSymbolic, "Courier New"},          // TeX fonts flag nothing but symbolic
-        {"XYZABC+FreeMono", kSerif | kNonSymbolic, "Courier New"},
-        {"Consolas-Bold", kNonSymbolic, "Courier New"},
-        {"DejaVuSansMono", kNonSymbolic, "Courier New"},      // mono wins over sans
-        {"Quillcode", kFixed | kNonSymbolic, "Courier New"},  // the descriptor says fixed pitch
+        {"ABCDEF+CMTT10", kSymbolic, "CourierNew"},          // TeX fonts flag nothing but symbolic
+        {"XYZABC+FreeMono", kSerif | kNonSymbolic, "CourierNew"},
+        {"Consolas-Bold", kNonSymbolic, "CourierNew"},
+        {"DejaVuSansMono", kNonSymbolic, "CourierNew"},      // mono wins over sans
+        {"Quillcode", kFixed | kNonSymbolic, "CourierNew"},  // the descriptor says fixed pitch
         {"MonotypeCorsiva", kNonSymbolic | kSerif, ""},        // the foundry is no class
         {"ABCDEF+CMSS10", kSymbolic, "Arial"},
         {"Frutiger-Roman", kSerif, "Arial"},                  // the name knows better than a default
