@@ -84,12 +84,16 @@ std::string WordsText(const CRtfXmlText& text) {
 }
 
 // Whether a gap of `gap` page units after `before` separates words. Glyph
-// by glyph PDFs leave a unit or two between the pieces of a word (kerning,
-// rounding); a word space is a quarter of an em or more, so anything under
-// a tenth of an em (1.5 units per point) is taken as no gap at all.
+// by glyph PDFs leave a unit or so between the pieces of a word (kerning,
+// rounding), while a word space is a fifth of an em or more. The boxes of
+// the page XML are rounded and often a unit wider than the glyphs, so a
+// gap reads up to one and a half units short: a gap counts as a space
+// from a tenth of an em (1.5 units per point) less that. In body text any
+// gap is a space, as it always was; in a heading a stray unit no longer
+// splits a word.
 bool IsWordGap(const CRtfXmlText& before, int64_t gap) {
     const int64_t size = std::max<int64_t>(before.m_nFontSize, 1);
-    return gap * 20 >= size * 3;
+    return gap > 0 && 20 * gap + 30 >= 3 * size;
 }
 
 // Whether a space must be written between two fragments of a line: there
