@@ -29,6 +29,8 @@ constexpr FamilyEntry kFamilyTable[] = {
     {"wingdings2", "Wingdings 2"},
 };
 
+constexpr const char* kFixedFace = "CourierNew";
+
 // Font descriptor flags (PDF Reference, table "Font flags").
 constexpr int kFlagFixedPitch = 1 << 0;
 constexpr int kFlagSerif = 1 << 1;
@@ -82,8 +84,8 @@ std::string_view ClassFace(std::string_view name, int flags) {
     static const char* const kFixed[] = {"mono", "courier", "typewriter", "consol", "cmtt", "sftt", "ectt",
                                          "fixed", "menlo", "inconsolata", "sourcecode", "lucidaconsole"};
     for (const char* w : kFixed)
-        if (Contains(lower, w)) return "CourierNew";
-    if ((flags & kFlagFixedPitch) != 0) return "CourierNew";
+        if (Contains(lower, w)) return kFixedFace;
+    if ((flags & kFlagFixedPitch) != 0) return kFixedFace;
     static const char* const kSans[] = {"sans",     "arial",  "helvetica", "verdana", "tahoma",  "calibri",
                                         "segoe",    "gothic", "grotesk",   "grotesque", "frutiger", "univers",
                                         "futura",   "myriad", "gill",      "roboto",  "trebuchet",
@@ -97,8 +99,9 @@ std::string_view ClassFace(std::string_view name, int flags) {
     return {};
 }
 
-HtmlFont::HtmlFont(std::string_view name, unsigned size, const HtmlColor& color, std::string_view alternate)
-    : m_nSize(size), m_strName(name), m_color(color), m_strAlternate(alternate) {
+HtmlFont::HtmlFont(std::string_view name, unsigned size, const HtmlColor& color, std::string_view alternate,
+                   unsigned pitch)
+    : m_nSize(size), m_strName(name), m_color(color), m_strAlternate(alternate), m_nPitch(pitch) {
     std::string lower(name);
     for (char& c : lower) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -141,7 +144,7 @@ int HtmlFontList::AddFont(const HtmlFont& font) {
 }
 
 int HtmlFontList::AddFont(std::string_view name, unsigned size, const HtmlColor& color,
-                          const std::function<int()>& flags) {
+                          const std::function<FontTraits()>& traits) {
     // Runs mostly follow each other in one font: try the last one first.
     if (m_nLast >= 0) {
         const HtmlFont& f = Get(m_nLast);
@@ -149,7 +152,11 @@ int HtmlFontList::AddFont(std::string_view name, unsigned size, const HtmlColor&
     }
     auto it = m_index.find(Key(name, size, color));
     if (it != m_index.end()) return m_nLast = it->second;
-    return AddFont(HtmlFont(name, size, color, ClassFace(name, flags())));
+    const FontTraits t = traits();
+    const std::string_view face = ClassFace(name, t.flags);
+    // Only the fixed-pitch stand-in is fitted to the font's advance.
+    const unsigned pitch = face == kFixedFace ? t.pitch : 0;
+    return AddFont(HtmlFont(name, size, color, face, pitch));
 }
 
 std::string HtmlFontList::FontSpec(int id) const {
@@ -162,6 +169,10 @@ std::string HtmlFontList::FontSpec(int id) const {
     s.append(f.Family());
     s.append("\" alternate=\"");
     s.append(f.GetAlternate());
+    if (f.GetPitch() != 0) {
+        s.append("\" pitch=\"");
+        AppendUnsigned(s, f.GetPitch());
+    }
     s.append("\" color=\"");
     s.append(f.GetColor().ToString());
     s.append("\">");

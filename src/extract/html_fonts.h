@@ -42,9 +42,18 @@ std::string_view ClassFace(std::string_view name, int flags);
 // What the PDF core assumes for a font without a descriptor.
 inline constexpr int kSerifFlags = 1 << 1;
 
+// What the extractor knows of a font's class: its descriptor flags and, for
+// a font whose glyphs all advance alike, that advance in thousandths of an
+// em (0 otherwise).
+struct FontTraits {
+    int flags = kSerifFlags;
+    unsigned pitch = 0;
+};
+
 class HtmlFont {
 public:
-    HtmlFont(std::string_view name, unsigned size, const HtmlColor& color, std::string_view alternate = {});
+    HtmlFont(std::string_view name, unsigned size, const HtmlColor& color, std::string_view alternate = {},
+             unsigned pitch = 0);
     virtual ~HtmlFont() = default;
     HtmlFont(const HtmlFont&) = default;
     HtmlFont& operator=(const HtmlFont&) = default;
@@ -55,6 +64,7 @@ public:
     const std::string& GetName() const { return m_strName; }
     const HtmlColor& GetColor() const { return m_color; }
     const std::string& GetAlternate() const { return m_strAlternate; }
+    unsigned GetPitch() const { return m_nPitch; }
     // The family written into a fontspec line: the name, or the mapped
     // family for the few names the font table knows.
     std::string_view Family() const;
@@ -71,6 +81,7 @@ private:
     std::string m_strName;
     HtmlColor m_color;
     std::string m_strAlternate;
+    unsigned m_nPitch = 0;
 };
 
 class HtmlFontList {
@@ -84,12 +95,13 @@ public:
     // gets the class face of its name and font descriptor flags (asked of
     // `flags` only then) as its alternate: one name is one face.
     int AddFont(std::string_view name, unsigned size, const HtmlColor& color,
-                const std::function<int()>& flags = [] { return kSerifFlags; });
+                const std::function<FontTraits()>& traits = [] { return FontTraits(); });
 
     const HtmlFont& Get(int id) const { return m_fonts[static_cast<size_t>(id)]; }
     int Size() const { return static_cast<int>(m_fonts.size()); }
 
-    // `<fontspec id=... color="#rrggbb">` without leading tab or line end.
+    // `<fontspec id=... color="#rrggbb">` without leading tab or line end;
+    // a fixed-pitch font of the fixed-pitch class face adds its pitch.
     std::string FontSpec(int id) const;
     std::string Content(int /*id*/, const std::string& text) const { return text; }
 

@@ -49,6 +49,24 @@ int DescriptorFlags(XRef* xref, const GfxFont& font) {
     return flags.isInt() ? flags.getInt() : guess;
 }
 
+// The descriptor flags and, for a simple font whose glyphs all advance
+// alike, that advance.
+FontTraits TraitsOf(XRef* xref, const GfxFont& font) {
+    FontTraits t;
+    t.flags = DescriptorFlags(xref, font);
+    if (font.isCIDFont()) return t;
+    const auto& simple = static_cast<const Gfx8BitFont&>(font);
+    double advance = 0;
+    for (int c = 0; c < 256; ++c) {
+        const double w = simple.getWidth(static_cast<unsigned char>(c));
+        if (w == 0) continue;
+        if (advance != 0 && std::abs(w - advance) > 0.001) return t;
+        advance = w;
+    }
+    if (advance > 0.2 && advance <= 1.0) t.pitch = static_cast<unsigned>(std::lround(advance * 1000));
+    return t;
+}
+
 // A run ends where the next character starts further than this share of
 // the run's height from the last character's right edge.
 constexpr double kRunGapFactor = 0.1;
@@ -252,7 +270,7 @@ void HtmlPageText::BeginString(GfxState* state) {
         state->getFillRGB(&rgb);
         r.m_nFont = m_fonts.AddFont(name ? std::string_view(*name) : std::string_view(kDefaultFontName),
                                     AsUnsigned(size), HtmlColor(rgb.r, rgb.g, rgb.b),
-                                    [this, &font] { return DescriptorFlags(m_pXRef, *font); });
+                                    [this, &font] { return TraitsOf(m_pXRef, *font); });
         r.m_dYMin = y - font->getAscent() * m_dFontSize;
         r.m_dYMax = y - font->getDescent() * m_dFontSize;
     } else {

@@ -200,7 +200,10 @@ TRtfFontData<void>* CLayoutDocument::ResolveSpec(CRtfFont* spec) {
     auto candidate = std::make_unique<TRtfFontData<void>>();
     uint8_t substituted = 0;
     bool ok = candidate->Resolve(spec->m_strName, Context().m_strFontFolder, &substituted);
-    if (!ok && !spec->m_strAlternate.empty()) ok = candidate->Resolve(spec->m_strAlternate, Context().m_strFontFolder, &substituted);
+    if (!ok && !spec->m_strAlternate.empty()) {
+        ok = candidate->Resolve(spec->m_strAlternate, Context().m_strFontFolder, &substituted);
+        spec->m_bClassFace = ok;
+    }
     if (!ok) {
         spec->m_pFontData = DefaultFont();
         spec->m_nStyle = 1;

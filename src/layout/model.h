@@ -395,6 +395,10 @@ public:
     std::string m_strAlternate;
     uint8_t m_bNoSize = 0;
     uint8_t m_nStyle = 0;
+    // The PDF font's advance (thousandths of an em) when it is of fixed
+    // pitch, and whether the face of its class stands in for it.
+    uint16_t m_nPitch = 0;
+    bool m_bClassFace = false;
 };
 
 // The fragments read for one page: those to lay out and those written

@@ -57,7 +57,13 @@ enum KeywordId : int {
     kStyle = 33,
     kCRise = 34,
     kCLeading = 35,
+    kPitch = 36,
 };
+
+// Courier New and its metric twins advance 600 thousandths of an em a
+// glyph; a stand-in is narrowed to no less than half its width.
+constexpr int32_t kClassFacePitch = 600;
+constexpr int32_t kMinClassFaceScale = 50;
 
 struct KeywordEntry {
     const char* text;
@@ -73,7 +79,7 @@ constexpr KeywordEntry kKeywords[] = {
     {"mbottom=", 21},   {"mright=", 22},   {"top=", 23},       {"left=", 24},     {"width=", 25},
     {"height=", 26},    {"font=", 27},     {"direction=", 28}, {"toc=", 29},      {"Angle=", 30},
     {"cSpace=", 30},    {"wSpace=", 31},   {"hScal=", 32},     {"style=", 33},    {"cRise=", 34},
-    {"cLeading=", 35},
+    {"cLeading=", 35},  {"pitch=", 36},
 };
 
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
@@ -263,6 +269,11 @@ bool CRtfXmlParse::ReadFonts(CLayoutDocument* doc) {
         bool known = true;
         for (const std::string& token : Tokenize(spec)) {
             int id = Keyword(token);
+            if (id == kPitch) {
+                AttrValue(token, value);
+                font->m_nPitch = static_cast<uint16_t>(std::clamp<int32_t>(AtoL(value), 0, 1000));
+                continue;
+            }
             if (id < kId || id > kColor) continue;
             AttrValue(token, value);
             switch (id) {
@@ -277,7 +288,10 @@ bool CRtfXmlParse::ReadFonts(CLayoutDocument* doc) {
         // A name the table does not know would become the default serif
         // face; the face of the font's class (fixed pitch, sans serif) that
         // the extractor names as the alternate fits it better.
-        if (!known && !font->m_strAlternate.empty()) font->SetName(font->m_strAlternate);
+        if (!known && !font->m_strAlternate.empty()) {
+            font->SetName(font->m_strAlternate);
+            font->m_bClassFace = true;
+        }
         if (!doc->AddFont(std::move(font))) break;
     }
     std::rewind(m_file);
@@ -371,6 +385,7 @@ bool CRtfXmlParse::ParsePage(CLayoutDocument* doc, int page) {
 bool CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) {
     auto text = std::make_unique<CRtfXmlText>();
     std::string value;
+    const CRtfFont* spec = nullptr;
     for (const std::string& token : Tokenize(startLine)) {
         int id = Keyword(token);
         if (id < kTop || id > kAngleOrCSpace) continue;
@@ -392,6 +407,7 @@ bool CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) 
             case kAngleOrCSpace: text->m_nAngle = v; break;
             case kFont: {
                 CRtfFont* font = doc->FindSpecById(v);
+                spec = font;
                 text->m_pFonts = &doc->m_fonts;
                 if (font == nullptr) {
                     text->m_nFont = 0;
@@ -444,6 +460,14 @@ bool CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) 
             }
         }
         text->m_words.AddTail(word);
+        if (spec != nullptr && spec->m_bClassFace && spec->m_nPitch != 0) {
+            // The fixed-pitch face standing in for the PDF's is set to the
+            // PDF font's pitch, so code keeps its line length as well as
+            // its columns. Only narrowed: a wider pitch would push lines
+            // past their box.
+            const int32_t scaled = word->m_nHScale * spec->m_nPitch / kClassFacePitch;
+            word->m_nHScale = static_cast<uint8_t>(std::clamp<int32_t>(scaled, kMinClassFaceScale, word->m_nHScale));
+        }
         word->m_nFont = text->m_nFont;
         word->m_nFontSize = text->m_nFontSize;
         word->m_nColor = text->m_nColor;

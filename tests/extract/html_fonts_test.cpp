@@ -103,10 +103,17 @@ TEST(HtmlFontList, FontSpecIsWrittenUnescaped) {
               "<fontspec id=\"2\" size=\"4294967295\" family=\"Symbol\" alternate=\"\" color=\"#000000\">");
     // The class face goes with a new font only, and is asked for only then.
     int asked = 0;
-    list.AddFont("ABCDEF+CMTT10", 10, HtmlColor(), [&asked] { ++asked; return 4; });
-    list.AddFont("ABCDEF+CMTT10", 10, HtmlColor(), [&asked] { ++asked; return 4; });
+    const auto cmtt = [&asked] {
+        ++asked;
+        return FontTraits{4, 525};
+    };
+    list.AddFont("ABCDEF+CMTT10", 10, HtmlColor(), cmtt);
+    list.AddFont("ABCDEF+CMTT10", 10, HtmlColor(), cmtt);
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(list.FontSpec(3), "<fontspec id=\"3\" size=\"10\" family=\"ABCDEF+CMTT10\" alternate=\"CourierNew\" color=\"#000000\">");
+    EXPECT_EQ(list.FontSpec(3), "<fontspec id=\"3\" size=\"10\" family=\"ABCDEF+CMTT10\" alternate=\"CourierNew\" pitch=\"525\" color=\"#000000\">");
+    // A pitch goes only with the fixed-pitch stand-in.
+    list.AddFont("Quillsans", 10, HtmlColor(), [] { return FontTraits{32, 500}; });
+    EXPECT_EQ(list.FontSpec(4), "<fontspec id=\"4\" size=\"10\" family=\"Quillsans\" alternate=\"Arial\" color=\"#000000\">");
 }
 
 TEST(ClassFace, FixedPitchSansOrSerifFromNameAndFlags) {
