@@ -34,6 +34,7 @@ constexpr const char* kFixedFace = "CourierNew";
 // Font descriptor flags (PDF Reference, table "Font flags").
 constexpr int kFlagFixedPitch = 1 << 0;
 constexpr int kFlagSerif = 1 << 1;
+constexpr int kFlagSymbolic = 1 << 2;
 constexpr int kFlagNonSymbolic = 1 << 5;
 
 int ColorByte(int c) { return TruncToInt(static_cast<double>(c) * 255.0 / 65536.0 + 0.5); }
@@ -85,7 +86,9 @@ std::string_view ClassFace(std::string_view name, int flags) {
                                          "fixed", "menlo", "inconsolata", "sourcecode", "lucidaconsole"};
     for (const char* w : kFixed)
         if (Contains(lower, w)) return kFixedFace;
-    if ((flags & kFlagFixedPitch) != 0) return kFixedFace;
+    // Symbol fonts (TeX's math fonts among them) call themselves fixed
+    // pitch for no reason that shows.
+    if ((flags & kFlagFixedPitch) != 0 && (flags & kFlagSymbolic) == 0) return kFixedFace;
     static const char* const kSans[] = {"sans",     "arial",  "helvetica", "verdana", "tahoma",  "calibri",
                                         "segoe",    "gothic", "grotesk",   "grotesque", "frutiger", "univers",
                                         "futura",   "myriad", "gill",      "roboto",  "trebuchet",

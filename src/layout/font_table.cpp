@@ -194,6 +194,7 @@ TRtfFontData<void>* CLayoutDocument::ResolveSpec(CRtfFont* spec) {
     if (earlier != nullptr) {
         spec->m_pFontData = earlier->m_pFontData;
         spec->m_nStyle = earlier->m_nStyle;
+        spec->m_bClassFace = spec->m_bClassFace || earlier->m_bClassFace;
         return spec->m_pFontData.get();
     }
 

@@ -136,6 +136,7 @@ TEST(ClassFace, FixedPitchSansOrSerifFromNameAndFlags) {
         {"Quillsans", kNonSymbolic, "Arial"},                 // non-symbolic without serifs
         {"Quillbook", kNonSymbolic | kSerif, ""},
         {"ABCDEF+CMR10", kSymbolic, ""},
+        {"ABCDEF+CMSY9", kFixed | kSymbolic, ""},            // a symbol font's fixed pitch means nothing
         {"T3Font_0", kSerif, ""},                             // no descriptor: the core's serif guess
         {"Palatino-Roman", kNonSymbolic | kSerif, ""},
     };
