@@ -12,7 +12,7 @@ PACKAGES=(
   libgtest-dev googletest
   fonts-liberation fonts-urw-base35 fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core
   libreoffice-writer-nogui poppler-utils
-  python3 time xvfb
+  python3 time xvfb parallel
   desktop-file-utils man-db file
   clang libclang-rt-14-dev
 )

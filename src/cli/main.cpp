@@ -62,8 +62,16 @@ const char* kUsage =
     "                            are put in place only when complete); not with -x\n"
     "      --result-log FILE     append one JSON line per input to FILE (- : standard\n"
     "                            output, which then carries nothing else): input,\n"
-    "                            output, status (ok, failed, skipped, interrupted),\n"
-    "                            reason, warnings, pages, seconds, peak_kib\n"
+    "                            output, status (ok, failed, skipped, timeout,\n"
+    "                            interrupted), reason, warnings, pages, seconds, peak_kib\n"
+    "  -j, --jobs N              convert up to N files at once, each in a process of its\n"
+    "                            own (the documents are the same as one at a time)\n"
+    "      --timeout SEC         stop a file that takes longer than SEC seconds (it\n"
+    "                            fails with status timeout) and go on with the next\n"
+    "      --max-memory MB       a file's conversion, and its Ghostscript, may each map\n"
+    "                            at most MB mebibytes; a file that needs more fails\n"
+    "                            (--jobs, --timeout and --max-memory convert every\n"
+    "                            file in a process of its own)\n"
     "      --exit-codes MODE     standard (the default) or batch (see below)\n"
     "      --keep-partial        Ctrl-C at a terminal keeps the pages of the file under\n"
     "                            way converted so far (without it, that file is dropped)\n"
@@ -80,6 +88,7 @@ const char* kUsage =
     "may be gone when the run is retried (a full disk, an output folder that cannot\n"
     "be written, Ghostscript missing or failing, a result log that cannot be written);\n"
     "it wins over 1, which then means only inputs that will not convert as they are.\n"
+    "Otherwise 124 says a file ran past --timeout (it may convert with more time).\n"
     "Skipped files count as converted.\n";
 
 // The job of the command line: log lines with -v, a progress bar on a
@@ -89,6 +98,8 @@ public:
     bool m_bVerbose = false;
     bool m_bQuiet = false;
     bool m_bTty = false;
+    // The progress bar: on a terminal, when files convert in this process.
+    bool m_bBar = false;
     bool m_bKeepPartial = false;
     // The result log (-1: none) and whether it is standard output, which
     // then carries nothing but its lines.
@@ -103,7 +114,7 @@ public:
     std::string m_strSource;
 
     void ShowProgress(int32_t percent) override {
-        if (!m_bTty || m_bQuiet) return;
+        if (!m_bBar || m_bQuiet) return;
         int p = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
         int filled = p * 30 / 100;
         std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "==============================", 30 - filled, "", p);
@@ -125,12 +136,13 @@ public:
     }
     int m_nWarnings = 0;
     int m_nFailed = 0;
+    int m_nTimedOut = 0;
     void FileBegins(const std::string& source) override {
         m_strSource = source;
         m_warnings.clear();
-        m_started = std::chrono::steady_clock::now();
     }
     void FileStarted(const std::string&, const std::string&) override {}
+    void FileConverted(CFileOutcome& outcome) override;
     void FileFinished(const CFileOutcome& outcome) override;
     void EndBar() {
         if (m_bBarShown) {
@@ -144,12 +156,14 @@ private:
 
     bool m_bBarShown = false;
     std::vector<std::string> m_warnings;
-    std::chrono::steady_clock::time_point m_started;
 };
 
 // The job being run, for the interrupt handler. The cancel flag and the
 // signal are lock-free atomics, so setting them from the handler is safe.
 CliJob* g_job = nullptr;
+// The run's own process: its workers (copies of it) share the handler but
+// leave the saying to the run, so a stop is announced once.
+pid_t g_runPid = 0;
 
 // A job engine (a batch system, GNU parallel, a container runtime) stops a
 // run with SIGTERM, or SIGINT when no terminal is attached, and then takes
@@ -164,12 +178,13 @@ void OnInterrupt(int sig) {
     int none = 0;
     g_job->m_nSignal.compare_exchange_strong(none, sig);
     const bool keepPages = sig == SIGINT && g_job->m_bTty && g_job->m_bKeepPartial;
+    const bool announce = getpid() == g_runPid;
     if (keepPages && g_job->m_nCancel.load() == 0) {
         g_job->m_nCancel = kCancelAfterPage;
         static const char kMsg[] = "\nquillmark: stopping after this page (Ctrl-C again to stop now)\n";
-        ssize_t ignored = write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
+        ssize_t ignored = announce ? write(STDERR_FILENO, kMsg, sizeof kMsg - 1) : 0;
         (void)ignored;
-    } else if (g_job->m_nCancel.exchange(kCancelNow) != kCancelNow) {
+    } else if (g_job->m_nCancel.exchange(kCancelNow) != kCancelNow && announce) {
         static const char kMsg[] = "\nquillmark: stopping now; the file under way is not written\n";
         ssize_t ignored = write(STDERR_FILENO, kMsg, sizeof kMsg - 1);
         (void)ignored;
@@ -181,8 +196,10 @@ void OnInterrupt(int sig) {
 int StoppedStatus(int sig) { return 128 + sig; }
 
 // --exit-codes=batch: a failure a retry may not meet (sysexits' EX_TEMPFAIL,
-// which job engines and mail systems already read as "try again").
+// which job engines and mail systems already read as "try again"), and a
+// file that ran out of time (the status timeout(1) gives).
 constexpr int kExitRetryable = 75;
+constexpr int kExitTimedOut = 124;
 
 // The PDF core reports damaged input through its error channel. Its
 // messages are shown with -v; otherwise they are counted, and a file that
@@ -208,6 +225,18 @@ const ImageFormat kImageFormats[] = {{"jpg", "jpeg"},     {"jpeg", "jpeg"},  {"p
                                      {"tiff", "tiff24nc"}, {"tif", "tiff24nc"}, {"pcx", "pcx24b"}, {"pbm", "pbm"},
                                      {"pnm", "pnm"},       {"ppm", "ppm"}};
 
+// A whole number from `low` to `high`, all of `text`.
+bool ParseWhole(const char* text, int32_t low, int32_t high, int32_t& value) {
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0 || n < low || n > high) return false;
+    value = static_cast<int32_t>(n);
+    return true;
+}
+constexpr int32_t kMaxJobs = 1024;
+constexpr int32_t kMaxMemoryMiB = 1 << 24;  // 16 TiB
+
 // The highest resident size of this process or of any child it waited for
 // (Ghostscript), in KiB: the run's high-water mark so far, not the file's.
 long PeakKiB() {
@@ -225,12 +254,11 @@ void CliJob::LogResult(const CFileOutcome& outcome) {
     record.m_strStatus = StatusOf(outcome);
     record.m_strReason = ReasonCodeFor(outcome, !m_strUserPassword.empty());
     record.m_nPages = outcome.m_nPages;
-    if (!outcome.m_bNotStarted) {
-        record.m_warnings = std::move(m_warnings);
-        record.m_fSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
-    }
-    m_warnings.clear();
-    record.m_nPeakKiB = PeakKiB();
+    record.m_warnings = outcome.m_warnings;
+    record.m_fSeconds = outcome.m_fSeconds;
+    // A worker measured its file; a run converting in its own process
+    // knows only its high-water mark so far.
+    record.m_nPeakKiB = outcome.m_nPeakKiB > 0 ? outcome.m_nPeakKiB : PeakKiB();
     const std::string line = ResultLogLine(record);
     // One write per line: with O_APPEND the kernel places it whole at the
     // end, so workers sharing a log never split each other's lines.
@@ -249,6 +277,13 @@ void CliJob::LogResult(const CFileOutcome& outcome) {
     }
 }
 
+void CliJob::FileConverted(CFileOutcome& outcome) {
+    outcome.m_warnings = std::move(m_warnings);
+    m_warnings.clear();
+    outcome.m_nPdfProblems = g_pdfErrors;
+    g_pdfErrors = 0;
+}
+
 void CliJob::FileFinished(const CFileOutcome& outcome) {
     EndBar();
     if (m_nLogFd >= 0) LogResult(outcome);
@@ -264,16 +299,17 @@ void CliJob::FileFinished(const CFileOutcome& outcome) {
         return;
     }
     // Problems the PDF core skipped matter only for a file that converted.
-    if (outcome.m_result == ConvertResult::kOk && g_pdfErrors > 0 && !m_bQuiet && !m_bVerbose)
+    const int problems = outcome.m_nPdfProblems;
+    if (outcome.m_result == ConvertResult::kOk && problems > 0 && !m_bQuiet && !m_bVerbose)
         std::fprintf(stderr, "quillmark: %s: the PDF is damaged; %d problem%s skipped (-v shows them)\n", file,
-                     g_pdfErrors, g_pdfErrors == 1 ? " was" : "s were");
-    g_pdfErrors = 0;
+                     problems, problems == 1 ? " was" : "s were");
     if (outcome.m_bAbandoned) {
         ++m_nFailed;
         std::fprintf(stderr, "quillmark: %s: stopped, no document written\n", file);
     } else if (outcome.m_result != ConvertResult::kOk) {
         ++m_nFailed;
         if (IsRetryable(outcome)) ++m_nRetryable;
+        if (outcome.m_result == ConvertResult::kTimedOut) ++m_nTimedOut;
         std::fprintf(stderr, "quillmark: %s: %s\n", file, ReasonFor(outcome, !m_strUserPassword.empty()).c_str());
     } else {
         if (printResults)
@@ -322,7 +358,9 @@ int main(int argc, char** argv) {
         kOptMirrorTree,
         kOptSkipExisting,
         kOptResultLog,
-        kOptExitCodes
+        kOptExitCodes,
+        kOptTimeout,
+        kOptMaxMemory
     };
     static const option kOptions[] = {
         {"output-dir", required_argument, nullptr, 'o'},
@@ -342,6 +380,9 @@ int main(int argc, char** argv) {
         {"skip-existing", no_argument, nullptr, kOptSkipExisting},
         {"result-log", required_argument, nullptr, kOptResultLog},
         {"exit-codes", required_argument, nullptr, kOptExitCodes},
+        {"jobs", required_argument, nullptr, 'j'},
+        {"timeout", required_argument, nullptr, kOptTimeout},
+        {"max-memory", required_argument, nullptr, kOptMaxMemory},
         {"quiet", no_argument, nullptr, 'q'},
         {"verbose", no_argument, nullptr, 'v'},
         {"help", no_argument, nullptr, 'h'},
@@ -349,7 +390,7 @@ int main(int argc, char** argv) {
         {nullptr, 0, nullptr, 0},
     };
     int c;
-    while ((c = getopt_long(argc, argv, "o:p:l:f:xqvh0", kOptions, nullptr)) != -1) {
+    while ((c = getopt_long(argc, argv, "o:p:l:f:j:xqvh0", kOptions, nullptr)) != -1) {
         switch (c) {
             case 'o': outDir = optarg; break;
             case 'p':
@@ -387,6 +428,33 @@ int main(int argc, char** argv) {
                     return 2;
                 }
                 break;
+            case 'j':
+                if (!ParseWhole(optarg, 1, kMaxJobs, job.m_nJobs)) {
+                    std::fprintf(stderr, "quillmark: --jobs wants a number from 1 to %d, not '%s'\n", kMaxJobs, optarg);
+                    return 2;
+                }
+                break;
+            case kOptTimeout: {
+                char* end = nullptr;
+                errno = 0;
+                const double seconds = std::strtod(optarg, &end);
+                if (end == optarg || *end != '\0' || errno != 0 || !(seconds > 0) || seconds > 1e7) {
+                    std::fprintf(stderr, "quillmark: --timeout wants seconds above 0, not '%s'\n", optarg);
+                    return 2;
+                }
+                job.m_fTimeoutSeconds = seconds;
+                break;
+            }
+            case kOptMaxMemory: {
+                int32_t mebibytes = 0;
+                if (!ParseWhole(optarg, 1, kMaxMemoryMiB, mebibytes)) {
+                    std::fprintf(stderr, "quillmark: --max-memory wants mebibytes from 1 to %d, not '%s'\n",
+                                 kMaxMemoryMiB, optarg);
+                    return 2;
+                }
+                job.m_nMaxMemoryMiB = mebibytes;
+                break;
+            }
             case kOptVersion: std::printf("quillmark %s\n", QUILLMARK_VERSION); return 0;
             default: std::fputs(kUsage, stderr); return 2;
         }
@@ -489,9 +557,13 @@ int main(int argc, char** argv) {
         job.m_nPageFlags &= ~0xFu;
     }
     job.m_bTty = isatty(STDERR_FILENO) != 0;
+    // A bar drawn by a worker is not the run's to clear before its result
+    // line, and side by side workers would draw over each other.
+    job.m_bBar = job.m_bTty && !job.UsesWorkers();
     g_showPdfErrors = job.m_bVerbose;
     setErrorCallback(OnPdfError);
     g_job = &job;
+    g_runPid = getpid();
     struct sigaction sa = {};
     sa.sa_handler = OnInterrupt;
     sigemptyset(&sa.sa_mask);
@@ -532,5 +604,6 @@ int main(int argc, char** argv) {
     if (job.m_nLogFd >= 0 && !job.m_bLogOnStdout) close(job.m_nLogFd);
     if (job.m_nSignal != 0) return StoppedStatus(job.m_nSignal);
     if (batchExitCodes && job.m_nRetryable > 0) return kExitRetryable;
+    if (batchExitCodes && job.m_nTimedOut > 0) return kExitTimedOut;
     return job.m_nFailed == 0 ? 0 : 1;
 }

@@ -70,6 +70,7 @@ CConvertDoc::CConvertDoc(CConvertPara* job, const std::string& source) : m_pJob(
     // Read once per conversion, so that a settings change shows in the next.
     m_layout.m_strFontFolder = qm::ReadRegistryString(job->m_strFontKey, "DLL_FONT");
     m_layout.m_bRemoveImages = job->m_nRemoveImages != 0;
+    m_layout.m_bPreserveSpacing = job->m_bPreserveSpacing;
 }
 
 CConvertDoc::CConvertDoc(const std::string& pdfPath) {

@@ -31,6 +31,9 @@ enum class ConvertResult : int32_t {
     kNoRenderer = 54,       // picture extraction without a Ghostscript that starts
     kNameCollision = 55,    // an earlier file of the run has the same output name; nothing was written
     kNoPageSelected = 56,   // the page range selects none of the PDF's pages
+    kTimedOut = 57,         // the file ran past the job's time limit; its worker was killed
+    kOutOfMemory = 58,      // the file needed more memory than the job's limit allows
+    kWorkerCrashed = 59,    // the worker converting the file died (m_nWorkerSignal)
     kPictureLeftOut = 81,   // extraction: a picture of the last page had a placement that cannot be rendered
 };
 
@@ -79,6 +82,18 @@ struct CFileOutcome {
     bool m_bSkipped = false;
     // Pages written into the document (or whose pictures were extracted).
     int32_t m_nPages = 0;
+    // What the job gathered while the file converted (FileConverted): the
+    // warnings it was shown, and the problems the PDF core skipped.
+    std::vector<std::string> m_warnings;
+    int32_t m_nPdfProblems = 0;
+    // The file's conversion time, and the memory high-water mark in KiB of
+    // its worker plus its Ghostscript (0: converted in the run's own
+    // process, where only the run's high-water mark is known).
+    double m_fSeconds = 0.0;
+    long m_nPeakKiB = 0;
+    // kWorkerCrashed: the signal that ended the worker (0: it exited
+    // without a report; -1: no worker could be made).
+    int32_t m_nWorkerSignal = 0;
 };
 
 class CConvertPara {
@@ -95,6 +110,10 @@ public:
     // CBatchRunner).
     virtual void FileBegins(const std::string& /*source*/) {}
     virtual void FileFinished(const CFileOutcome& outcome) = 0;
+    // Called in the process that converted the file (a worker, or the run's
+    // own), right after the conversion: the job moves into the outcome what
+    // it gathered meanwhile, which then reaches FileFinished with it.
+    virtual void FileConverted(CFileOutcome& /*outcome*/) {}
     // Something the user must hear of even when log lines are not shown: a
     // file converted with parts left out. A log line unless the application
     // shows warnings otherwise.
@@ -130,11 +149,23 @@ public:
     std::string m_strFontKey;
     std::string m_strDevice = "jpeg";
     int32_t m_nRemoveImages = 0;
+    // Runs keep the PDF's character scaling and the gaps between the pieces
+    // of a line (CLayoutContext::m_bPreserveSpacing).
+    bool m_bPreserveSpacing = true;
     // Non-empty: each output goes to the folder of its source relative to
     // this folder, under m_strOutDir (see CConvertDoc::RelativeFolderUnder).
     std::string m_strMirrorRoot;
     // A file whose final output exists is skipped, not converted again.
     bool m_bSkipExisting = false;
+    // Workers: with any of these set, each file is converted in a process
+    // of its own, at most m_nJobs (at least 1) at once; one that runs longer
+    // than m_fTimeoutSeconds is killed, and none may map more than
+    // m_nMaxMemoryMiB (nor may its Ghostscript). Only a caller with a single
+    // thread may ask for them (see platform/worker.h).
+    int32_t m_nJobs = 0;
+    double m_fTimeoutSeconds = 0.0;
+    int64_t m_nMaxMemoryMiB = 0;
+    bool UsesWorkers() const { return m_nJobs > 0 || m_fTimeoutSeconds > 0 || m_nMaxMemoryMiB > 0; }
     // Written by the interface thread, read by the worker between pages.
     std::atomic<int32_t> m_nCancel{0};
 };

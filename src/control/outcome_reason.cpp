@@ -28,6 +28,12 @@ std::string ReasonFor(const CFileOutcome& outcome, bool passwordGiven) {
         case ConvertResult::kWorkspaceFailed: return "the temporary folder cannot be written (is the disk full?)";
         case ConvertResult::kNoPageSelected: return "the page range selects none of its pages";
         case ConvertResult::kNoRenderer: return "Ghostscript is missing or failed, so pictures could not be written";
+        case ConvertResult::kTimedOut: return "it ran past the time limit (--timeout) and was stopped";
+        case ConvertResult::kOutOfMemory: return "it needed more memory than the limit allows (--max-memory)";
+        case ConvertResult::kWorkerCrashed:
+            if (outcome.m_nWorkerSignal < 0) return "no process could be started to convert it";
+            if (outcome.m_nWorkerSignal == 0) return "the conversion ended without a result";
+            return "the conversion crashed (signal " + std::to_string(outcome.m_nWorkerSignal) + ")";
         case ConvertResult::kNameCollision:
             return "name collision: " + outcome.m_strCollidesWith + " of this run is written to " +
                    outcome.m_strTarget + " too; not converted";
@@ -55,6 +61,9 @@ std::string ReasonCodeFor(const CFileOutcome& outcome, bool passwordGiven) {
         case ConvertResult::kNoPageSelected: return "no_page_selected";
         case ConvertResult::kNoRenderer: return "no_renderer";
         case ConvertResult::kNameCollision: return "name_collision";
+        case ConvertResult::kTimedOut: return "time_limit";
+        case ConvertResult::kOutOfMemory: return "memory_limit";
+        case ConvertResult::kWorkerCrashed: return outcome.m_nWorkerSignal < 0 ? "no_worker" : "crashed";
         case ConvertResult::kPictureLeftOut: return "picture_left_out";
         default: return "conversion_failed";
     }
@@ -63,5 +72,6 @@ std::string ReasonCodeFor(const CFileOutcome& outcome, bool passwordGiven) {
 bool IsRetryable(const CFileOutcome& outcome) {
     if (outcome.m_bSkipped || outcome.m_bNotStarted || outcome.m_bAbandoned) return false;
     return outcome.m_result == ConvertResult::kOutputFailed || outcome.m_result == ConvertResult::kWorkspaceFailed ||
-           outcome.m_result == ConvertResult::kNoRenderer;
+           outcome.m_result == ConvertResult::kNoRenderer ||
+           (outcome.m_result == ConvertResult::kWorkerCrashed && outcome.m_nWorkerSignal < 0);
 }

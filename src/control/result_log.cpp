@@ -88,6 +88,7 @@ std::string ResultLogLine(const CResultRecord& record) {
 const char* StatusOf(const CFileOutcome& outcome) {
     if (outcome.m_bSkipped) return "skipped";
     if (outcome.m_bNotStarted || outcome.m_bAbandoned) return "interrupted";
+    if (outcome.m_result == ConvertResult::kTimedOut) return "timeout";
     if (outcome.m_result != ConvertResult::kOk) return "failed";
     return outcome.m_bPagesLeft ? "interrupted" : "ok";
 }

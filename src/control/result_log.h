@@ -14,7 +14,7 @@
 struct CResultRecord {
     std::string m_strInput;
     std::string m_strOutput;
-    std::string m_strStatus;  // ok, failed, skipped or interrupted (StatusOf)
+    std::string m_strStatus;  // ok, failed, skipped, timeout or interrupted (StatusOf)
     std::string m_strReason;  // ReasonCodeFor; empty: null in the line
     std::vector<std::string> m_warnings;
     int32_t m_nPages = 0;
@@ -32,6 +32,7 @@ std::string JsonString(std::string_view bytes);
 // The record as one line of JSON, ending with a line feed.
 std::string ResultLogLine(const CResultRecord& record);
 
-// "ok", "failed", "skipped" or "interrupted" (a stopped file, one a stop
-// left unstarted, or one cut short by a cancel that kept its pages).
+// "ok", "failed", "skipped", "timeout" (killed at the job's time limit) or
+// "interrupted" (a stopped file, one a stop left unstarted, or one cut
+// short by a cancel that kept its pages).
 const char* StatusOf(const CFileOutcome& outcome);

@@ -20,6 +20,7 @@
 #include <cstdarg>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 #include "extract/trunc.h"
 
@@ -73,8 +74,38 @@ constexpr double kRunGapFactor = 0.1;
 // Ascent and descent assumed for text drawn without a font.
 constexpr double kNoFontAscent = 0.95;
 constexpr double kNoFontDescent = 0.35;
-// Type 3 fonts: an "m" this wide (in text space) counts as normal width.
-constexpr double kType3MWidth = 0.6;
+// Type 3 fonts hold no em: their text space is whatever unit the glyph
+// procedures were drawn in (often device pixels of a TeX bitmap font, scaled
+// by the text matrix). The em is taken from the widths of the glyphs whose
+// names are known, against their widths in Computer Modern Roman, where
+// nearly all such fonts come from: lower-case letters, then digits.
+constexpr double kType3LowerWidths[26] = {0.500, 0.556, 0.444, 0.556, 0.444, 0.306, 0.500, 0.556, 0.278,
+                                          0.306, 0.528, 0.278, 0.833, 0.556, 0.500, 0.556, 0.528, 0.392,
+                                          0.394, 0.389, 0.556, 0.528, 0.722, 0.528, 0.528, 0.444};
+constexpr double kType3DigitWidth = 0.500;
+constexpr const char* kDigitNames[10] = {"zero", "one", "two",   "three", "four",
+                                         "five", "six", "seven", "eight", "nine"};
+
+// The em of a Type 3 font in its text space, or 0 when none of its glyphs
+// has a known name and width.
+double Type3Em(const Gfx8BitFont& font) {
+    double widths = 0;
+    double reference = 0;
+    for (int code = 0; code < 256; ++code) {
+        const char* name = font.getCharName(code);
+        if (name == nullptr) continue;
+        const double w = std::fabs(font.getWidth(static_cast<unsigned char>(code)));
+        if (w == 0) continue;
+        double ref = 0;
+        if (name[0] >= 'a' && name[0] <= 'z' && name[1] == 0) ref = kType3LowerWidths[name[0] - 'a'];
+        for (const char* digit : kDigitNames)
+            if (std::strcmp(name, digit) == 0) ref = kType3DigitWidth;
+        if (ref == 0) continue;
+        widths += w;
+        reference += ref;
+    }
+    return reference > 0 ? widths / reference : 0;
+}
 // Run extents beyond which the margins are not taken further in.
 constexpr double kMarginCap = 50;
 // Half the free space to the right or bottom beyond which the margin is
@@ -84,39 +115,77 @@ constexpr int kWideMargin = 10;
 // A font set at a size under 2 (scaled by its matrix instead) gets this
 // share of its size on the page.
 constexpr double kSmallSizeFactor = 0.7;
-// Text matrix entries closer to zero than this count as zero.
-constexpr double kMatrixEpsilon = 0.001;
 
 // Sum in 32-bit two's complement, as the page's integer coordinates add up.
 int AddWrap(int a, int b) { return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b)); }
 
 int RoundCoord(double v) { return TruncToInt(v + 0.5); }
 
-// Direction code of a character: 1 left to right, 2 right to left (Hebrew,
-// or text turned upside down), 4 and 3 for text turned a quarter counter-
-// clockwise and clockwise.
-int DirectionOf(GfxState* state, Unicode u) {
+// A length in device pixels (108 to the inch) in twips (1440 to the inch),
+// rounded.
+int PageTwips(double pixels) { return RoundCoord(pixels * 1440.0 / 108.0); }
+
+// Text whose baseline lies within this many degrees of a quarter turn
+// counts as turned by that quarter: slightly skewed scans stay in the body.
+constexpr double kAxisSlack = 2.0;
+
+// A text-space direction on the device.
+void DeviceDelta(GfxState* state, double x, double y, double* dx, double* dy) {
+    double tx;
+    double ty;
+    state->textTransformDelta(x, y, &tx, &ty);
+    state->transformDelta(tx, ty, dx, dy);
+}
+
+// The angle at which the text stands on the page as the viewer shows it, in
+// counter-clockwise degrees from 0 to 359: its baseline's direction, or for
+// mirrored text (a reversed letter of a logo, which runs leftwards but
+// stands upright) the direction of its glyphs' up turned a quarter
+// clockwise. The text matrix and the CTM together decide it (the CTM holds
+// the page's /Rotate, and producers turn text with either), and for Type 3
+// fonts the font matrix as well: TeX's bitmap fonts flip both it and the
+// text matrix.
+int TextAngle(GfxState* state) {
+    double bx = 1;
+    double by = 0;
+    double ux = 0;
+    double uy = 1;
+    const std::shared_ptr<GfxFont>& font = state->getFont();
+    if (font && font->getType() == fontType3) {
+        const double* fm = font->getFontMatrix();
+        bx = fm[0];
+        by = fm[1];
+        ux = fm[2];
+        uy = fm[3];
+    }
+    double dbx;
+    double dby;
+    double dux;
+    double duy;
+    DeviceDelta(state, bx, by, &dbx, &dby);
+    DeviceDelta(state, ux, uy, &dux, &duy);
+    // Device y grows downwards, so upright text has a negative cross product.
+    if (dbx * duy - dby * dux > 0) {
+        dbx = -duy;
+        dby = dux;
+    }
+    if (dbx == 0 && dby == 0) return 0;
+    double degrees = std::atan2(-dby, dbx) * 180.0 / std::numbers::pi;
+    if (degrees < 0) degrees += 360;
+    const double quarter = std::round(degrees / 90) * 90;
+    if (std::fabs(degrees - quarter) <= kAxisSlack) degrees = quarter;
+    return TruncToInt(std::lround(degrees)) % 360;
+}
+
+// Direction code of a character: 1 left to right, 2 right to left (Hebrew)
+// or upside down, 4 and 3 for text that reads upwards and downwards on the
+// page as shown; text at other angles takes the code of the half turn it
+// leans into.
+int DirectionOf(int angle, Unicode u) {
     if (u >= 0x0590 && u <= 0x05ff) return 2;
-    const double* m = state->getTextMat();
-    auto clean = [](double v) { return (v > -kMatrixEpsilon && v < kMatrixEpsilon) ? 0.0 : v; };
-    const double a = clean(m[0]);
-    const double b = clean(m[1]);
-    const double c = clean(m[2]);
-    const double d = clean(m[3]);
-    int dir = 1;
-    if (b > 0 && c < 0) {
-        dir = 4;
-    } else if (b < 0 && c > 0) {
-        dir = 3;
-    } else if (a < 0 && d < 0) {
-        dir = 2;
-    }
-    if (dir == 1) {
-        // An unrotated text matrix on a page turned by the CTM alone.
-        const double* ctm = state->getCTM();
-        if (ctm[1] < 0 && ctm[2] < 0 && ctm[0] == 0 && ctm[3] == 0) dir = 4;
-    }
-    return dir;
+    if (angle == 0) return 1;
+    if (angle == 180) return 2;
+    return angle < 180 ? 4 : 3;
 }
 
 void AppendFormat(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
@@ -196,6 +265,8 @@ void HtmlRun::Reset() {
     m_nDir = 0;
     m_dCharSpace = m_dWordSpace = m_dHorizScaling = m_dRise = m_dLeading = 0;
     m_nAngle = 0;
+    m_dAscent = m_dDescent = 0;
+    m_dEndX = m_dEndY = 0;
     m_dBeginX = m_dBeginY = 0;
 }
 
@@ -205,6 +276,37 @@ void HtmlRun::AddChar(Unicode u, int dir, double x, double w) {
     m_text.push_back(u);
     m_dLastEdge = x + w;
     m_dXMax = m_dLastEdge;
+}
+
+void HtmlRun::AddTurnedChar(Unicode u, int dir, double x, double y, double w, double h) {
+    // The glyph's box runs along the baseline by its advance and across it
+    // by the ascent and descent; "up" is the baseline turned a quarter
+    // counter-clockwise on the page (device y grows downwards).
+    const double length = std::hypot(w, h);
+    const double ux = length > 0 ? h / length : 0;
+    const double uy = length > 0 ? -w / length : -1;
+    const double corners[4][2] = {{x + ux * m_dAscent, y + uy * m_dAscent},
+                                  {x + ux * m_dDescent, y + uy * m_dDescent},
+                                  {x + w + ux * m_dAscent, y + h + uy * m_dAscent},
+                                  {x + w + ux * m_dDescent, y + h + uy * m_dDescent}};
+    bool first = m_text.empty();
+    if (m_nDir == 0) m_nDir = dir;
+    m_text.push_back(u);
+    for (const auto& c : corners) {
+        if (first) {
+            m_dXMin = m_dXMax = c[0];
+            m_dYMin = m_dYMax = c[1];
+            first = false;
+            continue;
+        }
+        m_dXMin = std::min(m_dXMin, c[0]);
+        m_dXMax = std::max(m_dXMax, c[0]);
+        m_dYMin = std::min(m_dYMin, c[1]);
+        m_dYMax = std::max(m_dYMax, c[1]);
+    }
+    m_dEndX = x + w;
+    m_dEndY = y + h;
+    m_dLastEdge = m_dXMax;
 }
 
 // ----------------------------------------------------------- HtmlPageText
@@ -229,16 +331,11 @@ void HtmlPageText::UpdateFont(GfxState* state) {
     const std::shared_ptr<GfxFont>& font = state->getFont();
     if (!font || font->getType() != fontType3) return;
     // Type 3 glyphs are drawn in their own units, so the nominal size says
-    // little; the width of their "m" against a usual one gives a better one.
-    const auto* font8 = static_cast<const Gfx8BitFont*>(font.get());
-    for (int code = 0; code < 256; ++code) {
-        const char* name = font8->getCharName(code);
-        if (name != nullptr && std::strcmp(name, "m") == 0) {
-            double w = font8->getWidth(static_cast<unsigned char>(code));
-            if (w != 0) m_dFontSize *= w / kType3MWidth;
-            break;
-        }
-    }
+    // little. The Windows program took the width of an "m" against 0.6 of
+    // an em, which made TeX's bitmap fonts half as large again as on the
+    // page and a seven-page document sixty pages long.
+    const double em = Type3Em(*static_cast<const Gfx8BitFont*>(font.get()));
+    if (em != 0) m_dFontSize *= em;
     const double* fm = font->getFontMatrix();
     if (fm[0] != 0) m_dFontSize *= std::fabs(fm[3] / fm[0]);
 }
@@ -271,13 +368,15 @@ void HtmlPageText::BeginString(GfxState* state) {
         r.m_nFont = m_fonts.AddFont(name ? std::string_view(*name) : std::string_view(kDefaultFontName),
                                     AsUnsigned(size), HtmlColor(rgb.r, rgb.g, rgb.b),
                                     [this, &font] { return TraitsOf(m_pXRef, *font); });
-        r.m_dYMin = y - font->getAscent() * m_dFontSize;
-        r.m_dYMax = y - font->getDescent() * m_dFontSize;
+        r.m_dAscent = font->getAscent() * m_dFontSize;
+        r.m_dDescent = font->getDescent() * m_dFontSize;
     } else {
         r.m_nFont = 0;
-        r.m_dYMin = y - kNoFontAscent * m_dFontSize;
-        r.m_dYMax = y + kNoFontDescent * m_dFontSize;
+        r.m_dAscent = kNoFontAscent * m_dFontSize;
+        r.m_dDescent = -kNoFontDescent * m_dFontSize;
     }
+    r.m_dYMin = y - r.m_dAscent;
+    r.m_dYMax = y - r.m_dDescent;
     if (r.m_dYMin == r.m_dYMax) {
         r.m_dYMin = y;
         r.m_dYMax = y + 1;
@@ -290,7 +389,8 @@ void HtmlPageText::EndString() {
     HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
     if (r.m_text.empty()) return;
     // Right-to-left text is drawn from its end; store it in reading order.
-    if (r.m_nDir == 2) std::reverse(r.m_text.begin(), r.m_text.end());
+    // Upside-down text is drawn in reading order already.
+    if (r.m_nDir == 2 && r.m_nAngle == 0) std::reverse(r.m_text.begin(), r.m_text.end());
     // Runs stay in drawing order: the layout stage rebuilds reading order
     // from positions, and the raw order is what it expects.
     ++m_nRuns;
@@ -305,7 +405,8 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
     double x1;
     double y1;
     state->transform(x, y, &x1, &y1);
-    const int dir = DirectionOf(state, uLen > 0 ? u[0] : 0);
+    const int angle = TextAngle(state);
+    const int dir = DirectionOf(angle, uLen > 0 ? u[0] : 0);
     {
         const HtmlRun& r = m_runs[static_cast<size_t>(m_nRuns)];
         // A run without characters has no direction yet, so its first
@@ -313,8 +414,9 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
         // moved since it began, the restarted run would be the same one.
         const bool unchanged =
             r.m_nDir == 0 && state->getCurX() == r.m_dBeginX && state->getCurY() == r.m_dBeginY;
-        if ((dir != r.m_nDir && !unchanged) ||
-            (!r.m_text.empty() && std::fabs(x1 - r.m_dLastEdge) > kRunGapFactor * (r.m_dYMax - r.m_dYMin))) {
+        const double gap = angle == 0 ? std::fabs(x1 - r.m_dLastEdge) : std::hypot(x1 - r.m_dEndX, y1 - r.m_dEndY);
+        if (((dir != r.m_nDir || (!r.m_text.empty() && angle != r.m_nAngle)) && !unchanged) ||
+            (!r.m_text.empty() && gap > kRunGapFactor * (r.m_dAscent - r.m_dDescent))) {
             EndString();
             BeginString(state);
         }
@@ -335,7 +437,12 @@ void HtmlPageText::AddChar(GfxState* state, double x, double y, double dx, doubl
         w1 /= uLen;
         h1 /= uLen;
     }
-    for (int i = 0; i < uLen; ++i) r.AddChar(u[i], dir, x1 + i * w1, w1);
+    if (angle == 0) {
+        for (int i = 0; i < uLen; ++i) r.AddChar(u[i], dir, x1 + i * w1, w1);
+        return;
+    }
+    if (r.m_text.empty()) r.m_nAngle = angle;
+    for (int i = 0; i < uLen; ++i) r.AddTurnedChar(u[i], dir, x1 + i * w1, y1 + i * h1, w1, h1);
 }
 
 HtmlPageText::DataLineKey HtmlPageText::KeyOf(const HtmlRun& r, int style) {
@@ -523,10 +630,14 @@ void HtmlOutputDev::startPage(int pageNum, GfxState* state, XRef* xref) {
     const int rotation = state->getRotate();
     m_pPages->StartPage(width, height, rotation);
     if (m_file == nullptr) return;
+    // The paper size goes along in twips as well: whole page units are
+    // 13 twips apart, too coarse for the PDF's paper (an A4 page is 892.9
+    // by 1262.8 units).
     std::fprintf(m_file,
                  "<page pnumber=\"%u\" pposition=\"absolute\" ptop=\"%u\" pleft=\"%u\" pheight=\"%u\" pwidth=\"%u\" "
-                 "protation=\"%u\">\n",
-                 AsUnsigned(pageNum), 0u, 0u, AsUnsigned(height), AsUnsigned(width), AsUnsigned(rotation));
+                 "protation=\"%u\" ppaperh=\"%u\" ppaperw=\"%u\">\n",
+                 AsUnsigned(pageNum), 0u, 0u, AsUnsigned(height), AsUnsigned(width), AsUnsigned(rotation),
+                 AsUnsigned(PageTwips(state->getPageHeight())), AsUnsigned(PageTwips(state->getPageWidth())));
 }
 
 void HtmlOutputDev::RecordPageLinks() {

@@ -37,6 +37,9 @@ public:
     // Empties the run for reuse, keeping its arrays' storage.
     void Reset();
     void AddChar(Unicode u, int dir, double x, double w);
+    // A character of text that is not upright: (x, y) is its origin and
+    // (w, h) its advance on the device.
+    void AddTurnedChar(Unicode u, int dir, double x, double y, double w, double h);
 
     int m_nLink = -1;  // index into the page's links, or -1
     double m_dXMin = 0;
@@ -48,13 +51,21 @@ public:
     // split test of the next character), so only that one is kept.
     double m_dLastEdge = 0;
     int m_nFont = 0;
-    int m_nDir = 0;  // 0 until the first character; 1 ltr, 2 rtl, 3 and 4 rotated
+    int m_nDir = 0;  // 0 until the first character; 1 ltr, 2 rtl or upside down, 3 and 4 turned
     double m_dCharSpace = 0;
     double m_dWordSpace = 0;
     double m_dHorizScaling = 0;
     double m_dRise = 0;
     double m_dLeading = 0;
+    // The baseline's angle on the page as shown, counter-clockwise degrees
+    // (0 to 359). A turned run's box is the bounding box of its glyphs.
     int m_nAngle = 0;
+    // The glyphs' extent above and below the baseline (device units,
+    // descent negative), and where the last glyph of a turned run ends.
+    double m_dAscent = 0;
+    double m_dDescent = 0;
+    double m_dEndX = 0;
+    double m_dEndY = 0;
     // The text position (user space) the run was begun at.
     double m_dBeginX = 0;
     double m_dBeginY = 0;

@@ -24,6 +24,8 @@ std::string DeviceExtension(const std::string& device) {
     return "jpeg";
 }
 
+bool DeviceKeepsAlpha(const std::string& device) { return device == "png16m" || device == "tiff24nc"; }
+
 std::string GhostscriptProgram() {
     const char* gs = std::getenv("QUILLMARK_GS");
     return (gs != nullptr && *gs != '\0') ? gs : "gs";

@@ -12,6 +12,11 @@
 // ("jpeg" for any device not in the table).
 std::string DeviceExtension(const std::string& device);
 
+// Whether the picture files of `device` can hold a picture's coverage (the
+// PNG and TIFF devices); their pictures with a mask are then written with
+// an alpha channel.
+bool DeviceKeepsAlpha(const std::string& device);
+
 // The argument vector that renders `inputPath` into `outputPath` with `device`.
 std::vector<std::string> GhostscriptArguments(const std::string& device, const std::string& outputPath,
                                               const std::string& inputPath);

@@ -13,7 +13,9 @@
 #include <filesystem>
 #include <sstream>
 #include <system_error>
+#include <tuple>
 
+#include "images/alpha_picture.h"
 #include "images/ghostscript_session.h"
 #include "images/picture_step.h"
 #include "images/start_text.h"
@@ -339,6 +341,16 @@ bool CImageExtractor::FindNextImage(std::string& firstLine, std::string& keyword
                 return true;
             }
         }
+        // A colour space the device defined before, set by its name (the
+        // picture's set-up code carries the definition).
+        static const std::string kSetColourSpace = " setcolorspace";
+        if (line.size() > kSetColourSpace.size() && line.find(' ') == line.size() - kSetColourSpace.size() &&
+            line.compare(line.size() - kSetColourSpace.size(), kSetColourSpace.size(), kSetColourSpace) == 0) {
+            m_strCmLine = candidate;
+            keyword = "setcolorspace";
+            firstLine = line;
+            return true;
+        }
     }
 }
 
@@ -604,6 +616,42 @@ void CImageExtractor::RenderFinished(std::vector<Finished>& pictures) {
     for (Finished* f : queue) fs::remove(f->finalPath, ec);
 }
 
+bool CImageExtractor::RenderWithAlpha(const std::string& finalPath, const std::vector<unsigned char>& alpha,
+                                      int width, int height, const std::string& raster) {
+    if (m_bNoRenderer || m_bRenderStopped) return false;
+    std::error_code ec;
+    const std::string partial = PartialName(raster);
+    const std::string coveragePs = partial + ".coverage.ps";
+    const std::string colourPnm = partial + ".ppm";
+    const std::string coveragePnm = partial + ".pgm";
+    bool ok = WriteCoverageFile(finalPath, alpha, width, height, coveragePs);
+    // Both renders go through the single-file run: the conversion's
+    // Ghostscript process renders with the extraction's own device.
+    for (const auto& [device, input, output] :
+         {std::tuple<const char*, const std::string&, const std::string&>{"ppmraw", finalPath, colourPnm},
+          {"pgmraw", coveragePs, coveragePnm}}) {
+        if (!ok) break;
+        int exitCode = -1;
+        const RenderStatus status =
+            RunAndWaitFor(GhostscriptArguments(device, output, input), GhostscriptTimeout(), &exitCode, StopNow());
+        if (status == RenderStatus::kStopped) m_bRenderStopped = true;
+        else if (status == RenderStatus::kNoProgram) m_bNoRenderer = true;
+        else if (status == RenderStatus::kTimedOut) m_bRendererTimedOut = true;
+        else if (exitCode != 0 || !NonEmpty(output)) m_bRenderFailed = true;
+        ok = status == RenderStatus::kOk && exitCode == 0 && NonEmpty(output);
+    }
+    CRaster colour, coverage;
+    ok = ok && ReadPnm(colourPnm, colour) && ReadPnm(coveragePnm, coverage) &&
+         WriteAlphaPicture(partial, DeviceExtension(m_strDevice) == "tiff", colour, coverage);
+    if (ok) {
+        fs::rename(partial, raster, ec);
+        ok = !ec;
+    }
+    if (!ok && !m_bRenderStopped && !m_bNoRenderer && !m_bRendererTimedOut) m_bRenderFailed = true;
+    for (const std::string& path : {partial, coveragePs, colourPnm, coveragePnm}) fs::remove(path, ec);
+    return ok;
+}
+
 bool CImageExtractor::WritePictureFile(CRtfImage* picture, const std::string& firstLine, const std::string& keyword) {
     if (m_strTemplateText.empty()) {
         std::FILE* t = std::fopen(m_strTemplate.c_str(), "rb");
@@ -740,6 +788,13 @@ PictureResult CImageExtractor::ExtractPagePictures(bool keepGoing) {
             f.finalPath = m_strFinalPath;
             f.render = !m_strFinalPath.empty();
             f.ok = !f.render;
+            if (f.render && IsExtractionRun() && !picture->m_alpha.empty() && DeviceKeepsAlpha(m_strDevice)) {
+                f.ok = RenderWithAlpha(m_strFinalPath, picture->m_alpha, PixelSide(m_fWidth), PixelSide(m_fHeight),
+                                       f.raster);
+                f.render = false;
+                std::error_code ec;
+                fs::remove(m_strFinalPath, ec);
+            }
             finished.push_back(std::move(f));
         }
         Reset();

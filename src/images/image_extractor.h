@@ -127,6 +127,12 @@ public:
     // Renders the final files of `pictures` (one Ghostscript run for the
     // page, each file on its own when that run fails) and deletes them.
     void RenderFinished(std::vector<Finished>& pictures);
+    // Renders a picture that keeps its coverage: its colours (the final file
+    // `finalPath`) and its coverage `alpha` (a copy of that file with the
+    // coverage as the picture's samples) each through Ghostscript, put
+    // together into `raster` as a PNG or TIFF file with an alpha channel.
+    bool RenderWithAlpha(const std::string& finalPath, const std::vector<unsigned char>& alpha, int width,
+                         int height, const std::string& raster);
 
 private:
     bool ReadLine(std::string& line);

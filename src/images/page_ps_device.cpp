@@ -7,6 +7,7 @@
 #include <OutputDev.h>
 #include <PDFDoc.h>
 #include <Page.h>
+#include <Stream.h>
 
 #include <algorithm>
 #include <array>
@@ -87,6 +88,9 @@ void CPsSink::Write(void* stream, const char* data, size_t len) {
     auto* sink = static_cast<CPsSink*>(stream);
     if ((sink->m_pFile == nullptr && !sink->m_bDiscard) || len == 0) return;
     if (sink->m_bArmed) {
+        constexpr size_t kHeadLength = 1 << 20;
+        if (sink->m_strHead.size() < kHeadLength)
+            sink->m_strHead.append(data, std::min(len, kHeadLength - sink->m_strHead.size()));
         if (!sink->m_strPending.empty()) {
             if (!sink->m_bDiscard) sink->m_strBuffer += sink->m_strPending;
             sink->m_nWritten += static_cast<int64_t>(sink->m_strPending.size());
@@ -187,6 +191,7 @@ CPagePsDevice::CPagePsDevice(CPsSink* sink, PDFDoc* doc, int page,
 }
 
 void CPagePsDevice::startPage(int pageNum, GfxState* state, XRef* xref) {
+    m_pXRef = xref;
     // The device's own matrix maps user space onto the displayed (rotated)
     // page; placements are kept in the unrotated page box instead, and the
     // page rotation is applied when the picture file is made.
@@ -291,8 +296,33 @@ void CPagePsDevice::BeginPicture(GfxState* state, int width, int height, std::st
     m_pSink->m_bArmed = true;
     m_pSink->m_bSawEndOfData = false;
     m_pSink->m_strTail.clear();
+    m_pSink->m_strHead.clear();
     m_pSink->m_strPending = m_pPending->m_strImageMatrix + " cm\n";
     m_nPendingStart = m_pSink->m_nWritten;
+}
+
+void NoteColourSpace(CRtfImage& picture, const std::string& code,
+                     std::vector<std::pair<std::string, std::string>>& known) {
+    // The device defines a colour space as "userdict /NAME [ ... ]\n put"
+    // the first time a picture uses it, and sets it by its name after.
+    static const std::string kDefine = "userdict /";
+    if (code.compare(0, kDefine.size(), kDefine) == 0) {
+        const size_t nameEnd = code.find_first_of(" \n", kDefine.size());
+        const size_t end = code.find("\n put\n");
+        if (nameEnd == std::string::npos || end == std::string::npos) return;
+        std::string name = code.substr(kDefine.size(), nameEnd - kDefine.size());
+        for (const auto& entry : known)
+            if (entry.first == name) return;
+        known.emplace_back(std::move(name), code.substr(0, end + 6));
+        return;
+    }
+    const size_t lineEnd = code.find('\n');
+    const std::string first = code.substr(0, lineEnd);
+    static const std::string kSet = " setcolorspace";
+    if (first.size() <= kSet.size() || first.compare(first.size() - kSet.size(), kSet.size(), kSet) != 0) return;
+    const std::string name = first.substr(0, first.size() - kSet.size());
+    for (const auto& entry : known)
+        if (entry.first == name) picture.m_strCmLine = entry.second + picture.m_strCmLine;
 }
 
 void CPagePsDevice::EndPicture() {
@@ -301,6 +331,7 @@ void CPagePsDevice::EndPicture() {
     m_pSink->m_strPending.clear();
     std::unique_ptr<CRtfImage> picture = std::move(m_pPending);
     if (!picture || !wrote || !m_pSink->m_bSawEndOfData) return;
+    NoteColourSpace(*picture, m_pSink->m_strHead, m_colourSpaces);
     picture->m_nNumber = m_nShapeId++;
     picture->m_nZOrder = m_nZOrder++;
     picture->m_nPsStart = m_nPendingStart;
@@ -323,19 +354,159 @@ void CPagePsDevice::drawImageMask(GfxState* state, Object* ref, Stream* str, int
     EndPicture();
 }
 
+namespace {
+
+// Pictures with more pixels than this are drawn without their mask rather
+// than decoded in memory (three bytes a pixel, and the coverage).
+constexpr int64_t kMaxFlattenedPixels = int64_t{1} << 26;
+
+bool FlattenSize(int width, int height) {
+    return width > 0 && height > 0 && static_cast<int64_t>(width) * height <= kMaxFlattenedPixels;
+}
+
+}  // namespace
+
+std::vector<unsigned char> MaskCoverage(Stream* maskStr, int maskWidth, int maskHeight, int comps, int bits,
+                                        const std::function<unsigned char(const unsigned char*)>& value, int width,
+                                        int height) {
+    if (maskStr == nullptr || !FlattenSize(maskWidth, maskHeight) || !FlattenSize(width, height) || comps < 1 ||
+        bits < 1)
+        return {};
+    std::vector<unsigned char> samples(static_cast<size_t>(maskWidth) * static_cast<size_t>(maskHeight), 0);
+    ImageStream in(maskStr, maskWidth, comps, bits);
+    in.reset();
+    for (int y = 0; y < maskHeight; ++y) {
+        unsigned char* line = in.getLine();
+        // A mask cut short leaves the rest of the picture uncovered, as a
+        // viewer shows it.
+        if (line == nullptr) break;
+        for (int x = 0; x < maskWidth; ++x)
+            samples[static_cast<size_t>(y) * maskWidth + x] = value(line + static_cast<size_t>(x) * comps);
+    }
+    in.close();
+    if (maskWidth == width && maskHeight == height) return samples;
+    std::vector<unsigned char> out(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        const int64_t my = static_cast<int64_t>(y) * maskHeight / height;
+        for (int x = 0; x < width; ++x) {
+            const int64_t mx = static_cast<int64_t>(x) * maskWidth / width;
+            out[static_cast<size_t>(y) * width + x] = samples[static_cast<size_t>(my * maskWidth + mx)];
+        }
+    }
+    return out;
+}
+
+unsigned char OverWhite(int c, int a, bool matte, int m) {
+    if (a <= 0) return 255;
+    if (matte && a < 255) c = std::clamp(m + (c - m) * 255 / a, 0, 255);
+    return static_cast<unsigned char>((c * a + 255 * (255 - a) + 127) / 255);
+}
+
+bool CPagePsDevice::DrawOverWhite(GfxState* state, Stream* str, int width, int height, GfxImageColorMap* colorMap,
+                                  bool interpolate, const int* maskColors, std::vector<unsigned char> coverage) {
+    if (colorMap == nullptr || !FlattenSize(width, height) || m_pXRef == nullptr) return false;
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (coverage.empty()) coverage.assign(pixels, 255);
+    if (coverage.size() != pixels) return false;
+    const int comps = colorMap->getNumPixelComps();
+    bool matte = false;
+    GfxRGB matteRgb = {0, 0, 0};
+    if (const GfxColor* m = colorMap->getMatteColor()) {
+        colorMap->getColorSpace()->getRGB(m, &matteRgb);
+        matte = true;
+    }
+    const int mr = colToByte(matteRgb.r), mg = colToByte(matteRgb.g), mb = colToByte(matteRgb.b);
+
+    std::vector<unsigned char> rgb(pixels * 3, 255);
+    ImageStream in(str, width, comps, colorMap->getBits());
+    in.reset();
+    for (int y = 0; y < height; ++y) {
+        unsigned char* line = in.getLine();
+        if (line == nullptr) break;
+        for (int x = 0; x < width; ++x) {
+            const unsigned char* pix = line + static_cast<size_t>(x) * comps;
+            const size_t at = static_cast<size_t>(y) * width + x;
+            if (maskColors != nullptr) {
+                // A colour-key mask leaves out the pixels whose every
+                // component lies in its range.
+                bool keyed = true;
+                for (int k = 0; k < comps && keyed; ++k)
+                    keyed = pix[k] >= maskColors[2 * k] && pix[k] <= maskColors[2 * k + 1];
+                if (keyed) coverage[at] = 0;
+            }
+            GfxRGB c;
+            colorMap->getRGB(pix, &c);
+            const int a = coverage[at];
+            rgb[at * 3] = OverWhite(colToByte(c.r), a, matte, mr);
+            rgb[at * 3 + 1] = OverWhite(colToByte(c.g), a, matte, mg);
+            rgb[at * 3 + 2] = OverWhite(colToByte(c.b), a, matte, mb);
+        }
+    }
+    in.close();
+
+    Object decode(objNull);  // the default decoding
+    GfxImageColorMap flatMap(8, &decode, new GfxDeviceRGBColorSpace());
+    if (!flatMap.isOk()) return false;
+    MemStream flat(reinterpret_cast<const char*>(rgb.data()), 0, static_cast<Goffset>(rgb.size()),
+                   Object(new Dict(m_pXRef)));
+    Object noRef;
+    BeginPicture(state, width, height, {});
+    if (m_bKeepAlpha && m_pPending &&
+        std::any_of(coverage.begin(), coverage.end(), [](unsigned char a) { return a != 255; }))
+        m_pPending->m_alpha = std::move(coverage);
+    PSOutputDev::drawImage(state, &noRef, &flat, width, height, &flatMap, interpolate, nullptr, false);
+    EndPicture();
+    return true;
+}
+
 void CPagePsDevice::drawImage(GfxState* state, Object* ref, Stream* str, int width, int height,
                               GfxImageColorMap* colorMap, bool interpolate, const int* maskColors, bool inlineImg) {
-    BeginPicture(state, width, height, {});
     // Colour-key masks would be written as a clipping path in front of the
-    // picture's code; the picture is cut out whole instead.
-    (void)maskColors;
+    // picture's code; the keyed pixels are made white instead (and left
+    // uncovered where the picture file keeps coverage).
+    if (maskColors != nullptr && DrawOverWhite(state, str, width, height, colorMap, interpolate, maskColors, {}))
+        return;
+    BeginPicture(state, width, height, {});
     PSOutputDev::drawImage(state, ref, str, width, height, colorMap, interpolate, nullptr, inlineImg);
     EndPicture();
 }
 
+// Pictures with a mask are written with their colours over white where the
+// mask leaves them uncovered: drawn whole, the uncovered part showed as
+// whatever colour the picture has there, often black.
 void CPagePsDevice::drawMaskedImage(GfxState* state, Object* ref, Stream* str, int width, int height,
-                                    GfxImageColorMap* colorMap, bool interpolate, Stream*, int, int, bool, bool) {
-    // As above: the picture without its mask.
+                                    GfxImageColorMap* colorMap, bool interpolate, Stream* maskStr, int maskWidth,
+                                    int maskHeight, bool maskInvert, bool) {
+    // A mask sample of 0 paints, unless the mask's decoding is inverted.
+    auto value = [maskInvert](const unsigned char* pix) -> unsigned char {
+        return ((pix[0] != 0) == maskInvert) ? 255 : 0;
+    };
+    std::vector<unsigned char> coverage = MaskCoverage(maskStr, maskWidth, maskHeight, 1, 1, value, width, height);
+    if (!coverage.empty() && DrawOverWhite(state, str, width, height, colorMap, interpolate, nullptr, coverage))
+        return;
+    drawImage(state, ref, str, width, height, colorMap, interpolate, nullptr, false);
+}
+
+void CPagePsDevice::drawSoftMaskedImage(GfxState* state, Object* ref, Stream* str, int width, int height,
+                                        GfxImageColorMap* colorMap, bool interpolate, Stream* maskStr, int maskWidth,
+                                        int maskHeight, GfxImageColorMap* maskColorMap, bool) {
+    std::vector<unsigned char> coverage;
+    // The colours of a picture with a matte colour are blended with it;
+    // the matte is given with the mask.
+    if (maskColorMap != nullptr && colorMap != nullptr && colorMap->getMatteColor() == nullptr &&
+        maskColorMap->getMatteColor() != nullptr)
+        colorMap->setMatteColor(maskColorMap->getMatteColor());
+    if (maskColorMap != nullptr) {
+        auto value = [maskColorMap](const unsigned char* pix) -> unsigned char {
+            GfxGray gray;
+            maskColorMap->getGray(pix, &gray);
+            return colToByte(gray);
+        };
+        coverage = MaskCoverage(maskStr, maskWidth, maskHeight, maskColorMap->getNumPixelComps(),
+                                maskColorMap->getBits(), value, width, height);
+    }
+    if (!coverage.empty() && DrawOverWhite(state, str, width, height, colorMap, interpolate, nullptr, coverage))
+        return;
     drawImage(state, ref, str, width, height, colorMap, interpolate, nullptr, false);
 }
 
@@ -435,7 +606,7 @@ bool PageHasType3Fonts(PDFDoc* doc, int page) {
 
 int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
                         std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths,
-                        bool keepFile, bool setUpFonts) {
+                        bool keepFile, bool setUpFonts, bool keepAlpha) {
     CPsSink sink;
     if (keepFile) {
         sink.m_pFile = std::fopen(path.c_str(), "wb");
@@ -446,6 +617,7 @@ int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
     int pictures = -1;
     {
         CPagePsDevice dev(&sink, doc, page, objects, capturePaths, setUpFonts);
+        dev.KeepAlpha(keepAlpha);
         if (dev.isOk()) {
             doc->displayPage(&dev, page, 72, 72, 0, true, true, true);
             pictures = dev.PictureCount();

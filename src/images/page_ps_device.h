@@ -19,8 +19,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "layout/model.h"
@@ -44,6 +46,9 @@ struct CPsSink {
     std::string m_strPending;  // written before the device's first byte for the picture
     bool m_bSawEndOfData = false;
     std::string m_strTail;  // last bytes written, to find the end-of-data line across writes
+    // The first bytes of the picture's code, where the device defines the
+    // colour spaces it names.
+    std::string m_strHead;
 
     static void Write(void* stream, const char* data, size_t len);
     // Writes out the gathered bytes; false (and m_bFailed) on a write error.
@@ -75,6 +80,13 @@ public:
     void drawMaskedImage(GfxState* state, Object* ref, Stream* str, int width, int height,
                          GfxImageColorMap* colorMap, bool interpolate, Stream* maskStr, int maskWidth,
                          int maskHeight, bool maskInvert, bool maskInterpolate) override;
+    void drawSoftMaskedImage(GfxState* state, Object* ref, Stream* str, int width, int height,
+                             GfxImageColorMap* colorMap, bool interpolate, Stream* maskStr, int maskWidth,
+                             int maskHeight, GfxImageColorMap* maskColorMap, bool maskInterpolate) override;
+
+    // Keep the coverage of masked pictures in their records, for picture
+    // files that can hold it.
+    void KeepAlpha(bool keep) { m_bKeepAlpha = keep; }
 
     int SmallImageCount() const { return m_nSmallImages; }
     int PictureCount() const { return m_nPictures; }
@@ -88,10 +100,17 @@ private:
     void BeginPicture(GfxState* state, int width, int height, std::string setup);
     void EndPicture();
     void CapturePath(GfxState* state, const char* paint);
+    // Draws a picture whose coverage is not whole: its colours over white
+    // as a plain RGB picture, the coverage kept with the record. False when
+    // the picture cannot be decoded (it is then drawn as it comes).
+    bool DrawOverWhite(GfxState* state, Stream* str, int width, int height, GfxImageColorMap* colorMap,
+                       bool interpolate, const int* maskColors, std::vector<unsigned char> coverage);
 
     CPsSink* m_pSink;
     std::vector<std::unique_ptr<CRtfShpObject>>* m_pObjects;
     bool m_bCapturePaths;
+    bool m_bKeepAlpha = false;
+    XRef* m_pXRef = nullptr;
     int32_t m_nShapeId = 0;
     int32_t m_nZOrder = 0;
     int m_nSmallImages = 0;
@@ -99,6 +118,10 @@ private:
     int m_nPaths = 0;
     double m_toUnrotated[6] = {1, 0, 0, 1, 0, 0};
     std::vector<ClipState> m_clips{ClipState{}};
+    // Colour spaces the device defined once, in the code of an earlier
+    // picture, and names in the code of later ones: each picture file gets
+    // the definitions its code names.
+    std::vector<std::pair<std::string, std::string>> m_colourSpaces;
     std::unique_ptr<CRtfImage> m_pPending;
     int64_t m_nPendingStart = -1;
 };
@@ -119,6 +142,24 @@ bool PageHasGraphics(PDFDoc* doc, int page, bool paths);
 // glyphs of such fonts while it sets them up, which makes drawn paths.
 bool PageHasType3Fonts(PDFDoc* doc, int page);
 
+// The coverage of a `width` x `height` picture from its mask of `maskWidth`
+// x `maskHeight` samples (nearest sample), one byte a pixel, rows top
+// first; `value` gives a sample's coverage (0 to 255) from its components.
+// Empty when the mask cannot be read whole.
+std::vector<unsigned char> MaskCoverage(Stream* maskStr, int maskWidth, int maskHeight, int comps, int bits,
+                                        const std::function<unsigned char(const unsigned char*)>& value, int width,
+                                        int height);
+
+// Colour `c` (0 to 255) under coverage `a` over white; with a matte colour
+// `m` (when `matte`) the colour is first taken back from its blend with it.
+unsigned char OverWhite(int c, int a, bool matte = false, int m = 0);
+
+// Notes the colour space that the code of a picture (its first bytes)
+// defines, or gives `picture` the definition, from `known`, of the one its
+// code sets by name.
+void NoteColourSpace(CRtfImage& picture, const std::string& code,
+                     std::vector<std::pair<std::string, std::string>>& known);
+
 // Writes page `page` of `doc` as PostScript to `path`, appending the
 // records of its pictures (and, with `capturePaths`, its drawn paths) to
 // `objects`. Returns the number of pictures recorded, -1 when the file
@@ -131,4 +172,4 @@ bool PageHasType3Fonts(PDFDoc* doc, int page);
 // (PageHasType3Fonts).
 int WritePagePostScript(PDFDoc* doc, int page, const std::string& path,
                         std::vector<std::unique_ptr<CRtfShpObject>>* objects, bool capturePaths,
-                        bool keepFile = true, bool setUpFonts = true);
+                        bool keepFile = true, bool setUpFonts = true, bool keepAlpha = false);

@@ -41,7 +41,9 @@ CPagePictures CPictureStep::ImagesForPage(PDFDoc* pdf, int page, int zero, const
     // while it sets them up, which records paths and must not change.
     const bool fonts = PageHasType3Fonts(pdf, page);
     // The file is only read to cut out pictures.
-    int pictures = WritePagePostScript(pdf, page, psPath, &objects, !extraction, wanted && renderer, fonts);
+    // Extracted PNG and TIFF files keep the coverage of pictures with a mask.
+    const bool alpha = extraction && DeviceKeepsAlpha(device);
+    int pictures = WritePagePostScript(pdf, page, psPath, &objects, !extraction, wanted && renderer, fonts, alpha);
     PictureResult result = PictureResult::kOk;
     if (pictures > 0 && wanted && renderer) {
         // Pictures embedded in a document are always JPEG (they are written

@@ -13,6 +13,11 @@ struct CLayoutContext {
     std::string m_strFontFolder;
     // The user asked for documents without pictures.
     bool m_bRemoveImages = false;
+    // The text keeps the PDF's horizontal scaling and the measured gaps
+    // between the pieces of a line; without it, runs are set at their
+    // font's own width and pieces are parted by one space, which edits
+    // more easily.
+    bool m_bPreserveSpacing = true;
     // The \shplid numbers of the document: drawn paths and pictures count
     // on their own, rotated text shapes on their own.
     int32_t m_nShapeId = 0;

@@ -24,12 +24,18 @@ class CRtfFont;
 template <class T = void> class TRtfFontData;
 class RtfColorData;
 
-// Page units to RTF twips: value x 13.6666 in double precision, truncated
-// toward zero (100 -> 1366, -1 -> -13, 612 -> 8363). Values beyond what a
+// Page units (108 to the inch) to RTF twips (1440 to the inch), truncated
+// toward zero (100 -> 1333, -1 -> -13, 612 -> 8160). The Windows program
+// multiplied by 13.6666, which made every page and everything on it 2.5%
+// larger than the PDF's (an A4 page 610 x 862 points). Values beyond what a
 // control word can hold (from damaged input) give the nearest limit rather
 // than an undefined conversion; NaN gives 0.
+constexpr double kTwipsPerInch = 1440.0;
+constexpr double kUnitsPerInch = 108.0;
 inline int32_t ToTwips(double v) {
-    const double t = v * 13.6666;
+    // Multiplying first keeps whole twips exact: 612 units are 8160 twips,
+    // not 8159.999.
+    const double t = v * kTwipsPerInch / kUnitsPerInch;
     if (t != t) return 0;
     if (t >= 2147483647.0) return INT32_MAX;
     if (t <= -2147483648.0) return INT32_MIN;
@@ -70,6 +76,8 @@ public:
     int16_t m_nCharSpace = 0;
     int16_t m_nWordSpace = 0;
     uint8_t m_nHScale = 0;
+    // Percent a stand-in face is narrowed by to the PDF font's pitch.
+    uint8_t m_nFaceScale = 100;
     uint8_t m_nStyle = 0;  // 0x01 bold, 0x02 italic, 0x04 underline, 0x40 shadow
     uint16_t m_nFontSize = 10;
     std::string m_strText;  // entity-decoded, braces escaped for RTF
@@ -322,6 +330,11 @@ public:
     // Byte range of the picture's code in the page PostScript, -1 unknown.
     int64_t m_nPsStart = -1;
     int64_t m_nPsEnd = -1;
+    // The coverage of a picture with a mask, one byte a pixel at the
+    // picture's own size, rows top first (0 transparent, 255 opaque); the
+    // picture's code then carries its colours over white. Kept only where
+    // an extracted picture file can hold it.
+    std::vector<unsigned char> m_alpha;
 };
 
 // Whether a line head and its joined pieces read as a one-row table.
@@ -423,6 +436,15 @@ public:
 // been written.
 class CRtfPage : public CTagged {
     QM_TAGGED_CLASS(CRtfPage, nullptr)
+
+    // A whole page unit is 13.3 twips: the exact size may lie up to one
+    // unit above the truncated box.
+    static int32_t PaperTwips(int32_t units, int32_t exact) {
+        const int32_t fromBox = ToTwips(units);
+        const int32_t unitTwips = ToTwips(1) + 1;
+        return exact >= fromBox && exact - fromBox <= unitTwips ? exact : fromBox;
+    }
+
 public:
     CRtfPage(CLayoutDocument* doc, int32_t page);
     ~CRtfPage() override;
@@ -462,6 +484,12 @@ public:
     int AddObjects(std::vector<std::unique_ptr<CRtfShpObject>>& objects);
     bool AbsorbUnderline(CRtfLine* line);
 
+    // The paper's width and height in twips: the PDF's own size where the
+    // page XML gives it and it agrees with the page box (which whole units
+    // and the size limit make coarser), else the page box's.
+    int32_t PaperWidthTwips() const { return PaperTwips(m_rect.Width(), m_nPaperWidth); }
+    int32_t PaperHeightTwips() const { return PaperTwips(m_rect.Height(), m_nPaperHeight); }
+
     // Section flags kept by the document: bit 0 more than one section,
     // bit 1 first section has columns, bit 2 last section has columns.
     uint8_t SectionFlags() const;
@@ -473,6 +501,9 @@ public:
     int32_t m_nMarginRight = 0;
     int32_t m_nMarginBottom = 0;
     int32_t m_nRotation = 0;
+    // The paper size in twips from the page XML; 0 when it gives none.
+    int32_t m_nPaperWidth = 0;
+    int32_t m_nPaperHeight = 0;
     TPtr<CLayoutDocument> m_pDoc;
     TPtr<CRtfTextPool> m_pPool;
     uint8_t m_bFlags = 0;

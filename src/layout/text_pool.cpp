@@ -1,6 +1,6 @@
 // The intake of a page's fragments: every fragment the page XML reader
-// delivers passes the overprint filter and then lands, by the page's and
-// its own rotation, in the pool's main list (laid out and written as the
+// delivers passes the overprint filter and then lands, by the direction
+// its text runs on the page as shown, in the pool's main list (laid out and written as the
 // page body), in the leftover list (written after the body) or nowhere.
 // A fragment that continues the line of the fragment before it is joined to
 // that fragment on the way in, so every layout sees whole lines.
@@ -65,17 +65,6 @@ bool Covered(CLayoutDocument* doc, CRtfXmlText& f, CRtfXmlText& o, CRect& n, CRe
     return !meet.IsRectEmpty() && Ratio(Area(meet), Area(n)) > kCoveredShare;
 }
 
-// The boxes of leftover text on turned pages.
-CRect TurnFrom90(const CRect& r, int32_t pw, int32_t) {
-    return CRect(r.top, pw - r.left - r.Height(), r.top + r.Width(), pw - r.left);
-}
-CRect TurnFrom180(const CRect& r, int32_t pw, int32_t ph) {
-    return CRect(pw - r.left - r.Height(), ph - r.bottom, pw - r.left, ph - r.bottom);  // of no height
-}
-CRect TurnFrom270(const CRect& r, int32_t, int32_t) {
-    return CRect(r.left - r.Width(), r.top - r.Height(), r.left, r.top);
-}
-
 // The filter and the intake are the first to see a fragment, before any
 // measuring changes its box.
 void RecordPrintBox(CRtfXmlText& text) {
@@ -91,56 +80,17 @@ bool CRtfTextPool::AddText(CLayoutDocument* doc, CRtfXmlText* text) {
     if (!page->m_pPool) page->m_pPool = page->Make<CRtfTextPool>();
     CRtfTextPool* pool = page->m_pPool.get();
 
-    const int32_t pw = page->m_rect.Width();
-    const int32_t ph = page->m_rect.Height();
-    const int32_t left = text->m_rect.left;
-    const int32_t w = text->m_rect.Width();
-    const int32_t rotation = text->m_nRotation;
     RecordPrintBox(*text);
-    // Leftovers of a turned page take their box into the page's turn; the
-    // box the text was read at goes along.
-    const auto turn = [text](CRect (*to)(const CRect&, int32_t, int32_t), int32_t pw, int32_t ph) {
-        text->m_rect = to(text->m_rect, pw, ph);
-        text->m_rcPrint = to(text->m_rcPrint, pw, ph);
-    };
-
-    // Each case either places the fragment at once or breaks out to the
-    // general path below (text that runs with the page's rotation).
-    switch (page->m_nRotation) {
-    case 0:
-        if (rotation != 0) return pool->AddToLeftover(doc, text);
-        // Unsigned, so that a negative width (right-to-left runs) is kept.
-        if (static_cast<uint32_t>(w) <= 1) return false;
-        return pool->AddToMain(doc, text);
-    case 90:
-        if (rotation != 0) break;
-        turn(TurnFrom90, pw, ph);
-        return pool->AddToLeftover(doc, text);
-    case 180:
-        if (rotation == 90) return pool->AddToLeftover(doc, text);
-        if (rotation == 180) break;
-        turn(TurnFrom180, pw, ph);
-        return pool->AddToLeftover(doc, text);
-    case 270:
-        // Text whose own rotation matches the page's reads upright on the
-        // page, as on pages turned by 90 and 180, and the line writers treat
-        // it so. The Windows program sent it to the leftovers, where nothing
-        // joins it: a slide stored with a rotation of 270 came out one
-        // glyph run per paragraph.
-        if (rotation == 0 || rotation == 270) break;
-        if (rotation == 90) turn(TurnFrom270, pw, ph);
-        return pool->AddToLeftover(doc, text);
-    default:
-        return false;
-    }
-
-    if (w > 1) return pool->AddToMain(doc, text);
-    // Text drawn along the page's rotation arrives as a sliver; the filter
-    // measures it to its real extent before comparing it with the rest.
-    text->m_rect.right = left;
-    bool absorbed = false;
-    if (page->FilterOverprint(text, absorbed)) return pool->AddToMain(doc, text);
-    return absorbed;
+    // The extractor gives boxes and directions on the page as the viewer
+    // shows it, whatever the page's /Rotate: text that reads upright there
+    // is laid out, and text at any other angle is written after the body.
+    // The Windows program took directions in the PDF's own orientation and
+    // turned boxes by the page's rotation, which lost or reversed the text
+    // of turned pages.
+    if (text->m_nRotation != 0) return pool->AddToLeftover(doc, text);
+    // Unsigned, so that a negative width (right-to-left runs) is kept.
+    if (static_cast<uint32_t>(text->m_rect.Width()) <= 1) return false;
+    return pool->AddToMain(doc, text);
 }
 
 bool CRtfTextPool::AddToMain(CLayoutDocument* doc, CRtfXmlText* text) {

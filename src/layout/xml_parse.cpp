@@ -58,6 +58,8 @@ enum KeywordId : int {
     kCRise = 34,
     kCLeading = 35,
     kPitch = 36,
+    kPPaperHeight = 37,
+    kPPaperWidth = 38,
 };
 
 // Courier New and its metric twins advance 600 thousandths of an em a
@@ -79,7 +81,7 @@ constexpr KeywordEntry kKeywords[] = {
     {"mbottom=", 21},   {"mright=", 22},   {"top=", 23},       {"left=", 24},     {"width=", 25},
     {"height=", 26},    {"font=", 27},     {"direction=", 28}, {"toc=", 29},      {"Angle=", 30},
     {"cSpace=", 30},    {"wSpace=", 31},   {"hScal=", 32},     {"style=", 33},    {"cRise=", 34},
-    {"cLeading=", 35},  {"pitch=", 36},
+    {"cLeading=", 35},  {"pitch=", 36},    {"ppaperh=", 37},  {"ppaperw=", 38},
 };
 
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
@@ -342,10 +344,12 @@ bool CRtfXmlParse::ParsePage(CLayoutDocument* doc, int page) {
             // the top and left already stored.
             for (const std::string& token : tokens) {
                 int id = Keyword(token);
-                if (id < kPNumber || id > kPRotation) continue;
+                if ((id < kPNumber || id > kPRotation) && id != kPPaperHeight && id != kPPaperWidth) continue;
                 AttrValue(token, value);
                 const int32_t v = AtoL(value);
                 switch (id) {
+                    case kPPaperHeight: p->m_nPaperHeight = v; break;
+                    case kPPaperWidth: p->m_nPaperWidth = v; break;
                     case kPNumber: m_nPage = v; break;
                     case kPTop: p->SetTop(v); break;
                     case kPLeft: p->SetLeft(v); break;
@@ -465,8 +469,9 @@ bool CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) 
             // PDF font's pitch, so code keeps its line length as well as
             // its columns. Only narrowed: a wider pitch would push lines
             // past their box.
-            const int32_t scaled = word->m_nHScale * spec->m_nPitch / kClassFacePitch;
-            word->m_nHScale = static_cast<uint8_t>(std::clamp<int32_t>(scaled, kMinClassFaceScale, word->m_nHScale));
+            // Kept apart from the horizontal scale, which plain spacing drops.
+            const int32_t scaled = 100 * spec->m_nPitch / kClassFacePitch;
+            word->m_nFaceScale = static_cast<uint8_t>(std::clamp<int32_t>(scaled, kMinClassFaceScale, 100));
         }
         word->m_nFont = text->m_nFont;
         word->m_nFontSize = text->m_nFontSize;

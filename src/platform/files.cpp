@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -24,7 +25,12 @@ std::string ProgramFolder() {
 
 std::string FindDataFile(const std::string& name) {
     std::error_code ec;
-    const std::string candidates[] = {ProgramFolder() + "/" + name, ProgramFolder() + "/data/" + name,
+    // An install keeps bin/ and share/quillmark/ side by side, so the data
+    // is found beside the program wherever the install was put (another
+    // --prefix, a moved tree); the configured folder is the last resort.
+    const std::string folder = ProgramFolder();
+    const std::string candidates[] = {folder + "/" + name, folder + "/data/" + name,
+                                      folder + "/../share/quillmark/" + name,
                                       std::string(QUILLMARK_DATA_DIR) + "/" + name};
     for (const auto& c : candidates)
         if (fs::is_regular_file(c, ec)) return c;
@@ -67,6 +73,20 @@ bool SplitOwner(const std::string& text, std::string& host, pid_t& pid) {
     return true;
 }
 
+// Whether process `pid` has ended but was not reaped yet: a worker killed
+// with its run is adopted by an init that may be slow to reap it, or (in a
+// container without one) never does.
+bool IsZombie(pid_t pid) {
+    std::FILE* f = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+    if (f == nullptr) return false;
+    char line[512] = {};
+    const bool read = std::fgets(line, sizeof line, f) != nullptr;
+    std::fclose(f);
+    // "pid (name) state ...": the name may hold spaces and parentheses.
+    const char* close = read ? std::strrchr(line, ')') : nullptr;
+    return close != nullptr && close[1] == ' ' && (close[2] == 'Z' || close[2] == 'X');
+}
+
 // Whether the owner "<host>.<pid>" is a process of this host that no
 // longer lives. A PID that was reused since counts as alive: the leftover
 // then waits for a later run, which is the safe way to be wrong.
@@ -74,7 +94,8 @@ bool OwnerIsGone(const std::string& owner) {
     std::string host;
     pid_t pid = 0;
     if (!SplitOwner(owner, host, pid) || host != HostName() || pid == getpid()) return false;
-    return kill(pid, 0) != 0 && errno == ESRCH;
+    if (kill(pid, 0) != 0) return errno == ESRCH;
+    return IsZombie(pid);
 }
 
 // The owner part of a name that ends in "<sep><owner><sep2>XXXXXX", where

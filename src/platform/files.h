@@ -9,8 +9,10 @@ namespace qm {
 // Folder of the running program (from /proc/self/exe), without a trailing '/'.
 std::string ProgramFolder();
 
-// Finds a data file shipped with the program: beside the program first,
-// then in the installed data folder. Empty when neither has it.
+// Finds a data file shipped with the program: beside the program (or in its
+// data/ folder, in a build tree), then in ../share/quillmark from the
+// program's folder (an install, wherever its prefix), then in the data
+// folder configured at build time. Empty when none has it.
 std::string FindDataFile(const std::string& name);
 
 // Makes a private folder under $TMPDIR (else /tmp) with mkdtemp and returns

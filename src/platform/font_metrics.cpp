@@ -24,6 +24,9 @@ namespace {
 // The whole-string cache is a convenience, not a store: past this many
 // entries it starts afresh so that a long document cannot grow it forever.
 constexpr size_t kMaxCachedStrings = 200000;
+// How much wider, in ems, each character of a regular face gets when it is
+// drawn emboldened for want of a bold face.
+constexpr double kSyntheticBoldEms = 0.02;
 
 struct SizeMetrics {
     int32_t height = 0;
@@ -34,6 +37,8 @@ struct FontFile {
     FT_Face face = nullptr;
     int32_t current = 0;  // pixel size last set on the face
     std::unordered_map<int32_t, SizeMetrics> sizes;
+    // Advances in font units, unhinted.
+    std::unordered_map<char32_t, int32_t> unscaled;
 };
 
 struct ResolvedFace {
@@ -86,6 +91,25 @@ public:
         extent.cy = size->height;
         if (m_strings.size() >= kMaxCachedStrings) m_strings.clear();
         m_strings.emplace(std::move(key), extent);
+        return true;
+    }
+
+    bool Ems(const std::string& face, bool bold, bool italic, const std::u32string& text, double& ems) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ems = 0;
+        const ResolvedFace& resolved = Resolve(face, bold, italic);
+        if (resolved.file == nullptr) return false;
+        FontFile& file = *resolved.file;
+        const double perEm = file.face->units_per_EM > 0 ? file.face->units_per_EM : 1000.0;
+        double units = 0;
+        for (char32_t c : text) {
+            auto it = file.unscaled.find(c);
+            if (it == file.unscaled.end()) it = file.unscaled.emplace(c, UnscaledAdvance(file, c, perEm)).first;
+            units += it->second;
+        }
+        ems = units / perEm;
+        // An emboldened regular face is drawn a little wider.
+        if (resolved.syntheticBold) ems += kSyntheticBoldEms * static_cast<double>(text.size());
         return true;
     }
 
@@ -191,11 +215,58 @@ private:
         return advance;
     }
 
+    int32_t UnscaledAdvance(FontFile& file, char32_t c, double perEm) {
+        const FT_UInt glyph = FT_Get_Char_Index(file.face, c);
+        if (glyph == 0) return static_cast<int32_t>(perEm * FallbackEms(c));
+        if (FT_Load_Glyph(file.face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) != 0) return 0;
+        return static_cast<int32_t>(file.face->glyph->advance.x);
+    }
+
+    // A character the face lacks is drawn from the font that fontconfig
+    // offers for it, as a word processor falls back; where there is none,
+    // one em for wide (East Asian) characters and half an em for others.
+    double FallbackEms(char32_t c) {
+        if (auto it = m_fallback.find(c); it != m_fallback.end()) return it->second;
+        double ems = IsWide(c) ? 1.0 : 0.5;
+        FcPattern* pattern = FcPatternCreate();
+        FcCharSet* chars = FcCharSetCreate();
+        if (pattern != nullptr && chars != nullptr && FcCharSetAddChar(chars, static_cast<FcChar32>(c))) {
+            FcPatternAddCharSet(pattern, FC_CHARSET, chars);
+            FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+            FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+            FcDefaultSubstitute(pattern);
+            FcResult result = FcResultNoMatch;
+            FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+            FcChar8* path = nullptr;
+            int index = 0;
+            if (match != nullptr && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path != nullptr) {
+                FcPatternGetInteger(match, FC_INDEX, 0, &index);
+                FontFile* other = Open(reinterpret_cast<const char*>(path), index);
+                const FT_UInt glyph = other != nullptr ? FT_Get_Char_Index(other->face, c) : 0;
+                if (glyph != 0 && other->face->units_per_EM > 0 &&
+                    FT_Load_Glyph(other->face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) == 0)
+                    ems = static_cast<double>(other->face->glyph->advance.x) / other->face->units_per_EM;
+            }
+            if (match != nullptr) FcPatternDestroy(match);
+        }
+        if (chars != nullptr) FcCharSetDestroy(chars);
+        if (pattern != nullptr) FcPatternDestroy(pattern);
+        m_fallback.emplace(c, ems);
+        return ems;
+    }
+
+    // East Asian scripts, whose characters a fallback font draws one em wide.
+    static bool IsWide(char32_t c) {
+        return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+               (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFF60) || (c >= 0x20000 && c <= 0x3FFFD);
+    }
+
     std::mutex m_mutex;
     FT_Library m_library = nullptr;
     std::map<std::pair<std::string, int>, std::unique_ptr<FontFile>> m_files;
     std::unordered_map<std::string, ResolvedFace> m_faces;
     std::unordered_map<std::string, TextExtent> m_strings;
+    std::unordered_map<char32_t, double> m_fallback;  // ems of characters drawn from another font
 };
 
 FontMetrics& Metrics() {
@@ -210,6 +281,10 @@ int32_t PointsToPixels(int32_t points) { return MulDiv(points, 96, 72); }
 bool MeasureString(const std::string& face, int32_t points, bool bold, bool italic, const std::u32string& text,
                    TextExtent& extent) {
     return Metrics().Measure(face, points, bold, italic, text, extent);
+}
+
+bool MeasureEms(const std::string& face, bool bold, bool italic, const std::u32string& text, double& ems) {
+    return Metrics().Ems(face, bold, italic, text, ems);
 }
 
 std::string MatchedFontFile(const std::string& face, bool bold, bool italic) {

@@ -30,6 +30,15 @@ int32_t PointsToPixels(int32_t points);
 bool MeasureString(const std::string& face, int32_t points, bool bold, bool italic, const std::u32string& text,
                    TextExtent& extent);
 
+// The width of `text` in ems of the installed font that best matches
+// `face` with the style: the unhinted advances that a word processor lays
+// text out with, the same at every size. A character the font lacks is
+// measured in the font fontconfig offers for it, as a word processor falls
+// back (one em for wide East Asian characters and half an em for others
+// when there is none). Returns false (and 0) when no font file can be
+// opened.
+bool MeasureEms(const std::string& face, bool bold, bool italic, const std::u32string& text, double& ems);
+
 // The font file that `face` with the style resolves to ("" when none), for
 // diagnostics and tests.
 std::string MatchedFontFile(const std::string& face, bool bold, bool italic);

@@ -69,7 +69,7 @@ void WriteParagraphs(CRtfParagraphs& block, std::string& out) {
         y = line.bottom;
         const int32_t indent = std::max(line.left - x, 0);
 
-        const std::string rtf = WriteFragment(*text);
+        const std::string rtf = WriteFragment(*text, &block.m_rect);
         if (rtf.empty()) continue;
         if (text->m_nFlags & kTextTableRow) {
             out += "{\\trowd\\trleft";

@@ -2,7 +2,9 @@
 #include "rtf/rtf_file.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstdarg>
+#include <cstring>
 
 #include "layout/layout_document.h"
 #include "layout/model.h"
@@ -16,6 +18,9 @@ constexpr const char* kPageBreak = "\\pard\\sect\\sectd\\sbkpage";
 constexpr const char* kSectionBreak = "\\pard\\sect\\sectd\\sbknone";
 // The empty paragraph that would otherwise end the document.
 constexpr const char* kFinalPar = " \\par";
+// Where the text of a flowing page's first paragraph begins: the end of its
+// paragraph format.
+constexpr const char* kFirstParagraphText = "\\slmult0 ";
 
 // Face names (lower case, whole name) that get an RTF font-family word.
 struct FamilyWord {
@@ -61,7 +66,12 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 // The line writer of each layout; the leftovers of a page use it too.
 std::string WriteTextFor(int layout, CRtfXmlText& text) {
     switch (layout) {
-        case kLayoutExact: return WriteExactFrames(text);
+        // A turned text goes into a text box of its own shape (a frame
+        // would stand upright and break the text at every word), anchored
+        // in a paragraph of its own: in a frame's paragraph it would leave
+        // the page.
+        case kLayoutExact:
+            return TextAngle(text) != 0 ? "\\pard " + WriteRotated(text) : WriteExactFrames(text);
         case kLayoutNoImages: return WriteParagraph(text);
         case kLayoutPlainText: return WritePlainParagraph(text);
         default: return WriteFragment(text);
@@ -72,6 +82,24 @@ std::string WriteTextFor(int layout, CRtfXmlText& text) {
 unsigned U(int32_t v) { return static_cast<unsigned>(v); }
 
 }  // namespace
+
+// LibreOffice sets shapes behind the text by z-order among the text boxes
+// of the exact layout, so that such a fill hid the text and pictures of a
+// page.
+bool IsPageBackground(const std::string& shape, int32_t width, int32_t height) {
+    if (shape.find("{\\shp") != shape.rfind("{\\shp")) return false;  // more than one sub-path
+    if (shape.find("{\\sp{\\sn fFilled}{\\sv 1}}") == std::string::npos ||
+        shape.find("{\\sp{\\sn fillColor}{\\sv 16777215}}") == std::string::npos ||
+        shape.find("{\\sp{\\sn fLine}{\\sv 1}}") != std::string::npos)
+        return false;
+    long left = 0, top = 0, right = 0, bottom = 0;
+    const size_t at = shape.find("\\shpleft");
+    if (at == std::string::npos ||
+        std::sscanf(shape.c_str() + at, "\\shpleft%ld\\shptop%ld\\shpright%ld\\shpbottom%ld", &left, &top, &right,
+                    &bottom) != 4)
+        return false;
+    return (right - left) * 10 >= static_cast<long>(width) * 9 && (bottom - top) * 10 >= static_cast<long>(height) * 9;
+}
 
 std::string ToCrLf(const std::string& text) {
     std::string out;
@@ -161,8 +189,8 @@ std::string CRtfFile::BuildInfo() {
 }
 
 std::string CRtfFile::BuildPageSetup(CRtfPage* page) {
-    const int32_t w = ToTwips(page->m_rect.right - page->m_rect.left);
-    const int32_t h = ToTwips(page->m_rect.bottom - page->m_rect.top);
+    const int32_t w = page->PaperWidthTwips();
+    const int32_t h = page->PaperHeightTwips();
     const int32_t l = ToTwips(page->m_nMarginLeft);
     const int32_t r = ToTwips(page->m_nMarginRight);
     const int32_t t = ToTwips(page->m_nMarginTop);
@@ -180,8 +208,7 @@ std::string CRtfFile::BuildSectionBreak(CRtfPage* page) {
     // Sections after the first page repeat the page size, or they would
     // take the document's paper; top and bottom margins are not repeated.
     return Format("%s\\pgwsxn%u\\pghsxn%u\\marglsxn%u\\margrsxn%u", kSectionBreak,
-                  U(ToTwips(page->m_rect.right - page->m_rect.left)),
-                  U(ToTwips(page->m_rect.bottom - page->m_rect.top)), U(ToTwips(page->m_nMarginLeft)),
+                  U(page->PaperWidthTwips()), U(page->PaperHeightTwips()), U(ToTwips(page->m_nMarginLeft)),
                   U(ToTwips(page->m_nMarginRight)));
 }
 
@@ -193,7 +220,7 @@ std::string CRtfFile::BuildFixedBody(CRtfPage* page, int mode) {
             std::vector<ExactFrame> line = ExactFramesOf(*text);
             frames.insert(frames.end(), std::make_move_iterator(line.begin()), std::make_move_iterator(line.end()));
         }
-        return WriteExactBlocks(frames);
+        return WriteExactBlocks(frames, page->m_pDoc ? &page->m_pDoc->Context() : nullptr);
     }
     std::string out;
     for (CRtfXmlText* text : page->m_pPool->m_main) out += WriteTextFor(mode, *text);
@@ -253,7 +280,13 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
         if (obj->m_nKind == CRtfShpObject::kImage) {
             if (auto* image = dynamic_cast<CRtfImage*>(obj.get())) objects += image->WriteRtf(page);
         } else if (obj->m_nKind == CRtfShpObject::kLine) {
-            if (auto* line = dynamic_cast<CRtfLine*>(obj.get())) objects += line->m_strShape;
+            auto* line = dynamic_cast<CRtfLine*>(obj.get());
+            if (line == nullptr) continue;
+            if (layout == kLayoutExact &&
+                IsPageBackground(line->m_strShape, ToTwips(page->m_rect.right - page->m_rect.left),
+                                 ToTwips(page->m_rect.bottom - page->m_rect.top)))
+                continue;
+            objects += line->m_strShape;
         }
     }
 
@@ -269,12 +302,28 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
     }
 
     if (!objects.empty() || !body.empty() || !leftovers.empty()) {
-        text += objects;
-        text += BuildPageSetup(page);
         // Links into the document lead to the top of their page.
-        if (m_pTables != nullptr && m_pTables->m_linkedPages.count(page->m_nPage) != 0)
-            text += PageBookmark(page->m_nPage);
-        text += body;
+        const std::string bookmark =
+            m_pTables != nullptr && m_pTables->m_linkedPages.count(page->m_nPage) != 0 ? PageBookmark(page->m_nPage)
+                                                                                         : std::string();
+        // Shapes written ahead of the page's first paragraph make a paragraph
+        // of their own in LibreOffice, a line of the default font that pushes
+        // the page's text down and its last lines onto the next page. In the
+        // flowing layout they go into the first paragraph's text instead.
+        const size_t first = layout == kLayoutFlowing ? body.find(kFirstParagraphText) : std::string::npos;
+        if (first != std::string::npos) {
+            const size_t at = first + std::strlen(kFirstParagraphText);
+            text += BuildPageSetup(page);
+            text += body.substr(0, at);
+            text += bookmark;
+            text += objects;
+            text += body.substr(at);
+        } else {
+            text += objects;
+            text += BuildPageSetup(page);
+            text += bookmark;
+            text += body;
+        }
         text += leftovers;
     }
 

@@ -30,6 +30,11 @@ struct RtfDocInfo {
     std::string subject;
 };
 
+// Whether a drawn path's shape text is a white fill over (nearly) the whole
+// page of `width` x `height` twips: the page's own background, which the
+// exact layout leaves out.
+bool IsPageBackground(const std::string& shape, int32_t width, int32_t height);
+
 class CRtfFile {
 public:
     // `tables` gives the font and colour tables of the header (none: empty

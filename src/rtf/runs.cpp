@@ -8,12 +8,14 @@
 #include "rtf/runs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "layout/layout_document.h"
 #include "layout/words.h"
+#include "platform/font_metrics.h"
 #include "platform/strings.h"
 #include "rtf/blocks.h"
 #include "rtf/fields.h"
@@ -30,11 +32,22 @@ constexpr int32_t kMaxRaisedGap = 3;
 // Frames of the exact layout are made larger than the text's box so that a
 // substitute font's wider glyphs still fit on one line.
 constexpr double kFrameGrowth = 1.15;
+// Text boxes of turned text are made this much longer than the text in the
+// word processor's font, so that it does not break onto a second line.
+constexpr int64_t kShapeGrowthNum = 11;
+constexpr int64_t kShapeGrowthDen = 10;
 // Pieces whose tops and bottoms lie within this many units read as one band.
 constexpr int32_t kFrameBandSlack = 2;
+// The z-order of the exact layout's text boxes starts above any drawing's:
+// LibreOffice orders text boxes and shapes behind the text by z-order
+// alone, and a page's white background shape hid the text boxes of every
+// page after the first.
+constexpr int64_t kTextBoxZ = int64_t{1} << 24;
 // Coordinates beyond this many page units cannot be converted to twips in
 // 32 bits; no real page comes near it.
 constexpr double kMaxUnits = 150000000.0;
+// A fitted run is set no smaller than 2 points.
+constexpr uint32_t kMinFittedHalfPoints = 4;
 
 std::string U(uint32_t v) { return std::to_string(v); }
 std::string D(int64_t v) { return std::to_string(v); }
@@ -151,9 +164,45 @@ CLayoutDocument* DocumentOf(const CRtfXmlText& text) {
     return page != nullptr ? page->m_pDoc.get() : nullptr;
 }
 
+// Text outside a document (a run written on its own) keeps its spacing.
+bool KeepsSpacing(const CRtfXmlText* text) {
+    CLayoutDocument* doc = text != nullptr ? DocumentOf(*text) : nullptr;
+    return doc == nullptr || doc->Context().m_bPreserveSpacing;
+}
+
+bool HasComplexScript(const std::string& text) {
+    if (text.find("\\u") == std::string::npos) return false;  // Latin-1 bytes only
+    for (char32_t c : ShownCharacters(text)) {
+        if ((c >= 0x0590 && c <= 0x0DFF) || (c >= 0x0E00 && c <= 0x0FFF) || (c >= 0x1000 && c <= 0x109F) ||
+            (c >= 0x1780 && c <= 0x17FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF))
+            return true;
+    }
+    return false;
+}
+
+// The run's size and horizontal scale on a fitted line. A line that
+// needs no fitting keeps the numbers it was read with.
+uint32_t FittedHalfPoints(uint32_t halfPoints, const LineFit& fit) {
+    if (fit.size >= 1.0) return halfPoints;
+    return std::max<uint32_t>(kMinFittedHalfPoints, static_cast<uint32_t>(halfPoints * fit.size));
+}
+uint32_t FittedScale(uint8_t scale, const LineFit& fit) {
+    if (fit.scale >= 1.0) return scale;
+    const double base = scale == 0 ? 100.0 : scale;
+    return std::max<uint32_t>(1, static_cast<uint32_t>(base * fit.scale));
+}
+
 }  // namespace
 
 namespace {
+
+// The stand-in for a missing fixed-pitch face is narrowed to the PDF
+// font's pitch; a fitted line scales that on.
+uint32_t WordScale(const TRtfWord<void>& word, const LineFit& fit) {
+    const uint32_t spacing = KeepsSpacing(word.m_pText.get()) ? (word.m_nHScale == 0 ? 100u : word.m_nHScale) : 100u;
+    const uint32_t faced = std::max<uint32_t>(1, spacing * word.m_nFaceScale / 100u);
+    return FittedScale(static_cast<uint8_t>(std::min<uint32_t>(faced, 255)), fit);
+}
 
 // The parts of one word's run: the format switched on before its text
 // group, the text, and the styles switched off after it.
@@ -163,7 +212,7 @@ struct RunParts {
     std::string off;
 };
 
-RunParts PartsOf(const TRtfWord<void>& word, int8_t rise, bool trim) {
+RunParts PartsOf(const TRtfWord<void>& word, int8_t rise, bool trim, const LineFit& fit) {
     RunParts p;
     std::string on;
     if (word.m_nStyle & 0x01) { on += "\\b "; p.off += "\\b0 "; }
@@ -174,27 +223,32 @@ RunParts PartsOf(const TRtfWord<void>& word, int8_t rise, bool trim) {
     p.text = EscapeRunText(word.m_strText);
     if (trim) p.text = qm::Trim(p.text);
 
-    if (rise == 0) {
-        p.head = "\\fs" + U(word.m_nFontSize * 2u);
-    } else {
-        // Raised text is set a little larger: the \up shift is counted in
-        // half points and eats into the line the text sits on.
-        p.head = "\\fs" + U(word.m_nFontSize * 2u + 5) + "\\up" + D(rise / 2);
-    }
+    // Raised text is set a little larger: the \up shift is counted in half
+    // points and eats into the line the text sits on.
+    const uint32_t halfPoints = FittedHalfPoints(word.m_nFontSize * 2u + (rise == 0 ? 0 : 5), fit);
+    p.head = "\\fs" + U(halfPoints);
+    if (rise != 0) p.head += "\\up" + D(rise / 2);
+    // The word processor sets complex scripts (Arabic, Hebrew, Indic, Thai)
+    // in a size of their own, 12 points unless the run says otherwise, and
+    // it reads that size only in a right-to-left character context: text of
+    // another size came out larger or smaller than its line.
+    if (HasComplexScript(word.m_strText)) p.head += "\\rtlch\\afs" + U(halfPoints) + "\\ltrch";
+    // Without preserved spacing every run is set at its font's own width.
     p.head += "\\cf" + U(static_cast<uint32_t>(word.m_nColor)) + "\\f" + U(static_cast<uint32_t>(word.m_nFont)) +
-              "\\charscalex" + U(word.m_nHScale) + on;
+              "\\charscalex" + U(WordScale(word, fit)) + on;
     return p;
 }
 
 }  // namespace
 
-void CRunJoiner::Add(const TRtfWord<void>& word, int8_t rise, bool trim) {
+void CRunJoiner::Add(const TRtfWord<void>& word, int8_t rise, bool trim, const LineFit& fit) {
     if (word.m_strText.empty()) return;
-    RunParts p = PartsOf(word, rise, trim);
+    RunParts p = PartsOf(word, rise, trim, fit);
     if (m_bOpen && p.head == m_strHead) {
-        m_strText += m_strSpaces;
+        m_strText += m_strGap;
         m_strText += p.text;
-        m_strSpaces.clear();
+        m_strGap.clear();
+        m_strGapOut.clear();
         return;
     }
     Flush();
@@ -204,15 +258,31 @@ void CRunJoiner::Add(const TRtfWord<void>& word, int8_t rise, bool trim) {
     m_strOff = std::move(p.off);
 }
 
-void CRunJoiner::Add(const CRtfSentence& words, int8_t rise, bool trim) {
-    for (TRtfWord<void>* w : words) Add(*w, rise, trim);
+void CRunJoiner::Add(const CRtfSentence& words, int8_t rise, bool trim, const LineFit& fit) {
+    for (TRtfWord<void>* w : words) Add(*w, rise, trim, fit);
 }
 
 void CRunJoiner::Spaces(size_t count) {
+    if (count == 0) return;
     // Held back: when the next run has the same format the spaces go into
     // its text, and a word broken into pieces reads as one again.
-    if (m_bOpen) m_strSpaces.append(count, ' ');
-    else if (count > 0) m_strOut += "{" + std::string(count, ' ') + "}";
+    const std::string spaces(count, ' ');
+    if (!m_bOpen) {
+        m_strOut += "{" + spaces + "}";
+        return;
+    }
+    m_strGap += spaces;
+    m_strGapOut += "{" + spaces + "}";
+}
+
+void CRunJoiner::Gap(const std::string& group) {
+    // A group of its own (a widened space) nests inside the joined text.
+    if (!m_bOpen) {
+        m_strOut += group;
+        return;
+    }
+    m_strGap += group;
+    m_strGapOut += group;
 }
 
 void CRunJoiner::Raw(const std::string& rtf) {
@@ -228,23 +298,24 @@ std::string CRunJoiner::Take() {
 void CRunJoiner::Flush() {
     if (!m_bOpen) return;
     m_strOut += m_strHead + " {" + m_strText + "}" + m_strOff;
-    if (!m_strSpaces.empty()) m_strOut += "{" + m_strSpaces + "}";
+    m_strOut += m_strGapOut;
     m_bOpen = false;
     m_strHead.clear();
     m_strText.clear();
     m_strOff.clear();
-    m_strSpaces.clear();
+    m_strGap.clear();
+    m_strGapOut.clear();
 }
 
-std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim) {
+std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim, const LineFit& fit) {
     CRunJoiner runs;
-    runs.Add(word, rise, trim);
+    runs.Add(word, rise, trim, fit);
     return runs.Take();
 }
 
-std::string FormatRuns(const CRtfSentence& words, int8_t rise, bool trim) {
+std::string FormatRuns(const CRtfSentence& words, int8_t rise, bool trim, const LineFit& fit) {
     CRunJoiner runs;
-    runs.Add(words, rise, trim);
+    runs.Add(words, rise, trim, fit);
     return runs.Take();
 }
 
@@ -268,20 +339,166 @@ std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s) {
     return MakeHyperlinkFields(s, doc != nullptr ? doc->GetSourceName() : std::string());
 }
 
-std::string WriteFragment(CRtfXmlText& text) {
-    CRtfPage* page = text.m_pPage.get();
-    if (page == nullptr) return {};
-    const auto turned = [](int32_t r) { return r == 90 || r == 180 || r == 270; };
-    const int32_t p = page->m_nRotation;
-    const int32_t r = text.m_nRotation;
-    if ((r == p && turned(p)) || (!turned(p) && !turned(r))) return WriteLine(text);
+namespace {
+
+// Lines that fit. A flowing line is one paragraph of exact height: where the
+// word processor's font sets it wider than its column, it wraps, everything
+// below moves down and the page overflows onto the next. Each line is
+// measured in the faces the font table names (as installed) and, where it
+// comes out wider than it stands on the PDF page, condensed down to 80% of
+// its width; a line that needs more than that is set smaller as well, down to
+// half its size.
+constexpr double kMinLineScale = 0.8;
+constexpr double kMinLineSize = 0.5;
+constexpr int kMaxFitRounds = 8;
+// A line wider than its room by no more than this many units is left as it
+// is: measurements of the same font differ by that much.
+constexpr double kFitSlack = 1.0;
+// Share of its size at which the word processor draws a superscript or a
+// subscript.
+constexpr double kRaisedShare = 0.58;
+constexpr double kUnitsPerPoint = 1.5;
+
+// One piece of a flowing line, in reading order.
+struct LinePiece {
+    CRtfXmlText* text = nullptr;
+    Raise raise = Raise::kNone;
+    int8_t rise = 0;
+    bool gap = false;   // a space goes between the piece before and this one
+    size_t spaces = 0;  // how many, where the line is not measured
+    int32_t widen = 0;  // twips the one space of a measured line is widened by
+};
+
+// The spaces that the Windows program put into a gap: two per point of the
+// size of the text before, a space being about half the size wide.
+size_t SpacesBySize(const CRtfXmlText& before, int64_t gap) {
+    const int64_t size = std::max<int64_t>(before.m_nFontSize, 1);
+    return static_cast<size_t>((2 * gap + size - 1) / size);
+}
+
+// Measures the line's pieces as the word processor sets them with `fit`.
+class LineMeasure {
+public:
+    explicit LineMeasure(CLayoutDocument* doc) : m_pDoc(doc) {}
+
+    // Width in page units of `word` (its trailing spaces left out when
+    // `trimEnd`); false when its face cannot be measured.
+    bool Word(const TRtfWord<void>& word, const LineFit& fit, bool raised, bool trimEnd, double& width) const {
+        width = 0;
+        if (word.m_strText.empty()) return true;
+        std::u32string shown = ShownCharacters(word.m_strText);
+        if (trimEnd)
+            while (!shown.empty() && IsShownSpace(shown.back())) shown.pop_back();
+        const TRtfFontData<void>* font = m_pDoc != nullptr ? m_pDoc->FindFontByNumber(word.m_nFont) : nullptr;
+        if (font == nullptr) return false;
+        double ems = 0;
+        if (!qm::MeasureEms(font->m_strName, (word.m_nStyle & 0x01) != 0, (word.m_nStyle & 0x02) != 0, shown, ems))
+            return false;
+        const uint32_t halfPoints = FittedHalfPoints(word.m_nFontSize * 2u + (raised ? 5 : 0), fit);
+        const double points = halfPoints / 2.0 * (raised ? kRaisedShare : 1.0);
+        width = ems * points * kUnitsPerPoint * WordScale(word, fit) / 100.0;
+        return true;
+    }
+
+    bool Piece(const LinePiece& piece, const LineFit& fit, bool last, double& width) const {
+        width = 0;
+        const bool raised = piece.raise != Raise::kNone;
+        for (auto pos = piece.text->m_words.GetHeadPosition(); pos != nullptr;) {
+            const TRtfWord<void>* w = piece.text->m_words.GetNext(pos);
+            double one = 0;
+            if (!Word(*w, fit, raised, last && pos == nullptr, one)) return false;
+            width += one;
+        }
+        return true;
+    }
+
+    // Width of one space set after `before`: its last run's font and size,
+    // neither bold nor italic (the run switches them off behind it).
+    double Space(const CRtfXmlText& before, const LineFit& fit) const {
+        const TRtfWord<void>* last = nullptr;
+        for (TRtfWord<void>* w : before.m_words)
+            if (!w->m_strText.empty()) last = w;
+        TRtfWord<void> space;
+        if (last != nullptr) {
+            space.m_nFont = last->m_nFont;
+            space.m_nFontSize = last->m_nFontSize;
+            space.m_nHScale = last->m_nHScale;
+            space.m_nFaceScale = last->m_nFaceScale;
+            space.m_pText = last->m_pText;
+        }
+        space.m_strText = " ";
+        double width = 0;
+        if (!Word(space, fit, false, false, width) || width <= 0)
+            width = 0.25 * space.m_nFontSize * kUnitsPerPoint * fit.scale * fit.size;
+        return width;
+    }
+
+private:
+    CLayoutDocument* m_pDoc;
+};
+
+// Widens the space of every gap so that each piece starts where it starts
+// on the PDF page (`origin` is where the paragraph's text begins) and
+// returns the line's width; false when a face cannot be measured. A gap is
+// one space at least, and never the room of a wider font's text: where the
+// text before runs long, its gap shrinks to that space. One widened space
+// rather than several: LibreOffice sets every space after the first of a
+// run of spaces half as wide again, so that a gap of spaces came out far
+// wider than counted, and lines of TeX output (a piece per word) wrapped.
+bool LayOut(std::vector<LinePiece>& pieces, const LineMeasure& measure, const LineFit& fit, int32_t origin,
+            double& total) {
+    total = 0;
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        LinePiece& p = pieces[k];
+        if (p.gap) {
+            const double space = measure.Space(*pieces[k - 1].text, fit);
+            const double extra = PrintLeft(*p.text) - origin - total - space;
+            p.widen = extra > 0 ? static_cast<int32_t>(extra * kTwipsPerInch / kUnitsPerInch) : 0;
+            total += space + p.widen * kUnitsPerInch / kTwipsPerInch;
+        }
+        double width = 0;
+        if (!measure.Piece(p, fit, k + 1 == pieces.size(), width)) return false;
+        total += width;
+    }
+    return true;
+}
+
+// The narrowest fit that keeps the line within `room` units, lowering the
+// scale first and the size below the scale's floor.
+LineFit FitLine(std::vector<LinePiece>& pieces, const LineMeasure& measure, int32_t origin, double room) {
+    LineFit fit;
+    double total = 0;
+    if (!LayOut(pieces, measure, fit, origin, total) || room <= 0 || total <= room + kFitSlack) return fit;
+    for (int round = 0; round < kMaxFitRounds && total > room; ++round) {
+        const double now = fit.scale * fit.size;
+        // Percent steps, always at least one down, so the loop ends.
+        double want = std::floor(now * room / total * 100.0) / 100.0;
+        if (want >= now) want = now - 0.01;
+        if (want >= kMinLineScale) {
+            fit.scale = want;
+            fit.size = 1.0;
+        } else {
+            fit.scale = kMinLineScale;
+            fit.size = std::max(kMinLineSize, want / kMinLineScale);
+        }
+        if (!LayOut(pieces, measure, fit, origin, total)) return LineFit();
+        if (fit.size <= kMinLineSize) break;
+    }
+    return fit;
+}
+
+}  // namespace
+
+std::string WriteFragment(CRtfXmlText& text, const CRect* column) {
+    if (!text.m_pPage) return {};
+    // Directions are those of the page as shown, so the page's own rotation
+    // takes no part.
+    if (text.m_nRotation == 0) return WriteLine(text, column);
     return WriteRotated(text);
 }
 
-std::string WriteLine(CRtfXmlText& text) {
-    if (!text.m_pJoined || text.m_pJoined->IsEmpty()) return AddHyperlinks(text, FormatRuns(text.m_words, 0, false));
-
-    if (IsTableRow(&text)) {
+std::string WriteLine(CRtfXmlText& text, const CRect* column) {
+    if (text.m_pJoined && !text.m_pJoined->IsEmpty() && IsTableRow(&text)) {
         CRtfCell row(&text);
         if (row.GetBlockCount() > 1) {
             text.m_nFlags |= kTextTableRow;
@@ -294,21 +511,23 @@ std::string WriteLine(CRtfXmlText& text) {
     // Reading order: the joined pieces by left edge (ties keep list order),
     // the head slotted in among them. Pieces taken are remembered locally as
     // well as flagged, so writing a line twice does not lose its pieces.
-    std::vector<CRtfXmlText*> pieces;
-    for (CRtfXmlText* j : *text.m_pJoined) pieces.push_back(j);
-    std::vector<bool> taken(pieces.size(), false);
     std::vector<CRtfXmlText*> order;
-    for (size_t round = 0; round < pieces.size(); ++round) {
-        size_t best = pieces.size();
-        for (size_t k = 0; k < pieces.size(); ++k) {
-            if (taken[k]) continue;
-            if (best == pieces.size() ||
-                static_cast<uint32_t>(pieces[k]->m_rect.left) < static_cast<uint32_t>(pieces[best]->m_rect.left))
-                best = k;
+    if (text.m_pJoined) {
+        std::vector<CRtfXmlText*> joined;
+        for (CRtfXmlText* j : *text.m_pJoined) joined.push_back(j);
+        std::vector<bool> taken(joined.size(), false);
+        for (size_t round = 0; round < joined.size(); ++round) {
+            size_t best = joined.size();
+            for (size_t k = 0; k < joined.size(); ++k) {
+                if (taken[k]) continue;
+                if (best == joined.size() ||
+                    static_cast<uint32_t>(joined[k]->m_rect.left) < static_cast<uint32_t>(joined[best]->m_rect.left))
+                    best = k;
+            }
+            taken[best] = true;
+            joined[best]->m_nFlags |= kTextReadOrder;
+            order.push_back(joined[best]);
         }
-        taken[best] = true;
-        pieces[best]->m_nFlags |= kTextReadOrder;
-        order.push_back(pieces[best]);
     }
     auto slot = order.begin();
     while (slot != order.end() &&
@@ -316,85 +535,116 @@ std::string WriteLine(CRtfXmlText& text) {
         ++slot;
     order.insert(slot, &text);
 
-    CRunJoiner runs;
-    runs.Add(order.front()->m_words, 0, false);
+    const bool keep = KeepsSpacing(&text);
+    std::vector<LinePiece> pieces(order.size());
+    pieces[0].text = order.front();
+    int32_t right = std::max(PrintLeft(*order.front()), PrintRight(*order.front()));
     for (size_t k = 1; k < order.size(); ++k) {
         CRtfXmlText& f = *order[k];
         const CRtfXmlText& q = *order[k - 1];
-        switch (Classify(f, q)) {
-        case Raise::kSuper:
-            runs.Raw("{\\super " +
-                     FormatRuns(f.m_words, static_cast<int8_t>(q.m_rect.bottom - (f.m_rect.bottom + 1)), false) + "}");
+        LinePiece& p = pieces[k];
+        p.text = &f;
+        right = std::max({right, PrintLeft(f), PrintRight(f)});
+        p.raise = Classify(f, q);
+        if (p.raise == Raise::kSuper) p.rise = static_cast<int8_t>(q.m_rect.bottom - (f.m_rect.bottom + 1));
+        if (p.raise != Raise::kNone) {
             f.m_nFlags |= kTextRaised;
-            break;
-        case Raise::kSub:
-            runs.Raw("{\\sub " + FormatRuns(f.m_words, 0, false) + "}");
-            f.m_nFlags |= kTextRaised;
-            break;
+        } else if ((f.m_nFlags & kTextRaised) == 0 && IsWordGap(q, static_cast<int64_t>(PrintLeft(f)) - PrintRight(q))) {
+            p.gap = true;
+            p.spaces = SpacesBySize(q, static_cast<int64_t>(PrintLeft(f)) - PrintRight(q));
+        }
+    }
+
+    // In a column the paragraph's text starts at the line box's left edge
+    // (its indent, never left of the column); elsewhere where its first
+    // piece does.
+    int32_t origin = PrintLeft(*order.front());
+    LineFit fit;
+    bool measured = false;
+    if (column != nullptr) {
+        origin = std::max(text.m_rcLine.left, column->left);
+        const LineMeasure measure(DocumentOf(text));
+        const double room = static_cast<double>(std::min(right, column->right)) - origin;
+        std::vector<LinePiece> laid = pieces;
+        fit = FitLine(laid, measure, origin, room);
+        double total = 0;
+        if (LayOut(laid, measure, fit, origin, total)) {
+            pieces = laid;
+            measured = true;
+        }
+    }
+
+    CRunJoiner runs;
+    for (const LinePiece& p : pieces) {
+        const CRtfXmlText& f = *p.text;
+        switch (p.raise) {
+        case Raise::kSuper: runs.Raw("{\\super " + FormatRuns(f.m_words, p.rise, false, fit) + "}"); break;
+        case Raise::kSub: runs.Raw("{\\sub " + FormatRuns(f.m_words, 0, false, fit) + "}"); break;
         case Raise::kNone:
-            if ((f.m_nFlags & kTextRaised) == 0 && IsWordGap(q, PrintLeft(f) - PrintRight(q))) {
-                // Two spaces' worth per point of the text before: a space
-                // is about half the font size wide.
-                const int64_t size = std::max<int64_t>(q.m_nFontSize, 1);
-                const int64_t gap = static_cast<int64_t>(PrintLeft(f)) - PrintRight(q);
-                runs.Spaces(static_cast<size_t>((2 * gap + size - 1) / size));
-            }
-            runs.Add(f.m_words, 0, false);
+            // Without preserved spacing a gap is one plain space, where a
+            // widened one would stand.
+            if (p.gap && !keep && measured && p.widen > 0) runs.Gap("{ }");
+            else if (p.gap && !keep) runs.Spaces(1);
+            else if (p.gap && !measured) runs.Spaces(p.spaces);
+            else if (p.gap && p.widen > 0) runs.Gap("{\\expndtw" + D(p.widen) + "  }");  // a delimiter, a space
+            else if (p.gap) runs.Spaces(1);
+            runs.Add(f.m_words, 0, false, fit);
             break;
         }
     }
     return AddHyperlinks(text, runs.Take());
 }
 
-CRect RotatedShapeBox(const CRtfXmlText& text) {
-    // The fragment's box is normalised: right-to-left runs arrive with a
-    // negative width.
-    const CRect& box = text.m_rect;
-    const int32_t left = std::min(box.left, box.right);
-    const int32_t top = std::min(box.top, box.bottom);
-    int64_t w = std::abs(static_cast<int64_t>(box.Width()));
-    int64_t h = std::abs(static_cast<int64_t>(box.Height()));
+int32_t TextAngle(const CRtfXmlText& text) {
+    // A right-to-left run has the direction of upside-down text but no
+    // angle: it reads upright.
+    if (text.m_nAngle != 0) return (text.m_nAngle % 360 + 360) % 360;
+    return text.m_nRotation == 90 || text.m_nRotation == 270 ? text.m_nRotation : 0;
+}
 
-    // The text's own extent, measured with its font (screen pixels at 96
-    // per inch, taken to page units at 108). A vertical run arrives from
-    // the extractor as a sliver one unit wide, so its box alone says little.
+CRect RotatedShapeBox(const CRtfXmlText& text) {
+    // The fragment's box is the area its glyphs cover on the page; a
+    // right-to-left run arrives with a negative width.
+    const CRect& box = text.m_rect;
+    const int64_t left = std::min(box.left, box.right);
+    const int64_t top = std::min(box.top, box.bottom);
+    const int64_t areaW = std::abs(static_cast<int64_t>(box.Width()));
+    const int64_t areaH = std::abs(static_cast<int64_t>(box.Height()));
+
+    // The text's length and height in the word processor's font (screen
+    // pixels at 96 per inch, taken to page units at 108): a substitute font
+    // may be wider than the PDF's, and a box too short for the text would
+    // break it onto a second line.
+    int64_t length = 0;
+    int64_t height = 0;
     CLayoutDocument* doc = DocumentOf(text);
-    const TRtfFontData<void>* font = doc != nullptr ? doc->FindFontByNumber(text.m_nFont) : nullptr;
-    if (font != nullptr) {
-        int64_t mw = 0;
-        int64_t mh = 0;
+    if (const TRtfFontData<void>* font = doc != nullptr ? doc->FindFontByNumber(text.m_nFont) : nullptr) {
         for (TRtfWord<void>* word : text.m_words) {
             const CSize e = word->MeasureWord(font->m_strName, text.m_nFontSize, word->m_strText);
-            mw += e.cx;
-            mh = std::max<int64_t>(mh, e.cy);
+            length += e.cx;
+            height = std::max<int64_t>(height, e.cy);
         }
-        if (mw > 0 && mh > 0) {
-            w = MulDiv(static_cast<int32_t>(std::min<int64_t>(mw, INT32_MAX / 108)), 108, 96);
-            h = MulDiv(static_cast<int32_t>(std::min<int64_t>(mh, INT32_MAX / 108)), 108, 96);
-        }
-    } else if (w < h) {
-        std::swap(w, h);  // the longer side is the text's length
+        length = std::min<int64_t>(length, INT32_MAX / 108) * 108 / 96;
+        height = std::min<int64_t>(height, INT32_MAX / 108) * 108 / 96;
+    }
+
+    // Text read upwards or downwards keeps the area's shape; text at any
+    // other angle gets an upright box around the area's centre, which the
+    // word processor turns by the shape's rotation.
+    const int32_t angle = TextAngle(text);
+    const bool vertical = angle == 90 || angle == 270;
+    int64_t w = 0;
+    int64_t h = 0;
+    if (vertical) {
+        w = std::max(areaW, height);
+        h = std::max(areaH, length * kShapeGrowthNum / kShapeGrowthDen);
+    } else {
+        w = std::max(length * kShapeGrowthNum / kShapeGrowthDen, angle == 180 ? areaW : int64_t{0});
+        h = std::max(height, angle == 180 ? areaH : int64_t{0});
     }
     if (w <= 0 || h <= 0) return CRect();
-
-    // The area the text covers on the page starts at the box's corner and
-    // runs in the text's direction relative to the page; the shape is that
-    // area turned back to upright text, around the same centre.
-    const int32_t page = text.m_pPage ? text.m_pPage->m_nRotation : 0;
-    const int32_t turn = ((text.m_nRotation - page) % 360 + 360) % 360;
-    int64_t cx = left + w / 2;
-    int64_t cy = top + h / 2;
-    if (turn == 90) {  // reads upward, glyph tops to the left of the baseline
-        cx = left - h / 2;
-        cy = top + h - w / 2;
-    } else if (turn == 270) {  // reads downward
-        cx = left + h / 2;
-        cy = top + w / 2;
-    } else if (turn == 180) {  // upside down, running to the left
-        cx = left - w / 2;
-    }
-    const double l = static_cast<double>(cx - w / 2);
-    const double t = static_cast<double>(cy - h / 2);
+    const double l = static_cast<double>(left + areaW / 2 - w / 2);
+    const double t = static_cast<double>(top + areaH / 2 - h / 2);
     return CRect(Twips(l), Twips(t), Twips(l + static_cast<double>(w)), Twips(t + static_cast<double>(h)));
 }
 
@@ -402,74 +652,36 @@ std::string WriteRotated(CRtfXmlText& text) {
     const CRect box = RotatedShapeBox(text);
     if (box.IsRectEmpty()) return {};
 
-    const std::string runs = FormatRuns(text.m_words, 0, false);
-    uint32_t fill = 0;
-    if (text.m_pColors) {
-        int32_t index = 0;
-        for (RtfColorData* c : *text.m_pColors) {
-            if (index++ == text.m_nColor) {
-                fill = c->Rgb();
-                break;
-            }
-        }
-    }
-    std::string face;
-    if (text.m_pFonts) {
-        int32_t index = 0;
-        for (TRtfFontData<void>* f : *text.m_pFonts) {
-            if (index++ == text.m_nFont) {
-                face = f->m_strName;
-                break;
-            }
-        }
-    }
+    // A text box rather than a word-art shape: word art draws its text as
+    // outlines (LibreOffice shows no text, and did not know the property
+    // names the Windows program wrote, drawing a black box instead), while
+    // a text box keeps it editable. Text read upwards or downwards flows
+    // that way in the box; other angles are left to the shape's rotation
+    // (clockwise in RTF), which Word honours and LibreOffice shows upright.
+    const int32_t angle = TextAngle(text);
+    std::string turn;
+    if (angle == 90)
+        turn = "\n{\\sp{\\sn txflTextFlow}{\\sv 2}}";
+    else if (angle == 270)
+        turn = "\n{\\sp{\\sn txflTextFlow}{\\sv 3}}";
+    else if (angle != 0)
+        turn = "\n{\\sp{\\sn rotation}{\\sv " + D(static_cast<int64_t>(360 - angle) * 65536) + "}}";
+
     // Text shapes are numbered on their own, apart from drawn paths and
     // pictures; a fragment outside any document numbers nothing.
     CLayoutDocument* doc = DocumentOf(text);
     const int32_t id = doc != nullptr ? doc->Context().NextTextShapeId() : 0;
-    const int64_t rotation = (360 - static_cast<int64_t>(text.m_nAngle)) * 65536;
-
-    std::string s = "\n{\\shp{\\*\\shpinst\\shpleft" + D(box.left) + "\\shptop" + D(box.top) + "\\shpright" +
-                    D(box.right) + "\\shpbottom" + D(box.bottom) +
-                    "\\shpbxpage\\shpbypage\\shpwr3\\shpfblwtxt1\\shpz0\\shplid" + D(id) +
-                    "\n{\\sp{\\sn fBehindDocument}{\\sv 1}}"
-                    "\n{\\sp{\\sn ShapeType}{\\sv 136}}"
-                    "\n{\\sp{\\sn fFlipH}{\\sv 0}}"
-                    "\n{\\sp{\\sn fFlipV}{\\sv 0}}"
-                    "\n{\\sp{\\sn Rotation}{\\sv " + D(static_cast<int32_t>(rotation)) + "}}"
-                    "\n{\\sp{\\sn gTextUNICODE}{\\sv " + runs + "}}"
-                    "\n{\\sp{\\sn gtextFont}{\\sv " + face + "}}"
-                    "\n{\\sp{\\sn fGtext}{\\sv 1}}"
-                    "\n{\\sp{\\sn gtextFVertical}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFKern}{\\sv 1}}"
-                    "\n{\\sp{\\sn gtextFTight}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFStretch}{\\sv 1}}"
-                    "\n{\\sp{\\sn gtextFShrinkFit}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFBestFit}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFNormalize}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFDxMeasure}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFBold}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFItalic}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFUnderline}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFShadow}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFSmallcaps}{\\sv 0}}"
-                    "\n{\\sp{\\sn gtextFStrikethrough}{\\sv 0}}"
-                    "\n{\\sp{\\sn fColumnLineOK}{\\sv 0}}"
-                    "\n{\\sp{\\sn fillColor}{\\sv " + D(fill) + "}}"
-                    "\n{\\sp{\\sn fRecolorFillAsPicture}{\\sv 0}}"
-                    "\n{\\sp{\\sn fUseShapeAnchor}{\\sv 0}}"
-                    "\n{\\sp{\\sn fFilled}{\\sv 1}}"
-                    "\n{\\sp{\\sn fHitTestFill}{\\sv 1}}"
-                    "\n{\\sp{\\sn fillShape}{\\sv 1}}"
-                    "\n{\\sp{\\sn fillUseRect}{\\sv 0}}"
-                    "\n{\\sp{\\sn fLineUseShapeAnchor}{\\sv 0}}"
-                    "\n{\\sp{\\sn fLine}{\\sv 0}}"
-                    "\n{\\sp{\\sn shadowColor}{\\sv 8816262}}"
-                    "\n{\\sp{\\sn fShadow}{\\sv 0}}"
-                    "\n{\\sp{\\sn fshadowObscured}{\\sv 0}}"
-                    "\n{\\sp{\\sn fc3DConstrainRotation}{\\sv 1}}"
-                    "\n{\\sp{\\sn fc3DRotationCenterAuto}{\\sv 1}}"
-                    "\n{\\sp{\\sn fAllowOverlap}{\\sv 1}}}}\n";
+    const std::string s = "\n{\\shp{\\*\\shpinst\\shpleft" + D(box.left) + "\\shptop" + D(box.top) + "\\shpright" +
+                          D(box.right) + "\\shpbottom" + D(box.bottom) +
+                          "\\shpbxpage\\shpbypage\\shpwr3\\shpwrk0\\shpfblwtxt0\\shpz0\\shplid" + D(id) +
+                          "\n{\\sp{\\sn shapeType}{\\sv 202}}" + turn +
+                          "\n{\\sp{\\sn fFilled}{\\sv 0}}"
+                          "\n{\\sp{\\sn fLine}{\\sv 0}}"
+                          "\n{\\sp{\\sn dxTextLeft}{\\sv 0}}"
+                          "\n{\\sp{\\sn dyTextTop}{\\sv 0}}"
+                          "\n{\\sp{\\sn dxTextRight}{\\sv 0}}"
+                          "\n{\\sp{\\sn dyTextBottom}{\\sv 0}}"
+                          "\n{\\shptxt\\pard\\plain\\ql " + FormatRuns(text.m_words, 0, false) + "\\par}}}\n";
     return AddHyperlinks(text, s);
 }
 
@@ -527,14 +739,27 @@ namespace {
 // width (a right-to-left run) or a position left of the page came out as
 // values past four billion and the text vanished from the page. The frame
 // grows to the right by at most `room` units past its text.
-std::string FrameHead(const CRect& r, double room = kMaxUnits) {
+//
+// The frame is a text box without fill or line rather than a positioned
+// paragraph: LibreOffice paints a paragraph frame white, so that the
+// table rules, boxes and pictures under a block of text vanished; a text
+// box that is not filled shows them, in Word as well.
+std::string TextBox(const CRect& r, double room, const std::string& paragraphs, CLayoutContext* context) {
     const double left = std::max(0, r.left);
     const double top = std::max(0, r.top);
     const double width = static_cast<double>(r.Width());
     const double grown = std::min(width * kFrameGrowth, width + std::max(0.0, room));
     const double height = static_cast<double>(r.Height()) * kFrameGrowth;
-    return "\\pard \\pvpg\\phpg\\posx" + U(Twips(left)) + "\\posy" + U(Twips(top)) + "\\absw" + U(Twips(grown)) +
-           "\\absh" + U(Twips(height)) + "\\nowrap";
+    const int32_t id = context != nullptr ? context->NextTextShapeId() : 0;
+    return "{\\shp{\\*\\shpinst\\shpleft" + U(Twips(left)) + "\\shptop" + U(Twips(top)) + "\\shpright" +
+           U(Twips(left + grown)) + "\\shpbottom" + U(Twips(top + height)) +
+           "\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt0\\shplid" + D(id) + "\\shpz" + D(kTextBoxZ + id) +
+           "\\shpbxpage\\shpbypage"
+           "\n{\\sp{\\sn shapeType}{\\sv 202}}{\\sp{\\sn fFilled}{\\sv 0}}{\\sp{\\sn fLine}{\\sv 0}}"
+           "{\\sp{\\sn fBehindDocument}{\\sv 0}}{\\sp{\\sn fFitShapeToText}{\\sv 0}}"
+           "\n{\\sp{\\sn dxTextLeft}{\\sv 0}}{\\sp{\\sn dyTextTop}{\\sv 0}}{\\sp{\\sn dxTextRight}{\\sv 0}}"
+           "{\\sp{\\sn dyTextBottom}{\\sv 0}}\n{\\shptxt " +
+           paragraphs + "}}}\n";
 }
 
 CRect Union(const CRect& a, const CRect& b) {
@@ -566,8 +791,8 @@ struct FrameBlock {
     std::vector<std::vector<const ExactFrame*>> lines;
     std::vector<CRect> lineBoxes;
     CRect box;
-    // How far the frame may grow to the right before it covers the text
-    // of a block beside it (a frame hides what lies under it).
+    // How far the frame may grow to the right before it reaches the text
+    // of a block beside it (text that wraps would be set over that text).
     double room = kMaxUnits;
 
     // Whether `f` carries on this block: further along the last line, or
@@ -601,10 +826,9 @@ struct FrameBlock {
     // One paragraph per line, all with the block's frame (which makes them
     // share it); space before and an exact line height put each line at its
     // own height, the indent and tab stops at its own places.
-    std::string Write() const {
+    std::string Write(CLayoutContext* context) const {
         if (lines.size() == 1 && lines[0].size() == 1)
-            return FrameHead(lines[0][0]->box, room) + " " + lines[0][0]->text + "\\par";
-        const std::string head = FrameHead(box, room);
+            return TextBox(lines[0][0]->box, room, "\\pard " + lines[0][0]->text + "\\par", context);
         const int32_t left = std::max(0, box.left);
         std::vector<int32_t> tops, heights;
         for (const CRect& l : lineBoxes) {
@@ -618,7 +842,7 @@ struct FrameBlock {
             if (i + 1 < lines.size()) exact = std::max(1, std::min(exact, tops[i + 1] - tops[i]));
             const int32_t before = std::max(0, tops[i] - flowBottom);
             flowBottom += before + exact;
-            out += head + "\\li" + U(Twips(std::max(0, lines[i][0]->box.left - left))) + "\\sb" + U(before) + "\\sl-" +
+            out += "\\pard\\li" + U(Twips(std::max(0, lines[i][0]->box.left - left))) + "\\sb" + U(before) + "\\sl-" +
                    U(exact) + "\\slmult0";
             for (size_t k = 1; k < lines[i].size(); ++k)
                 out += "\\tx" + U(Twips(std::max(0, lines[i][k]->box.left - left)));
@@ -626,19 +850,21 @@ struct FrameBlock {
             for (size_t k = 1; k < lines[i].size(); ++k) out += "\\tab " + Shifted(lines[i][0]->box, *lines[i][k]);
             out += "\\par";
         }
-        return out;
+        return TextBox(box, room, out, context);
     }
 };
 
 }  // namespace
 
 std::string WriteExactFrames(CRtfXmlText& text) {
+    CLayoutDocument* doc = DocumentOf(text);
+    CLayoutContext* context = doc != nullptr ? &doc->Context() : nullptr;
     std::string out;
-    for (const ExactFrame& f : ExactFramesOf(text)) out += FrameHead(f.box) + " " + f.text + "\\par";
+    for (const ExactFrame& f : ExactFramesOf(text)) out += TextBox(f.box, kMaxUnits, "\\pard " + f.text + "\\par", context);
     return out;
 }
 
-std::string WriteExactBlocks(const std::vector<ExactFrame>& frames) {
+std::string WriteExactBlocks(const std::vector<ExactFrame>& frames, CLayoutContext* context) {
     // Consecutive paragraphs with the same frame share it. LibreOffice's time
     // to open a document grows far faster than its number of frames (8,000
     // frames over 80 pages took minutes, 1 frame per block of lines seconds),
@@ -655,7 +881,7 @@ std::string WriteExactBlocks(const std::vector<ExactFrame>& frames) {
         }
     }
     std::string out;
-    for (const FrameBlock& b : blocks) out += b.Write();
+    for (const FrameBlock& b : blocks) out += b.Write(context);
     return out;
 }
 

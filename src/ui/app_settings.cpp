@@ -2,6 +2,7 @@
 #include "ui/app_settings.h"
 
 #include <QDir>
+#include <QFile>
 
 #include "ui/registry.h"
 
@@ -23,6 +24,12 @@ std::string DefaultFolder() {
     return QDir::homePath().toUtf8().toStdString();
 }
 
+std::string DefaultLogFolder() {
+    const QByteArray state = qgetenv("XDG_STATE_HOME");
+    const QString base = state.startsWith('/') ? QFile::decodeName(state) : QDir::homePath() + "/.local/state";
+    return QFile::encodeName(base + "/Quillmark").toStdString();
+}
+
 CStoredSettings CStoredSettings::StartupDefaults() {
     CStoredSettings s = PageDefaults();
     s.m_strDocFormat = "doc";
@@ -35,7 +42,7 @@ CStoredSettings CStoredSettings::PageDefaults() {
     s.m_strDocFormat = "rtf";
     s.m_strAutoOpen = "Yes";
     s.m_strLanguage = "English";
-    s.m_strLogDir = DefaultFolder();
+    s.m_strLogDir = DefaultLogFolder();
     s.m_strLayout = "FLOWING";
     s.m_strImageFilter = "No";
     s.m_strPreserve = "Yes";

@@ -18,14 +18,18 @@ using qm::LayoutName;
 // The folder that stands in for the Windows program's "C:\" default: the
 // user's home folder.
 std::string DefaultFolder();
+// Where the log file of each run goes unless the user chose a folder:
+// $XDG_STATE_HOME/Quillmark (~/.local/state/Quillmark), not the home folder,
+// which a log per run would clutter.
+std::string DefaultLogFolder();
 
 // The nine stored values, in the order in which they are stored.
 struct CStoredSettings {
     std::string m_strDestDir;     // DestDir
     std::string m_strDocFormat;   // DocFormat: "doc" or "rtf"
     std::string m_strAutoOpen;    // AutoOpen: "Yes" or "No"
-    std::string m_strLanguage;    // Language: "English"
-    std::string m_strLogDir;      // LogDir
+    std::string m_strLanguage;    // Language: "English"; kept in the file, not offered
+    std::string m_strLogDir;      // LogDir: each run writes its log file here
     std::string m_strLayout;      // Layout: "FLOWING", "NO IMAGES", "PlAIN TEXT", "EXACT"
     std::string m_strImageFilter; // ImageFilter: "Yes" removes pictures
     std::string m_strPreserve;    // Preserve: "Yes" or "No"
@@ -66,6 +70,9 @@ struct AppSettings : CStoredSettings {
     // pictures); it starts from the saved ImageFilter at each opening and
     // never changes the saved one.
     std::string m_strRunImageFilter;
+    // The same for the to-Word wizard's spacing choice ("Yes" keeps the
+    // PDF's spacing).
+    std::string m_strRunPreserve;
 };
 
 // The settings store of the core over QSettings, which unlike the core's own

@@ -2,6 +2,7 @@
 #include "ui/convert_thread.h"
 
 #include "control/batch_runner.h"
+#include "control/outcome_reason.h"
 #include "ui/my_convert_para.h"
 
 namespace {
@@ -19,7 +20,10 @@ void CConvertThread::run() {
     // after the start delay, would lose a cancel made in the meantime.
     const bool documentRun = job->m_nKind != kRunExtractImages;
     job->m_strOutDir = job->m_settings.m_strDestDir;
+    if (!job->OpenRunLog(job->m_settings.m_strLogDir))
+        job->ShowMessage("The log file of this run cannot be written in the log folder.");
     const std::vector<CFileOutcome> outcomes = CBatchRunner(job).Run(job->m_files);
+    job->CloseRunLog();
     job->m_gate.WaitWhilePaused();
     if (job->m_nCancel != 0) {
         emit runCancelled();
@@ -30,8 +34,9 @@ void CConvertThread::run() {
     for (const CFileOutcome& outcome : outcomes) {
         if (outcome.m_result == ConvertResult::kOk)
             lastOutput = FromPath(outcome.m_strTarget);
-        else
-            failed.append(FromPath(outcome.m_strSource));
+        else  // the reason stays with the name once the progress list is gone
+            failed.append(FromPath(outcome.m_strSource) + ": " +
+                          FromPath(ReasonFor(outcome, !job->PasswordFor(outcome.m_strSource).empty())));
     }
     emit runFinished(lastOutput, failed, documentRun);
 }

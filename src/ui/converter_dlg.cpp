@@ -2,6 +2,7 @@
 #include "ui/converter_dlg.h"
 
 #include <QButtonGroup>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -51,9 +53,11 @@ CCONVERTERDlg::CCONVERTERDlg(MyConvertPara* job, QWidget* parent) : QWidget(pare
     m_pList = Plain(new QTableWidget(0, 3, files));
     m_pList->setHorizontalHeaderLabels(
         {QStringLiteral("PDF file"), QStringLiteral("file size"), QStringLiteral("pages")});
-    m_pList->setColumnWidth(0, 150);
+    // The name takes what the size and page columns leave of the width; the
+    // full path is its tooltip.
     m_pList->setColumnWidth(1, 100);
-    m_pList->setColumnWidth(2, 100);
+    m_pList->setColumnWidth(2, 70);
+    m_pList->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_pList->horizontalHeader()->setFont(m_pList->font());
     m_pList->verticalHeader()->hide();
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -61,7 +65,7 @@ CCONVERTERDlg::CCONVERTERDlg(MyConvertPara* job, QWidget* parent) : QWidget(pare
     m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pList->setShowGrid(true);
     m_pList->setWordWrap(false);
-    m_pList->setTextElideMode(Qt::ElideLeft);  // the file name is the end of the path
+    m_pList->setTextElideMode(Qt::ElideMiddle);
     filesLayout->addWidget(m_pList);
     auto* fileButtons = new QHBoxLayout;
     m_pAdd = Plain(new QPushButton(QStringLiteral("Add PDF Files"), files));
@@ -146,13 +150,45 @@ void CCONVERTERDlg::AddFiles(const QStringList& paths) {
         const auto size = static_cast<uint64_t>(std::max<qint64>(QFileInfo(path).size(), 0));
         const int row = m_pList->rowCount();
         m_pList->insertRow(row);
-        auto* name = new QTableWidgetItem(path);
-        name->setToolTip(path);
+        auto* name = new QTableWidgetItem(QFileInfo(path).fileName());
+        name->setToolTip(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
         m_pList->setItem(row, 0, name);
         m_pList->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(FormatFileSize(size))));
         m_pList->setItem(row, 2, new QTableWidgetItem(QString::number(pages)));
         m_pJob->m_files.push_back(bytes);
     }
+}
+
+namespace {
+
+// The local files of a drop; a drop of anything else (text, a web link)
+// gives none.
+QStringList DroppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (data == nullptr || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+
+bool IsPdf(const QString& path) {
+    QFile file(path);
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) && file.read(1024).contains("%PDF-");
+}
+
+}  // namespace
+
+bool CCONVERTERDlg::CanTakeDrop(const QMimeData* data) const { return !DroppedFiles(data).isEmpty(); }
+
+void CCONVERTERDlg::AddDropped(const QMimeData* data) {
+    const QStringList files = DroppedFiles(data);
+    QStringList pdfs, refused;
+    for (const QString& f : files) (IsPdf(f) ? pdfs : refused) << f;
+    AddFiles(pdfs);
+    if (!refused.isEmpty())
+        qm::ui::ShowMessageBox(
+            this, QStringLiteral("Only PDF files can be converted. Not added:\n%1").arg(refused.join('\n')),
+            QStringLiteral("Quillmark"), QMessageBox::Warning);
 }
 
 void CCONVERTERDlg::OnAdd() { AddFiles(qm::ui::PickPdfFiles(this)); }

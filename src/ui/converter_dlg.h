@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QLineEdit;
+class QMimeData;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
@@ -39,6 +40,12 @@ public:
     QRadioButton* m_pDoc = nullptr;
     QRadioButton* m_pWizard = nullptr;
     QRadioButton* m_pFast = nullptr;
+
+    // Files dropped from a file manager (text/uri-list): whether the drop
+    // holds any local file, and listing its PDFs as if added; other files
+    // are refused with a message naming them.
+    bool CanTakeDrop(const QMimeData* data) const;
+    void AddDropped(const QMimeData* data);
 
 public slots:
     void OnAdd();

@@ -1,6 +1,8 @@
 // The application's job object and its pause gate.
 #include "ui/my_convert_para.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QThread>
 
@@ -67,8 +69,35 @@ void MyConvertPara::ShowProgress(int32_t percent) {
     Forward([&](CConversionProgressDlg* p) { p->SetProgress(percent); }, [&] { emit progressRequested(percent); });
 }
 
+bool MyConvertPara::OpenRunLog(const std::string& folder) {
+    CloseRunLog();
+    const QString dir = FromPath(folder);
+    if (dir.isEmpty() || !QDir().mkpath(dir)) return false;
+    const QString stem = dir + "/quillmark-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
+    // Two runs within a second keep both logs.
+    for (int n = 1; n < 100; ++n) {
+        auto file = std::make_unique<QFile>(n == 1 ? stem + ".log" : stem + "-" + QString::number(n) + ".log");
+        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Text)) {
+            m_strRunLog = file->fileName();
+            m_pLog = std::move(file);
+            return true;
+        }
+        if (!file->exists()) return false;
+    }
+    return false;
+}
+
+void MyConvertPara::CloseRunLog() { m_pLog.reset(); }
+
+void MyConvertPara::LogLine(const QString& line) {
+    if (!m_pLog) return;
+    m_pLog->write(line.toUtf8() + '\n');
+    m_pLog->flush();
+}
+
 void MyConvertPara::ShowMessage(const char* text) {
     const QString t = QString::fromLatin1(text);
+    LogLine(t);
     Forward([&](CConversionProgressDlg* p) { p->SetStatusText(t); }, [&] { emit messageRequested(t); });
 }
 
@@ -83,13 +112,17 @@ std::string MyConvertPara::PasswordFor(const std::string& source) const {
 }
 
 void MyConvertPara::FileFinished(const CFileOutcome& outcome) {
-    if (outcome.m_bCancelled) return;
     const QString s = FromPath(outcome.m_strSource), t = FromPath(outcome.m_strTarget);
+    const bool passwordGiven = !PasswordFor(outcome.m_strSource).empty();
+    if (outcome.m_bNotStarted) LogLine(s + ": not converted (cancelled)");
+    else if (outcome.m_bAbandoned) LogLine(s + ": stopped, no document written");
+    else if (outcome.m_result != ConvertResult::kOk) LogLine(s + ": " + FromPath(ReasonFor(outcome, passwordGiven)));
+    else LogLine(s + " -> " + t + (outcome.m_bPagesLeft ? " (cancelled: pages converted so far)" : ""));
+    if (outcome.m_bCancelled) return;
     // Windows marked every file "Success" as it could not tell a failure.
     const QString status =
         outcome.m_result == ConvertResult::kOk ? QStringLiteral("Success") : QStringLiteral("Failed");
-    const QString reason = FromPath(ReasonFor(outcome, !PasswordFor(outcome.m_strSource).empty()));
+    const QString reason = FromPath(ReasonFor(outcome, passwordGiven));
     Forward([&](CConversionProgressDlg* p) { p->MarkDone(s, t, status, reason); },
             [&] { emit fileFinishedRequested(s, t, status, reason); });
 }
-

@@ -11,6 +11,7 @@
 #include <QWaitCondition>
 #include <atomic>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "ui/app_settings.h"
 
 class CConversionProgressDlg;
+class QFile;
 class QThread;
 
 // Holds the worker at its next callback while the interface asks the user
@@ -41,19 +43,30 @@ public:
     explicit MyConvertPara(QObject* parent = nullptr);
     ~MyConvertPara() override;
 
-    // Each does nothing without a progress page.
+    // Each does nothing on screen without a progress page; messages and
+    // results still go to the run's log file.
     void ShowProgress(int32_t percent) override;
     void ShowMessage(const char* text) override;
     void FileStarted(const std::string& source, const std::string& target) override;
-    // Marks the file's rows "Success", or "Failed" when it did not convert,
-    // and shows its target as their destination. A file the user cancelled
-    // keeps its rows as they are.
+    // Logs the file's result and marks its rows "Success", or "Failed" when
+    // it did not convert, and shows its target as their destination. A file
+    // the user cancelled keeps its rows as they are.
     void FileFinished(const CFileOutcome& outcome) override;
     // The password typed for a locked file when it was listed.
     std::string PasswordFor(const std::string& source) const override;
 
     // Connects the callbacks to `page`; null detaches them.
     void AttachProgress(CConversionProgressDlg* page);
+
+    // The log file of a run, in `folder` (made when missing): the lines the
+    // command line shows with -v and one result line per file, named after
+    // the run's start time. Opened and closed by the worker, which alone
+    // writes it; false (and the run goes on without a log) when the file
+    // cannot be made.
+    bool OpenRunLog(const std::string& folder);
+    void CloseRunLog();
+    // The last log file opened; empty before the first.
+    const QString& RunLogPath() const { return m_strRunLog; }
     CConversionProgressDlg* Progress() const { return m_pProgress.load(); }
 
     AppSettings m_settings;
@@ -83,7 +96,11 @@ private:
     template <typename Direct, typename Emit>
     void Forward(Direct direct, Emit emitSignal);
 
+    void LogLine(const QString& line);
+
     std::atomic<CConversionProgressDlg*> m_pProgress{nullptr};
+    std::unique_ptr<QFile> m_pLog;
+    QString m_strRunLog;
     std::vector<QMetaObject::Connection> m_connections;
 };
 

@@ -1,6 +1,7 @@
 // The progress page.
 #include "ui/progress_dlg.h"
 
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -48,8 +49,8 @@ CConversionProgressDlg::CConversionProgressDlg(MyConvertPara* job, QWidget* pare
     m_pList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pList->setWordWrap(false);
     m_pList->setTextElideMode(Qt::ElideLeft);
-    m_pList->setColumnWidth(0, 190);
-    m_pList->setColumnWidth(1, 190);
+    m_pList->setColumnWidth(0, 150);
+    m_pList->setColumnWidth(1, 230);
     m_pList->setColumnWidth(2, 70);
     m_pList->setItemDelegateForColumn(3, new CElideRight(m_pList));
     m_pList->horizontalHeader()->setStretchLastSection(true);
@@ -74,23 +75,33 @@ QString CConversionProgressDlg::StatusText() const { return m_pStatus->text(); }
 
 int CConversionProgressDlg::Progress() const { return m_pBar->value(); }
 
-QString CConversionProgressDlg::StatusOf(const QString& file) const {
+int CConversionProgressDlg::RowOf(const QString& file) const {
     for (int row = 0; row < m_pList->rowCount(); ++row)
-        if (m_pList->item(row, 0)->text() == file) return m_pList->item(row, 2)->text();
-    return {};
+        if (m_pList->item(row, 0)->data(Qt::UserRole).toString() == file) return row;
+    return -1;
+}
+
+QString CConversionProgressDlg::StatusOf(const QString& file) const {
+    const int row = RowOf(file);
+    return row < 0 ? QString() : m_pList->item(row, 2)->text();
 }
 
 QString CConversionProgressDlg::ReasonOf(const QString& file) const {
-    for (int row = 0; row < m_pList->rowCount(); ++row)
-        if (m_pList->item(row, 0)->text() == file) return m_pList->item(row, 3)->text();
-    return {};
+    const int row = RowOf(file);
+    return row < 0 ? QString() : m_pList->item(row, 3)->text();
 }
 
 void CConversionProgressDlg::AddRow(const QString& file, const QString& destination) {
     int row = m_pList->rowCount();
     m_pList->insertRow(row);
-    m_pList->setItem(row, 0, new QTableWidgetItem(file));
-    m_pList->setItem(row, 1, new QTableWidgetItem(destination));
+    // The name shows, the path is the tooltip and what rows are found by.
+    auto* name = new QTableWidgetItem(QFileInfo(file).fileName());
+    name->setData(Qt::UserRole, file);
+    name->setToolTip(file);
+    m_pList->setItem(row, 0, name);
+    auto* target = new QTableWidgetItem(destination);
+    target->setToolTip(destination);
+    m_pList->setItem(row, 1, target);
     m_pList->setItem(row, 2, new QTableWidgetItem(QStringLiteral("Converting...")));
     m_pList->setItem(row, 3, new QTableWidgetItem);
 }
@@ -99,9 +110,12 @@ void CConversionProgressDlg::MarkDone(const QString& file, const QString& destin
                                       const QString& reason) {
     bool found = false;
     for (int row = 0; row < m_pList->rowCount(); ++row) {
-        if (m_pList->item(row, 0)->text() != file) continue;
+        if (m_pList->item(row, 0)->data(Qt::UserRole).toString() != file) continue;
         found = true;
-        if (!destination.isEmpty()) m_pList->item(row, 1)->setText(destination);
+        if (!destination.isEmpty()) {
+            m_pList->item(row, 1)->setText(destination);
+            m_pList->item(row, 1)->setToolTip(destination);
+        }
         m_pList->item(row, 2)->setText(status);
         m_pList->item(row, 3)->setText(reason);
         m_pList->item(row, 3)->setToolTip(reason);

@@ -49,5 +49,8 @@ signals:
     void endRunRequested();
 
 private:
+    // The first row for the file at path `file`; -1 when there is none.
+    int RowOf(const QString& file) const;
+
     MyConvertPara* m_pJob;
 };

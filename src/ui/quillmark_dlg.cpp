@@ -4,6 +4,8 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -32,6 +34,7 @@ CQuillmarkDlg::CQuillmarkDlg(MyConvertPara* job, QWidget* parent) : QWidget(pare
     // window frame: the skinned borderless frame could be neither moved nor
     // closed through the window manager.
     setFixedSize(kWidth, kHeight);
+    setAcceptDrops(true);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
 
@@ -97,7 +100,7 @@ CQuillmarkDlg::~CQuillmarkDlg() {
     // Destroyed during a run: the worker must stop and must no longer wait
     // for this window. Calls it has already posted are dropped, which
     // releases it.
-    m_pJob->m_nCancel = 1;
+    m_pJob->m_nCancel = kCancelNow;
     m_pJob->AttachProgress(nullptr);
     m_pThread->disconnect(this);
     m_pJob->m_gate.Resume();
@@ -176,6 +179,7 @@ void CQuillmarkDlg::OnConvertToWord() {
     m_pJob->m_nKind = code >= 0 ? code : kRunFlowing;
     // So does the saved image filter, whatever the last wizard run chose.
     m_pJob->m_nRemoveImages = m_pJob->m_settings.m_strImageFilter == "Yes" ? 1 : 0;
+    m_pJob->m_bPreserveSpacing = m_pJob->m_settings.m_strPreserve == "Yes";
     m_pJob->m_strDevice = "jpeg";
     StartRun();
 }
@@ -235,7 +239,10 @@ void CQuillmarkDlg::StartRun() {
     thread->start();
 }
 
-void CQuillmarkDlg::OnEndRunRequested() { m_pJob->m_nCancel = 1; }
+// A cancelled file is abandoned, not put in place cut short: its partial
+// document goes and an earlier document of its name stays (the Windows
+// program finished the page under way and left the pages done).
+void CQuillmarkDlg::OnEndRunRequested() { m_pJob->m_nCancel = kCancelNow; }
 
 void CQuillmarkDlg::OnRunCancelled() {
     m_pProgressPage->Reset();
@@ -284,16 +291,28 @@ void CQuillmarkDlg::EndRun() {
     if (m_bCloseAfterRun) QTimer::singleShot(0, this, &QWidget::close);
 }
 
+void CQuillmarkDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!m_pJob->m_bBusy && TabBarVisible() && m_pConvertPage->CanTakeDrop(event->mimeData()))
+        event->acceptProposedAction();
+}
+
+void CQuillmarkDlg::dropEvent(QDropEvent* event) {
+    if (m_pJob->m_bBusy || !TabBarVisible() || !m_pConvertPage->CanTakeDrop(event->mimeData())) return;
+    event->acceptProposedAction();
+    ShowConvertPage();
+    m_pConvertPage->AddDropped(event->mimeData());
+}
+
 void CQuillmarkDlg::closeEvent(QCloseEvent* event) {
     if (!m_pJob->m_bBusy) {
         event->accept();
         return;
     }
-    // Closing during a run cancels it and closes once the worker has
-    // finished its page; quitting under a running worker would pull the
-    // job and the windows away from it.
+    // Closing during a run cancels it (abandoning the file under way) and
+    // closes once the worker has unwound; quitting under a running worker
+    // would pull the job and the windows away from it.
     event->ignore();
     m_bCloseAfterRun = true;
-    m_pJob->m_nCancel = 1;
+    m_pJob->m_nCancel = kCancelNow;
     m_pJob->m_gate.Resume();
 }

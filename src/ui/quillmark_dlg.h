@@ -63,6 +63,10 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // PDFs dropped anywhere on the window go to the conversion page's list,
+    // while no run or wizard is under way.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private slots:
     void OnEndRunRequested();

@@ -71,8 +71,8 @@ CSetDlg::CSetDlg(MyConvertPara* job, QWidget* parent) : QWidget(parent), m_pJob(
     form->addRow(QStringLiteral("Output format:"), m_pDocFormat);
     m_pAutoOpen = Choices({QStringLiteral("Yes"), QStringLiteral("No")}, false, this);
     form->addRow(QStringLiteral("Open the document after conversion:"), m_pAutoOpen);
-    m_pLanguage = Choices({QStringLiteral("English")}, false, this);
-    form->addRow(QStringLiteral("Language:"), m_pLanguage);
+    // The interface has one language, so the page offers no choice; the
+    // stored Language value is kept as it is.
     form->addRow(QStringLiteral("Log folder:"), FolderRow(m_pLogDir, m_pBrowseLog, this));
     m_pLayout = Choices({QStringLiteral("FLOWING"), QStringLiteral("NO IMAGES"), QStringLiteral("PlAIN TEXT"),
                          QStringLiteral("EXACT")},
@@ -144,7 +144,6 @@ void CSetDlg::ShowFields() {
     m_pDestDir->setText(FromPath(m_fields.m_strDestDir));
     Select(m_pDocFormat, m_fields.m_strDocFormat);
     Select(m_pAutoOpen, m_fields.m_strAutoOpen);
-    Select(m_pLanguage, m_fields.m_strLanguage);
     m_pLogDir->setText(FromPath(m_fields.m_strLogDir));
     Select(m_pLayout, m_fields.m_strLayout);
     Select(m_pImageFilter, m_fields.m_strImageFilter);
@@ -175,7 +174,6 @@ bool CSetDlg::ReadFields() {
     m_fields.m_strDestDir = ToPath(m_pDestDir->text());
     m_fields.m_strDocFormat = Text(m_pDocFormat);
     m_fields.m_strAutoOpen = Text(m_pAutoOpen);
-    m_fields.m_strLanguage = Text(m_pLanguage);
     m_fields.m_strLogDir = ToPath(m_pLogDir->text());
     m_fields.m_strLayout = Text(m_pLayout);
     m_fields.m_strImageFilter = Text(m_pImageFilter);

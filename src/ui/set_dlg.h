@@ -24,7 +24,6 @@ public:
     QPushButton* m_pBrowseDest = nullptr;
     QComboBox* m_pDocFormat = nullptr;
     QComboBox* m_pAutoOpen = nullptr;
-    QComboBox* m_pLanguage = nullptr;
     QLineEdit* m_pLogDir = nullptr;
     QPushButton* m_pBrowseLog = nullptr;
     QComboBox* m_pLayout = nullptr;

@@ -138,9 +138,11 @@ CWizardToWordSetp3Dlg::CWizardToWordSetp3Dlg(MyConvertPara* job, QWidget* parent
     m_pBody->addStretch(1);
 }
 
-void CWizardToWordSetp3Dlg::OnShow() { (m_pJob->m_settings.m_strPreserve == "Yes" ? m_pYes : m_pNo)->setChecked(true); }
+void CWizardToWordSetp3Dlg::OnShow() {
+    (m_pJob->m_settings.m_strRunPreserve == "Yes" ? m_pYes : m_pNo)->setChecked(true);
+}
 
-void CWizardToWordSetp3Dlg::OnHide() { m_pJob->m_settings.m_strPreserve = m_pYes->isChecked() ? "Yes" : "No"; }
+void CWizardToWordSetp3Dlg::OnHide() { m_pJob->m_settings.m_strRunPreserve = m_pYes->isChecked() ? "Yes" : "No"; }
 
 CWizardToWordSetp4Dlg::CWizardToWordSetp4Dlg(MyConvertPara* job, QWidget* parent)
     : CWizardPage(job, QStringLiteral("Conversion Range"), parent) {
@@ -201,13 +203,14 @@ void CWizardToWordSetp5Dlg::OnShow() {
     m_pLayout->setText(Q(s.m_strLayout));
     m_pImageFilter->setText(s.m_strRunImageFilter == "Yes" ? QStringLiteral("Remove Images")
                                                            : QStringLiteral("Automatic Anchoring"));
-    m_pPreserve->setText(Q(s.m_strPreserve));
+    m_pPreserve->setText(Q(s.m_strRunPreserve));
 
     job->m_nOutputFormat = s.m_strDocFormat == "doc" ? 1 : 0;
     job->m_settings.m_nAutoOpen = s.m_strAutoOpen == "Yes" ? 1 : 0;
     const int code = LayoutCode(s.m_strLayout);
     if (code >= 0) job->m_nKind = code;
     job->m_nRemoveImages = s.m_strRunImageFilter == "Yes" ? 1 : 0;
+    job->m_bPreserveSpacing = s.m_strRunPreserve == "Yes";
 }
 
 CWizardToWordDlg::CWizardToWordDlg(MyConvertPara* job, QWidget* parent) : CWizardDlg(job, parent) {
@@ -222,5 +225,6 @@ CWizardToWordDlg::CWizardToWordDlg(MyConvertPara* job, QWidget* parent) : CWizar
 
 void CWizardToWordDlg::Reset() {
     m_pJob->m_settings.m_strRunImageFilter = m_pJob->m_settings.m_strImageFilter;
+    m_pJob->m_settings.m_strRunPreserve = m_pJob->m_settings.m_strPreserve;
     CWizardDlg::Reset();
 }

@@ -127,7 +127,7 @@ TEST_F(BadInputTest, PageLargerThanADocumentPageIsClampedAndReported) {
             << r.err;
         const std::string rtf = ReadFile(m_out + "/poster.rtf");
         EXPECT_NE(rtf.find("Top"), std::string::npos);
-        EXPECT_NE(rtf.find("\\paperh32458"), std::string::npos);
+        EXPECT_NE(rtf.find("\\paperh31666"), std::string::npos);
         // Braces balance: the document is complete.
         int depth = 0;
         for (size_t i = 0; i < rtf.size(); ++i) {

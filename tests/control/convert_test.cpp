@@ -156,6 +156,48 @@ TEST_F(ConvertTest, SecondConversionInOneProcessWritesTheSameDocument) {
     EXPECT_TRUE(qmtest::SameText(first, qmtest::ReadFile(m_out / "drawn.rtf")));
 }
 
+// Text turned on an upright page goes into text boxes that word processors
+// show as text (upwards and downwards as vertical text flow), and a page
+// turned upside down by /Rotate reads in order, not mirrored or reversed.
+TEST_F(ConvertTest, TurnedTextAndTurnedPagesReadAsShown) {
+    const std::string ps =
+        "%!PS\n<< /PageSize [612 792] >> setpagedevice /Helvetica findfont 12 scalefont setfont\n"
+        "72 700 moveto (upright body) show\n"
+        "gsave 40 300 translate 90 rotate 0 0 moveto (upward label) show grestore\n"
+        "gsave 580 600 translate 270 rotate 0 0 moveto (downward label) show grestore\n"
+        "gsave 200 250 translate 45 rotate 0 0 moveto (diagonal stamp) show grestore\n"
+        "gsave 450 120 translate 180 rotate 0 0 moveto (inverted footer) show grestore\nshowpage\n"
+        "[{ThisPage} << /Rotate 180 >> /PUT pdfmark\n[-1 0 0 -1 612 792] concat\n"
+        "72 700 moveto (first line of a turned page) show 72 680 moveto (second line) show\nshowpage\n";
+    // Ghostscript would otherwise turn the page to the way most of its text runs.
+    ASSERT_TRUE(qmtest::MakePdf(ps, m_dir / "turned.pdf", {"-dAutoRotatePages=/None"}));
+    RecordingJob job;
+    Prepare(job, m_dir / "turned.pdf", kRunFlowing);
+    job.m_nRemoveImages = 1;
+    ASSERT_EQ(Convert(job), ConvertResult::kOk);
+    const std::string rtf = qmtest::ReadFile(m_out / "turned.rtf");
+    const struct { const char* words; const char* turn; } labels[] = {
+        {"{upward label}", "{\\sn txflTextFlow}{\\sv 2}"},
+        {"{downward label}", "{\\sn txflTextFlow}{\\sv 3}"},
+        {"{diagonal stamp}", "{\\sn rotation}{\\sv 20643840}"},
+        {"{inverted footer}", "{\\sn rotation}{\\sv 11796480}"},
+    };
+    for (const auto& l : labels) {
+        const size_t at = rtf.find(l.words);
+        ASSERT_NE(at, std::string::npos) << l.words;
+        const size_t shape = rtf.rfind("{\\shp{", at);
+        ASSERT_NE(shape, std::string::npos) << l.words;
+        const std::string head = rtf.substr(shape, at - shape);
+        EXPECT_NE(head.find("{\\sn shapeType}{\\sv 202}"), std::string::npos) << l.words;
+        EXPECT_NE(head.find(l.turn), std::string::npos) << l.words;
+        EXPECT_NE(head.find("{\\shptxt"), std::string::npos) << l.words;
+    }
+    EXPECT_EQ(rtf.find("gTextUNICODE"), std::string::npos);
+    const size_t first = rtf.find("{first line of a turned page}");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_LT(first, rtf.find("{second line}"));
+}
+
 TEST_F(ConvertTest, PageCountLeavesARunningConversionsSettingsAlone) {
     std::string pdf = Pdf("ten.pdf", 10);
     EXPECT_EQ(CConvertDoc::PageCount(pdf), 10);

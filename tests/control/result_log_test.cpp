@@ -76,6 +76,10 @@ TEST(ResultLog, StatusReasonAndRetryOfEachOutcome) {
     cutShort.m_bPagesLeft = true;
     CFileOutcome locked = outcome(ConvertResult::kPdfFailed);
     locked.m_nPdfError = errEncrypted;
+    CFileOutcome crashed = outcome(ConvertResult::kWorkerCrashed);
+    crashed.m_nWorkerSignal = 11;
+    CFileOutcome noWorker = outcome(ConvertResult::kWorkerCrashed);
+    noWorker.m_nWorkerSignal = -1;
     const struct {
         const char* name;
         CFileOutcome outcome;
@@ -91,6 +95,12 @@ TEST(ResultLog, StatusReasonAndRetryOfEachOutcome) {
         {"output folder", outcome(ConvertResult::kOutputFailed), "failed", "output_not_writable", true},
         {"disk full", outcome(ConvertResult::kWorkspaceFailed), "failed", "disk_full", true},
         {"no Ghostscript", outcome(ConvertResult::kNoRenderer), "failed", "no_renderer", true},
+        // A file that ran out of time may convert with more; one that needs
+        // more memory will need it again: neither is a passing trouble.
+        {"time limit", outcome(ConvertResult::kTimedOut), "timeout", "time_limit", false},
+        {"memory limit", outcome(ConvertResult::kOutOfMemory), "failed", "memory_limit", false},
+        {"worker crashed", crashed, "failed", "crashed", false},
+        {"no worker process", noWorker, "failed", "no_worker", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

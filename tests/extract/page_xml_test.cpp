@@ -82,13 +82,21 @@ TEST(PageXml, TextElementsOfOnePage) {
              Text(274, 108, 28, 18, 0, Data(), "\\uc1\\u1490X\\uc1\\u1489X\\uc1\\u1488X", 2),
          {"<01> <00A0>", "<02> <00AD>", "<03> <0009>", "<04> <0153>", "<05> <20AC>", "<06> <000A>", "<07> <000D>",
           "<08> <D83DDE00>", "<61> <05D0>", "<62> <05D1>", "<63> <05D2>"}},
-        // Quarter turns advance vertically, so their runs are one pixel wide;
-        // the upside-down run advances leftwards and is stored reversed.
-        {"rotated and upside-down text matrices",
+        // A turned run's box holds its glyphs: "up" rises 18 pixels from
+        // its origin (450, 738) with its ascent of 14.4 to the left; the
+        // upside-down run keeps its drawing order, which is its reading
+        // order; the run at 45 degrees covers a square 25.5 pixels wide; one
+        // at 1 degree counts as upright, and so does a mirrored letter (of
+        // a logo), which runs leftwards with its glyph standing upright.
+        {"turned, upside-down and skewed text matrices",
          "BT /F1 12 Tf 0 1 -1 0 300 300 Tm (up) Tj ET BT /F1 12 Tf 0 -1 1 0 400 300 Tm (down) Tj ET "
-         "BT /F1 12 Tf -1 0 0 -1 300 500 Tm (abc) Tj ET",
-         kMargins + Text(724, 450, 1, 18, 0, Data(), "up", 4) + Text(724, 600, 1, 18, 0, Data(), "down", 3) +
-             Text(424, 450, -25, 18, 0, Data(), "cba", 2), {}},
+         "BT /F1 12 Tf -1 0 0 -1 300 500 Tm (abc) Tj ET "
+         "BT /F1 12 Tf 0.70710678 0.70710678 -0.70710678 0.70710678 300 300 Tm (ab) Tj ET "
+         "BT /F1 12 Tf 0.9998477 0.0174524 -0.0174524 0.9998477 72 600 Tm (skew) Tj ET "
+         "BT /F1 12 Tf -1 0 0 1 300 400 Tm (E) Tj ET",
+         kMargins + Text(720, 436, 19, 18, 0, Data(), "up", 4, 90) + Text(738, 596, 19, 36, 0, Data(), "down", 3, 270) +
+             Text(434, 423, 28, 18, 0, Data(), "abc", 2, 180) + Text(715, 440, 26, 25, 0, Data(), "ab", 4, 45) +
+             Text(274, 108, 37, 18, 0, Data(), "skew") + Text(574, 450, -7, 18, 0, Data(), "E"), {}},
         {"runs keep the order in which they were drawn",
          Show(72, 50, "footer") + Show(72, 400, "body") + Show(72, 750, "header"),
          "<margin mleft=\"0050\" mtop=\"0049\" mbottom=\"0010\" mright=\"0010\">\n" +
@@ -139,32 +147,77 @@ TEST(PageXml, InvisibleTextMakesNoRuns) {
     EXPECT_BYTES(PageTag(2) + kMargins + Text(124, 108, 46, 18, 0, Data(), "shown") + "</page>\n", PageOf(xml, 2));
 }
 
-TEST(PageXml, PageRotatedBy270TurnsUnrotatedTextToDirection4) {
+// Boxes and directions are those of the page as the viewer shows it: text
+// drawn upright on the screen of a turned page is ordinary text there, and
+// text drawn upright in the PDF's own orientation is turned on the screen.
+TEST(PageXml, TurnedPagesGiveTextAsShown) {
+    const std::string landscape = "pheight=\"918\" pwidth=\"1188\"";
+    const std::string portrait = "pheight=\"1188\" pwidth=\"918\"";
+    const struct {
+        int rotate;
+        const char* toScreen;  // maps the page as shown onto the PDF's user space
+        std::string size;
+        std::string upright;  // "side" shown upright at (72, 540) on the page as shown
+        std::string unturned;  // "side" drawn at (72, 540) in user space
+    } cases[] = {
+        {90, "0 1 -1 0 612 0", landscape, Text(94, 108, 37, 18, 0, Data(), "side"),
+         Text(108, 806, 19, 36, 0, Data(), "side", 3, 270)},
+        {180, "-1 0 0 -1 612 792", portrait, Text(364, 108, 37, 18, 0, Data(), "side"),
+         Text(806, 774, 37, 18, 0, Data(), "side", 2, 180)},
+        {270, "0 -1 1 0 0 792", landscape, Text(94, 108, 37, 18, 0, Data(), "side"),
+         Text(774, 364, 19, 36, 0, Data(), "side", 4, 90)},
+    };
     TempDir dir;
-    PdfBuilder pdf;
-    pdf.AddFont("Quillsans");
-    pdf.AddPage(Show(72, 700, "side"), "/Rotate 270");
-    const std::string page = PageOf(ExtractXml(pdf.Write(dir, "rot270")), 1);
-    EXPECT_EQ(page.substr(0, page.find('\n') + 1),
-              "<page pnumber=\"1\" pposition=\"absolute\" ptop=\"0\" pleft=\"0\" pheight=\"918\" pwidth=\"1188\" "
-              "protation=\"270\">\n");
-    EXPECT_NE(page.find("direction=\"4\""), std::string::npos) << page;
+    for (const auto& c : cases) {
+        PdfBuilder pdf;
+        pdf.AddFont("Quillsans");
+        const std::string extra = "/Rotate " + std::to_string(c.rotate);
+        pdf.AddPage(std::string("q ") + c.toScreen + " cm " + Show(72, 540, "side") + "Q", extra);
+        pdf.AddPage(Show(72, 540, "side"), extra);
+        const std::string xml = ExtractXml(pdf.Write(dir, "turned" + std::to_string(c.rotate)));
+        const std::string page = PageOf(xml, 1);
+        EXPECT_EQ(page.substr(0, page.find('\n') + 1),
+                  "<page pnumber=\"1\" pposition=\"absolute\" ptop=\"0\" pleft=\"0\" " + c.size +
+                      " protation=\"" + std::to_string(c.rotate) + "\" " +
+                      (c.size == landscape ? "ppaperh=\"12240\" ppaperw=\"15840\"" : "ppaperh=\"15840\" ppaperw=\"12240\"") +
+                      ">\n");
+        // Past the margin line.
+        const std::string upright = TextOf(page);
+        EXPECT_BYTES(c.upright, upright.substr(upright.find('\n') + 1)) << c.rotate;
+        const std::string unturned = TextOf(PageOf(xml, 2));
+        EXPECT_BYTES(c.unturned, unturned.substr(unturned.find('\n') + 1)) << c.rotate;
+    }
 }
 
 TEST(PageXml, Type3FontSizeFollowsTheWidthOfItsM) {
     TempDir dir;
     PdfBuilder pdf;
     pdf.AddType3Font(300);
-    pdf.AddType3Font(600);
+    pdf.AddType3Font(833);
     pdf.AddPage("BT /F1 12 Tf 72 700 Td (mmm) Tj ET BT /F2 12 Tf 72 600 Td (mmm) Tj ET");
-    // An "m" 0.3 wide halves the 18-pixel size, one 0.6 wide keeps it; the
-    // core gives these nameless fonts ascent 0.95 and descent 0.35, so the
-    // runs are 11.7 and 23.4 pixels high. Both fonts are the same extractor
-    // font: no name (so "Times New Roman"), size 12, black.
+    // An "m" is 0.833 of an em in Computer Modern: one 0.3 wide makes the
+    // 18-pixel size 6.48, one 0.833 wide keeps it. The core gives these
+    // nameless fonts ascent 0.95 and descent 0.35, so the runs are 8.4 and
+    // 23.4 pixels high. Both fonts are the same extractor font: no name (so
+    // "Times New Roman"), size 12, black.
     const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000", "") + kMargins +
-                                 Text(129, 108, 17, 12, 0, Data(), "mmm") + Text(271, 108, 33, 23, 0, Data(), "mmm") +
+                                 Text(132, 108, 17, 8, 0, Data(), "mmm") + Text(271, 108, 46, 23, 0, Data(), "mmm") +
                                  "</page>\n";
     EXPECT_BYTES(expected, PageOf(ExtractXml(pdf.Write(dir, "type3")), 1));
+}
+
+// TeX's bitmap fonts draw glyphs in device pixels, flipped by the font
+// matrix and flipped back by the text matrix: the text stands upright, and
+// an "m" 833 pixels wide at 0.012 points a pixel is 10 points of a 12-point
+// em (18 pixels, so the run is 23.4 high and its three m's 45 wide).
+TEST(PageXml, Type3BitmapFontWithFlippedMatricesIsUprightAtItsSize) {
+    TempDir dir;
+    PdfBuilder pdf;
+    pdf.AddType3Font(833, "1 0 0 -1 0 0");
+    pdf.AddPage("BT /F1 1 Tf 0.012 0 0 -0.012 72 700 Tm (mmm) Tj ET");
+    const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000", "") + kMargins +
+                                 Text(121, 108, 46, 23, 0, Data(), "mmm") + "</page>\n";
+    EXPECT_BYTES(expected, PageOf(ExtractXml(pdf.Write(dir, "type3-flipped")), 1));
 }
 
 TEST(PageXml, DocumentThatCannotBeCreatedReportsFailure) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build tree into a scratch DESTDIR, as a package build does, and
 # checks what a user of a Linux desktop gets: both programs, the help page,
-# the menu entry and its icon, the manual page and the shell completion.
+# the menu entry and its icon, the manual page and the shell completion; then
+# installs under another prefix and runs the program there.
 # Usage: check_install.sh CMAKE BUILD_DIR WITH_GUI(0|1) CONFIGURED_PREFIX DATA_DIR
 # DATA_DIR is the data folder compiled into the programs.
 set -euo pipefail
@@ -86,12 +87,52 @@ for opt in $options; do
     grep -qE -- "(^|[ '])$opt( |'|$)" "$completion" || fail "the bash completion lacks $opt"
 done
 
-# The programs find their data files only in the folder compiled into them:
-# an install under the configured prefix must put the help page there.
+# An install under the configured prefix puts the help page into the data
+# folder compiled into the programs.
 DESTDIR=$dest/configured "$cmake" --install "$build" --prefix "$configured_prefix" >/dev/null 2>&1 ||
     fail "cmake --install --prefix $configured_prefix"
 [ -f "$dest/configured$data_dir/Quillmark.html" ] ||
     fail "an install under $configured_prefix leaves $data_dir without the help page"
+
+# Under another prefix the programs find their data beside them
+# (../share/quillmark): a font map placed there must decide the substitute
+# of a font that is named in the PDF but not installed. The prefix is made
+# to differ from the configured one.
+other=$dest/elsewhere/qm-prefix
+"$cmake" --install "$build" --prefix "$other" >/dev/null 2>&1 || fail "cmake --install --prefix $other"
+substitute=$(fc-match -f '%{family[0]}' sans 2>/dev/null || true)
+if [ -n "$substitute" ] && [ -x "$other/bin/quillmark" ]; then
+    printf 'Futura=%s\n' "$substitute" >"$other/share/quillmark/xml2rtffont.map"
+    # A one-page PDF whose font Futura is named, not embedded.
+    python3 - "$dest/futura.pdf" <<'PY'
+import sys
+objs = [b"<< /Type /Catalog /Pages 2 0 R >>",
+        b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>",
+        None,
+        b"<< /Type /Font /Subtype /Type1 /BaseFont /Futura /Encoding /WinAnsiEncoding >>"]
+stream = b"BT /F1 24 Tf 72 700 Td (Moved install) Tj ET"
+objs[3] = b"<< /Length %d >>\nstream\n" % len(stream) + stream + b"\nendstream"
+out = bytearray(b"%PDF-1.4\n")
+offsets = []
+for i, body in enumerate(objs, 1):
+    offsets.append(len(out))
+    out += b"%d 0 obj\n" % i + body + b"\nendobj\n"
+xref = len(out)
+out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
+for o in offsets:
+    out += b"%010d 00000 n \n" % o
+out += b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref)
+open(sys.argv[1], "wb").write(out)
+PY
+    mkdir -p "$dest/xdg"
+    XDG_CONFIG_HOME=$dest/xdg "$other/bin/quillmark" -q -f rtf -o "$dest/moved" "$dest/futura.pdf" ||
+        fail "the quillmark installed under $other exits $?"
+    grep -qF "$substitute;" "$dest/moved/futura.rtf" ||
+        fail "the quillmark installed under $other does not read the font map in its share/quillmark"
+else
+    echo "fontconfig names no sans face: the moved install is not run" >&2
+fi
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2

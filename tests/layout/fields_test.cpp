@@ -110,7 +110,8 @@ TEST(RunJoiner, RunsOfOneFormatShareAGroup) {
     struct Step {
         const TRtfWord<void>* word;
         const char* text;
-        size_t spaces;  // before the word
+        size_t spaces;            // before the word
+        const char* gap = nullptr;  // a gap group before the word
     };
     struct Case {
         const char* name;
@@ -122,6 +123,12 @@ TEST(RunJoiner, RunsOfOneFormatShareAGroup) {
         {"format changes", {{&plain, "a", 0}, {&bold, "b", 1}, {&bold, "c", 0}},
          "\\fs20\\cf0\\f0\\charscalex100 {a}{ }\\fs20\\cf0\\f0\\charscalex100\\b {bc}\\b0 "},
         {"spaces at the end", {{&plain, "a", 0}, {nullptr, "", 1}}, "\\fs20\\cf0\\f0\\charscalex100 {a}{ }"},
+        {"a widened space inside the run",
+         {{&plain, "a", 0}, {&plain, "b", 0, "{\\expndtw40  }"}},
+         "\\fs20\\cf0\\f0\\charscalex100 {a{\\expndtw40  }b}"},
+        {"a widened space between formats",
+         {{&plain, "a", 0}, {&bold, "b", 0, "{\\expndtw40  }"}},
+         "\\fs20\\cf0\\f0\\charscalex100 {a}{\\expndtw40  }\\fs20\\cf0\\f0\\charscalex100\\b {b}\\b0 "},
     };
     for (const Case& c : cases) {
         CRunJoiner runs;
@@ -129,6 +136,7 @@ TEST(RunJoiner, RunsOfOneFormatShareAGroup) {
         words.reserve(c.steps.size());
         for (const Step& s : c.steps) {
             if (s.spaces > 0) runs.Spaces(s.spaces);
+            if (s.gap != nullptr) runs.Gap(s.gap);
             if (s.word == nullptr) continue;
             words.push_back(*s.word);
             words.back().m_strText = s.text;
@@ -136,4 +144,23 @@ TEST(RunJoiner, RunsOfOneFormatShareAGroup) {
         }
         EXPECT_EQ(runs.Take(), c.out) << c.name;
     }
+}
+
+// The narrowing of a fixed-pitch stand-in and a fitted line's condensing
+// multiply; a line set smaller keeps the stand-in's narrowing.
+TEST(RunJoiner, StandInNarrowingComposesWithTheLineFit) {
+    TRtfWord<void> word;
+    word.m_nFontSize = 10;
+    word.m_nHScale = 90;
+    word.m_nFaceScale = 80;
+    word.m_strText = "code";
+    const struct {
+        LineFit fit;
+        const char* out;
+    } cases[] = {
+        {{1.0, 1.0}, "\\fs20\\cf0\\f0\\charscalex72 {code}"},
+        {{0.9, 1.0}, "\\fs20\\cf0\\f0\\charscalex64 {code}"},
+        {{0.8, 0.75}, "\\fs15\\cf0\\f0\\charscalex57 {code}"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatRun(word, 0, false, c.fit), c.out) << c.fit.scale << " " << c.fit.size;
 }

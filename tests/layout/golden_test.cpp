@@ -13,7 +13,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/rtf_document.h"
@@ -82,5 +84,35 @@ INSTANTIATE_TEST_SUITE_P(Cases, LayoutGolden, ::testing::ValuesIn(Goldens()),
                              std::replace_if(n.begin(), n.end(), [](char c) { return !std::isalnum(c); }, '_');
                              return n;
                          });
+
+// Without preserved spacing a document differs from the stored one in the
+// character scaling (always 100) and the gap groups between the pieces of
+// a line (one plain space each, not a widened one), and in nothing else.
+TEST(PlainSpacing, DropsScalingAndGapWidthsOnly) {
+    const fs::path dir = fs::path(QUILLMARK_SOURCE_DIR) / "tests/data/layout";
+    const struct {
+        const char* name;
+        int layout;
+        std::vector<std::pair<std::string, std::string>> changes;
+    } cases[] = {
+        {"word_styles_and_scaling", kLayoutNoImages, {{R"(\\charscalex80 )", "\\charscalex100 "}}},
+        {"spacing_and_raised_pieces_of_a_line", kLayoutFlowing, {{R"(\{\\expndtw\d+  \})", "{ }"}}},
+        {"space_inside_word_of_zero_height_text", kLayoutFlowing, {{R"(\{\\expndtw\d+  \})", "{ }"}}},
+    };
+    for (const auto& c : cases) {
+        const std::string suffix = c.layout == kLayoutFlowing ? ".flowing.rtf" : ".no-images.rtf";
+        std::string expected = qmtest::ReadFile(dir / (std::string(c.name) + suffix));
+        ASSERT_FALSE(expected.empty()) << c.name;
+        for (const auto& [from, to] : c.changes) {
+            const std::regex pattern(from);
+            EXPECT_TRUE(std::regex_search(expected, pattern)) << c.name << " no longer holds " << from;
+            expected = std::regex_replace(expected, pattern, to);
+        }
+        CLayoutContext plain;
+        plain.m_bPreserveSpacing = false;
+        const std::string actual = qmtest::RtfFromPageXml(dir / (std::string(c.name) + ".xml"), c.layout, &plain);
+        if (expected != actual) ADD_FAILURE() << c.name << ": " << FirstMismatch(expected, actual);
+    }
+}
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "layout/model.h"
+#include "rtf/rtf_file.h"
 #include "support/test_util.h"
 
 using qmtest::ReadFile;
@@ -47,7 +48,7 @@ TEST(Shapes, PropertiesFromThePath) {
         {"[0 3 -3 0 300 0] cm\n1 w\n0 0 m\n10 0 l\nS\n", "lineWidth", "25400"},
         {t + "S\n", "pSegmentInfo", "2;8;16384;45824;1;45824;1;45824;24577;32768"},
         // Relative to the box's top left corner, in twips, y downwards.
-        {t + "S\n", "pVerticies", "8;3;(0,2049);(2049,2049);(2049,0);"},
+        {t + "S\n", "pVerticies", "8;3;(0,2000);(2000,2000);(2000,0);"},
         {"0 0 m\n100 0 l\n100 100 l\nS\n", "pSegmentInfo", "2;7;16384;45824;1;45824;1;45824;32768"},
         {"0.5 g\n" + t + "f\n", "fillColor", "8355711"},
         {"1 0 0 rg\n" + t + "f\n", "fillColor", "255"},
@@ -68,9 +69,9 @@ TEST(Shapes, PropertiesFromThePath) {
         {"300 -1 0.5 RG\n0 0 m\n10 0 l\nS\n", "lineColor", "8388863"},
         {"1e300 w\n0 0 m\n10 0 l\nS\n", "lineWidth", "2147483647"},
         {"nan w\n0 0 m\n10 0 l\nS\n", "lineWidth", "0"},
-        {"0 0 m\n1e300 0 l\nS\n", "geoRight", "136666000"},
+        {"0 0 m\n1e300 0 l\nS\n", "geoRight", "133333333"},
         {"[1e300 0 0 1e300 1e300 -1e300] cm\n0 0 m\n1 1 l\nS\n", "geoRight", "0"},
-        {"0 0 m\nnan inf l\n-inf 5 l\nS\n", "geoRight", "136666000"},
+        {"0 0 m\nnan inf l\n-inf 5 l\nS\n", "geoRight", "133333333"},
     };
     for (const Case& c : cases) {
         bool built = false;
@@ -102,7 +103,7 @@ TEST(Shapes, ShapeTextStartsAndEndsWithTheFreeformTemplate) {
     ASSERT_TRUE(line.BuildShape(&page));
     // (0,0) and (100,0) in points are page units (0,792) and (150,792).
     const std::string& s = line.m_strShape;
-    EXPECT_EQ(s.find("\n{\\shp{\\*\\shpinst\\shpleft0\\shptop10823\\shpright2049\\shpbottom10823\\shpfhdr0"), 0u);
+    EXPECT_EQ(s.find("\n{\\shp{\\*\\shpinst\\shpleft0\\shptop10560\\shpright2000\\shpbottom10560\\shpfhdr0"), 0u);
     EXPECT_NE(s.find("\\shpz7\\shpbxpage\\shpbypage\n{\\sp{\\sn shapeType}{\\sv 0}}"), std::string::npos);
     const std::string tail =
         "\n{\\sp{\\sn fLine}{\\sv 1}}{\\sp{\\sn lineColor}{\\sv 0}}\n{\\sp{\\sn lineType}{\\sv 0}}\n{\\sp{\\sn "
@@ -138,4 +139,26 @@ TEST(PictureFile, PictureShapeLandsWhereThePlacementPutsItWithEveryByte) {
     CRtfPage page(nullptr, 1);
     EXPECT_FALSE(missing.SetImageFile(dir / "nothing.jpeg", false));
     EXPECT_EQ(missing.WriteRtf(&page), "");
+}
+
+// A white fill over the page is the page itself; the exact layout leaves
+// it out, as LibreOffice would set it above the text boxes of the page.
+TEST(Shapes, PageBackgroundIsAWhiteFillOverThePage) {
+    const struct {
+        const char* path;
+        bool background;
+    } cases[] = {
+        {"1 g\n0 0 612 792 re\nf\n", true},
+        {"1 g\n-2 -2 616 796 re\nf\n", true},           // a little past the edges
+        {"1 g\n0 0 612 400 re\nf\n", false},            // half the page
+        {"0.9 g\n0 0 612 792 re\nf\n", false},          // gray is drawn
+        {"1 g\n0 G\n0 0 612 792 re\nf\nS\n", false},  // an outlined box
+        {"1 g\n0 0 612 792 re\n10 10 20 20 re\nf\n", false},  // more than one sub-path
+    };
+    for (const auto& c : cases) {
+        bool built = false;
+        const std::string shape = Build(c.path, &built);
+        ASSERT_TRUE(built) << c.path;
+        EXPECT_EQ(IsPageBackground(shape, 612 * 20, 792 * 20), c.background) << c.path;
+    }
 }

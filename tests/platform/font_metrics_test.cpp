@@ -58,3 +58,29 @@ TEST(FontMetrics, ExtentsOfStylesSizesAndCharacters) {
     EXPECT_GT(Measure("No Such Face Anywhere", 10, U"abc").cx, 0);
     EXPECT_EQ(Measure("Liberation Serif", 0, U"abc").cx, 0);
 }
+
+namespace {
+
+double Ems(const std::string& face, const std::u32string& text, bool bold = false) {
+    double ems = -1;
+    EXPECT_TRUE(qm::MeasureEms(face, bold, false, text, ems)) << face;
+    return ems;
+}
+
+}  // namespace
+
+// Widths in ems are the font's own advances, unhinted and the same at every
+// size: what a word processor lays a line out with.
+TEST(FontMetrics, WidthsInEmsAreTheFontsAdvances) {
+    // Liberation Mono's advance is 1229 of 2048 units.
+    EXPECT_NEAR(Ems("Courier New", U"abcde"), 5 * 1229.0 / 2048, 1e-9);
+    EXPECT_EQ(Ems("Courier New", U""), 0.0);
+    // No kerning: a pair measures as its two letters.
+    EXPECT_DOUBLE_EQ(Ems("Times New Roman", U"AV"), Ems("Times New Roman", U"A") + Ems("Times New Roman", U"V"));
+    EXPECT_GT(Ems("Arial", U"Bold words", true), Ems("Arial", U"Bold words"));
+    // A character the face lacks is measured in the font offered for it:
+    // an alef as narrow as Arabic fonts draw it, not half an em made up.
+    const double alef = Ems("Times New Roman", U"\u0627");
+    EXPECT_GT(alef, 0.1);
+    EXPECT_LT(alef, 0.45);
+}

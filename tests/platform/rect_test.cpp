@@ -43,7 +43,9 @@ TEST(Rect, MulDivRoundsHalfAwayFromZero) {
 }
 
 TEST(Twips, TruncateTowardZeroAndSaturate) {
-    const struct { double in; int want; } cases[] = {{100, 1366}, {-1, -13},        {612, 8363},          {16, 218},
-                                                      {0, 0},      {100 * 1.15, 1571}, {1e300, INT32_MAX}, {-1e300, INT32_MIN}};
+    // 108 page units are an inch, 1440 twips; whole twips stay whole.
+    const struct { double in; int want; } cases[] = {
+        {100, 1333}, {-1, -13}, {612, 8160}, {792, 10560}, {108, 1440}, {16, 213}, {0, 0},
+        {100 * 1.15, 1533}, {1e300, INT32_MAX}, {-1e300, INT32_MIN}};
     for (const auto& c : cases) EXPECT_EQ(ToTwips(c.in), c.want) << c.in;
 }

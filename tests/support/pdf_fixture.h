@@ -56,13 +56,24 @@ public:
     // holds bfchar lines of a ToUnicode map ("<01> <00A0>"), overriding the
     // WinAnsi meaning of those codes.
     int AddFont(const std::string& baseFont, const std::vector<std::string>& toUnicode = {}) {
-        m_fonts.push_back({baseFont, toUnicode, 0});
+        m_fonts.push_back({baseFont, toUnicode, 0, 500, 32, {}});
         return static_cast<int>(m_fonts.size());
     }
+    // Adds a font whose every glyph is `width` thousandths of the size wide,
+    // with the descriptor flags `flags` (1 fixed pitch, 2 serif, 32 plain).
+    int AddFontOfWidth(const std::string& baseFont, int width, int flags) {
+        m_fonts.push_back({baseFont, {}, 0, width, flags, {}});
+        return static_cast<int>(m_fonts.size());
+    }
+    // The media box of every page, in points (US Letter unless set).
+    void SetPageSize(double width, double height) {
+        m_pageWidth = width;
+        m_pageHeight = height;
+    }
     // Adds a Type 3 font whose only glyph, "m" (code 109), is `mWidth`
-    // thousandths of the size wide.
-    int AddType3Font(int mWidth) {
-        m_fonts.push_back({std::string(), {}, mWidth});
+    // glyph units wide; `fontMatrix` maps glyph units to text space.
+    int AddType3Font(int mWidth, const std::string& fontMatrix = "0.001 0 0 0.001 0 0") {
+        m_fonts.push_back({std::string(), {}, mWidth, 0, 0, fontMatrix});
         return static_cast<int>(m_fonts.size());
     }
     // Adds a US Letter page; `extra` goes into the page dictionary (/Annots,
@@ -93,7 +104,7 @@ public:
                 const std::string w = std::to_string(f.type3MWidth);
                 const std::string glyph = w + " 0 d0 0 0 " + w + " 700 re f";
                 objects.push_back(
-                    "<< /Type /Font /Subtype /Type3 /FontBBox [0 -200 1000 800] /FontMatrix [0.001 0 0 0.001 0 0] "
+                    "<< /Type /Font /Subtype /Type3 /FontBBox [0 -200 1000 800] /FontMatrix [" + f.fontMatrix + "] "
                     "/CharProcs << /m " + std::to_string(fontObj + 1) +
                     " 0 R >> /Encoding << /Type /Encoding /Differences [109 /m] >> /FirstChar 109 /LastChar 109 "
                     "/Widths [" + w + "] /Resources << >> >>");
@@ -103,14 +114,14 @@ public:
                 continue;
             }
             std::string widths;
-            for (int c = 0; c <= 255; ++c) widths += "500 ";
+            for (int c = 0; c <= 255; ++c) widths += std::to_string(f.width) + " ";
             objects.push_back("<< /Type /Font /Subtype /Type1 /BaseFont /" + f.name +
                               " /FirstChar 0 /LastChar 255 /Widths [" + widths +
                               "] /Encoding /WinAnsiEncoding /FontDescriptor " + std::to_string(fontObj + 1) + " 0 R" +
                               (f.toUnicode.empty() ? std::string() : " /ToUnicode " + std::to_string(fontObj + 2) + " 0 R") +
                               " >>");
             objects.push_back("<< /Type /FontDescriptor /FontName /" + f.name +
-                              " /Flags 32 /FontBBox [0 -200 1000 800] /ItalicAngle 0 /Ascent 800 /Descent -200 "
+                              " /Flags " + std::to_string(f.flags) + " /FontBBox [0 -200 1000 800] /ItalicAngle 0 /Ascent 800 /Descent -200 "
                               "/CapHeight 700 /StemV 80 >>");
             std::string cmap =
                 "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
@@ -125,7 +136,9 @@ public:
         }
         for (const Page& p : m_pages) {
             const int contentObj = static_cast<int>(objects.size()) + 2;
-            objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << " +
+            std::ostringstream box;
+            box << "[0 0 " << m_pageWidth << " " << m_pageHeight << "]";
+            objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox " + box.str() + " /Resources << /Font << " +
                               fontRes + ">> >> /Contents " + std::to_string(contentObj) + " 0 R " + p.extra + " >>");
             objects.push_back(StreamObject("", p.content));
         }
@@ -146,7 +159,12 @@ private:
         std::string name;
         std::vector<std::string> toUnicode;
         int type3MWidth;  // 0 for a Type 1 font
+        int width;        // of every glyph of a Type 1 font
+        int flags;
+        std::string fontMatrix;
     };
+    double m_pageWidth = 612;
+    double m_pageHeight = 792;
     std::vector<Font> m_fonts;
     std::vector<Page> m_pages;
     std::string m_info;
@@ -218,9 +236,11 @@ inline std::string TextOf(const std::string& page) {
 // Lines of the page XML document, for expected values.
 inline const char* const kMargins = "<margin mleft=\"0050\" mtop=\"0050\" mbottom=\"0010\" mright=\"0010\">\n";
 
+// The start tag of a US Letter page: its size in page units and in twips.
 inline std::string PageTag(int n) {
     return "<page pnumber=\"" + std::to_string(n) +
-           "\" pposition=\"absolute\" ptop=\"0\" pleft=\"0\" pheight=\"1188\" pwidth=\"918\" protation=\"0\">\n";
+           "\" pposition=\"absolute\" ptop=\"0\" pleft=\"0\" pheight=\"1188\" pwidth=\"918\" protation=\"0\" "
+           "ppaperh=\"15840\" ppaperw=\"12240\">\n";
 }
 
 inline std::string Data(int style = 0, const char* cSpace = "+000.00") {
@@ -230,12 +250,12 @@ inline std::string Data(int style = 0, const char* cSpace = "+000.00") {
 
 // One text element: its three lines.
 inline std::string Text(int top, int left, int width, int height, int font, const std::string& data,
-                 const std::string& content, int dir = 1) {
+                 const std::string& content, int dir = 1, int angle = 0) {
     char buf[256];
     std::snprintf(buf, sizeof buf,
                   "<text top=\"%d\" left=\"%d\" width=\"%d\" height=\"%d\" font=\"%d\" direction=\"%d\" toc=\"0\" "
-                  "Angle=\"0\">\n",
-                  top, left, width, height, font, dir);
+                  "Angle=\"%d\">\n",
+                  top, left, width, height, font, dir, angle);
     return buf + data + content + "\n</text>\n";
 }
 

@@ -56,6 +56,8 @@ TEST_F(Progress, CallbacksReachThePage) {
     EXPECT_EQ(page->ReasonOf("/in/c.pdf"), "the PDF does not open");
     EXPECT_EQ(page->m_pList->item(1, 2)->toolTip(), "a page could not be converted");
     EXPECT_EQ(page->m_pList->item(1, 1)->text(), "/out/b.rtf");
+    EXPECT_EQ(page->m_pList->item(1, 0)->text(), "b.pdf") << "the name shows, the path is the tooltip";
+    EXPECT_EQ(page->m_pList->item(1, 0)->toolTip(), "/in/b.pdf");
     EXPECT_EQ(page->m_pList->rowCount(), 3);
 
     // Cancel outside a run asks nothing.

@@ -106,7 +106,10 @@ TEST_F(Run, FastRunWritesWordDocumentsAndOffersTheLastOne) {
     EXPECT_FALSE(QFile::exists(m_out + "/first.rtf"));
 }
 
-TEST_F(Run, CancelBetweenPagesAfterSayingNoOnce) {
+// A cancel abandons the file under way: no partial document under its name,
+// and the document an earlier run left there stays.
+TEST_F(Run, CancelAfterSayingNoOnceKeepsTheEarlierDocument) {
+    qmtest::WriteFile((m_out + "/long.rtf").toStdString(), "earlier");
     m_frame->m_pConvertPage->AddFiles({MakePdf("long", 6), MakePdf("never", 1)});
     m_frame->m_pConvertPage->m_pRtf->setChecked(true);
     m_onMessage = [&](const QString& text) {
@@ -123,11 +126,11 @@ TEST_F(Run, CancelBetweenPagesAfterSayingNoOnce) {
     ASSERT_EQ(m_boxes.size(), 2u) << "the two cancel questions and no completion prompt";
     EXPECT_EQ(BoxTexts(), QStringList(2, "Do you want to cancel conversion Process?"));
     EXPECT_EQ(m_boxes[0].caption, "Quillmark");
-    EXPECT_TRUE(m_messages.contains("Conversion of <3> page started.")) << "the page under way is finished";
+    EXPECT_TRUE(m_messages.contains("Conversion of <3> page started."));
     EXPECT_FALSE(m_messages.contains("Conversion of <4> page started."));
     EXPECT_TRUE(m_statuses.isEmpty()) << "a cancelled file is not marked";
-    EXPECT_TRUE(QFile::exists(m_out + "/long.rtf"));
-    EXPECT_FALSE(QFile::exists(m_out + "/never.rtf"));
+    EXPECT_EQ(Head(m_out + "/long.rtf", 100), "earlier");
+    EXPECT_EQ(QDir(m_out).entryList(QDir::Files | QDir::Hidden), QStringList{"long.rtf"}) << "no partial document";
     EXPECT_EQ(m_frame->m_pProgressPage->m_pList->rowCount(), 0);
     EXPECT_EQ(m_frame->m_pProgressPage->Progress(), 0);
 }
@@ -204,8 +207,8 @@ TEST_F(Run, RangeBeyondTheLastPageFailsTheFile) {
     RunToEnd(m_frame->m_pConvertToWord);
     EXPECT_EQ(m_statuses, (QStringList{"four.pdf=Failed", "twelve.pdf=Success"}));
     ASSERT_EQ(m_boxes.size(), 1u);
-    EXPECT_TRUE(m_boxes[0].text.startsWith("These files could not be converted:\n" + Work("four.pdf")))
-        << m_boxes[0].text.toStdString();
+    EXPECT_EQ(m_boxes[0].text, "These files could not be converted:\n" + Work("four.pdf") +
+                                   ": the page range selects none of its pages");
     EXPECT_FALSE(QFile::exists(m_out + "/four.doc"));
     EXPECT_TRUE(QFile::exists(m_out + "/twelve.doc"));
     EXPECT_EQ(reason, "the page range selects none of its pages");

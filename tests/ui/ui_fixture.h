@@ -52,9 +52,15 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_config.isValid() && m_work.isValid());
         m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+        m_oldState = qgetenv("XDG_STATE_HOME");
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        // Runs write their log files under the state folder by default.
+        qputenv("XDG_STATE_HOME", m_config.filePath("state").toUtf8());
     }
-    void TearDown() override { qputenv("XDG_CONFIG_HOME", m_oldConfig); }
+    void TearDown() override {
+        qputenv("XDG_CONFIG_HOME", m_oldConfig);
+        qputenv("XDG_STATE_HOME", m_oldState);
+    }
 
     QString Work(const QString& name) const { return m_work.filePath(name); }
 
@@ -72,6 +78,7 @@ protected:
     QTemporaryDir m_config;
     QTemporaryDir m_work;
     QByteArray m_oldConfig;
+    QByteArray m_oldState;
 };
 
 class FrameTest : public SettingsFolder {
