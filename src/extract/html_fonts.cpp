@@ -29,6 +29,14 @@ constexpr FamilyEntry kFamilyTable[] = {
     {"wingdings2", "Wingdings 2"},
 };
 
+constexpr const char* kFixedFace = "CourierNew";
+
+// Font descriptor flags (PDF Reference, table "Font flags").
+constexpr int kFlagFixedPitch = 1 << 0;
+constexpr int kFlagSerif = 1 << 1;
+constexpr int kFlagSymbolic = 1 << 2;
+constexpr int kFlagNonSymbolic = 1 << 5;
+
 int ColorByte(int c) { return TruncToInt(static_cast<double>(c) * 255.0 / 65536.0 + 0.5); }
 
 bool Contains(const std::string& haystack, const char* needle) { return haystack.find(needle) != std::string::npos; }
@@ -66,8 +74,37 @@ std::string HtmlColor::ToString() const {
     return buf;
 }
 
-HtmlFont::HtmlFont(std::string_view name, unsigned size, const HtmlColor& color)
-    : m_nSize(size), m_strName(name), m_color(color) {
+std::string_view ClassFace(std::string_view name, int flags) {
+    std::string lower(name.substr(name.find('+') == std::string_view::npos ? 0 : name.find('+') + 1));
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    // The foundry's name says nothing about the face ("MonotypeCorsiva").
+    for (size_t at; (at = lower.find("monotype")) != std::string::npos;) lower.erase(at, 8);
+    // Code listings lose their columns in a proportional face, so a name
+    // that says fixed pitch wins over everything else.
+    static const char* const kFixed[] = {"mono", "courier", "typewriter", "consol", "cmtt", "sftt", "ectt",
+                                         "fixed", "menlo", "inconsolata", "sourcecode", "lucidaconsole"};
+    for (const char* w : kFixed)
+        if (Contains(lower, w)) return kFixedFace;
+    // Symbol fonts (TeX's math fonts among them) call themselves fixed
+    // pitch for no reason that shows.
+    if ((flags & kFlagFixedPitch) != 0 && (flags & kFlagSymbolic) == 0) return kFixedFace;
+    static const char* const kSans[] = {"sans",     "arial",  "helvetica", "verdana", "tahoma",  "calibri",
+                                        "segoe",    "gothic", "grotesk",   "grotesque", "frutiger", "univers",
+                                        "futura",   "myriad", "gill",      "roboto",  "trebuchet",
+                                        "franklin", "avenir", "cmss",      "lmss",    "optima",  "candara"};
+    if (Contains(lower, "serif") && !Contains(lower, "sans")) return {};
+    for (const char* w : kSans)
+        if (Contains(lower, w)) return "Arial";
+    // Only a font descriptor says non-symbolic; one that also leaves out
+    // the serif flag describes a sans serif face.
+    if ((flags & kFlagNonSymbolic) != 0 && (flags & kFlagSerif) == 0) return "Arial";
+    return {};
+}
+
+HtmlFont::HtmlFont(std::string_view name, unsigned size, const HtmlColor& color, std::string_view alternate,
+                   unsigned pitch)
+    : m_nSize(size), m_strName(name), m_color(color), m_strAlternate(alternate), m_nPitch(pitch) {
     std::string lower(name);
     for (char& c : lower) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -109,7 +146,8 @@ int HtmlFontList::AddFont(const HtmlFont& font) {
     return m_nLast;
 }
 
-int HtmlFontList::AddFont(std::string_view name, unsigned size, const HtmlColor& color) {
+int HtmlFontList::AddFont(std::string_view name, unsigned size, const HtmlColor& color,
+                          const std::function<FontTraits()>& traits) {
     // Runs mostly follow each other in one font: try the last one first.
     if (m_nLast >= 0) {
         const HtmlFont& f = Get(m_nLast);
@@ -117,7 +155,11 @@ int HtmlFontList::AddFont(std::string_view name, unsigned size, const HtmlColor&
     }
     auto it = m_index.find(Key(name, size, color));
     if (it != m_index.end()) return m_nLast = it->second;
-    return AddFont(HtmlFont(name, size, color));
+    const FontTraits t = traits();
+    const std::string_view face = ClassFace(name, t.flags);
+    // Only the fixed-pitch stand-in is fitted to the font's advance.
+    const unsigned pitch = face == kFixedFace ? t.pitch : 0;
+    return AddFont(HtmlFont(name, size, color, face, pitch));
 }
 
 std::string HtmlFontList::FontSpec(int id) const {
@@ -129,6 +171,11 @@ std::string HtmlFontList::FontSpec(int id) const {
     s.append("\" family=\"");
     s.append(f.Family());
     s.append("\" alternate=\"");
+    s.append(f.GetAlternate());
+    if (f.GetPitch() != 0) {
+        s.append("\" pitch=\"");
+        AppendUnsigned(s, f.GetPitch());
+    }
     s.append("\" color=\"");
     s.append(f.GetColor().ToString());
     s.append("\">");

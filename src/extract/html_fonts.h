@@ -7,6 +7,7 @@
 #include <CharTypes.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -32,9 +33,27 @@ struct HtmlColor {
     std::string ToString() const;
 };
 
+// The installed face that stands in for a font of the PDF's class when the
+// font itself is not installed: "CourierNew" for fixed pitch, "Arial" for
+// sans serif, nothing (the default serif face) otherwise. `flags` are the
+// font descriptor's flags (the PDF core assumes serif without one); the
+// name decides where it is plain ("CMTT10", "DejaVuSansMono", "Helvetica").
+std::string_view ClassFace(std::string_view name, int flags);
+// What the PDF core assumes for a font without a descriptor.
+inline constexpr int kSerifFlags = 1 << 1;
+
+// What the extractor knows of a font's class: its descriptor flags and, for
+// a font whose glyphs all advance alike, that advance in thousandths of an
+// em (0 otherwise).
+struct FontTraits {
+    int flags = kSerifFlags;
+    unsigned pitch = 0;
+};
+
 class HtmlFont {
 public:
-    HtmlFont(std::string_view name, unsigned size, const HtmlColor& color);
+    HtmlFont(std::string_view name, unsigned size, const HtmlColor& color, std::string_view alternate = {},
+             unsigned pitch = 0);
     virtual ~HtmlFont() = default;
     HtmlFont(const HtmlFont&) = default;
     HtmlFont& operator=(const HtmlFont&) = default;
@@ -44,6 +63,8 @@ public:
     bool IsItalic() const { return m_bItalic; }
     const std::string& GetName() const { return m_strName; }
     const HtmlColor& GetColor() const { return m_color; }
+    const std::string& GetAlternate() const { return m_strAlternate; }
+    unsigned GetPitch() const { return m_nPitch; }
     // The family written into a fontspec line: the name, or the mapped
     // family for the few names the font table knows.
     std::string_view Family() const;
@@ -59,6 +80,8 @@ private:
     int m_nFamilyIndex = 0;
     std::string m_strName;
     HtmlColor m_color;
+    std::string m_strAlternate;
+    unsigned m_nPitch = 0;
 };
 
 class HtmlFontList {
@@ -68,13 +91,17 @@ public:
     // Id of an equal font already in the list, else of the appended font.
     int AddFont(const HtmlFont& font);
     // Fast path of AddFont for the device: finds the font by its parts
-    // without building an HtmlFont when it is already known.
-    int AddFont(std::string_view name, unsigned size, const HtmlColor& color);
+    // without building an HtmlFont when it is already known. A new font
+    // gets the class face of its name and font descriptor flags (asked of
+    // `flags` only then) as its alternate: one name is one face.
+    int AddFont(std::string_view name, unsigned size, const HtmlColor& color,
+                const std::function<FontTraits()>& traits = [] { return FontTraits(); });
 
     const HtmlFont& Get(int id) const { return m_fonts[static_cast<size_t>(id)]; }
     int Size() const { return static_cast<int>(m_fonts.size()); }
 
-    // `<fontspec id=... color="#rrggbb">` without leading tab or line end.
+    // `<fontspec id=... color="#rrggbb">` without leading tab or line end;
+    // a fixed-pitch font of the fixed-pitch class face adds its pitch.
     std::string FontSpec(int id) const;
     std::string Content(int /*id*/, const std::string& text) const { return text; }
 

@@ -11,7 +11,9 @@
 #include <GlobalParams.h>
 #include <Link.h>
 #include <PDFDoc.h>
+#include <Object.h>
 #include <Page.h>
+#include <XRef.h>
 
 #include <algorithm>
 #include <bit>
@@ -24,6 +26,48 @@
 #include "extract/trunc.h"
 
 namespace {
+
+// The flags of the font descriptor of `font`, as the PDF gives them. The
+// PDF core's own flags call a simple font fixed pitch whenever all its
+// widths are equal, which a subset of a few glyphs (the digits of page
+// numbers, a bullet) often is; without a descriptor its guess (serif) is
+// all there is.
+int DescriptorFlags(XRef* xref, const GfxFont& font) {
+    const int guess = font.getFlags() & ~fontFixedWidth;
+    const Ref* id = font.getID();
+    if (xref == nullptr || id == nullptr) return guess;
+    Object dict = xref->fetch(*id);
+    if (!dict.isDict()) return guess;
+    Object desc = dict.dictLookup("FontDescriptor");
+    if (!desc.isDict()) {
+        Object descendants = dict.dictLookup("DescendantFonts");
+        if (descendants.isArray() && descendants.arrayGetLength() > 0) {
+            Object cid = descendants.arrayGet(0);
+            if (cid.isDict()) desc = cid.dictLookup("FontDescriptor");
+        }
+    }
+    if (!desc.isDict()) return guess;
+    Object flags = desc.dictLookup("Flags");
+    return flags.isInt() ? flags.getInt() : guess;
+}
+
+// The descriptor flags and, for a simple font whose glyphs all advance
+// alike, that advance.
+FontTraits TraitsOf(XRef* xref, const GfxFont& font) {
+    FontTraits t;
+    t.flags = DescriptorFlags(xref, font);
+    if (font.isCIDFont()) return t;
+    const auto& simple = static_cast<const Gfx8BitFont&>(font);
+    double advance = 0;
+    for (int c = 0; c < 256; ++c) {
+        const double w = simple.getWidth(static_cast<unsigned char>(c));
+        if (w == 0) continue;
+        if (advance != 0 && std::abs(w - advance) > 0.001) return t;
+        advance = w;
+    }
+    if (advance > 0.2 && advance <= 1.0) t.pitch = static_cast<unsigned>(std::lround(advance * 1000));
+    return t;
+}
 
 // A run ends where the next character starts further than this share of
 // the run's height from the last character's right edge.
@@ -369,7 +413,8 @@ void HtmlPageText::BeginString(GfxState* state) {
         GfxRGB rgb;
         state->getFillRGB(&rgb);
         r.m_nFont = m_fonts.AddFont(name ? std::string_view(*name) : std::string_view(kDefaultFontName),
-                                    AsUnsigned(size), HtmlColor(rgb.r, rgb.g, rgb.b));
+                                    AsUnsigned(size), HtmlColor(rgb.r, rgb.g, rgb.b),
+                                    [this, &font] { return TraitsOf(m_pXRef, *font); });
         r.m_dAscent = font->getAscent() * m_dFontSize;
         r.m_dDescent = font->getDescent() * m_dFontSize;
     } else {
@@ -732,7 +777,8 @@ bool HtmlOutputDev::checkPageSlice(Page* page, double, double, int, bool, bool, 
     return true;
 }
 
-void HtmlOutputDev::startPage(int pageNum, GfxState* state, XRef*) {
+void HtmlOutputDev::startPage(int pageNum, GfxState* state, XRef* xref) {
+    m_pPages->SetXRef(xref);
     m_nPageNum = pageNum;
     const int width = TruncToInt(state->getPageWidth());
     const int height = TruncToInt(state->getPageHeight());

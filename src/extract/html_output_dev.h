@@ -20,6 +20,7 @@ class AnnotLink;
 class Catalog;
 class GfxState;
 class Page;
+class XRef;
 
 // One run of characters drawn in one go with one font and direction.
 class HtmlRun {
@@ -103,6 +104,9 @@ public:
 
     HtmlFontList& Fonts() { return m_fonts; }
     HtmlLinkList& Links() { return m_links; }
+    // The document's object table while a page is drawn, where the font
+    // descriptors of new fonts are read.
+    void SetXRef(XRef* xref) { m_pXRef = xref; }
 
     // Whether some run of the page lies in the link.
     bool HasRunIn(const HtmlLink& link) const;
@@ -116,6 +120,7 @@ public:
     bool SettleHiddenText();
 
 private:
+    XRef* m_pXRef = nullptr;
     // The values of a data line as bit patterns: -0.0 equals 0.0 but is
     // written "-000.00", so the values must match bit for bit.
     struct DataLineKey {

@@ -43,9 +43,19 @@ const FontNamePair* FontNameTable(std::size_t& count) {
 }
 
 std::string LookupFamily(const std::string& value) {
+    bool known = false;
+    return LookupFamily(value, known);
+}
+
+std::string LookupFamily(const std::string& value, bool& known) {
+    known = false;
     if (value.empty()) return value;
-    for (std::size_t i = sizeof kFontNames / sizeof kFontNames[0]; i-- > 0;)
-        if (value.find(kFontNames[i].ps) != std::string::npos) return kFontNames[i].family;
+    for (std::size_t i = sizeof kFontNames / sizeof kFontNames[0]; i-- > 0;) {
+        if (value.find(kFontNames[i].ps) != std::string::npos) {
+            known = i > 0;
+            return kFontNames[i].family;
+        }
+    }
     return value;  // not reached: entry 0 matches every value
 }
 
@@ -184,13 +194,17 @@ TRtfFontData<void>* CLayoutDocument::ResolveSpec(CRtfFont* spec) {
     if (earlier != nullptr) {
         spec->m_pFontData = earlier->m_pFontData;
         spec->m_nStyle = earlier->m_nStyle;
+        spec->m_bClassFace = spec->m_bClassFace || earlier->m_bClassFace;
         return spec->m_pFontData.get();
     }
 
     auto candidate = std::make_unique<TRtfFontData<void>>();
     uint8_t substituted = 0;
     bool ok = candidate->Resolve(spec->m_strName, Context().m_strFontFolder, &substituted);
-    if (!ok && !spec->m_strAlternate.empty()) ok = candidate->Resolve(spec->m_strAlternate, Context().m_strFontFolder, &substituted);
+    if (!ok && !spec->m_strAlternate.empty()) {
+        ok = candidate->Resolve(spec->m_strAlternate, Context().m_strFontFolder, &substituted);
+        spec->m_bClassFace = ok;
+    }
     if (!ok) {
         spec->m_pFontData = DefaultFont();
         spec->m_nStyle = 1;

@@ -21,6 +21,8 @@ const FontNamePair* FontNameTable(std::size_t& count);
 // the value (case-sensitive) gives the family. Entry 0 matches everything,
 // so any non-empty value gets a family; an empty value stays empty.
 std::string LookupFamily(const std::string& value);
+// The same; `known` tells whether an entry other than entry 0 matched.
+std::string LookupFamily(const std::string& value, bool& known);
 
 // Name of the font map file, in the folder named by the DLL_FONT setting.
 inline constexpr const char* kFontMapFile = "xml2rtffont.map";

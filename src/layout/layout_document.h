@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,10 @@ public:
     TRtfFontData<void>* DefaultFont();
     // First font specification with the given id, or null.
     CRtfFont* FindSpecById(int32_t id) const;
+
+    // Pages that links of the document lead to (1-based, as the page XML
+    // numbers them); each gets a bookmark at its top for the links.
+    std::set<int32_t> m_linkedPages;
 
     TSafeList<RtfColorData> m_colors;
     TSafeList<TRtfFontData<void>> m_fonts;

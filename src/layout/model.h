@@ -78,6 +78,8 @@ public:
     int16_t m_nCharSpace = 0;
     int16_t m_nWordSpace = 0;
     uint8_t m_nHScale = 0;
+    // Percent a stand-in face is narrowed by to the PDF font's pitch.
+    uint8_t m_nFaceScale = 100;
     uint8_t m_nStyle = 0;  // 0x01 bold, 0x02 italic, 0x04 underline, 0x40 shadow
     uint16_t m_nFontSize = 10;
     std::string m_strText;  // entity-decoded, braces escaped for RTF
@@ -451,6 +453,10 @@ public:
     std::string m_strAlternate;
     uint8_t m_bNoSize = 0;
     uint8_t m_nStyle = 0;
+    // The PDF font's advance (thousandths of an em) when it is of fixed
+    // pitch, and whether the face of its class stands in for it.
+    uint16_t m_nPitch = 0;
+    bool m_bClassFace = false;
 };
 
 // The fragments read for one page: those to lay out and those written

@@ -446,3 +446,13 @@ bool CRtfXmlText::MarkUnderline(const CRect& rule) {
     }
     return JoinedTakeRule(*this, rule);
 }
+
+int32_t LinkedPage(const std::string& target) {
+    if (target.size() < 2 || target[0] != '#' || target.size() > 10) return 0;
+    int64_t page = 0;
+    for (size_t i = 1; i < target.size(); ++i) {
+        if (target[i] < '0' || target[i] > '9') return 0;
+        page = page * 10 + (target[i] - '0');
+    }
+    return page <= INT32_MAX ? static_cast<int32_t>(page) : 0;
+}

@@ -7,6 +7,7 @@
 // code points a reader of the page actually sees.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Code points shown by `text`: link markers and their targets dropped,
@@ -17,3 +18,7 @@ std::u32string ShownCharacters(const std::string& text);
 
 // Whether a code point is white space for the joins of a written line.
 bool IsShownSpace(char32_t c);
+
+// The page a link target names when it leads into this document ("#7",
+// what is left once the page XML file's name is cut off); 0 otherwise.
+int32_t LinkedPage(const std::string& target);

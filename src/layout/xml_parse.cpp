@@ -14,6 +14,7 @@
 
 #include "layout/layout_document.h"
 #include "layout/font_table.h"
+#include "layout/words.h"
 #include "layout/model.h"
 #include "platform/strings.h"
 
@@ -56,9 +57,15 @@ enum KeywordId : int {
     kStyle = 33,
     kCRise = 34,
     kCLeading = 35,
-    kPPaperHeight = 36,
-    kPPaperWidth = 37,
+    kPitch = 36,
+    kPPaperHeight = 37,
+    kPPaperWidth = 38,
 };
+
+// Courier New and its metric twins advance 600 thousandths of an em a
+// glyph; a stand-in is narrowed to no less than half its width.
+constexpr int32_t kClassFacePitch = 600;
+constexpr int32_t kMinClassFaceScale = 50;
 
 struct KeywordEntry {
     const char* text;
@@ -74,7 +81,7 @@ constexpr KeywordEntry kKeywords[] = {
     {"mbottom=", 21},   {"mright=", 22},   {"top=", 23},       {"left=", 24},     {"width=", 25},
     {"height=", 26},    {"font=", 27},     {"direction=", 28}, {"toc=", 29},      {"Angle=", 30},
     {"cSpace=", 30},    {"wSpace=", 31},   {"hScal=", 32},     {"style=", 33},    {"cRise=", 34},
-    {"cLeading=", 35},  {"ppaperh=", 36},  {"ppaperw=", 37},
+    {"cLeading=", 35},  {"pitch=", 36},    {"ppaperh=", 37},  {"ppaperw=", 38},
 };
 
 bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
@@ -227,6 +234,23 @@ void CRtfXmlParse::SeekLineStart() {
     if (m_file != nullptr) std::fseek(m_file, m_posLine, SEEK_SET);
 }
 
+void CRtfXmlParse::NoteLinkedPages(const std::string& line, CLayoutDocument* doc) const {
+    // Links into the document carry the page XML file's name and the page;
+    // the pages are known before the first is written, so a page linked
+    // from a later one gets its bookmark too.
+    static const std::string kStart = "<#dsAnchor#";
+    static const std::string kTargetEnd = "~dsAnchor#>";
+    const std::string base = GetFileName();
+    for (size_t at = line.find(kStart); at != std::string::npos; at = line.find(kStart, at + 1)) {
+        const size_t from = at + kStart.size();
+        const size_t end = line.find(kTargetEnd, from);
+        if (end == std::string::npos) break;
+        if (base.empty() || line.compare(from, base.size(), base) != 0) continue;
+        const int32_t page = LinkedPage(line.substr(from + base.size(), end - from - base.size()));
+        if (page > 0) doc->m_linkedPages.insert(page);
+    }
+}
+
 bool CRtfXmlParse::ReadFonts(CLayoutDocument* doc) {
     if (m_file == nullptr || doc == nullptr) return false;
     std::rewind(m_file);
@@ -239,22 +263,36 @@ bool CRtfXmlParse::ReadFonts(CLayoutDocument* doc) {
             result = true;
             break;
         }
+        NoteLinkedPages(line, doc);
         // The device indents font lines with a tab; only this pass trims.
         const std::string spec = qm::Trim(line);
         if (!StartsWith(spec, "<fontspec") || !HasCloseAt(spec, 1)) continue;
         auto font = std::make_unique<CRtfFont>();
+        bool known = true;
         for (const std::string& token : Tokenize(spec)) {
             int id = Keyword(token);
+            if (id == kPitch) {
+                AttrValue(token, value);
+                font->m_nPitch = static_cast<uint16_t>(std::clamp<int32_t>(AtoL(value), 0, 1000));
+                continue;
+            }
             if (id < kId || id > kColor) continue;
             AttrValue(token, value);
             switch (id) {
                 case kId: font->m_nId = AtoL(value); break;
                 case kSize: font->SetSize(AtoL(value)); break;
-                case kFamily: font->SetName(LookupFamily(value)); break;
-                case kAlternate: font->SetAlternate(value); break;
+                case kFamily: font->SetName(LookupFamily(value, known)); break;
+                case kAlternate: font->SetAlternate(value.empty() ? value : LookupFamily(value)); break;
                 case kColor: font->m_pColor = doc->AddColor(value); break;
                 default: break;
             }
+        }
+        // A name the table does not know would become the default serif
+        // face; the face of the font's class (fixed pitch, sans serif) that
+        // the extractor names as the alternate fits it better.
+        if (!known && !font->m_strAlternate.empty()) {
+            font->SetName(font->m_strAlternate);
+            font->m_bClassFace = true;
         }
         if (!doc->AddFont(std::move(font))) break;
     }
@@ -351,6 +389,7 @@ bool CRtfXmlParse::ParsePage(CLayoutDocument* doc, int page) {
 bool CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) {
     auto text = std::make_unique<CRtfXmlText>();
     std::string value;
+    const CRtfFont* spec = nullptr;
     for (const std::string& token : Tokenize(startLine)) {
         int id = Keyword(token);
         if (id < kTop || id > kAngleOrCSpace) continue;
@@ -372,6 +411,7 @@ bool CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) 
             case kAngleOrCSpace: text->m_nAngle = v; break;
             case kFont: {
                 CRtfFont* font = doc->FindSpecById(v);
+                spec = font;
                 text->m_pFonts = &doc->m_fonts;
                 if (font == nullptr) {
                     text->m_nFont = 0;
@@ -424,6 +464,15 @@ bool CRtfXmlParse::ReadText(CLayoutDocument* doc, const std::string& startLine) 
             }
         }
         text->m_words.AddTail(word);
+        if (spec != nullptr && spec->m_bClassFace && spec->m_nPitch != 0) {
+            // The fixed-pitch face standing in for the PDF's is set to the
+            // PDF font's pitch, so code keeps its line length as well as
+            // its columns. Only narrowed: a wider pitch would push lines
+            // past their box.
+            // Kept apart from the horizontal scale, which plain spacing drops.
+            const int32_t scaled = 100 * spec->m_nPitch / kClassFacePitch;
+            word->m_nFaceScale = static_cast<uint8_t>(std::clamp<int32_t>(scaled, kMinClassFaceScale, 100));
+        }
         word->m_nFont = text->m_nFont;
         word->m_nFontSize = text->m_nFontSize;
         word->m_nColor = text->m_nColor;

@@ -41,6 +41,8 @@ public:
     // current page.
     bool ParsePage(CLayoutDocument* doc, int page);
     std::string GetFileName() const;
+    // Records in `doc` the pages that the links of a page XML line lead to.
+    void NoteLinkedPages(const std::string& line, CLayoutDocument* doc) const;
     bool IsOpen() const { return m_bOpen; }
 
     // Attribute keywords and their ids; "Angle=" and "cSpace=" share id 30.

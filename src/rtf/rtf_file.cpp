@@ -9,6 +9,7 @@
 #include "layout/layout_document.h"
 #include "layout/model.h"
 #include "rtf/blocks.h"
+#include "rtf/fields.h"
 #include "rtf/runs.h"
 
 namespace {
@@ -30,7 +31,7 @@ constexpr FamilyWord kFamilyWords[] = {
     {"times new roman", "\\froman"}, {"palatino", "\\froman"},    {"symbol", "\\ftech"},
     {"wingdings", "\\ftech"},        {"wingdings 2", "\\ftech"},  {"wingdings 3", "\\ftech"},
     {"old english", "\\fdecor"},     {"itc zapf", "\\fdecor"},    {"zapf itc", "\\fdecor"},
-    {"courier", "\\fmodern"},        {"pica", "\\fmodern"},       {"serif", "\\fserif"},
+    {"courier", "\\fmodern"},        {"courier new", "\\fmodern"}, {"pica", "\\fmodern"},       {"serif", "\\fserif"},
     {"helvetica", "\\fswiss"},       {"arial", "\\fswiss"},       {"trebuchetms", "\\fswiss"},
     {"cursive", "\\fscript"},        {"miriam", "\\fbidi"},
 };
@@ -295,6 +296,10 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
     }
 
     if (!objects.empty() || !behind.empty() || !body.empty() || !leftovers.empty()) {
+        // Links into the document lead to the top of their page.
+        const std::string bookmark =
+            m_pTables != nullptr && m_pTables->m_linkedPages.count(page->m_nPage) != 0 ? PageBookmark(page->m_nPage)
+                                                                                         : std::string();
         // Shapes written ahead of the page's first paragraph make a paragraph
         // of their own in LibreOffice, a line of the default font that pushes
         // the page's text down and its last lines onto the next page. In the
@@ -306,12 +311,14 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
             text += BuildPageSetup(page);
             text += BuildBehindText(behind);
             text += body.substr(0, at);
+            text += bookmark;
             text += objects;
             text += body.substr(at);
         } else {
             text += objects;
             text += BuildPageSetup(page);
             text += BuildBehindText(behind);
+            text += bookmark;
             text += body;
         }
         text += leftovers;

@@ -19,6 +19,7 @@
 #include "platform/font_metrics.h"
 #include "platform/strings.h"
 #include "rtf/blocks.h"
+#include "rtf/fields.h"
 
 namespace {
 
@@ -96,14 +97,27 @@ std::string WordsText(const CRtfXmlText& text) {
     return s;
 }
 
+// Whether a gap of `gap` page units after `before` separates words. Glyph
+// by glyph PDFs leave a unit or so between the pieces of a word (kerning,
+// rounding), while a word space is a fifth of an em or more. The boxes of
+// the page XML are rounded and often a unit wider than the glyphs, so a
+// gap reads up to one and a half units short: a gap counts as a space
+// from a tenth of an em (1.5 units per point) less that. In body text any
+// gap is a space, as it always was; in a heading a stray unit no longer
+// splits a word.
+bool IsWordGap(const CRtfXmlText& before, int64_t gap) {
+    const int64_t size = std::max<int64_t>(before.m_nFontSize, 1);
+    return gap > 0 && 20 * gap + 30 >= 3 * size;
+}
+
 // Whether a space must be written between two fragments of a line: there
 // is a gap between them and neither shows a space there. PDFs that place
 // every word on its own (TeX does) would otherwise come out as one long word
 // in the paragraph layouts. Right-to-left script arrives in reading order,
 // each fragment left of the one before, so a gap on that side counts too.
 bool NeedsSpace(const CRtfXmlText& before, const CRtfXmlText& after) {
-    const bool gapRight = PrintLeft(after) > PrintRight(before);
-    const bool gapLeft = PrintRight(after) < PrintLeft(before);
+    const bool gapRight = IsWordGap(before, static_cast<int64_t>(PrintLeft(after)) - PrintRight(before));
+    const bool gapLeft = IsWordGap(before, static_cast<int64_t>(PrintLeft(before)) - PrintRight(after));
     if (!gapRight && !gapLeft) return false;
     const std::u32string a = ShownCharacters(WordsText(before));
     const std::u32string b = ShownCharacters(WordsText(after));
@@ -269,49 +283,136 @@ uint32_t FittedScale(uint8_t scale, const LineFit& fit) {
 
 }  // namespace
 
-std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim, const LineFit& fit) {
-    if (word.m_strText.empty()) return {};
-    std::string on;
+namespace {
+
+// The stand-in for a missing fixed-pitch face is narrowed to the PDF
+// font's pitch; a fitted line scales that on.
+uint32_t WordScale(const TRtfWord<void>& word, const LineFit& fit) {
+    const uint32_t spacing = KeepsSpacing(word.m_pText.get()) ? (word.m_nHScale == 0 ? 100u : word.m_nHScale) : 100u;
+    const uint32_t faced = std::max<uint32_t>(1, spacing * word.m_nFaceScale / 100u);
+    return FittedScale(static_cast<uint8_t>(std::min<uint32_t>(faced, 255)), fit);
+}
+
+// The parts of one word's run: the format switched on before its text
+// group, the text, and the styles switched off after it.
+struct RunParts {
+    std::string head;
+    std::string text;
     std::string off;
-    if (word.m_nStyle & 0x01) { on += "\\b "; off += "\\b0 "; }
-    if (word.m_nStyle & 0x02) { on += "\\i "; off += "\\i0 "; }
-    if (word.m_nStyle & 0x04) { on += "\\ul "; off += "\\ul0 "; }
-    if (word.m_nStyle & 0x40) { on += "\\shad "; off += "\\shad0 "; }
+};
+
+RunParts PartsOf(const TRtfWord<void>& word, int8_t rise, bool trim, const LineFit& fit) {
+    RunParts p;
+    std::string on;
+    if (word.m_nStyle & 0x01) { on += "\\b "; p.off += "\\b0 "; }
+    if (word.m_nStyle & 0x02) { on += "\\i "; p.off += "\\i0 "; }
+    if (word.m_nStyle & 0x04) { on += "\\ul "; p.off += "\\ul0 "; }
+    if (word.m_nStyle & 0x40) { on += "\\shad "; p.off += "\\shad0 "; }
     on = qm::Trim(on);
-    std::string text = EscapeRunText(word.m_strText);
-    if (trim) text = qm::Trim(text);
+    p.text = EscapeRunText(word.m_strText);
+    if (trim) p.text = qm::Trim(p.text);
 
     // Raised text is set a little larger: the \up shift is counted in half
     // points and eats into the line the text sits on.
     const uint32_t halfPoints = FittedHalfPoints(word.m_nFontSize * 2u + (rise == 0 ? 0 : 5), fit);
     // Right-to-left runs are marked so: a reader takes their font and size
     // as those of right-to-left script and lays the run out from the right.
+    const bool rightToLeft = CountStrong(ShownCharacters(word.m_strText)).right > 0;
+    if (rightToLeft) {
+        p.head = "\\rtlch\\afs" + U(halfPoints);
+        p.off += "\\ltrch ";
+    }
+    p.head += "\\fs" + U(halfPoints);
+    if (rise != 0) p.head += "\\up" + D(rise / 2);
     // The word processor sets complex scripts (Arabic, Hebrew, Indic, Thai)
     // in a size of their own, 12 points unless the run says otherwise, and
     // it reads that size only in a right-to-left character context: text of
     // another size came out larger or smaller than its line.
-    const StrongCount strong = CountStrong(ShownCharacters(word.m_strText));
-    const bool rightToLeft = strong.right > 0;
-    std::string out;
-    if (rightToLeft) {
-        out = "\\rtlch\\afs" + U(halfPoints);
-    } else if (HasComplexScript(word.m_strText)) {
-        out = "\\rtlch\\afs" + U(halfPoints) + "\\ltrch";
-    }
-    out += "\\fs" + U(halfPoints);
-    if (rise != 0) out += "\\up" + D(rise / 2);
+    if (!rightToLeft && HasComplexScript(word.m_strText)) p.head += "\\rtlch\\afs" + U(halfPoints) + "\\ltrch";
     // Without preserved spacing every run is set at its font's own width.
-    const uint8_t spacing = KeepsSpacing(word.m_pText.get()) ? word.m_nHScale : uint8_t{100};
-    out += "\\cf" + U(static_cast<uint32_t>(word.m_nColor)) + "\\f" + U(static_cast<uint32_t>(word.m_nFont)) +
-           "\\charscalex" + U(FittedScale(spacing, fit)) + on + " {" + text + "}" + off;
-    if (rightToLeft) out += "\\ltrch ";
-    return out;
+    p.head += "\\cf" + U(static_cast<uint32_t>(word.m_nColor)) + "\\f" + U(static_cast<uint32_t>(word.m_nFont)) +
+              "\\charscalex" + U(WordScale(word, fit)) + on;
+    return p;
+}
+
+}  // namespace
+
+void CRunJoiner::Add(const TRtfWord<void>& word, int8_t rise, bool trim, const LineFit& fit) {
+    if (word.m_strText.empty()) return;
+    RunParts p = PartsOf(word, rise, trim, fit);
+    if (m_bOpen && p.head == m_strHead) {
+        m_strText += m_strGap;
+        m_strText += p.text;
+        m_strGap.clear();
+        m_strGapOut.clear();
+        return;
+    }
+    Flush();
+    m_bOpen = true;
+    m_strHead = std::move(p.head);
+    m_strText = std::move(p.text);
+    m_strOff = std::move(p.off);
+}
+
+void CRunJoiner::Add(const CRtfSentence& words, int8_t rise, bool trim, const LineFit& fit) {
+    for (TRtfWord<void>* w : words) Add(*w, rise, trim, fit);
+}
+
+void CRunJoiner::Spaces(size_t count) {
+    if (count == 0) return;
+    // Held back: when the next run has the same format the spaces go into
+    // its text, and a word broken into pieces reads as one again.
+    const std::string spaces(count, ' ');
+    if (!m_bOpen) {
+        m_strOut += "{" + spaces + "}";
+        return;
+    }
+    m_strGap += spaces;
+    m_strGapOut += "{" + spaces + "}";
+}
+
+void CRunJoiner::Gap(const std::string& group) {
+    // A group of its own (a widened space) nests inside the joined text.
+    if (!m_bOpen) {
+        m_strOut += group;
+        return;
+    }
+    m_strGap += group;
+    m_strGapOut += group;
+}
+
+void CRunJoiner::Raw(const std::string& rtf) {
+    Flush();
+    m_strOut += rtf;
+}
+
+std::string CRunJoiner::Take() {
+    Flush();
+    return std::move(m_strOut);
+}
+
+void CRunJoiner::Flush() {
+    if (!m_bOpen) return;
+    m_strOut += m_strHead + " {" + m_strText + "}" + m_strOff;
+    m_strOut += m_strGapOut;
+    m_bOpen = false;
+    m_strHead.clear();
+    m_strText.clear();
+    m_strOff.clear();
+    m_strGap.clear();
+    m_strGapOut.clear();
+}
+
+std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim, const LineFit& fit) {
+    CRunJoiner runs;
+    runs.Add(word, rise, trim, fit);
+    return runs.Take();
 }
 
 std::string FormatRuns(const CRtfSentence& words, int8_t rise, bool trim, const LineFit& fit) {
-    std::string out;
-    for (TRtfWord<void>* w : words) out += FormatRun(*w, rise, trim, fit);
-    return out;
+    CRunJoiner runs;
+    runs.Add(words, rise, trim, fit);
+    return runs.Take();
 }
 
 std::string FormatPlainRun(const TRtfWord<void>& word) {
@@ -330,16 +431,8 @@ std::string StripLinks(const std::string& s) {
 }
 
 std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s) {
-    if (s.find(kAnchorStart) == std::string::npos && s.find(kAnchorEnd) == std::string::npos) return s;
     CLayoutDocument* doc = DocumentOf(text);
-    const std::string base = doc != nullptr ? doc->GetSourceName() : std::string();
-    return ReplaceLinks(s, [&base](std::string target, const std::string& shown) {
-        // Links into this document name the page XML file; what is left
-        // after its name is the place in the document.
-        if (!base.empty() && target.compare(0, base.size(), base) == 0) target.erase(0, base.size());
-        if (target.empty()) return shown;
-        return "{\\field{\\*\\fldinst{HYPERLINK \"" + target + "\"}}{\\fldrslt {" + shown + "}}}";
-    });
+    return MakeHyperlinkFields(s, doc != nullptr ? doc->GetSourceName() : std::string());
 }
 
 namespace {
@@ -399,7 +492,7 @@ public:
             return false;
         const uint32_t halfPoints = FittedHalfPoints(word.m_nFontSize * 2u + (raised ? 5 : 0), fit);
         const double points = halfPoints / 2.0 * (raised ? kRaisedShare : 1.0);
-        width = ems * points * kUnitsPerPoint * FittedScale(word.m_nHScale, fit) / 100.0;
+        width = ems * points * kUnitsPerPoint * WordScale(word, fit) / 100.0;
         return true;
     }
 
@@ -426,6 +519,8 @@ public:
             space.m_nFont = last->m_nFont;
             space.m_nFontSize = last->m_nFontSize;
             space.m_nHScale = last->m_nHScale;
+            space.m_nFaceScale = last->m_nFaceScale;
+            space.m_pText = last->m_pText;
         }
         space.m_strText = " ";
         double width = 0;
@@ -567,7 +662,7 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
         if (p.raise == Raise::kSuper) p.rise = static_cast<int8_t>(q.m_rect.bottom - (f.m_rect.bottom + 1));
         if (p.raise != Raise::kNone) {
             f.m_nFlags |= kTextRaised;
-        } else if ((f.m_nFlags & kTextRaised) == 0 && PrintLeft(f) > PrintRight(q)) {
+        } else if ((f.m_nFlags & kTextRaised) == 0 && IsWordGap(q, static_cast<int64_t>(PrintLeft(f)) - PrintRight(q))) {
             p.gap = true;
             p.spaces = SpacesBySize(q, static_cast<int64_t>(PrintLeft(f)) - PrintRight(q));
         }
@@ -592,23 +687,25 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
         }
     }
 
-    std::string out;
+    CRunJoiner runs;
     for (const LinePiece& p : pieces) {
         const CRtfXmlText& f = *p.text;
         switch (p.raise) {
-        case Raise::kSuper: out += "{\\super " + FormatRuns(f.m_words, p.rise, false, fit) + "}"; break;
-        case Raise::kSub: out += "{\\sub " + FormatRuns(f.m_words, 0, false, fit) + "}"; break;
+        case Raise::kSuper: runs.Raw("{\\super " + FormatRuns(f.m_words, p.rise, false, fit) + "}"); break;
+        case Raise::kSub: runs.Raw("{\\sub " + FormatRuns(f.m_words, 0, false, fit) + "}"); break;
         case Raise::kNone:
-            // Without preserved spacing a gap is one plain space.
-            if (p.gap && !keep) out += "{ }";
-            else if (p.gap && !measured) out += "{" + std::string(p.spaces, ' ') + "}";
-            else if (p.gap && p.widen > 0) out += "{\\expndtw" + D(p.widen) + "  }";  // a delimiter, a space
-            else if (p.gap) out += "{ }";
-            out += FormatRuns(f.m_words, 0, false, fit);
+            // Without preserved spacing a gap is one plain space, where a
+            // widened one would stand.
+            if (p.gap && !keep && measured && p.widen > 0) runs.Gap("{ }");
+            else if (p.gap && !keep) runs.Spaces(1);
+            else if (p.gap && !measured) runs.Spaces(p.spaces);
+            else if (p.gap && p.widen > 0) runs.Gap("{\\expndtw" + D(p.widen) + "  }");  // a delimiter, a space
+            else if (p.gap) runs.Spaces(1);
+            runs.Add(f.m_words, 0, false, fit);
             break;
         }
     }
-    return AddHyperlinks(text, out);
+    return AddHyperlinks(text, runs.Take());
 }
 
 int32_t TextAngle(const CRtfXmlText& text) {
@@ -745,15 +842,16 @@ std::vector<ExactFrame> ExactFramesOf(CRtfXmlText& text) {
                                          pieces.begin() + static_cast<std::ptrdiff_t>(end));
         if (anyRight) OrderRightToLeftLine(framed);
         CRect r = Normalised(framed[0]->m_rect);
-        std::string runs = FormatRuns(framed[0]->m_words, 0, false);
+        CRunJoiner runs;
+        runs.Add(framed[0]->m_words, 0, false);
         for (size_t k = 1; k < framed.size(); ++k) {
             const CRect b = Normalised(framed[k]->m_rect);
             r = CRect(std::min(r.left, b.left), std::min(r.top, b.top), std::max(r.right, b.right),
                       std::max(r.bottom, b.bottom));
-            if (NeedsSpace(*framed[k - 1], *framed[k])) runs += "{ }";
-            runs += FormatRuns(framed[k]->m_words, 0, false);
+            if (NeedsSpace(*framed[k - 1], *framed[k])) runs.Spaces(1);
+            runs.Add(framed[k]->m_words, 0, false);
         }
-        frames.push_back({r, AddHyperlinks(*framed[0], runs)});
+        frames.push_back({r, AddHyperlinks(*framed[0], runs.Take())});
         first = end;
     }
     return frames;
@@ -912,14 +1010,14 @@ std::string WriteExactBlocks(const std::vector<ExactFrame>& frames, CLayoutConte
 }
 
 std::string WriteParagraph(CRtfXmlText& text) {
-    std::string runs;
+    CRunJoiner runs;
     std::vector<CRtfXmlText*> pieces = LinePieces(text);
     const bool rightToLeft = OrderRightToLeftLine(pieces);
     for (size_t k = 0; k < pieces.size(); ++k) {
-        if (k > 0 && NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
-        runs += FormatRuns(pieces[k]->m_words, 0, false);
+        if (k > 0 && NeedsSpace(*pieces[k - 1], *pieces[k])) runs.Spaces(1);
+        runs.Add(pieces[k]->m_words, 0, false);
     }
-    return std::string("\\pard ") + (rightToLeft ? kRightToLeftParagraph : "") + AddHyperlinks(text, runs) + "\\par";
+    return std::string("\\pard ") + (rightToLeft ? kRightToLeftParagraph : "") + AddHyperlinks(text, runs.Take()) + "\\par";
 }
 
 std::string WritePlainParagraph(CRtfXmlText& text) {

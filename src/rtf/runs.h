@@ -17,6 +17,37 @@ struct LineFit {
     double scale = 1.0;
     double size = 1.0;
 };
+
+// The runs of a line as they are written. A run that carries the same
+// format as the one before it is joined to it: PDFs that place each glyph
+// on its own would otherwise give a fully formatted group per glyph, and
+// the pieces of a word would be separate runs in the word processor.
+class CRunJoiner {
+public:
+    virtual ~CRunJoiner() = default;
+    void Add(const TRtfWord<void>& word, int8_t rise, bool trim, const LineFit& fit = LineFit());
+    void Add(const CRtfSentence& words, int8_t rise, bool trim, const LineFit& fit = LineFit());
+    // Spaces between two pieces of a line.
+    void Spaces(size_t count);
+    // A gap written as a group of its own (a widened space).
+    void Gap(const std::string& group);
+    // Any other RTF; it ends the run being joined.
+    void Raw(const std::string& rtf);
+    // Everything added, in order; the joiner is empty afterwards.
+    std::string Take();
+
+private:
+    void Flush();
+
+    bool m_bOpen = false;
+    std::string m_strOut;
+    std::string m_strHead;
+    std::string m_strText;
+    std::string m_strOff;
+    std::string m_strGap;     // the pending gap inside a joined run's text
+    std::string m_strGapOut;  // the same gap after a run that ends
+};
+
 std::string FormatRun(const TRtfWord<void>& word, int8_t rise, bool trim, const LineFit& fit = LineFit());
 std::string FormatRuns(const CRtfSentence& words, int8_t rise, bool trim, const LineFit& fit = LineFit());
 std::string FormatPlainRun(const TRtfWord<void>& word);

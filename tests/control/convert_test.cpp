@@ -211,4 +211,33 @@ TEST_F(ConvertTest, PageCountLeavesARunningConversionsSettingsAlone) {
     globalParams.reset();
 }
 
+// A link drawn a glyph at a time, to a later page, and a code listing in a
+// fixed-pitch font of a name nothing knows.
+TEST_F(ConvertTest, GlyphByGlyphLinkIsOneFieldToTheBookmarkOfItsPage) {
+    const std::string ps =
+        "%!PS\n/Times-Roman findfont 14 scalefont setfont\n"
+        "/x 72 def (Contents) { 1 string dup 0 4 -1 roll put x 700 moveto dup show stringwidth pop 0.3 add x add /x exch def } forall\n"
+        "[ /Rect [70 695 200 715] /Border [0 0 0] /Page 3 /View [/XYZ 0 792 0] /Subtype /Link /ANN pdfmark\n"
+        "showpage\n72 700 moveto (Page two) show showpage\n72 700 moveto (Page three) show showpage\n";
+    ASSERT_TRUE(qmtest::MakePdf(ps, m_dir / "linked.pdf"));
+    RecordingJob job;
+    Prepare(job, m_dir / "linked.pdf", kRunFlowing);
+    ASSERT_EQ(Convert(job), ConvertResult::kOk);
+    const std::string rtf = qmtest::ReadFile(m_out / "linked.rtf");
+
+    const std::string field = "{\\field{\\*\\fldinst{HYPERLINK \\\\l \"page3\"}}{\\fldrslt ";
+    const size_t at = rtf.find(field);
+    ASSERT_NE(at, std::string::npos) << rtf;
+    EXPECT_EQ(rtf.find("HYPERLINK", at + field.size()), std::string::npos) << "one field for the whole link";
+    // The glyphs are one run: the link shows its word whole.
+    EXPECT_NE(rtf.find("{Contents}", at), std::string::npos);
+
+    const size_t page3 = rtf.find("Page three");
+    const size_t mark = rtf.find("{\\*\\bkmkstart page3}{\\*\\bkmkend page3}");
+    ASSERT_NE(mark, std::string::npos);
+    EXPECT_LT(rtf.find("Page two"), mark);
+    EXPECT_LT(mark, page3);
+    EXPECT_EQ(rtf.find("bkmkstart page2"), std::string::npos) << "only linked pages get a bookmark";
+}
+
 }  // namespace

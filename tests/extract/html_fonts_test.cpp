@@ -101,6 +101,46 @@ TEST(HtmlFontList, FontSpecIsWrittenUnescaped) {
     EXPECT_EQ(list.FontSpec(1), "<fontspec id=\"1\" size=\"9\" family=\"A\"<b\" alternate=\"\" color=\"#ff0000\">");
     EXPECT_EQ(list.FontSpec(2),
               "<fontspec id=\"2\" size=\"4294967295\" family=\"Symbol\" alternate=\"\" color=\"#000000\">");
+    // The class face goes with a new font only, and is asked for only then.
+    int asked = 0;
+    const auto cmtt = [&asked] {
+        ++asked;
+        return FontTraits{4, 525};
+    };
+    list.AddFont("ABCDEF+CMTT10", 10, HtmlColor(), cmtt);
+    list.AddFont("ABCDEF+CMTT10", 10, HtmlColor(), cmtt);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(list.FontSpec(3), "<fontspec id=\"3\" size=\"10\" family=\"ABCDEF+CMTT10\" alternate=\"CourierNew\" pitch=\"525\" color=\"#000000\">");
+    // A pitch goes only with the fixed-pitch stand-in.
+    list.AddFont("Quillsans", 10, HtmlColor(), [] { return FontTraits{32, 500}; });
+    EXPECT_EQ(list.FontSpec(4), "<fontspec id=\"4\" size=\"10\" family=\"Quillsans\" alternate=\"Arial\" color=\"#000000\">");
+}
+
+TEST(ClassFace, FixedPitchSansOrSerifFromNameAndFlags) {
+    constexpr int kFixed = 1, kSerif = 2, kSymbolic = 4, kNonSymbolic = 32;
+    struct Case {
+        const char* name;
+        int flags;
+        const char* face;
+    } cases[] = {
+        {"ABCDEF+CMTT10", kSymbolic, "CourierNew"},          // TeX fonts flag nothing but symbolic
+        {"XYZABC+FreeMono", kSerif | kNonSymbolic, "CourierNew"},
+        {"Consolas-Bold", kNonSymbolic, "CourierNew"},
+        {"DejaVuSansMono", kNonSymbolic, "CourierNew"},      // mono wins over sans
+        {"Quillcode", kFixed | kNonSymbolic, "CourierNew"},  // the descriptor says fixed pitch
+        {"MonotypeCorsiva", kNonSymbolic | kSerif, ""},        // the foundry is no class
+        {"ABCDEF+CMSS10", kSymbolic, "Arial"},
+        {"Frutiger-Roman", kSerif, "Arial"},                  // the name knows better than a default
+        {"PTSansSerif", kNonSymbolic, "Arial"},
+        {"SourceSerifPro", kNonSymbolic, ""},                 // serif in the name
+        {"Quillsans", kNonSymbolic, "Arial"},                 // non-symbolic without serifs
+        {"Quillbook", kNonSymbolic | kSerif, ""},
+        {"ABCDEF+CMR10", kSymbolic, ""},
+        {"ABCDEF+CMSY9", kFixed | kSymbolic, ""},            // a symbol font's fixed pitch means nothing
+        {"T3Font_0", kSerif, ""},                             // no descriptor: the core's serif guess
+        {"Palatino-Roman", kNonSymbolic | kSerif, ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ClassFace(c.name, c.flags), c.face) << c.name;
 }
 
 }  // namespace

@@ -226,7 +226,7 @@ TEST(PageXml, Type3FontSizeFollowsTheWidthOfItsM) {
     // nameless fonts ascent 0.95 and descent 0.35, so the runs are 8.4 and
     // 23.4 pixels high. Both fonts are the same extractor font: no name (so
     // "Times New Roman"), size 12, black.
-    const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000") + kMargins +
+    const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000", "") + kMargins +
                                  Text(132, 108, 17, 8, 0, Data(), "mmm") + Text(271, 108, 46, 23, 0, Data(), "mmm") +
                                  "</page>\n";
     EXPECT_BYTES(expected, PageOf(ExtractXml(pdf.Write(dir, "type3")), 1));
@@ -241,7 +241,7 @@ TEST(PageXml, Type3BitmapFontWithFlippedMatricesIsUprightAtItsSize) {
     PdfBuilder pdf;
     pdf.AddType3Font(833, "1 0 0 -1 0 0");
     pdf.AddPage("BT /F1 1 Tf 0.012 0 0 -0.012 72 700 Tm (mmm) Tj ET");
-    const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000") + kMargins +
+    const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000", "") + kMargins +
                                  Text(121, 108, 46, 23, 0, Data(), "mmm") + "</page>\n";
     EXPECT_BYTES(expected, PageOf(ExtractXml(pdf.Write(dir, "type3-flipped")), 1));
 }

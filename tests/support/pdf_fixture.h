@@ -263,9 +263,12 @@ inline std::string Text(int top, int left, int width, int height, int font, cons
     return buf + data + content + "\n</text>\n";
 }
 
-inline std::string FontSpec(int id, int size, const std::string& family, const std::string& color) {
+// The fonts PdfBuilder makes describe themselves as non-symbolic without
+// serifs: their class face is Arial.
+inline std::string FontSpec(int id, int size, const std::string& family, const std::string& color,
+                            const std::string& alternate = "Arial") {
     return "\t<fontspec id=\"" + std::to_string(id) + "\" size=\"" + std::to_string(size) + "\" family=\"" + family +
-           "\" alternate=\"\" color=\"" + color + "\">\n";
+           "\" alternate=\"" + alternate + "\" color=\"" + color + "\">\n";
 }
 
 // A line of text in font /F1 at 12 points, starting at (x, y) points.
