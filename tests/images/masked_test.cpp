@@ -68,7 +68,7 @@ struct Pixels {
         const std::string d = ReadFile(path);
         if (d.size() < 8 || d.compare(0, 4, "II*\0", 4) != 0) return false;
         auto u16 = [&d](size_t at) { return static_cast<uint32_t>(static_cast<uint8_t>(d[at]) | static_cast<uint8_t>(d[at + 1]) << 8); };
-        auto u32 = [&d, &u16](size_t at) { return u16(at) | u16(at + 2) << 16; };
+        auto u32 = [&u16](size_t at) { return u16(at) | u16(at + 2) << 16; };
         const size_t ifd = u32(4);
         uint32_t offset = 0, samples = 0;
         for (uint32_t i = 0, n = u16(ifd); i < n; ++i) {
