@@ -27,7 +27,9 @@ cat > bin/fake-ssh <<'SSH'
 while [[ $1 == -* ]]; do shift; done
 host=$1; shift
 [[ ${1:-} == -- ]] && shift
-export QM_HOST=$host
+# parallel's remote wrapper starts the job with the login shell that a real
+# ssh session sets; a CI runner's environment may have none.
+export QM_HOST=$host SHELL=${SHELL:-/bin/bash}
 exec bash -c "$*"
 SSH
 chmod +x bin/fake-ssh
@@ -61,7 +63,12 @@ recipe() {
 # Killed part-way: the engine's SIGTERM to everything, then SIGKILL.
 setsid bash -c "$(declare -f recipe); work='$work'; recipe" >/dev/null 2>&1 &
 leader=$!
-sleep "1.$((RANDOM % 8))"
+# Killed once a few jobs are done and others are running: polled, since the
+# jobs take a fraction of a second each and a fixed delay often missed them.
+for _ in $(seq 200); do
+    [ "$(grep -c . "$work/joblog" 2>/dev/null || echo 0)" -ge 3 ] && break
+    sleep 0.05
+done
 kill -TERM -- "-$leader" 2>/dev/null || true
 sleep 0.3
 kill -KILL -- "-$leader" 2>/dev/null || true
