@@ -107,6 +107,44 @@ double Type3Em(const Gfx8BitFont& font) {
     }
     return reference > 0 ? widths / reference : 0;
 }
+
+// The advance of a symbol (a plus, an equals sign, an arrow, a bullet) is
+// about this share of an em, in TeX's fonts and in most text fonts.
+constexpr double kType3SymbolAdvance = 0.75;
+
+// A font whose glyphs' shapes make an em within this factor of one unit
+// of text space is taken to be drawn at that em, as fonts usually are.
+constexpr double kType3EmTrust = 4.0;
+
+// The em of a Type 3 font that has no glyph of a known name (one holding
+// only a "+" or a bullet), in its text space. Most such fonts are drawn at
+// an em of one unit of text space, the font matrix mapping their glyph
+// units to it, and then the matrices alone give the size on the page. TeX's
+// bitmap fonts are not: their glyph units are pixels, mapped to text space
+// one to one, and the text matrix scales pixels down to the page. Their em
+// is guessed from the glyphs' shapes: from the mean advance, or the height
+// of the font's box where that is larger, as long as it is not so large
+// that the box cannot be trusted (some producers write a box of the whole
+// glyph space).
+double Type3EmOfShapes(const Gfx8BitFont& font) {
+    const double* fm = font.getFontMatrix();
+    const double sx = std::fabs(fm[0]);
+    if (sx == 0) return 0;
+    double sum = 0;
+    int glyphs = 0;
+    for (int code = 0; code < 256; ++code) {
+        const double w = std::fabs(font.getWidth(static_cast<unsigned char>(code)));
+        if (w == 0) continue;
+        sum += w / sx;
+        ++glyphs;
+    }
+    const double* bbox = font.getFontBBox();
+    const double height = std::fabs(bbox[3] - bbox[1]);
+    double em = glyphs > 0 ? sum / glyphs / kType3SymbolAdvance : 0;
+    if (em == 0 || (height > em && height < 2 * em)) em = height;
+    em *= sx;
+    return em == 0 || (em < kType3EmTrust && em > 1 / kType3EmTrust) ? 1 : em;
+}
 // Run extents beyond which the margins are not taken further in.
 constexpr double kMarginCap = 50;
 // Half the free space to the right or bottom beyond which the margin is
@@ -380,7 +418,9 @@ void HtmlPageText::UpdateFont(GfxState* state) {
     // little. The Windows program took the width of an "m" against 0.6 of
     // an em, which made TeX's bitmap fonts half as large again as on the
     // page and a seven-page document sixty pages long.
-    const double em = Type3Em(*static_cast<const Gfx8BitFont*>(font.get()));
+    const auto& simple = *static_cast<const Gfx8BitFont*>(font.get());
+    double em = Type3Em(simple);
+    if (em == 0) em = Type3EmOfShapes(simple);
     if (em != 0) m_dFontSize *= em;
     const double* fm = font->getFontMatrix();
     if (fm[0] != 0) m_dFontSize *= std::fabs(fm[3] / fm[0]);

@@ -3,6 +3,7 @@
 // 918 by 1188 pixels and a baseline at y points lies at 1188 - 1.5 y pixels.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -244,6 +245,42 @@ TEST(PageXml, Type3BitmapFontWithFlippedMatricesIsUprightAtItsSize) {
     const std::string expected = PageTag(1) + FontSpec(0, 12, "Times New Roman", "#000000", "") + kMargins +
                                  Text(121, 108, 46, 23, 0, Data(), "mmm") + "</page>\n";
     EXPECT_BYTES(expected, PageOf(ExtractXml(pdf.Write(dir, "type3-flipped")), 1));
+}
+
+// The font lines and the first lines of the text elements of page 1.
+std::string FontAndTextLines(const std::string& xml) {
+    std::string out;
+    std::istringstream in(PageOf(xml, 1));
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with("\t<fontspec") || line.starts_with("<text")) out += line + "\n";
+    return out;
+}
+
+// A Type 3 font with no letter or digit has no width to measure its em by.
+// The same "+" glyph (55 units wide, 47 high) is set at 11 points twice:
+// in a font of pixels scaled down by the text matrix, as TeX's bitmap fonts
+// are, and in a font whose em is one unit of text space. Both are the
+// 11-point font of one extractor font, their runs 1.3 ems (21 pixels) high
+// as the core's ascent and descent for such fonts make them.
+TEST(PageXml, Type3FontWithoutLettersIsSetAtItsSizeOnThePage) {
+    TempDir dir;
+    const std::string ps =
+        "%!PS\n<< /PageSize [612 792] >> setpagedevice\n"
+        "/MakePlus { 8 dict begin /FontType 3 def /FontMatrix exch def /FontBBox [4 -7 50 40] def\n"
+        "/Encoding 256 array def 0 1 255 { Encoding exch /.notdef put } for Encoding 43 /plus put\n"
+        "/BuildChar { pop pop 55 0 4 -7 50 40 setcachedevice 25 -7 4 47 rectfill 4 14 46 4 rectfill } def\n"
+        "currentdict end definefont pop } def\n"
+        "/Pixels [1 0 0 1 0 0] MakePlus /Ems [0.01364 0 0 0.01364 0 0] MakePlus\n"
+        "/Pixels findfont 0.15 scalefont setfont 72 700 moveto (+) show\n"
+        "/Ems findfont 11 scalefont setfont 72 600 moveto (+) show showpage\n";
+    const std::string pdf = dir / "plus.pdf";
+    ASSERT_TRUE(MakePdf(ps, pdf));
+    EXPECT_BYTES(FontSpec(0, 11, "Times New Roman", "#000000", "") +
+                     "<text top=\"122\" left=\"108\" width=\"13\" height=\"21\" font=\"0\" direction=\"1\" toc=\"0\" "
+                     "Angle=\"0\">\n"
+                     "<text top=\"272\" left=\"108\" width=\"13\" height=\"21\" font=\"0\" direction=\"1\" toc=\"0\" "
+                     "Angle=\"0\">\n",
+                 FontAndTextLines(ExtractXml(pdf)));
 }
 
 TEST(PageXml, DocumentThatCannotBeCreatedReportsFailure) {
