@@ -233,6 +233,38 @@ int DirectionOf(int angle) {
     return angle < 180 ? 4 : 3;
 }
 
+// A turned run carries on the one before when it starts on its baseline
+// (across it by at most kTurnedBaselineSlack of an em) no further along
+// than kTurnedWordGap of an em from its end, or overlapping it by at most
+// kTurnedOverlap; a gap over kTurnedSpaceGap of an em is a space.
+constexpr double kTurnedBaselineSlack = 0.25;
+constexpr double kTurnedWordGap = 1.0;
+constexpr double kTurnedOverlap = 0.25;
+constexpr double kTurnedSpaceGap = 0.15;
+
+// Whether turned run `next` carries on the text of `prev` (same angle, font
+// and visibility, on its baseline and near its end), and whether a space
+// goes between them.
+bool ContinuesTurnedRun(const HtmlRun& prev, const HtmlRun& next, bool* space) {
+    if (prev.m_nAngle == 0 || next.m_nAngle != prev.m_nAngle || next.m_nFont != prev.m_nFont ||
+        next.m_bHidden != prev.m_bHidden || prev.m_bRightToLeft || next.m_bRightToLeft)
+        return false;
+    const double em = std::max(prev.m_dEm, next.m_dEm);
+    if (!(em > 0)) return false;
+    // The baseline's direction on the device, whose y grows downwards.
+    const double radians = prev.m_nAngle * std::numbers::pi / 180.0;
+    const double bx = std::cos(radians);
+    const double by = -std::sin(radians);
+    const double dx = next.m_dStartX - prev.m_dEndX;
+    const double dy = next.m_dStartY - prev.m_dEndY;
+    const double along = dx * bx + dy * by;
+    const double across = dy * bx - dx * by;
+    if (std::fabs(across) > kTurnedBaselineSlack * em || along < -kTurnedOverlap * em || along > kTurnedWordGap * em)
+        return false;
+    *space = along > kTurnedSpaceGap * em && prev.m_text.back() != ' ' && next.m_text.front() != ' ';
+    return true;
+}
+
 void AppendFormat(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void AppendFormat(std::string& out, const char* fmt, ...) {
     // Large enough for a data line with four doubles at their widest
@@ -312,6 +344,7 @@ void HtmlRun::Reset() {
     m_nAngle = 0;
     m_dAscent = m_dDescent = 0;
     m_dEndX = m_dEndY = 0;
+    m_dStartX = m_dStartY = m_dEm = 0;
     m_dBeginX = m_dBeginY = 0;
     m_bHidden = false;
     m_bLeftward = false;
@@ -373,6 +406,10 @@ void HtmlRun::AddTurnedChar(Unicode u, int dir, double x, double y, double w, do
                                   {x + w + ux * m_dAscent, y + h + uy * m_dAscent},
                                   {x + w + ux * m_dDescent, y + h + uy * m_dDescent}};
     bool first = m_text.empty();
+    if (first) {
+        m_dStartX = x;
+        m_dStartY = y;
+    }
     if (m_nDir == 0) m_nDir = dir;
     m_text.push_back(u);
     for (const auto& c : corners) {
@@ -391,6 +428,19 @@ void HtmlRun::AddTurnedChar(Unicode u, int dir, double x, double y, double w, do
     m_dEndY = y + h;
     m_dLastEdge = m_dXMax;
     ++m_nBases;
+}
+
+void HtmlRun::AppendTurnedRun(const HtmlRun& next, bool space) {
+    if (space) m_text.push_back(' ');
+    m_text.insert(m_text.end(), next.m_text.begin(), next.m_text.end());
+    m_dXMin = std::min(m_dXMin, next.m_dXMin);
+    m_dXMax = std::max(m_dXMax, next.m_dXMax);
+    m_dYMin = std::min(m_dYMin, next.m_dYMin);
+    m_dYMax = std::max(m_dYMax, next.m_dYMax);
+    m_dEndX = next.m_dEndX;
+    m_dEndY = next.m_dEndY;
+    m_dLastEdge = m_dXMax;
+    m_nBases += next.m_nBases + (space ? 1 : 0);
 }
 
 // ----------------------------------------------------------- HtmlPageText
@@ -440,6 +490,7 @@ void HtmlPageText::BeginString(GfxState* state) {
     r.m_dRise = state->getRise();
 
     r.m_bHidden = (state->getRender() & 3) == 3;
+    r.m_dEm = m_dFontSize;
     r.m_dBeginX = state->getCurX();
     r.m_dBeginY = state->getCurY();
     double x;
@@ -636,6 +687,34 @@ void HtmlPageText::AttachCombiningMarks() {
             any = true;
             break;
         }
+    }
+    if (!any) return;
+    auto end = std::stable_partition(m_runs.begin(), m_runs.begin() + m_nRuns,
+                                     [](const HtmlRun& r) { return !r.m_text.empty(); });
+    m_nRuns = static_cast<int>(end - m_runs.begin());
+}
+
+void HtmlPageText::JoinTurnedWords() {
+    // A turned label (an axis title, a table header set sideways, a
+    // graph's edge label) is often drawn a word at a time; as runs of their
+    // own its words would become text boxes of their own, each turned about
+    // its own centre, overlapping or drifting apart in the word processor.
+    bool any = false;
+    int kept = -1;
+    for (int i = 0; i < m_nRuns; ++i) {
+        HtmlRun& r = m_runs[static_cast<size_t>(i)];
+        if (r.m_text.empty()) continue;
+        if (kept >= 0) {
+            HtmlRun& prev = m_runs[static_cast<size_t>(kept)];
+            bool space = false;
+            if (ContinuesTurnedRun(prev, r, &space)) {
+                prev.AppendTurnedRun(r, space);
+                r.m_text.clear();
+                any = true;
+                continue;
+            }
+        }
+        kept = i;
     }
     if (!any) return;
     auto end = std::stable_partition(m_runs.begin(), m_runs.begin() + m_nRuns,
@@ -882,6 +961,7 @@ void HtmlOutputDev::endPage() {
     // Links are taken now rather than at the page start: the core sets the
     // page's default transformation only after starting the page.
     m_pPages->AttachCombiningMarks();
+    m_pPages->JoinTurnedWords();
     if (m_pPages->SettleHiddenText()) m_hiddenTextPages.push_back(m_nPageNum);
     RecordPageLinks();
     if (m_file == nullptr) return;

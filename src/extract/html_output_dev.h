@@ -48,6 +48,9 @@ public:
     // A character of text that is not upright: (x, y) is its origin and
     // (w, h) its advance on the device.
     void AddTurnedChar(Unicode u, int dir, double x, double y, double w, double h);
+    // Takes the characters and box of the turned run `next`, which carries
+    // on this one's baseline, after a space when `space`.
+    void AppendTurnedRun(const HtmlRun& next, bool space);
 
     int m_nLink = -1;  // index into the page's links, or -1
     double m_dXMin = 0;
@@ -74,6 +77,11 @@ public:
     double m_dDescent = 0;
     double m_dEndX = 0;
     double m_dEndY = 0;
+    // Where the first glyph of a turned run starts, and the em of the run's
+    // font (device units).
+    double m_dStartX = 0;
+    double m_dStartY = 0;
+    double m_dEm = 0;
     // The text position (user space) the run was begun at.
     double m_dBeginX = 0;
     double m_dBeginY = 0;
@@ -113,6 +121,9 @@ public:
     // Puts the combining marks of right-to-left script that were drawn as
     // runs of their own into the letters' runs they sit over.
     void AttachCombiningMarks();
+    // Joins turned runs that carry on one another's baseline, such as the
+    // words of a turned label drawn one by one, into one run with spaces.
+    void JoinTurnedWords();
     // Decides the fate of the page's invisible text before the page is
     // written: kept as the page's text when no visible text is drawn (a
     // scanned page with its recognised text layer), else dropped. Whether

@@ -283,6 +283,43 @@ TEST(PageXml, Type3FontWithoutLettersIsSetAtItsSizeOnThePage) {
                  FontAndTextLines(ExtractXml(pdf)));
 }
 
+// "angle:text" of each text element of page 1, a line each.
+std::string AnglesAndTexts(const std::string& xml) {
+    std::string out;
+    std::istringstream in(PageOf(xml, 1));
+    for (std::string line; std::getline(in, line);) {
+        const size_t angle = line.find("Angle=\"");
+        std::string data;
+        if (!line.starts_with("<text") || angle == std::string::npos || !std::getline(in, data)) continue;
+        out += line.substr(angle + 7, line.find('"', angle + 7) - angle - 7) + ":" + data.substr(data.find('>') + 1) +
+               "\n";
+    }
+    return out;
+}
+
+// Turned labels drawn a word at a time become one element with spaces,
+// the words in order; words too far apart along the baseline or on
+// neighbouring baselines stay apart, and pieces that touch join without a
+// space.
+TEST(PageXml, TurnedWordsOnOneBaselineJoin) {
+    TempDir dir;
+    const std::string ps =
+        "%!PS\n<< /PageSize [612 792] >> setpagedevice /Helvetica findfont 12 scalefont setfont\n"
+        "/at { gsave translate rotate } def\n"
+        "/words { { aload pop 0 moveto show } forall grestore } def\n"
+        "90 100 300 at [[(Vertical) 0] [(axis) 50] [(label) 80]] words\n"
+        "45 300 300 at [[(Slanted) 0] [(table) 48] [(header) 84]] words\n"
+        "90 150 300 at [[(far) 0] [(apart) 60]] words\n"
+        "90 200 300 at [[(Sp) 0] [(lit) 14.676]] words\n"
+        "90 400 300 at [[(one) 0]] words 90 420 300 at [[(two) 0]] words\n"
+        "showpage\n";
+    const std::string pdf = dir / "turned-words.pdf";
+    // Left to itself, pdfwrite would turn the page to make most text upright.
+    ASSERT_TRUE(MakePdf(ps, pdf, {"-dAutoRotatePages=/None"}));
+    EXPECT_BYTES("90:Vertical axis label\n45:Slanted table header\n90:far\n90:apart\n90:Split\n90:one\n90:two\n",
+                 AnglesAndTexts(ExtractXml(pdf)));
+}
+
 TEST(PageXml, DocumentThatCannotBeCreatedReportsFailure) {
     qmtest::CoreParams params;
     HtmlOutputDev dev("/nonexistent-folder/sub/doc", "", "", "", "", "", "png", true, 1, false);
