@@ -779,9 +779,10 @@ std::vector<double> JoinedShares(const std::vector<LinePiece>& pieces) {
 
 // A flowing line with right-to-left script, its pieces in reading order.
 // A right-to-left paragraph takes its indents mirrored (the word processor
-// sets \li on its right), so they put the line's right end where the page
-// has it and its left end no further left than the line box starts; the
-// line is fitted into that room as a left-to-right one is.
+// sets \li on its right) and is aligned right (LibreOffice sets it from the
+// left otherwise), so that the line's right end stands where the page has
+// it and its left end no further left than the line box starts; the line
+// is fitted into that room as a left-to-right one is.
 std::string WriteShownLine(CRtfXmlText& text, const std::vector<CRtfXmlText*>& order, bool rightToLeft,
                            const CRect& column) {
     std::vector<LinePiece> pieces(order.size());
@@ -810,7 +811,7 @@ std::string WriteShownLine(CRtfXmlText& text, const std::vector<CRtfXmlText*>& o
     const bool keep = KeepsSpacing(&text);
     CRunJoiner runs;
     if (rightToLeft)
-        runs.Raw(std::string(kRightToLeftParagraph) + "\\li" + D(ToTwips(column.right - end)) + "\\ri" +
+        runs.Raw(std::string(kRightToLeftParagraph) + "\\qr\\li" + D(ToTwips(column.right - end)) + "\\ri" +
                  D(ToTwips(left - column.left)) + " ");
     // A right-to-left line is condensed as far as its pieces at their places
     // on the page need, but its gaps are written as plain spaces: Arabic set

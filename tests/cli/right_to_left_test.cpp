@@ -145,7 +145,7 @@ TEST_F(CliTest, RightToLeftLinesAreWrittenInReadingOrder) {
     // with the right margin it puts the line's end 75 points from the
     // page's right edge, where it is drawn.
     static const std::regex kMargin(R"(\\margr([0-9]+))");
-    static const std::regex kIndent(R"(\\rtlpar\\li([0-9]+)\\ri[0-9]+ )");
+    static const std::regex kIndent(R"(\\rtlpar\\qr\\li([0-9]+)\\ri[0-9]+ )");
     for (const auto& c : cases) {
         const std::string pdf = m_dir / (std::string(c.name) + ".pdf");
         DrawRightToLeftPdf(pdf, {c.line, c.line}, c.pageOrder);
