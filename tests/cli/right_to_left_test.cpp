@@ -71,12 +71,16 @@ std::vector<std::u32string> Words(const std::u32string& line) {
 #ifdef QUILLMARK_HAVE_CAIRO
 // Draws each line (in reading order) ending at the right margin: its words
 // from the right, each word's letters leftwards, a word of digits left to
-// right, and a space between words. `pageOrder` draws the glyphs of a line from its left end instead.
-void DrawRightToLeftPdf(const std::string& path, const std::vector<std::u32string>& lines, bool pageOrder) {
+// right, and a space between words. `pageOrder` draws the glyphs of a line from its left end instead;
+// `squeeze` narrows the font's glyphs, as a condensed face would.
+void DrawRightToLeftPdf(const std::string& path, const std::vector<std::u32string>& lines, bool pageOrder,
+                        double squeeze) {
     cairo_surface_t* surface = cairo_pdf_surface_create(path.c_str(), 595, 842);
     cairo_t* cr = cairo_create(surface);
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, 14);
+    cairo_matrix_t size;
+    cairo_matrix_init_scale(&size, 14 * squeeze, 14);
+    cairo_set_font_matrix(cr, &size);
     cairo_scaled_font_t* font = cairo_get_scaled_font(cr);
     double y = 100;
     for (const std::u32string& line : lines) {
@@ -135,12 +139,17 @@ TEST_F(CliTest, RightToLeftLinesAreWrittenInReadingOrder) {
         const char* name;
         std::u32string line;
         bool pageOrder;
+        double squeeze = 1.0;
     } cases[] = {
-        {"hebrew-leftwards", hebrew, false},   {"hebrew-page-order", hebrew, true},
-        {"arabic-leftwards", arabic, false},   {"arabic-page-order", arabic, true},
-        {"persian-leftwards", persian, false}, {"persian-page-order", persian, true},
+        {"hebrew-leftwards", hebrew, false},     {"hebrew-page-order", hebrew, true},
+        {"arabic-leftwards", arabic, false},     {"arabic-page-order", arabic, true},
+        {"persian-leftwards", persian, false},   {"persian-page-order", persian, true},
         {"brackets-leftwards", brackets, false}, {"brackets-page-order", brackets, true},
+        {"hebrew-squeezed", hebrew, true, 0.8},
     };
+    // A line set in a font narrower than the word processor's is condensed
+    // to stay one line; others keep their width.
+    static const std::regex kScale(R"(\\rtlch\\afs[0-9]+\\fs[0-9]+\\cf[0-9]+\\f[0-9]+\\charscalex([0-9]+))");
     // A right-to-left paragraph of the flowing layout takes \li on its right:
     // with the right margin it puts the line's end 75 points from the
     // page's right edge, where it is drawn.
@@ -148,7 +157,7 @@ TEST_F(CliTest, RightToLeftLinesAreWrittenInReadingOrder) {
     static const std::regex kIndent(R"(\\rtlpar\\qr\\li([0-9]+)\\ri[0-9]+ )");
     for (const auto& c : cases) {
         const std::string pdf = m_dir / (std::string(c.name) + ".pdf");
-        DrawRightToLeftPdf(pdf, {c.line, c.line}, c.pageOrder);
+        DrawRightToLeftPdf(pdf, {c.line, c.line}, c.pageOrder, c.squeeze);
         for (const char* layout : {"no-images", "flowing"}) {
             const std::string out = m_out + "/" + c.name + "-" + layout;
             const auto r = RunCli({"-q", "-l", layout, "-o", out, pdf});
@@ -166,6 +175,10 @@ TEST_F(CliTest, RightToLeftLinesAreWrittenInReadingOrder) {
                 ++lines;
             }
             EXPECT_EQ(lines, 2u) << c.name;
+            for (auto it = std::sregex_iterator(rtf.begin(), rtf.end(), kScale); it != std::sregex_iterator(); ++it) {
+                if (c.squeeze < 1) EXPECT_LT(std::stoi((*it)[1]), 100) << c.name;
+                else EXPECT_EQ(std::stoi((*it)[1]), 100) << c.name;
+            }
         }
     }
 #endif
