@@ -387,10 +387,13 @@ void HtmlRun::ToReadingOrder() {
     std::vector<BidiKind> kinds;
     kinds.reserve(m_text.size());
     for (Unicode u : m_text) kinds.push_back(BidiKindOf(u));
-    const std::vector<size_t> order = ReadingOrder(kinds, ShownReadsRightToLeft(kinds, right, left));
+    // A bracket shown in a right-to-left stretch is drawn with its mirror's
+    // glyph, and the glyph is what the page names.
+    std::vector<bool> turned;
+    const std::vector<size_t> order = ReadingOrder(kinds, ShownReadsRightToLeft(kinds, right, left), turned);
     std::vector<Unicode> text;
     text.reserve(m_text.size());
-    for (size_t i : order) text.push_back(m_text[i]);
+    for (size_t i : order) text.push_back(turned[i] ? MirroredChar(m_text[i]) : m_text[i]);
     m_text.swap(text);
 }
 

@@ -2,6 +2,7 @@
 #include "platform/bidi.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -67,6 +68,11 @@ BidiKind BidiKindOf(char32_t u) {
 }
 
 std::vector<size_t> ReadingOrder(const std::vector<BidiKind>& kinds, bool rightToLeft) {
+    std::vector<bool> turned;
+    return ReadingOrder(kinds, rightToLeft, turned);
+}
+
+std::vector<size_t> ReadingOrder(const std::vector<BidiKind>& kinds, bool rightToLeft, std::vector<bool>& turned) {
     const size_t n = kinds.size();
     // What each item counts as when its neighbours' direction is settled: a
     // mark goes with a right-to-left letter beside it (in a right-to-left
@@ -151,6 +157,8 @@ std::vector<size_t> ReadingOrder(const std::vector<BidiKind>& kinds, bool rightT
     // The last step of the algorithm, reversing every stretch at each level
     // from the highest down, undoes itself: run on the shown order it gives
     // the reading order.
+    turned.assign(n, false);
+    for (size_t i = 0; i < n; ++i) turned[i] = level[i] % 2 == 1;
     std::vector<size_t> order(n);
     for (size_t i = 0; i < n; ++i) order[i] = i;
     const int top = n > 0 ? *std::max_element(level.begin(), level.end()) : 0;
@@ -168,6 +176,22 @@ std::vector<size_t> ReadingOrder(const std::vector<BidiKind>& kinds, bool rightT
         }
     }
     return order;
+}
+
+char32_t MirroredChar(char32_t u) {
+    // Pairs of mirrored glyphs, each once, in ascending order of the first.
+    static constexpr char32_t kPairs[][2] = {
+        {0x0028, 0x0029}, {0x003C, 0x003E}, {0x005B, 0x005D}, {0x007B, 0x007D}, {0x00AB, 0x00BB},
+        {0x2039, 0x203A}, {0x2045, 0x2046}, {0x207D, 0x207E}, {0x208D, 0x208E}, {0x2208, 0x220B},
+        {0x2264, 0x2265}, {0x226A, 0x226B}, {0x2282, 0x2283}, {0x2286, 0x2287}, {0x2329, 0x232A},
+        {0x27E6, 0x27E7}, {0x27E8, 0x27E9}, {0x3008, 0x3009}, {0x300A, 0x300B}, {0x300C, 0x300D},
+        {0x3010, 0x3011}, {0xFF08, 0xFF09}, {0xFF1C, 0xFF1E}, {0xFF3B, 0xFF3D}, {0xFF5B, 0xFF5D},
+    };
+    for (const auto& p : kPairs) {
+        if (u == p[0]) return p[1];
+        if (u == p[1]) return p[0];
+    }
+    return u;
 }
 
 bool ShownReadsRightToLeft(const std::vector<BidiKind>& shown, size_t rightChars, size_t leftChars) {
@@ -190,4 +214,66 @@ bool ReadsRightToLeft(const std::u32string& text) {
         if (k == BidiKind::kLeft) return false;
     }
     return false;
+}
+
+namespace {
+
+// How an Arabic character joins: not at all, to the letter before it only,
+// on both sides, or as a mark that the joining looks through.
+enum class Joining : uint8_t { kNone, kRight, kDual, kCausing, kTransparent };
+
+// The first presentation form of each basic letter from U+0621 (0 where
+// there is none) and how it joins; a letter joining on the right has an
+// isolated and a final form, one joining on both sides initial and medial
+// forms after those.
+struct ArabicLetter {
+    char32_t first;
+    Joining joining;
+};
+constexpr char32_t kFirstLetter = 0x0621;
+constexpr ArabicLetter kLetters[] = {
+    {0xFE80, Joining::kNone},  {0xFE81, Joining::kRight}, {0xFE83, Joining::kRight}, {0xFE85, Joining::kRight},
+    {0xFE87, Joining::kRight}, {0xFE89, Joining::kDual},  {0xFE8D, Joining::kRight}, {0xFE8F, Joining::kDual},
+    {0xFE93, Joining::kRight}, {0xFE95, Joining::kDual},  {0xFE99, Joining::kDual},  {0xFE9D, Joining::kDual},
+    {0xFEA1, Joining::kDual},  {0xFEA5, Joining::kDual},  {0xFEA9, Joining::kRight}, {0xFEAB, Joining::kRight},
+    {0xFEAD, Joining::kRight}, {0xFEAF, Joining::kRight}, {0xFEB1, Joining::kDual},  {0xFEB5, Joining::kDual},
+    {0xFEB9, Joining::kDual},  {0xFEBD, Joining::kDual},  {0xFEC1, Joining::kDual},  {0xFEC5, Joining::kDual},
+    {0xFEC9, Joining::kDual},  {0xFECD, Joining::kDual},  {0, Joining::kNone},       {0, Joining::kNone},
+    {0, Joining::kNone},       {0, Joining::kNone},       {0, Joining::kNone},       {0, Joining::kCausing},
+    {0xFED1, Joining::kDual},  {0xFED5, Joining::kDual},  {0xFED9, Joining::kDual},  {0xFEDD, Joining::kDual},
+    {0xFEE1, Joining::kDual},  {0xFEE5, Joining::kDual},  {0xFEE9, Joining::kDual},  {0xFEED, Joining::kRight},
+    {0xFEEF, Joining::kRight}, {0xFEF1, Joining::kDual},
+};
+
+Joining JoiningOf(char32_t u) {
+    if (u >= kFirstLetter && u < kFirstLetter + std::size(kLetters)) return kLetters[u - kFirstLetter].joining;
+    if (BidiKindOf(u) == BidiKind::kMark) return Joining::kTransparent;
+    return Joining::kNone;
+}
+
+}  // namespace
+
+std::u32string JoinedForms(const std::u32string& text) {
+    std::u32string out(text);
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        const char32_t u = text[i];
+        if (u < kFirstLetter || u >= kFirstLetter + std::size(kLetters) || kLetters[u - kFirstLetter].first == 0) continue;
+        const ArabicLetter& letter = kLetters[u - kFirstLetter];
+        Joining before = Joining::kNone;
+        Joining after = Joining::kNone;
+        for (size_t j = i; j-- > 0;)
+            if ((before = JoiningOf(text[j])) != Joining::kTransparent) break;
+        for (size_t j = i + 1; j < n; ++j)
+            if ((after = JoiningOf(text[j])) != Joining::kTransparent) break;
+        const bool joinsBefore = letter.joining != Joining::kNone && (before == Joining::kDual || before == Joining::kCausing);
+        const bool joinsAfter = letter.joining == Joining::kDual &&
+                                (after == Joining::kDual || after == Joining::kRight || after == Joining::kCausing);
+        char32_t form = letter.first;  // isolated
+        if (joinsBefore && joinsAfter) form += 3;
+        else if (joinsAfter) form += 2;
+        else if (joinsBefore) form += 1;
+        out[i] = form;
+    }
+    return out;
 }

@@ -35,6 +35,14 @@ inline bool IsRightToLeftChar(char32_t u) { return BidiKindOf(u) == BidiKind::kR
 // given kinds, in a line whose main direction is right to left or not: the
 // indices of the items in reading order.
 std::vector<size_t> ReadingOrder(const std::vector<BidiKind>& kinds, bool rightToLeft);
+// The same, and for each item on the page whether it stands in a stretch
+// shown right to left: a bracket there is drawn turned round, so the glyph
+// ")" at the left end of an Arabic phrase reads as "(".
+std::vector<size_t> ReadingOrder(const std::vector<BidiKind>& kinds, bool rightToLeft, std::vector<bool>& turned);
+
+// The character whose glyph is the mirror image of `u`'s (brackets,
+// guillemets, less and greater signs); `u` itself when there is none.
+char32_t MirroredChar(char32_t u);
 
 // Whether text standing left to right on the page reads right to left as a
 // whole. A line that starts at its left end and ends at its right end in
@@ -55,3 +63,9 @@ inline bool ShownReadsRightToLeft(const std::vector<BidiKind>& shown) {
 // Whether text in reading order reads right to left: its first strong
 // character does.
 bool ReadsRightToLeft(const std::u32string& text);
+
+// Arabic letters as a word processor shows them joined: each basic letter
+// (U+0621 to U+064A) replaced by its initial, medial, final or isolated
+// presentation form as its neighbours join it. Measuring the letters as
+// they stand gives every one its isolated form, far wider than joined text.
+std::u32string JoinedForms(const std::u32string& text);

@@ -8,6 +8,7 @@
 #include "rtf/runs.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -157,11 +158,8 @@ BidiKind PieceKind(const CRtfXmlText& piece, const StrongCount& c) {
 
 // A left-to-right piece (a number, a Latin word) in a line read from the
 // right holds its text as shown: the spaces at its right end come before it
-// and those at its left end after it. Done once per piece, so that writing
-// a line twice writes it alike.
+// and those at its left end after it.
 void TurnEdgeSpaces(CRtfXmlText& piece) {
-    if (piece.m_nFlags & kTextSpacesTurned) return;
-    piece.m_nFlags |= kTextSpacesTurned;
     TRtfWord<void>* first = piece.m_words.GetHead();
     TRtfWord<void>* last = piece.m_words.GetTail();
     if (first == nullptr || last == nullptr || first->m_strText.find_first_not_of(' ') == std::string::npos ||
@@ -175,6 +173,65 @@ void TurnEdgeSpaces(CRtfXmlText& piece) {
     tail.erase(tail.size() - trailing);
     head.insert(0, trailing, ' ');
     tail.append(leading, ' ');
+}
+
+// The characters of a run's text one by one as they stand in its bytes: a
+// Unicode escape, a brace escape or a byte each.
+std::vector<std::string> TextUnits(const std::string& text) {
+    static const std::string kEscape = "\\uc1\\u";
+    std::vector<std::string> units;
+    for (size_t i = 0; i < text.size();) {
+        size_t end = i + 1;
+        if (text.compare(i, kEscape.size(), kEscape) == 0) {
+            end = i + kEscape.size();
+            while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '-')) ++end;
+            end = std::min(text.size(), end + 1);  // the stand-in character
+        } else if (text[i] == '\\' && i + 1 < text.size()) {
+            end = i + 2;
+        }
+        units.push_back(text.substr(i, end - i));
+        i = end;
+    }
+    return units;
+}
+
+std::string MirroredUnit(const std::string& unit) {
+    static const std::string kEscape = "\\uc1\\u";
+    char32_t u = 0;
+    if (unit.size() == 1) u = static_cast<unsigned char>(unit[0]);
+    else if (unit.size() == 2 && unit[0] == '\\') u = static_cast<unsigned char>(unit[1]);
+    else if (unit.compare(0, kEscape.size(), kEscape) == 0 && unit.size() > kEscape.size() + 1)
+        u = static_cast<char32_t>(std::strtol(unit.c_str() + kEscape.size(), nullptr, 10));
+    const char32_t m = MirroredChar(u);
+    if (m == u || u == 0) return unit;
+    if (unit.size() <= 2 && m < 0x100) return unit.substr(0, unit.size() - 1) + static_cast<char>(m);
+    return kEscape + std::to_string(static_cast<uint32_t>(m)) + "X";
+}
+
+// A piece of neutrals (brackets, a full stop) inside text shown right to
+// left stands as the page shows it: read from the other end, each bracket
+// drawn with its mirror's glyph. Returns whether the piece was read round
+// as a whole (a piece of one word); otherwise only its brackets turn.
+bool TurnNeutralPiece(CRtfXmlText& piece) {
+    const bool whole = piece.m_words.GetCount() == 1;
+    for (TRtfWord<void>* w : piece.m_words) {
+        if (w->m_strText.find(kAnchorStart) != std::string::npos) return false;
+        std::vector<std::string> units = TextUnits(w->m_strText);
+        if (whole) std::reverse(units.begin(), units.end());
+        std::string text;
+        for (const std::string& unit : units) text += MirroredUnit(unit);
+        w->m_strText = text;
+    }
+    return whole;
+}
+
+// Puts a piece's text into reading order where the line's order asks for
+// it; once per piece, so that writing a line twice writes it alike.
+void TurnShownPiece(CRtfXmlText& piece, bool edgeSpaces, bool neutral) {
+    if (piece.m_nFlags & kTextSpacesTurned) return;
+    piece.m_nFlags |= kTextSpacesTurned;
+    if (neutral && TurnNeutralPiece(piece)) return;
+    if (edgeSpaces) TurnEdgeSpaces(piece);
 }
 
 // The pieces of a line in reading order when right-to-left script is among
@@ -199,12 +256,15 @@ bool OrderRightToLeftLine(std::vector<CRtfXmlText*>& pieces) {
     std::vector<BidiKind> kinds;
     for (size_t i : shown) kinds.push_back(PieceKind(*pieces[i], counts[i]));
     const bool rightToLeft = ShownReadsRightToLeft(kinds, line.right, line.left);
-    if (rightToLeft) {
-        for (size_t k = 0; k < shown.size(); ++k)
-            if (kinds[k] != BidiKind::kRight) TurnEdgeSpaces(*pieces[shown[k]]);
+    std::vector<bool> turned;
+    const std::vector<size_t> reading = ReadingOrder(kinds, rightToLeft, turned);
+    for (size_t k = 0; k < shown.size(); ++k) {
+        const bool neutral = turned[k] && kinds[k] == BidiKind::kNeutral;
+        const bool edgeSpaces = rightToLeft && kinds[k] != BidiKind::kRight;
+        if (neutral || edgeSpaces) TurnShownPiece(*pieces[shown[k]], edgeSpaces, neutral);
     }
     std::vector<CRtfXmlText*> ordered;
-    for (size_t k : ReadingOrder(kinds, rightToLeft)) ordered.push_back(pieces[shown[k]]);
+    for (size_t k : reading) ordered.push_back(pieces[shown[k]]);
     pieces.swap(ordered);
     return rightToLeft;
 }
@@ -583,6 +643,190 @@ LineFit FitLine(std::vector<LinePiece>& pieces, const LineMeasure& measure, int3
     return fit;
 }
 
+// A line holding right-to-left script is laid out by the word processor
+// in the order it shows, which is not the order it reads: from the right
+// in a right-to-left paragraph, with the pieces of another direction
+// turned round. An item of such a line as shown: piece `index` (in reading
+// order), or the space written before it.
+struct ShownItem {
+    size_t index = 0;
+    bool gap = false;
+};
+
+// The items of a line in reading order as the word processor shows them,
+// from the end the paragraph starts at (the right for a right-to-left
+// one). The reordering undoes itself, so run on the reading order it gives
+// the order shown.
+std::vector<ShownItem> ShownItems(const std::vector<LinePiece>& pieces, bool rightToLeft) {
+    std::vector<ShownItem> items;
+    std::vector<BidiKind> kinds;
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        if (pieces[k].gap) {
+            items.push_back({k, true});
+            kinds.push_back(BidiKind::kNeutral);
+        }
+        items.push_back({k, false});
+        kinds.push_back(PieceKind(*pieces[k].text, CountStrong(*pieces[k].text)));
+    }
+    std::vector<ShownItem> shown;
+    for (size_t i : ReadingOrder(kinds, rightToLeft)) shown.push_back(items[i]);
+    if (rightToLeft) std::reverse(shown.begin(), shown.end());
+    return shown;
+}
+
+// LayOut for such a line: each gap is widened so that the piece shown
+// beyond it starts, counted from the paragraph's start `edge`, where it
+// does on the PDF page.
+bool LayOutShown(std::vector<LinePiece>& pieces, const std::vector<ShownItem>& shown, const std::vector<double>& joined,
+                 const LineMeasure& measure, const LineFit& fit, bool rightToLeft, int32_t edge, double& total) {
+    total = 0;
+    std::vector<size_t> gaps;  // met since the last piece
+    for (const ShownItem& item : shown) {
+        if (item.gap) {
+            gaps.push_back(item.index);
+            continue;
+        }
+        LinePiece& p = pieces[item.index];
+        const double at = rightToLeft ? edge - PrintRight(*p.text) : PrintLeft(*p.text) - edge;
+        for (size_t g : gaps) {
+            const double space = measure.Space(*pieces[g - 1].text, fit);
+            const double extra = at - total - space;
+            pieces[g].widen = extra > 0 ? static_cast<int32_t>(extra * kTwipsPerInch / kUnitsPerInch) : 0;
+            total += space + pieces[g].widen * kUnitsPerInch / kTwipsPerInch;
+        }
+        gaps.clear();
+        double width = 0;
+        if (!measure.Piece(p, fit, item.index + 1 == pieces.size(), width)) return false;
+        total += width * joined[item.index];
+    }
+    for (size_t g : gaps) {
+        pieces[g].widen = 0;
+        total += measure.Space(*pieces[g - 1].text, fit);
+    }
+    return true;
+}
+
+// FitLine for a line laid out by LayOutShown.
+LineFit FitShownLine(std::vector<LinePiece>& pieces, const std::vector<ShownItem>& shown,
+                     const std::vector<double>& joined, const LineMeasure& measure, bool rightToLeft, int32_t edge,
+                     double room) {
+    LineFit fit;
+    double total = 0;
+    if (!LayOutShown(pieces, shown, joined, measure, fit, rightToLeft, edge, total) || room <= 0 || total <= room + kFitSlack)
+        return fit;
+    for (int round = 0; round < kMaxFitRounds && total > room; ++round) {
+        const double now = fit.scale * fit.size;
+        double want = std::floor(now * room / total * 100.0) / 100.0;
+        if (want >= now) want = now - 0.01;
+        if (want >= kMinLineScale) {
+            fit.scale = want;
+            fit.size = 1.0;
+        } else {
+            fit.scale = kMinLineScale;
+            fit.size = std::max(kMinLineSize, want / kMinLineScale);
+        }
+        if (!LayOutShown(pieces, shown, joined, measure, fit, rightToLeft, edge, total)) return LineFit();
+        if (fit.size <= kMinLineSize) break;
+    }
+    return fit;
+}
+
+// How much narrower each piece of a line is with its Arabic letters joined
+// than measured letter by letter: a share of its measured width. Letters
+// join across pieces (PDFs that place each glyph on its own), so the line
+// is joined as a whole.
+// The word processor's joined Arabic comes out a few percent wider than
+// its presentation forms measure (marks, kerning); a line measured short
+// by that much would wrap, since its gaps fill it to the end.
+constexpr double kJoinedSlack = 1.06;
+
+std::vector<double> JoinedShares(const std::vector<LinePiece>& pieces) {
+    std::vector<double> shares(pieces.size(), 1.0);
+    std::u32string line;
+    std::vector<size_t> starts;
+    for (const LinePiece& p : pieces) {
+        if (p.gap) line.push_back(U' ');
+        starts.push_back(line.size());
+        line += ShownCharacters(WordsText(*p.text));
+    }
+    starts.push_back(line.size());
+    const std::u32string joined = JoinedForms(line);
+    if (joined == line) return shares;
+    CLayoutDocument* doc = DocumentOf(*pieces.front().text);
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        const size_t from = starts[k];
+        const size_t count = (k + 1 < pieces.size() && pieces[k + 1].gap ? starts[k + 1] - 1 : starts[k + 1]) - from;
+        if (joined.compare(from, count, line, from, count) == 0) continue;
+        const TRtfWord<void>* word = pieces[k].text->m_words.GetHead();
+        const TRtfFontData<void>* font = word != nullptr && doc != nullptr ? doc->FindFontByNumber(word->m_nFont) : nullptr;
+        if (font == nullptr) continue;
+        const bool bold = (word->m_nStyle & 0x01) != 0;
+        const bool italic = (word->m_nStyle & 0x02) != 0;
+        // A fixed-pitch face gives every form of a letter one width.
+        double narrow = 0;
+        double wide = 0;
+        if (qm::MeasureEms(font->m_strName, bold, italic, U"i", narrow) &&
+            qm::MeasureEms(font->m_strName, bold, italic, U"W", wide) && std::abs(narrow - wide) < 0.01)
+            continue;
+        double apart = 0;
+        double together = 0;
+        if (qm::MeasureEms(font->m_strName, bold, italic, line.substr(from, count), apart) &&
+            qm::MeasureEms(font->m_strName, bold, italic, joined.substr(from, count), together) && apart > 0)
+            shares[k] = std::min(1.0, together / apart * kJoinedSlack);
+    }
+    return shares;
+}
+
+// A flowing line with right-to-left script, its pieces in reading order.
+// A right-to-left paragraph takes its indents mirrored (the word processor
+// sets \li on its right) and is aligned right (LibreOffice sets it from the
+// left otherwise), so that the line's right end stands where the page has
+// it and its left end no further left than the line box starts; the line
+// is fitted into that room as a left-to-right one is.
+std::string WriteShownLine(CRtfXmlText& text, const std::vector<CRtfXmlText*>& order, bool rightToLeft,
+                           const CRect& column) {
+    std::vector<LinePiece> pieces(order.size());
+    int32_t right = std::max(PrintLeft(*order.front()), PrintRight(*order.front()));
+    for (size_t k = 0; k < order.size(); ++k) {
+        pieces[k].text = order[k];
+        right = std::max({right, PrintLeft(*order[k]), PrintRight(*order[k])});
+        if (k > 0 && NeedsSpace(*order[k - 1], *order[k])) {
+            pieces[k].gap = true;
+            pieces[k].spaces = 1;
+        }
+    }
+    const int32_t left = std::max(text.m_rcLine.left, column.left);
+    const int32_t end = std::max(left, std::min(right, column.right));
+    const int32_t edge = rightToLeft ? end : left;
+
+    const LineMeasure measure(DocumentOf(text));
+    std::vector<LinePiece> laid = pieces;
+    const std::vector<ShownItem> shown = ShownItems(pieces, rightToLeft);
+    const std::vector<double> joined = JoinedShares(pieces);
+    const LineFit fit = FitShownLine(laid, shown, joined, measure, rightToLeft, edge, static_cast<double>(end - left));
+    double total = 0;
+    const bool measured = LayOutShown(laid, shown, joined, measure, fit, rightToLeft, edge, total);
+    if (measured) pieces = laid;
+
+    const bool keep = KeepsSpacing(&text);
+    CRunJoiner runs;
+    if (rightToLeft)
+        runs.Raw(std::string(kRightToLeftParagraph) + "\\qr\\li" + D(ToTwips(column.right - end)) + "\\ri" +
+                 D(ToTwips(left - column.left)) + " ");
+    // A right-to-left line is condensed as far as its pieces at their places
+    // on the page need, but its gaps are written as plain spaces: Arabic set
+    // by the word processor differs in width from the PDF's font word by
+    // word, and gaps widened to the PDF's places left holes in such lines
+    // that broke them apart (and read them out of order) in its rendering.
+    for (const LinePiece& p : pieces) {
+        if (p.gap && (!keep || rightToLeft)) runs.Spaces(1);
+        else if (p.gap && measured && p.widen > 0) runs.Gap("{\\expndtw" + D(p.widen) + "  }");
+        else if (p.gap) runs.Spaces(1);
+        runs.Add(p.text->m_words, 0, false, fit);
+    }
+    return AddHyperlinks(text, runs.Take());
+}
+
 }  // namespace
 
 std::string WriteFragment(CRtfXmlText& text, const CRect* column) {
@@ -634,11 +878,12 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
     const bool keep = KeepsSpacing(&text);
     // Right-to-left script reads from the right: its pieces are not
     // superscripts of the piece left of them, and a space stands for the gap
-    // between two of them, as in the paragraph layouts. Such lines are
-    // written as they read, without fitting: the fitting measures gaps from
-    // left to right.
+    // between two of them, as in the paragraph layouts. In a column such
+    // lines are fitted with their gaps taken in the order the word
+    // processor shows them; elsewhere they are written as they read.
     const std::vector<CRtfXmlText*> shown = order;
     const bool rightToLeft = OrderRightToLeftLine(order);
+    if ((rightToLeft || order != shown) && column != nullptr) return WriteShownLine(text, order, rightToLeft, *column);
     if (rightToLeft || order != shown) {
         std::string out = rightToLeft ? std::string(kRightToLeftParagraph) + " " : std::string();
         out += FormatRuns(order.front()->m_words, 0, false);

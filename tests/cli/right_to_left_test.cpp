@@ -48,10 +48,13 @@ std::string Escaped(const std::u32string& word) {
 
 // The text of a document's runs, one after the other: what each " {...}"
 // group of plain text and \u escapes holds.
+// A widened space ("{\expndtwN  }") counts as a space.
 std::string RunText(const std::string& rtf) {
     static const std::regex kRun(R"(\{((?:\\uc1\\u[0-9]+X|[^{}\\])*)\})");
+    static const std::regex kWidened(R"(\{\\expndtw-?[0-9]+ +\})");
+    const std::string plain = std::regex_replace(rtf, kWidened, " ");
     std::string text;
-    for (auto it = std::sregex_iterator(rtf.begin(), rtf.end(), kRun); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(plain.begin(), plain.end(), kRun); it != std::sregex_iterator(); ++it)
         text += (*it)[1].str();
     return text;
 }
@@ -68,12 +71,16 @@ std::vector<std::u32string> Words(const std::u32string& line) {
 #ifdef QUILLMARK_HAVE_CAIRO
 // Draws each line (in reading order) ending at the right margin: its words
 // from the right, each word's letters leftwards, a word of digits left to
-// right, and a space between words. `pageOrder` draws the glyphs of a line from its left end instead.
-void DrawRightToLeftPdf(const std::string& path, const std::vector<std::u32string>& lines, bool pageOrder) {
+// right, and a space between words. `pageOrder` draws the glyphs of a line from its left end instead;
+// `squeeze` narrows the font's glyphs, as a condensed face would.
+void DrawRightToLeftPdf(const std::string& path, const std::vector<std::u32string>& lines, bool pageOrder,
+                        double squeeze) {
     cairo_surface_t* surface = cairo_pdf_surface_create(path.c_str(), 595, 842);
     cairo_t* cr = cairo_create(surface);
     cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, 14);
+    cairo_matrix_t size;
+    cairo_matrix_init_scale(&size, 14 * squeeze, 14);
+    cairo_set_font_matrix(cr, &size);
     cairo_scaled_font_t* font = cairo_get_scaled_font(cr);
     double y = 100;
     for (const std::u32string& line : lines) {
@@ -83,7 +90,10 @@ void DrawRightToLeftPdf(const std::string& path, const std::vector<std::u32strin
         for (size_t w = 0; w < words.size() * 2 - 1; ++w) {
             // Words and the spaces between them, in reading order.
             const std::u32string text = w % 2 == 0 ? words[w / 2] : U" ";
-            const std::string utf8 = Utf8(text);
+            // A shaper draws a bracket in right-to-left text with its mirror's glyph.
+            std::u32string glyphs32 = text;
+            for (char32_t& g : glyphs32) g = g == U'(' ? U')' : g == U')' ? U'(' : g;
+            const std::string utf8 = Utf8(glyphs32);
             cairo_glyph_t* glyphs = nullptr;
             int count = 0;
             cairo_scaled_font_text_to_glyphs(font, 0, 0, utf8.c_str(), static_cast<int>(utf8.size()), &glyphs, &count,
@@ -124,18 +134,30 @@ TEST_F(CliTest, RightToLeftLinesAreWrittenInReadingOrder) {
     const std::u32string arabic =
         U"\u0645\u0631\u062d\u0628\u0627 \u0628\u0643\u0645 \u0641\u064a 300 \u0643\u062a\u0627\u0628";
     const std::u32string persian = U"\u0627\u06cc\u0646 \u06cc\u06a9 \u0633\u0646\u062f 15 \u0627\u0633\u062a";
+    const std::u32string brackets = U"\u0645\u0631\u062d\u0628\u0627 (\u0628\u0643\u0645) \u0643\u062a\u0627\u0628";
     const struct {
         const char* name;
         std::u32string line;
         bool pageOrder;
+        double squeeze = 1.0;
     } cases[] = {
-        {"hebrew-leftwards", hebrew, false},   {"hebrew-page-order", hebrew, true},
-        {"arabic-leftwards", arabic, false},   {"arabic-page-order", arabic, true},
-        {"persian-leftwards", persian, false}, {"persian-page-order", persian, true},
+        {"hebrew-leftwards", hebrew, false},     {"hebrew-page-order", hebrew, true},
+        {"arabic-leftwards", arabic, false},     {"arabic-page-order", arabic, true},
+        {"persian-leftwards", persian, false},   {"persian-page-order", persian, true},
+        {"brackets-leftwards", brackets, false}, {"brackets-page-order", brackets, true},
+        {"hebrew-squeezed", hebrew, true, 0.8},
     };
+    // A line set in a font narrower than the word processor's is condensed
+    // to stay one line; others keep their width.
+    static const std::regex kScale(R"(\\rtlch\\afs[0-9]+\\fs[0-9]+\\cf[0-9]+\\f[0-9]+\\charscalex([0-9]+))");
+    // A right-to-left paragraph of the flowing layout takes \li on its right:
+    // with the right margin it puts the line's end 75 points from the
+    // page's right edge, where it is drawn.
+    static const std::regex kMargin(R"(\\margr([0-9]+))");
+    static const std::regex kIndent(R"(\\rtlpar\\qr\\li([0-9]+)\\ri[0-9]+ )");
     for (const auto& c : cases) {
         const std::string pdf = m_dir / (std::string(c.name) + ".pdf");
-        DrawRightToLeftPdf(pdf, {c.line, c.line}, c.pageOrder);
+        DrawRightToLeftPdf(pdf, {c.line, c.line}, c.pageOrder, c.squeeze);
         for (const char* layout : {"no-images", "flowing"}) {
             const std::string out = m_out + "/" + c.name + "-" + layout;
             const auto r = RunCli({"-q", "-l", layout, "-o", out, pdf});
@@ -144,6 +166,19 @@ TEST_F(CliTest, RightToLeftLinesAreWrittenInReadingOrder) {
             EXPECT_EQ(qmtest::CountOccurrences(rtf, "\\rtlpar"), 2) << c.name << " " << layout;
             EXPECT_EQ(qmtest::CountOccurrences(RunText(rtf), Escaped(c.line)), 2)
                 << c.name << " " << layout << ": " << RunText(rtf);
+            if (std::string(layout) != "flowing") continue;
+            std::smatch margin;
+            ASSERT_TRUE(std::regex_search(rtf, margin, kMargin)) << c.name;
+            size_t lines = 0;
+            for (auto it = std::sregex_iterator(rtf.begin(), rtf.end(), kIndent); it != std::sregex_iterator(); ++it) {
+                EXPECT_NEAR(std::stoi(margin[1]) + std::stoi((*it)[1]), 75 * 20, 40) << c.name;
+                ++lines;
+            }
+            EXPECT_EQ(lines, 2u) << c.name;
+            for (auto it = std::sregex_iterator(rtf.begin(), rtf.end(), kScale); it != std::sregex_iterator(); ++it) {
+                if (c.squeeze < 1) EXPECT_LT(std::stoi((*it)[1]), 100) << c.name;
+                else EXPECT_EQ(std::stoi((*it)[1]), 100) << c.name;
+            }
         }
     }
 #endif

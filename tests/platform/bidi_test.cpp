@@ -61,4 +61,50 @@ TEST(Bidi, ReadingOrderOfShownText) {
     for (const auto& c : cases) EXPECT_EQ(ReadingOrder(Kinds(c.shown), c.rtl), c.order) << c.what;
 }
 
+// Which items stand in a stretch shown right to left ('t'), where a
+// bracket's glyph is its mirror's.
+TEST(Bidi, TurnedStretches) {
+    const struct {
+        const char* what;
+        const char* shown;
+        bool rtl;
+        const char* turned;
+    } cases[] = {
+        {"brackets round an Arabic word in an Arabic line", "NRRN", true, "tttt"},
+        {"brackets round a Latin word in an Arabic line", "NLLN", true, "t..t"},
+        {"brackets round a Hebrew word in an English line", "LNRRNL", false, "..tt.."},
+        {"digits inside right-to-left text read left to right", "RNDDNR", true, "tt..tt"},
+        {"a left-to-right line", "NLLN", false, "...."},
+    };
+    for (const auto& c : cases) {
+        std::vector<bool> turned;
+        ReadingOrder(Kinds(c.shown), c.rtl, turned);
+        std::string got;
+        for (bool t : turned) got += t ? 't' : '.';
+        EXPECT_EQ(got, c.turned) << c.what;
+    }
+}
+
+TEST(Bidi, MirroredAndJoinedCharacters) {
+    const struct {
+        char32_t u;
+        char32_t mirrored;
+    } mirrors[] = {{U'(', U')'}, {U']', U'['}, {U'{', U'}'}, {U'<', U'>'}, {0xAB, 0xBB}, {0x2265, 0x2264}, {U'a', U'a'}, {U'.', U'.'}};
+    for (const auto& m : mirrors) EXPECT_EQ(MirroredChar(m.u), m.mirrored) << std::hex << static_cast<unsigned>(m.u);
+
+    const struct {
+        const char* what;
+        std::u32string text;
+        std::u32string joined;
+    } words[] = {
+        // beh, alef, beh: initial, final alef (it joins on its right only), isolated
+        {"alef breaks a word", U"\u0628\u0627\u0628", U"\ufe91\ufe8e\ufe8f"},
+        {"beh teh beh: initial, medial, final", U"\u0628\u062a\u0628", U"\ufe91\ufe98\ufe90"},
+        {"a mark between letters keeps them joined", U"\u0628\u064e\u0628", U"\ufe91\u064e\ufe90"},
+        {"a space ends a word", U"\u0628 \u0628", U"\ufe8f \ufe8f"},
+        {"other letters stay", U"\u05d0\u06a9a", U"\u05d0\u06a9a"},
+    };
+    for (const auto& w : words) EXPECT_EQ(JoinedForms(w.text), w.joined) << w.what;
+}
+
 }  // namespace
