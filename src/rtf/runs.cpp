@@ -432,7 +432,8 @@ std::string StripLinks(const std::string& s) {
 
 std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s) {
     CLayoutDocument* doc = DocumentOf(text);
-    return MakeHyperlinkFields(s, doc != nullptr ? doc->GetSourceName() : std::string());
+    if (doc == nullptr) return MakeHyperlinkFields(s, std::string());
+    return MakeHyperlinkFields(s, doc->GetSourceName(), &doc->Context().m_pagesWritten);
 }
 
 namespace {

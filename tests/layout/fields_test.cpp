@@ -3,6 +3,8 @@
 // page bookmarks, and field arguments that survive quotes and backslashes.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "layout/words.h"
 #include "rtf/fields.h"
 #include "rtf/runs.h"
@@ -93,6 +95,21 @@ TEST(HyperlinkFields, TargetsInTheDocumentAndEscapedArguments) {
             EXPECT_EQ(out, "{{\\field{\\*\\fldinst{" + c.instruction + "}}{\\fldrslt {t}}}}") << c.name;
         }
     }
+    // A page the document does not hold (a range was chosen) has no
+    // bookmark: its links keep only their text.
+    const std::set<int32_t> held = {1, 2};
+    const struct {
+        const char* target;
+        const char* out;
+    } ranged[] = {
+        {"doc.xml#2", "{{\\field{\\*\\fldinst{HYPERLINK \\\\l \"page2\"}}{\\fldrslt {t}}}}"},
+        {"doc.xml#5", "{t}"},
+        {"other.xml#5", "{{\\field{\\*\\fldinst{HYPERLINK \"other.xml#5\"}}{\\fldrslt {t}}}}"},
+    };
+    for (const auto& c : ranged)
+        EXPECT_EQ(MakeHyperlinkFields("{<#dsAnchor#" + std::string(c.target) + "~dsAnchor#>t" + kEnd + "}", "doc.xml", &held),
+                  c.out)
+            << c.target;
     EXPECT_EQ(LinkedPage("#12"), 12);
     EXPECT_EQ(LinkedPage("#"), 0);
     EXPECT_EQ(LinkedPage("#1a"), 0);
