@@ -5,6 +5,7 @@
 
 #include <set>
 
+#include "layout/layout_document.h"
 #include "layout/words.h"
 #include "rtf/fields.h"
 #include "rtf/runs.h"
@@ -181,3 +182,57 @@ TEST(RunJoiner, StandInNarrowingComposesWithTheLineFit) {
     };
     for (const auto& c : cases) EXPECT_EQ(FormatRun(word, 0, false, c.fit), c.out) << c.fit.scale << " " << c.fit.size;
 }
+
+namespace {
+
+class LineDocument : public CLayoutDocument {
+public:
+    LineDocument() : CLayoutDocument(nullptr) {}
+    CRtfPage* GetPage() const override { return nullptr; }
+    bool AddElement(CRtfXmlText*) override { return false; }
+    std::string GetSourceName() const override { return "doc.xml"; }
+};
+
+void SetPiece(CRtfXmlText& text, CRtfPage& page, const char* words, int32_t left, int32_t right) {
+    text.m_pPage = &page;
+    text.m_rect = CRect(left, 100, right, 118);
+    text.m_rcLine = text.m_rect;
+    text.m_nFontSize = 12;
+    TRtfWord<void>* w = text.NewWord();
+    w->m_strText = words;
+    w->m_nFontSize = 12;
+    text.m_words.AddTail(w);
+}
+
+}  // namespace
+
+// A line written on its own, outside any column (the leftovers written
+// after a page's body), is fitted to the room it had on the PDF page as a
+// line of a column that wide is, rather than set at its font's width with a
+// run of spaces for each gap.
+TEST(RunJoiner, ALineOutsideAColumnIsFittedToItsPlace) {
+    LineDocument doc;
+    CRtfPage page(&doc, 1);
+    const struct {
+        const char* name;
+        int32_t gapLeft;  // where the second piece starts; it ends 130 units on
+        bool condensed;
+    } cases[] = {
+        {"as wide as on the page", 260, false},
+        {"wider than on the page", 170, true},
+    };
+    for (const auto& c : cases) {
+        CRtfXmlText head;
+        CRtfXmlText piece;
+        SetPiece(head, page, "The quick brown fox", 100, c.gapLeft - 20);
+        SetPiece(piece, page, "jumps over it", c.gapLeft, c.gapLeft + 130);
+        DebugRtfXmlTextList joined;
+        joined.AddTail(&piece);
+        head.m_pJoined = &joined;
+        const std::string alone = WriteFragment(head);
+        const CRect column(100, 100, c.gapLeft + 130, 118);
+        EXPECT_EQ(alone, WriteFragment(head, &column)) << c.name;
+        EXPECT_EQ(alone.find("\\charscalex100") == std::string::npos, c.condensed) << c.name << ": " << alone;
+    }
+}
+
