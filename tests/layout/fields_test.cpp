@@ -107,10 +107,10 @@ TEST(HyperlinkFields, TargetsInTheDocumentAndEscapedArguments) {
         {"doc.xml#5", "{t}"},
         {"other.xml#5", "{{\\field{\\*\\fldinst{HYPERLINK \"other.xml#5\"}}{\\fldrslt {t}}}}"},
     };
-    for (const auto& c : ranged)
-        EXPECT_EQ(MakeHyperlinkFields("{<#dsAnchor#" + std::string(c.target) + "~dsAnchor#>t" + kEnd + "}", "doc.xml", &held),
-                  c.out)
-            << c.target;
+    for (const auto& c : ranged) {
+        const std::string in = "{<#dsAnchor#" + std::string(c.target) + "~dsAnchor#>t" + kEnd + "}";
+        EXPECT_EQ(MakeHyperlinkFields(in, "doc.xml", &held), c.out) << c.target;
+    }
     EXPECT_EQ(LinkedPage("#12"), 12);
     EXPECT_EQ(LinkedPage("#"), 0);
     EXPECT_EQ(LinkedPage("#1a"), 0);
