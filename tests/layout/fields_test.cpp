@@ -235,4 +235,3 @@ TEST(RunJoiner, ALineOutsideAColumnIsFittedToItsPlace) {
         EXPECT_EQ(alone.find("\\charscalex100") == std::string::npos, c.condensed) << c.name << ": " << alone;
     }
 }
-
