@@ -358,6 +358,11 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
     if (m_pPdf->getNumPages() <= 0) return ConvertResult::kNoPages;
     // So would a range beyond the last page, reported as converted.
     if (!job->AnyPageSelected(m_pPdf->getNumPages())) return ConvertResult::kNoPageSelected;
+    // Links into the document lead only to pages it holds.
+    m_layout.m_pagesWritten.clear();
+    for (int32_t page = 1; page <= m_pPdf->getNumPages(); ++page)
+        if (job->IsPageSelected(page)) m_layout.m_pagesWritten.insert(page);
+    if (static_cast<int32_t>(m_layout.m_pagesWritten.size()) == m_pPdf->getNumPages()) m_layout.m_pagesWritten.clear();
     // The document is written under a private name in the output folder
     // and renamed over the final name only once it is complete, so a failed
     // or stopped conversion never destroys an existing document and no

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 struct CLayoutContext {
@@ -20,6 +21,9 @@ struct CLayoutContext {
     bool m_bPreserveSpacing = true;
     // The \shplid numbers of the document: drawn paths and pictures count
     // on their own, rotated text shapes on their own.
+    // The PDF's pages the document holds (1-based) when the user chose a
+    // range; empty when it holds them all.
+    std::set<int32_t> m_pagesWritten;
     int32_t m_nShapeId = 0;
     int32_t m_nTextShapeId = 0;
 

@@ -117,7 +117,7 @@ struct Span {
     std::vector<size_t> pieces;  // the links it took, as indexes into the link list
 };
 
-std::string Instruction(std::string target, const std::string& base) {
+std::string Instruction(std::string target, const std::string& base, const std::set<int32_t>* pages) {
     // Links into this document name the page XML file; what is left after
     // its name is the place in the document.
     if (!base.empty() && target.compare(0, base.size(), base) == 0) target.erase(0, base.size());
@@ -125,16 +125,21 @@ std::string Instruction(std::string target, const std::string& base) {
     if (target[0] == '#') {
         const int32_t page = LinkedPage(target);
         if (page <= 0) return {};  // a place the extractor did not find leads nowhere
+        // A page left out of a chosen range has no bookmark to lead to: a
+        // field there would look like a link and do nothing when clicked,
+        // and the source file may lie anywhere, so the text stays plain.
+        if (pages != nullptr && !pages->empty() && pages->count(page) == 0) return {};
         return "HYPERLINK \\\\l \"" + PageBookmarkName(page) + "\"";
     }
     return "HYPERLINK " + QuotedFieldArgument(target);
 }
 
-Span Link(size_t start, size_t end, const std::string& target, const std::string& base) {
+Span Link(size_t start, size_t end, const std::string& target, const std::string& base,
+          const std::set<int32_t>* pages) {
     Span s;
     s.start = start;
     s.end = end;
-    s.instruction = Instruction(target, base);
+    s.instruction = Instruction(target, base, pages);
     return s;
 }
 
@@ -176,7 +181,7 @@ std::string QuotedFieldArgument(const std::string& rtfTarget) {
     return out + "\"";
 }
 
-std::string MakeHyperlinkFields(const std::string& s, const std::string& base) {
+std::string MakeHyperlinkFields(const std::string& s, const std::string& base, const std::set<int32_t>* pages) {
     if (s.find(kAnchorStart) == std::string::npos && s.find(kAnchorEnd) == std::string::npos) return s;
     const std::vector<Token> tokens = Tokenize(s);
     const size_t n = tokens.size();
@@ -193,14 +198,14 @@ std::string MakeHyperlinkFields(const std::string& s, const std::string& base) {
     size_t open = kNone;
     for (size_t i = 0; i < n; ++i) {
         if (tokens[i].kind == Tok::kStart) {
-            if (open != kNone) links.push_back(Link(open, i, tokens[open].text, base));
+            if (open != kNone) links.push_back(Link(open, i, tokens[open].text, base, pages));
             open = i;
         } else if (tokens[i].kind == Tok::kEnd && open != kNone) {
-            links.push_back(Link(open, i, tokens[open].text, base));
+            links.push_back(Link(open, i, tokens[open].text, base, pages));
             open = kNone;
         }
     }
-    if (open != kNone) links.push_back(Link(open, n, tokens[open].text, base));
+    if (open != kNone) links.push_back(Link(open, n, tokens[open].text, base, pages));
 
     // Pieces of one link next to each other, with nothing but formatting,
     // group braces and spaces between them, are one field.

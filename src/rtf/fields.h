@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 // The bookmark that marks the top of page `page` (1-based).
@@ -24,5 +25,8 @@ std::string QuotedFieldArgument(const std::string& rtfTarget);
 // `s` with every link marker turned into fields. `base` (the page XML
 // file's name) is cut off the front of targets that start with it; a link
 // with no target keeps only its text. Adjacent pieces of one target with
-// only formatting and spaces between them become one field.
-std::string MakeHyperlinkFields(const std::string& s, const std::string& base);
+// only formatting and spaces between them become one field. A link to a
+// page of this document that is not among `pages` (those the document
+// holds; null: all) keeps only its text as well.
+std::string MakeHyperlinkFields(const std::string& s, const std::string& base,
+                                const std::set<int32_t>* pages = nullptr);

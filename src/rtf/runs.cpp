@@ -492,7 +492,8 @@ std::string StripLinks(const std::string& s) {
 
 std::string AddHyperlinks(const CRtfXmlText& text, const std::string& s) {
     CLayoutDocument* doc = DocumentOf(text);
-    return MakeHyperlinkFields(s, doc != nullptr ? doc->GetSourceName() : std::string());
+    if (doc == nullptr) return MakeHyperlinkFields(s, std::string());
+    return MakeHyperlinkFields(s, doc->GetSourceName(), &doc->Context().m_pagesWritten);
 }
 
 namespace {
@@ -914,15 +915,17 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
     }
 
     // In a column the paragraph's text starts at the line box's left edge
-    // (its indent, never left of the column); elsewhere where its first
-    // piece does.
-    int32_t origin = PrintLeft(*order.front());
+    // (its indent, never left of the column) and ends at the column's right
+    // edge at the latest. A line written on its own, after the page's body,
+    // starts where its first piece does and has the room it had on the PDF
+    // page: unfitted, a wider font wrapped it onto a second line.
+    const int32_t origin = column != nullptr ? std::max(text.m_rcLine.left, column->left) : PrintLeft(*order.front());
+    const int32_t end = column != nullptr ? std::min(right, column->right) : right;
     LineFit fit;
     bool measured = false;
-    if (column != nullptr) {
-        origin = std::max(text.m_rcLine.left, column->left);
+    {
         const LineMeasure measure(DocumentOf(text));
-        const double room = static_cast<double>(std::min(right, column->right)) - origin;
+        const double room = static_cast<double>(end) - origin;
         std::vector<LinePiece> laid = pieces;
         fit = FitLine(laid, measure, origin, room);
         double total = 0;

@@ -163,4 +163,39 @@ TEST_F(CliTest, ShapesOfAFlowingPageSitInItsFirstParagraph) {
     }
 }
 
+// Links to pages left out of the chosen range keep their text without a
+// field: a field there would lead nowhere. Links to pages the document
+// holds lead to the bookmark at the top of their page.
+TEST_F(CliTest, LinksToPagesOutsideTheRangeArePlainText) {
+    PdfBuilder pdf;
+    pdf.AddFontOfWidth("QuillBookface", 500, 34);
+    auto link = [&pdf](int y, size_t page) {
+        return "<< /Type /Annot /Subtype /Link /Border [0 0 0] /Rect [70 " + std::to_string(y - 2) + " 140 " +
+               std::to_string(y + 10) + "] /Dest [" + std::to_string(pdf.PageObject(page)) + " 0 R /Fit] >> ";
+    };
+    const std::string annots = link(700, 1) + link(650, 2);
+    pdf.AddPage(Line("F1", 12, 72, 700, "Towards two") + Line("F1", 12, 72, 650, "Towards three"),
+                "/Annots [" + annots + "]");
+    pdf.AddPage(Line("F1", 12, 72, 700, "Page two"));
+    pdf.AddPage(Line("F1", 12, 72, 700, "Page three"));
+    const std::string file = m_dir / "linked.pdf";
+    qmtest::WriteFile(file, pdf.Build());
+
+    const struct {
+        const char* range;
+        bool third;  // whether the link to page 3 stays a field
+    } cases[] = {{"1-3", true}, {"1-2", false}, {"1,3", true}};
+    for (const auto& c : cases) {
+        const std::string out = m_out + "/" + c.range;
+        const auto r = qmtest::RunCli({"-q", "-l", "flowing", "-p", c.range, "-o", out, file});
+        ASSERT_EQ(r.status, 0) << c.range << ": " << r.err;
+        const std::string rtf = qmtest::ReadFile(out + "/linked.rtf");
+        EXPECT_EQ(rtf.find("HYPERLINK \\\\l \"page3\"") != std::string::npos, c.third) << c.range;
+        EXPECT_EQ(rtf.find("{\\*\\bkmkstart page3}") != std::string::npos, c.third) << c.range;
+        EXPECT_NE(rtf.find("three"), std::string::npos) << c.range;
+        const bool second = std::string(c.range) != "1,3";
+        EXPECT_EQ(rtf.find("HYPERLINK \\\\l \"page2\"") != std::string::npos, second) << c.range;
+    }
+}
+
 }  // namespace

@@ -3,6 +3,9 @@
 // page bookmarks, and field arguments that survive quotes and backslashes.
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "layout/layout_document.h"
 #include "layout/words.h"
 #include "rtf/fields.h"
 #include "rtf/runs.h"
@@ -93,6 +96,21 @@ TEST(HyperlinkFields, TargetsInTheDocumentAndEscapedArguments) {
             EXPECT_EQ(out, "{{\\field{\\*\\fldinst{" + c.instruction + "}}{\\fldrslt {t}}}}") << c.name;
         }
     }
+    // A page the document does not hold (a range was chosen) has no
+    // bookmark: its links keep only their text.
+    const std::set<int32_t> held = {1, 2};
+    const struct {
+        const char* target;
+        const char* out;
+    } ranged[] = {
+        {"doc.xml#2", "{{\\field{\\*\\fldinst{HYPERLINK \\\\l \"page2\"}}{\\fldrslt {t}}}}"},
+        {"doc.xml#5", "{t}"},
+        {"other.xml#5", "{{\\field{\\*\\fldinst{HYPERLINK \"other.xml#5\"}}{\\fldrslt {t}}}}"},
+    };
+    for (const auto& c : ranged) {
+        const std::string in = "{<#dsAnchor#" + std::string(c.target) + "~dsAnchor#>t" + kEnd + "}";
+        EXPECT_EQ(MakeHyperlinkFields(in, "doc.xml", &held), c.out) << c.target;
+    }
     EXPECT_EQ(LinkedPage("#12"), 12);
     EXPECT_EQ(LinkedPage("#"), 0);
     EXPECT_EQ(LinkedPage("#1a"), 0);
@@ -163,4 +181,57 @@ TEST(RunJoiner, StandInNarrowingComposesWithTheLineFit) {
         {{0.8, 0.75}, "\\fs15\\cf0\\f0\\charscalex57 {code}"},
     };
     for (const auto& c : cases) EXPECT_EQ(FormatRun(word, 0, false, c.fit), c.out) << c.fit.scale << " " << c.fit.size;
+}
+
+namespace {
+
+class LineDocument : public CLayoutDocument {
+public:
+    LineDocument() : CLayoutDocument(nullptr) {}
+    CRtfPage* GetPage() const override { return nullptr; }
+    bool AddElement(CRtfXmlText*) override { return false; }
+    std::string GetSourceName() const override { return "doc.xml"; }
+};
+
+void SetPiece(CRtfXmlText& text, CRtfPage& page, const char* words, int32_t left, int32_t right) {
+    text.m_pPage = &page;
+    text.m_rect = CRect(left, 100, right, 118);
+    text.m_rcLine = text.m_rect;
+    text.m_nFontSize = 12;
+    TRtfWord<void>* w = text.NewWord();
+    w->m_strText = words;
+    w->m_nFontSize = 12;
+    text.m_words.AddTail(w);
+}
+
+}  // namespace
+
+// A line written on its own, outside any column (the leftovers written
+// after a page's body), is fitted to the room it had on the PDF page as a
+// line of a column that wide is, rather than set at its font's width with a
+// run of spaces for each gap.
+TEST(RunJoiner, ALineOutsideAColumnIsFittedToItsPlace) {
+    LineDocument doc;
+    CRtfPage page(&doc, 1);
+    const struct {
+        const char* name;
+        int32_t gapLeft;  // where the second piece starts; it ends 130 units on
+        bool condensed;
+    } cases[] = {
+        {"as wide as on the page", 260, false},
+        {"wider than on the page", 170, true},
+    };
+    for (const auto& c : cases) {
+        CRtfXmlText head;
+        CRtfXmlText piece;
+        SetPiece(head, page, "The quick brown fox", 100, c.gapLeft - 20);
+        SetPiece(piece, page, "jumps over it", c.gapLeft, c.gapLeft + 130);
+        DebugRtfXmlTextList joined;
+        joined.AddTail(&piece);
+        head.m_pJoined = &joined;
+        const std::string alone = WriteFragment(head);
+        const CRect column(100, 100, c.gapLeft + 130, 118);
+        EXPECT_EQ(alone, WriteFragment(head, &column)) << c.name;
+        EXPECT_EQ(alone.find("\\charscalex100") == std::string::npos, c.condensed) << c.name << ": " << alone;
+    }
 }
