@@ -620,12 +620,15 @@ bool LayOut(std::vector<LinePiece>& pieces, const LineMeasure& measure, const Li
     return true;
 }
 
-// The narrowest fit that keeps the line within `room` units, lowering the
-// scale first and the size below the scale's floor.
-LineFit FitLine(std::vector<LinePiece>& pieces, const LineMeasure& measure, int32_t origin, double room) {
+// The narrowest fit that keeps a line within `room` units, lowering the
+// scale first and the size below the scale's floor. `layOut(fit, total)`
+// lays the line out at a fit and gives its width; false when a face
+// cannot be measured.
+template <typename LayOutAt>
+LineFit NarrowestFit(const LayOutAt& layOut, double room) {
     LineFit fit;
     double total = 0;
-    if (!LayOut(pieces, measure, fit, origin, total) || room <= 0 || total <= room + kFitSlack) return fit;
+    if (!layOut(fit, total) || room <= 0 || total <= room + kFitSlack) return fit;
     for (int round = 0; round < kMaxFitRounds && total > room; ++round) {
         const double now = fit.scale * fit.size;
         // Percent steps, always at least one down, so the loop ends.
@@ -638,10 +641,15 @@ LineFit FitLine(std::vector<LinePiece>& pieces, const LineMeasure& measure, int3
             fit.scale = kMinLineScale;
             fit.size = std::max(kMinLineSize, want / kMinLineScale);
         }
-        if (!LayOut(pieces, measure, fit, origin, total)) return LineFit();
+        if (!layOut(fit, total)) return LineFit();
         if (fit.size <= kMinLineSize) break;
     }
     return fit;
+}
+
+LineFit FitLine(std::vector<LinePiece>& pieces, const LineMeasure& measure, int32_t origin, double room) {
+    return NarrowestFit(
+        [&](const LineFit& fit, double& total) { return LayOut(pieces, measure, fit, origin, total); }, room);
 }
 
 // A line holding right-to-left script is laid out by the word processor
@@ -711,25 +719,11 @@ bool LayOutShown(std::vector<LinePiece>& pieces, const std::vector<ShownItem>& s
 LineFit FitShownLine(std::vector<LinePiece>& pieces, const std::vector<ShownItem>& shown,
                      const std::vector<double>& joined, const LineMeasure& measure, bool rightToLeft, int32_t edge,
                      double room) {
-    LineFit fit;
-    double total = 0;
-    if (!LayOutShown(pieces, shown, joined, measure, fit, rightToLeft, edge, total) || room <= 0 || total <= room + kFitSlack)
-        return fit;
-    for (int round = 0; round < kMaxFitRounds && total > room; ++round) {
-        const double now = fit.scale * fit.size;
-        double want = std::floor(now * room / total * 100.0) / 100.0;
-        if (want >= now) want = now - 0.01;
-        if (want >= kMinLineScale) {
-            fit.scale = want;
-            fit.size = 1.0;
-        } else {
-            fit.scale = kMinLineScale;
-            fit.size = std::max(kMinLineSize, want / kMinLineScale);
-        }
-        if (!LayOutShown(pieces, shown, joined, measure, fit, rightToLeft, edge, total)) return LineFit();
-        if (fit.size <= kMinLineSize) break;
-    }
-    return fit;
+    return NarrowestFit(
+        [&](const LineFit& fit, double& total) {
+            return LayOutShown(pieces, shown, joined, measure, fit, rightToLeft, edge, total);
+        },
+        room);
 }
 
 // How much narrower each piece of a line is with its Arabic letters joined
