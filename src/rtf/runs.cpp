@@ -272,6 +272,10 @@ bool OrderRightToLeftLine(std::vector<CRtfXmlText*>& pieces) {
 // Makes a paragraph read right to left: its text starts and runs from the
 // right margin.
 constexpr const char* kRightToLeftParagraph = "\\rtlpar";
+// The paragraph layouts' right-to-left paragraph, set from the right:
+// LibreOffice sets an \rtlpar paragraph from its left end unless it is
+// aligned right.
+constexpr const char* kRightToLeftBlock = "\\rtlpar\\qr ";
 
 enum class Raise { kNone, kSuper, kSub };
 
@@ -1259,7 +1263,7 @@ std::string WriteParagraph(CRtfXmlText& text) {
         if (k > 0 && NeedsSpace(*pieces[k - 1], *pieces[k])) runs.Spaces(1);
         runs.Add(pieces[k]->m_words, 0, false);
     }
-    return std::string("\\pard ") + (rightToLeft ? kRightToLeftParagraph : "") + AddHyperlinks(text, runs.Take()) + "\\par";
+    return std::string("\\pard ") + (rightToLeft ? kRightToLeftBlock : "") + AddHyperlinks(text, runs.Take()) + "\\par";
 }
 
 std::string WritePlainParagraph(CRtfXmlText& text) {
@@ -1270,5 +1274,5 @@ std::string WritePlainParagraph(CRtfXmlText& text) {
         if (k > 0 && NeedsSpace(*pieces[k - 1], *pieces[k])) runs += "{ }";
         runs += PlainRuns(pieces[k]->m_words);
     }
-    return std::string("\\pard ") + (rightToLeft ? kRightToLeftParagraph : "") + StripLinks(runs) + "\\par";
+    return std::string("\\pard ") + (rightToLeft ? kRightToLeftBlock : "") + StripLinks(runs) + "\\par";
 }
