@@ -75,11 +75,11 @@ std::vector<std::string> GhostscriptBatchArguments(const std::string& device, co
     return argv;
 }
 
-std::vector<std::string> GhostscriptDrawingArguments(const std::string& pdfPath, int page, const double box[4],
-                                                     int dpi, const std::string& outputPath) {
-    char size[128], shift[128];
-    std::snprintf(size, sizeof size, "%.2f %.2f", box[2] - box[0], box[3] - box[1]);
-    const std::string width = size, height = width.substr(width.find(' ') + 1);
+std::vector<std::string> GhostscriptDrawingArguments(const std::string& pdfPath, int page, const double box[4], int dpi,
+                                                     const std::string& outputPath) {
+    char width[64], height[64], shift[128];
+    std::snprintf(width, sizeof width, "%.2f", box[2] - box[0]);
+    std::snprintf(height, sizeof height, "%.2f", box[3] - box[1]);
     // The page is drawn at its usual place on a sheet the size of the box,
     // moved by the device's set-up so that the box's corner lies at the
     // sheet's; what the PDF page asks for its own size is then ignored.
@@ -98,8 +98,8 @@ std::vector<std::string> GhostscriptDrawingArguments(const std::string& pdfPath,
             "-dFILTERIMAGE",
             "-dFirstPage=" + std::to_string(page),
             "-dLastPage=" + std::to_string(page),
-            "-dDEVICEWIDTHPOINTS=" + width.substr(0, width.find(' ')),
-            "-dDEVICEHEIGHTPOINTS=" + height,
+            std::string("-dDEVICEWIDTHPOINTS=") + width,
+            std::string("-dDEVICEHEIGHTPOINTS=") + height,
             "-dFIXEDMEDIA",
             "-sOutputFile=" + EscapePercent(outputPath),
             "-c",

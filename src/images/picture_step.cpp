@@ -119,9 +119,9 @@ std::unique_ptr<CRtfImage> CPictureStep::DrawingPicture(PDFDoc* pdf, int page, c
     std::function<bool()> stop;
     if (m_pLog != nullptr) stop = [log = m_pLog] { return log->StoppedNow(); };
     int exitCode = -1;
-    const RenderStatus status = RunAndWaitFor(
-        GhostscriptDrawingArguments(pdf->getFileName()->toStr(), page, box, kDrawingDpi, output),
-        GhostscriptTimeout(), &exitCode, stop);
+    const RenderStatus status =
+        RunAndWaitFor(GhostscriptDrawingArguments(pdf->getFileName()->toStr(), page, box, kDrawingDpi, output),
+                      GhostscriptTimeout(), &exitCode, stop);
     auto picture = std::make_unique<CRtfImage>();
     picture->m_bDrawing = true;
     picture->m_n1 = page;
@@ -135,8 +135,8 @@ std::unique_ptr<CRtfImage> CPictureStep::DrawingPicture(PDFDoc* pdf, int page, c
     if (status == RenderStatus::kNoProgram) m_bNoRenderer = true;
     if (!m_bDrawingFailedReported && status != RenderStatus::kStopped && m_pLog != nullptr) {
         m_bDrawingFailedReported = true;
-        std::string text = "Ghostscript (" + GhostscriptProgram() +
-                           ") could not render a page's drawing; the drawing is left out.";
+        std::string text =
+            "Ghostscript (" + GhostscriptProgram() + ") could not render a page's drawing; the drawing is left out.";
         m_pLog->ShowWarning(text.c_str());
     }
     return nullptr;
