@@ -42,6 +42,26 @@ Drawn Measure(CRtfLine* line) {
     return d;
 }
 
+struct Box {
+    double x0, y0, x1, y1;
+    bool Meets(double a0, double b0, double a1, double b1) const { return x0 < a1 && a0 < x1 && y0 < b1 && b0 < y1; }
+};
+
+// Where a picture lies in page units; all of the page when it is turned
+// with the page, which the drawing's box does not follow.
+Box PictureBox(const CRtfImage& image, double bottom) {
+    if (image.m_n3 != 0) return Box{-1e300, -1e300, 1e300, 1e300};
+    Box b{1e300, 1e300, -1e300, -1e300};
+    for (int corner = 0; corner < 4; ++corner) {
+        const double u = corner & 1, v = corner >> 1;
+        const double x = (image.m_place[0] * u + image.m_place[2] * v + image.m_place[4]) * kUnitsPerPoint;
+        const double y = bottom - (image.m_place[1] * u + image.m_place[3] * v + image.m_place[5]) * kUnitsPerPoint;
+        b.x0 = std::min(b.x0, x), b.x1 = std::max(b.x1, x);
+        b.y0 = std::min(b.y0, y), b.y1 = std::max(b.y1, y);
+    }
+    return b;
+}
+
 bool IsSheet(const Drawn& d, double pageW, double pageH) {
     const CPathStyle& s = d.line->m_style;
     return !d.line->m_bFront && s.m_bFilled && !s.m_bStroked && s.m_nFill == kWhite &&
@@ -88,6 +108,13 @@ bool TakeDenseDrawing(CRtfPage* page, size_t maxPoints, size_t maxShapes) {
     x0 = std::max(0.0, x0 - kMargin), x1 = std::min(pageW, x1 + kMargin);
     y0 = std::max(bottom - pageH, y0 - kMargin), y1 = std::min(bottom, y1 + kMargin);
     if (x1 <= x0 || y1 <= y0) return false;
+    // LibreOffice shows the header's pictures over the body's: the page's
+    // pictures would vanish under the drawing's. A page whose pictures lie
+    // where it draws keeps its shapes.
+    for (const auto& obj : page->m_pObjects) {
+        const auto* image = obj && obj->m_nKind == CRtfShpObject::kImage ? dynamic_cast<CRtfImage*>(obj.get()) : nullptr;
+        if (image != nullptr && PictureBox(*image, bottom).Meets(x0, y0, x1, y1)) return false;
+    }
     page->m_denseRegions.push_back(CDenseRegion{x0 / kUnitsPerPoint, (bottom - y1) / kUnitsPerPoint,
                                                 x1 / kUnitsPerPoint, (bottom - y0) / kUnitsPerPoint});
     std::sort(taken.begin(), taken.end());

@@ -93,16 +93,18 @@ TEST(DrawnPathsEndToEnd, DenseDrawingsBecomeOnePictureBehindTheText) {
         int rules;
         int greys;        // the rules' paints, each a shape of its own
         int covers;       // boxes painted over the words
+        bool photo;       // a picture among the rules
         int pictures;     // in the header
         int behindPaths;  // sub-paths of shapes in the header
         int frontPaths;   // sub-paths of shapes in the body
     };
     const Case cases[] = {
-        {2000, 2, 0, 1, 0, 0},   // 4,000 points: the drawing is a picture
-        {150, 3, 0, 0, 150, 0},  // 300 points in three shapes: shapes
-        {40, 4, 0, 1, 0, 0},     // 80 points, but four shapes
-        {400, 1, 90, 1, 0, 90},  // 800 points behind go, 360 in front stay
-        {100, 1, 150, 1, 0, 0},  // 600 points in front: all of it goes
+        {2000, 2, 0, false, 1, 0, 0},   // 4,000 points: the drawing is a picture
+        {150, 3, 0, false, 0, 150, 0},  // 300 points in three shapes: shapes
+        {40, 4, 0, false, 1, 0, 0},     // 80 points, but four shapes
+        {400, 1, 90, false, 1, 0, 90},  // 800 points behind go, 360 in front stay
+        {100, 1, 150, false, 1, 0, 0},  // 600 points in front: all of it goes
+        {400, 1, 0, true, 0, 400, 0},   // the drawing would hide the photo
     };
     std::string ps = "/Helvetica findfont 14 scalefont setfont 0.3 setlinewidth\n";
     for (const Case& c : cases) {
@@ -112,6 +114,7 @@ TEST(DrawnPathsEndToEnd, DenseDrawingsBecomeOnePictureBehindTheText) {
               "  i 40 mod 14 mul 20 add i 40 idiv 14 mul 40 add moveto 10 0 rlineto stroke } for\n";
         if (c.covers > 0)
             ps += "0 0 1 setrgbcolor 0 1 " + std::to_string(c.covers - 1) + " { pop 96 390 200 30 rectfill } for\n";
+        if (c.photo) ps += "gsave 300 100 translate 50 50 scale 2 2 8 [2 0 0 2 0 0] {<00FF8040>} image grestore\n";
         ps += "showpage\n";
     }
     TempDir dir;
