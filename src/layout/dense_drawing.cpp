@@ -1,12 +1,11 @@
 // A page dense with drawn paths (a plot, a circuit, a map) costs a word
-// processor time for every point of its shapes and more for every shape,
-// merged or not: such a page's drawing is taken out of the page here and
-// shown as one picture of the box it covers, rendered by the picture step.
+// processor time for every point of its shapes, merged or not: such a
+// page's drawing is taken out of the page here and shown as one picture of
+// the box it covers, rendered by the picture step.
 // Only the drawing behind the text goes when that is enough, since the
 // picture lies behind the text too; what the PDF paints over text or
 // pictures goes as well only when it alone is above the bound.
 #include <algorithm>
-#include <string>
 
 #include "layout/model.h"
 
@@ -70,26 +69,23 @@ bool IsSheet(const Drawn& d, double pageW, double pageH) {
 
 }  // namespace
 
-bool TakeDenseDrawing(CRtfPage* page, size_t maxPoints, size_t maxShapes) {
+bool TakeDenseDrawing(CRtfPage* page, size_t maxPoints) {
     if (page == nullptr) return false;
     const CRect& r = page->m_rect;
     const double pageW = r.Width() != 0 ? r.Width() : kDefaultPageWidth;
     const double pageH = r.Height() != 0 ? r.Height() : kDefaultPageHeight;
     std::vector<Drawn> drawn;
-    size_t behind = 0, front = 0, behindShapes = 0;
+    size_t behind = 0, front = 0;
     for (const auto& obj : page->m_pObjects) {
         auto* line = obj && obj->m_nKind == CRtfShpObject::kLine ? dynamic_cast<CRtfLine*>(obj.get()) : nullptr;
         if (line == nullptr || line->m_pieces.empty()) continue;
         Drawn d = Measure(line);
         if (IsSheet(d, pageW, pageH)) continue;
         (line->m_bFront ? front : behind) += d.points;
-        for (size_t at = line->m_strShape.find("{\\shp"); at != std::string::npos;
-             at = line->m_strShape.find("{\\shp", at + 1))
-            ++behindShapes;
         drawn.push_back(d);
     }
     const bool withFront = front > maxPoints;
-    if (behind <= maxPoints && behindShapes <= maxShapes && !withFront) return false;
+    if (behind <= maxPoints && !withFront) return false;
 
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     bool first = true;

@@ -180,11 +180,10 @@ int CRtfPage::AddObjects(std::vector<std::unique_ptr<CRtfShpObject>>& objects) {
     }
     // Thousands of small shapes (dotted rules, hatching, diagrams) make a
     // document that word processors cannot open in reasonable time: the
-    // page's paths are merged into a bounded number of shapes, and a page
-    // that still draws too much gives its drawing to a picture.
+    // page's paths are merged into a bounded number of shapes, after a page
+    // of too many points has given its drawing to a picture.
+    TakeDenseDrawing(this, kMaxPathPointsPerPage);
     MergePathShapes(this, kMaxPathsPerPage);
-    if (TakeDenseDrawing(this, kMaxPathPointsPerPage, kMaxBehindShapesPerPage))
-        MergePathShapes(this, kMaxPathsPerPage);
     // What the page did not take is not placed anywhere; it goes now.
     objects.clear();
     return added;

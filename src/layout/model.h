@@ -54,13 +54,13 @@ constexpr int32_t kDefaultPageHeight = 792;
 // merged into shared freeform shapes first; only what no merging brings
 // under this bound is left out (the smallest shapes first).
 constexpr size_t kMaxPathsPerPage = 40;
-// What a page may hand to the document as shapes behind its text, and in
-// front of it: word processors spend time on every point of a freeform
-// shape, and on every shape far more than on a picture. A page drawing
-// more points on either side, or needing more shapes behind its text,
-// shows its drawing as a picture instead.
-constexpr size_t kMaxPathPointsPerPage = 400;
-constexpr size_t kMaxBehindShapesPerPage = 3;
+// Points of drawn paths a page may hand to the document as shapes behind
+// its text, and in front of it: word processors spend their time on every
+// point of a freeform shape, however few the shapes. A page drawing more on
+// either side shows its drawing as a picture instead. Pictures of thin
+// rules look fainter than the rules themselves at small sizes, so only
+// dense drawings become pictures.
+constexpr size_t kMaxPathPointsPerPage = 1000;
 // Page dimensions larger than this are cut to it.
 constexpr int32_t kMaxPageExtent = 2375;
 
@@ -359,12 +359,11 @@ struct CDenseRegion {
     bool operator==(const CDenseRegion&) const = default;
 };
 // When the page's drawn paths behind the text have more than `maxPoints`
-// points or make more than `maxShapes` shapes (as MergePathShapes left
-// them), takes them out of the page, with those in front of it when these
+// points, takes them out of the page, with those in front of it when these
 // have more than `maxPoints` points, and records the box they cover in the
-// page's m_denseRegions, for the box to be rendered as a picture. Whether
-// it did.
-bool TakeDenseDrawing(CRtfPage* page, size_t maxPoints, size_t maxShapes);
+// page's m_denseRegions, for the box to be rendered as a picture; not when
+// a picture of the page lies in that box. Whether it did.
+bool TakeDenseDrawing(CRtfPage* page, size_t maxPoints);
 
 // A picture rendered from the page PostScript.
 class CRtfImage : public CRtfShpObject {

@@ -91,7 +91,7 @@ long PngWidth(const std::string& page, size_t at) { return std::stol(page.substr
 TEST(DrawnPathsEndToEnd, DenseDrawingsBecomeOnePictureBehindTheText) {
     struct Case {
         int rules;
-        int greys;        // the rules' paints, each a shape of its own
+        int greys;        // the rules' paints
         int covers;       // boxes painted over the words
         bool photo;       // a picture among the rules
         int pictures;     // in the header
@@ -99,12 +99,11 @@ TEST(DrawnPathsEndToEnd, DenseDrawingsBecomeOnePictureBehindTheText) {
         int frontPaths;   // sub-paths of shapes in the body
     };
     const Case cases[] = {
-        {2000, 2, 0, false, 1, 0, 0},   // 4,000 points: the drawing is a picture
-        {150, 3, 0, false, 0, 150, 0},  // 300 points in three shapes: shapes
-        {40, 4, 0, false, 1, 0, 0},     // 80 points, but four shapes
-        {400, 1, 90, false, 1, 0, 90},  // 800 points behind go, 360 in front stay
-        {100, 1, 150, false, 1, 0, 0},  // 600 points in front: all of it goes
-        {400, 1, 0, true, 0, 400, 0},   // the drawing would hide the photo
+        {2000, 2, 0, false, 1, 0, 0},    // 4,000 points: the drawing is a picture
+        {450, 3, 0, false, 0, 450, 0},   // 900 points: shapes
+        {600, 1, 240, false, 1, 0, 240}, // 1,200 points behind go, 960 in front stay
+        {100, 1, 260, false, 1, 0, 0},   // 1,040 points in front: all of it goes
+        {1000, 1, 0, true, 0, 1000, 0},  // the drawing would hide the photo
     };
     std::string ps = "/Helvetica findfont 14 scalefont setfont 0.3 setlinewidth\n";
     for (const Case& c : cases) {
