@@ -403,7 +403,11 @@ ConvertResult CConvertDoc::ConvertPages(bool withImages) {
                 result = ConvertResult::kPageFailed;
                 break;
             }
-            if (withImages) doc->AddImages(pictures.m_objects);
+            if (withImages) {
+                doc->AddImages(pictures.m_objects);
+                for (const CDenseRegion& region : doc->DenseRegions())
+                    doc->AddDrawing(m_pPictures ? m_pPictures->DrawingPicture(m_pPdf.get(), page, region) : nullptr);
+            }
             doc->EndPage((page == m_nFirstPage ? 1 : 0) | (page == m_nLastPage ? 2 : 0));
             ++m_nPagesDone;
         }

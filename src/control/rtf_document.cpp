@@ -68,6 +68,14 @@ int CRtfDocument::AddImages(std::vector<std::unique_ptr<CRtfShpObject>>& objects
     return m_pPage->AddObjects(objects);
 }
 
+std::vector<CDenseRegion> CRtfDocument::DenseRegions() const {
+    return m_pPage ? m_pPage->m_denseRegions : std::vector<CDenseRegion>{};
+}
+
+void CRtfDocument::AddDrawing(std::unique_ptr<CRtfImage> picture) {
+    if (m_pPage && picture) m_pPage->m_pObjects.push_back(std::move(picture));
+}
+
 bool CRtfDocument::AddElement(CRtfXmlText* text) {
     if (!m_pPage) return false;
     return CRtfTextPool::AddText(this, text);

@@ -35,6 +35,10 @@ public:
     // Hands the pictures and drawn paths of the current page to it; the
     // number the page took (0 without a current page).
     int AddImages(std::vector<std::unique_ptr<CRtfShpObject>>& objects);
+    // Where the current page's drawing is to be a picture, once its paths
+    // are handed over; and the hand-over of such a picture.
+    std::vector<CDenseRegion> DenseRegions() const;
+    void AddDrawing(std::unique_ptr<CRtfImage> picture);
     bool AddElement(CRtfXmlText* text) override;
     // Writes the current page and drops it. A failed write shows when the
     // document is closed.

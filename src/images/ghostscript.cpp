@@ -1,6 +1,7 @@
 // Ghostscript command line and run.
 #include "images/ghostscript.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/process.h"
@@ -72,6 +73,39 @@ std::vector<std::string> GhostscriptBatchArguments(const std::string& device, co
                                      "-q"};
     for (const auto& in : inputPaths) argv.push_back(InputArgument(in));
     return argv;
+}
+
+std::vector<std::string> GhostscriptDrawingArguments(const std::string& pdfPath, int page, const double box[4], int dpi,
+                                                     const std::string& outputPath) {
+    char width[64], height[64], shift[128];
+    std::snprintf(width, sizeof width, "%.2f", box[2] - box[0]);
+    std::snprintf(height, sizeof height, "%.2f", box[3] - box[1]);
+    // The page is drawn at its usual place on a sheet the size of the box,
+    // moved by the device's set-up so that the box's corner lies at the
+    // sheet's; what the PDF page asks for its own size is then ignored.
+    std::snprintf(shift, sizeof shift, "<</Install {%.2f %.2f translate}>> setpagedevice", -box[0], -box[1]);
+    return {GhostscriptProgram(),
+            "-sDEVICE=png16m",
+            "-dBATCH",
+            "-dNOPROMPT",
+            "-dNOPAUSE",
+            "-dSAFER",
+            "-q",
+            "-r" + std::to_string(dpi),
+            "-dGraphicsAlphaBits=4",
+            "-dUseCropBox",
+            "-dFILTERTEXT",
+            "-dFILTERIMAGE",
+            "-dFirstPage=" + std::to_string(page),
+            "-dLastPage=" + std::to_string(page),
+            std::string("-dDEVICEWIDTHPOINTS=") + width,
+            std::string("-dDEVICEHEIGHTPOINTS=") + height,
+            "-dFIXEDMEDIA",
+            "-sOutputFile=" + EscapePercent(outputPath),
+            "-c",
+            shift,
+            "-f",
+            InputArgument(pdfPath)};
 }
 
 RenderStatus RunAndWait(const std::vector<std::string>& argv) {

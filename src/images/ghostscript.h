@@ -28,6 +28,13 @@ std::vector<std::string> GhostscriptBatchArguments(const std::string& device, co
                                                    const std::string& outputTemplate,
                                                    const std::vector<std::string>& inputPaths);
 
+// The argument vector that renders the box `x0 y0 x1 y1` (points of the
+// page as shown, from its bottom left corner) of page `page` of the PDF
+// `pdfPath` at `dpi` into the PNG file `outputPath`, with the page's text
+// and pictures left out: only what it draws.
+std::vector<std::string> GhostscriptDrawingArguments(const std::string& pdfPath, int page, const double box[4],
+                                                     int dpi, const std::string& outputPath);
+
 // kStopped: the conversion was stopped at once while the program ran; it
 // was killed.
 enum class RenderStatus { kOk, kNoProgram, kTimedOut, kStopped };

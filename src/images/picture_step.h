@@ -60,6 +60,11 @@ public:
     // device for extracted pictures (documents always embed JPEG).
     CPagePictures ImagesForPage(PDFDoc* pdf, int page, int zero, const std::string& device);
 
+    // The drawing of `region` of page `page` of `pdf`, without text and
+    // pictures, as a picture placed there behind the text; null when it
+    // could not be rendered (said once per conversion).
+    std::unique_ptr<CRtfImage> DrawingPicture(PDFDoc* pdf, int page, const CDenseRegion& region);
+
 private:
     CPictureRequest m_request;
     IPictureLog* m_pLog;
@@ -71,6 +76,7 @@ private:
     bool m_bNoRenderer = false;
     bool m_bTimeoutReported = false;
     bool m_bRenderFailedReported = false;
+    bool m_bDrawingFailedReported = false;
     // Picture files kept for inspection so far (QUILLMARK_KEEP_PICTURE_PS).
     int32_t m_nKeptFiles = 0;
 };

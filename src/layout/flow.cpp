@@ -180,7 +180,9 @@ int CRtfPage::AddObjects(std::vector<std::unique_ptr<CRtfShpObject>>& objects) {
     }
     // Thousands of small shapes (dotted rules, hatching, diagrams) make a
     // document that word processors cannot open in reasonable time: the
-    // page's paths are merged into a bounded number of shapes.
+    // page's paths are merged into a bounded number of shapes, after a page
+    // of too many points has given its drawing to a picture.
+    TakeDenseDrawing(this, kMaxPathPointsPerPage);
     MergePathShapes(this, kMaxPathsPerPage);
     // What the page did not take is not placed anywhere; it goes now.
     objects.clear();

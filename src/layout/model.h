@@ -54,6 +54,13 @@ constexpr int32_t kDefaultPageHeight = 792;
 // merged into shared freeform shapes first; only what no merging brings
 // under this bound is left out (the smallest shapes first).
 constexpr size_t kMaxPathsPerPage = 40;
+// Points of drawn paths a page may hand to the document as shapes behind
+// its text, and in front of it: word processors spend their time on every
+// point of a freeform shape, however few the shapes. A page drawing more on
+// either side shows its drawing as a picture instead. Pictures of thin
+// rules look fainter than the rules themselves at small sizes, so only
+// dense drawings become pictures.
+constexpr size_t kMaxPathPointsPerPage = 1000;
 // Page dimensions larger than this are cut to it.
 constexpr int32_t kMaxPageExtent = 2375;
 
@@ -342,6 +349,22 @@ std::string PathShapeText(const std::vector<const CPathPiece*>& pieces, const CP
 // in the first path it draws. Returns the number of shapes.
 size_t MergePathShapes(CRtfPage* page, size_t maxShapes);
 
+// A part of a page whose drawing is shown as one picture: points of the
+// page as shown, origin at its bottom left corner.
+struct CDenseRegion {
+    double x0 = 0;
+    double y0 = 0;
+    double x1 = 0;
+    double y1 = 0;
+    bool operator==(const CDenseRegion&) const = default;
+};
+// When the page's drawn paths behind the text have more than `maxPoints`
+// points, takes them out of the page, with those in front of it when these
+// have more than `maxPoints` points, and records the box they cover in the
+// page's m_denseRegions, for the box to be rendered as a picture; not when
+// a picture of the page lies in that box. Whether it did.
+bool TakeDenseDrawing(CRtfPage* page, size_t maxPoints);
+
 // A picture rendered from the page PostScript.
 class CRtfImage : public CRtfShpObject {
     QM_TAGGED_CLASS(CRtfImage, CRtfShpObject::StaticTag())
@@ -380,6 +403,10 @@ public:
     // picture's code then carries its colours over white. Kept only where
     // an extracted picture file can hold it.
     std::vector<unsigned char> m_alpha;
+    // A page's drawing rendered as one picture: it goes behind the text with
+    // the drawn shapes, and is kept in documents without pictures, as the
+    // drawn paths are. Its bytes are PNG rather than JPEG.
+    bool m_bDrawing = false;
 };
 
 // Whether a line head and its joined pieces read as a one-row table.
@@ -558,6 +585,8 @@ public:
     uint8_t m_bFirstWrittenPage = 0;
     TRtfFlowingText<void> m_flow;
     std::vector<std::unique_ptr<CRtfShpObject>> m_pObjects;
+    // Where the page's drawing is to be a picture (TakeDenseDrawing).
+    std::vector<CDenseRegion> m_denseRegions;
     TPtr<DebugRtfXmlTextList> m_pSorted;
 
 private:

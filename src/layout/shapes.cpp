@@ -351,7 +351,7 @@ void CRtfImage::SetPlaceOrigin(double e, double f) {
 
 std::string CRtfImage::WriteRtf(CRtfPage* page) {
     if (page == nullptr || !m_bHasPicture) return {};
-    if (page->m_pDoc && page->m_pDoc->Context().m_bRemoveImages) return {};
+    if (!m_bDrawing && page->m_pDoc && page->m_pDoc->Context().m_bRemoveImages) return {};
 
     // The placement maps the unit square onto the unrotated page (points,
     // origin bottom left); the page rotation turns that onto the page as it
@@ -384,14 +384,14 @@ std::string CRtfImage::WriteRtf(CRtfPage* page) {
                   ToTwips(x0), ToTwips(y0), ToTwips(x1), ToTwips(y1));
     out += buf;
     std::snprintf(buf, sizeof buf,
-                  "\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt1\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n", NextShapeId(page),
-                  m_nZOrder);
+                  "\\shpfhdr%d\\shpwr3\\shpwrk0\\shpfblwtxt1\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n",
+                  m_bDrawing ? 1 : 0, NextShapeId(page), m_nZOrder);
     out += buf;
     out +=
         "{\\sp{\\sn shapeType}{\\sv 75}}\n{\\sp{\\sn fFlipH}{\\sv 0}}\n{\\sp{\\sn fFlipV}{\\sv 0}}\n"
         "{\\sp{\\sn pibFlags}{\\sv 2}}\n{\\sp{\\sn fLine}{\\sv 0}}{\\sp{\\sn fEditedWrap}{\\sv 0}}\n"
         "{\\sp{\\sn fBehindDocument}{\\sv 1}}\n{\\sp{\\sn pib}{\\sv {\\pict\n";
-    out += "\\jpegblip\n";
+    out += m_bDrawing ? "\\pngblip\n" : "\\jpegblip\n";
     out += m_strHex;
     out += "}\n}}}}";
     return out;

@@ -275,7 +275,8 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
     for (const auto& obj : page->m_pObjects) {
         if (!obj) continue;
         if (obj->m_nKind == CRtfShpObject::kImage) {
-            if (auto* image = dynamic_cast<CRtfImage*>(obj.get())) objects += image->WriteRtf(page);
+            if (auto* image = dynamic_cast<CRtfImage*>(obj.get()))
+                (image->m_bDrawing ? behind : objects) += image->WriteRtf(page);
         } else if (obj->m_nKind == CRtfShpObject::kLine) {
             if (auto* line = dynamic_cast<CRtfLine*>(obj.get())) {
                 objects += line->m_strFront;

@@ -105,19 +105,21 @@ TEST_F(CliTest, PageRangesAreChecked) {
 }
 
 // Drawn paths reach the document only through the picture step: hairlines
-// under text become underlined words, other paths shapes, thousands of
-// them (hatching, dotted rules) merged into few.
+// under text become underlined words, other paths shapes, many of them
+// (hatching, dotted rules) merged into few, and a page of more points than
+// a page may carry as shapes a picture.
 TEST_F(CliTest, DrawnPathsBecomeUnderlinesOrShapes) {
     const std::string hatching = "0 1 %d { 0.2 mul 72 add 600 moveto 0 10 rlineto stroke } for\n";
     char many[2][128];
-    for (int i = 0; i < 2; ++i) std::snprintf(many[i], sizeof many[i], hatching.c_str(), 1999 + i);
+    for (int i = 0; i < 2; ++i) std::snprintf(many[i], sizeof many[i], hatching.c_str(), 499 + i);
     const struct { const char* name; std::string drawing; std::vector<std::string> in; int shapes; } cases[] = {
         {"rules", "72 697 moveto (Underlined words) stringwidth pop 72 add 697 lineto stroke\n"
                   "72 647 moveto (Only) stringwidth pop 72 add 647 lineto stroke\n",
          {"\\ul {Underlined words}\\ul0", "charscalex100 {Only partly underlined}"}, 1},  // the short rule stays a shape
-        // Hatching of one paint is one shape of many sub-paths, however many.
-        {"2000-paths", many[0], {"16384;45824;1;45824;32768;16384;"}, 1},
-        {"2001-paths", many[1], {"16384;45824;1;45824;32768;16384;"}, 1},
+        // Hatching of one paint is one shape of many sub-paths, up to 1,000
+        // points; beyond, a picture.
+        {"500-paths", many[0], {"16384;45824;1;45824;32768;16384;"}, 1},
+        {"501-paths", many[1], {"\\pngblip"}, 0},
     };
     for (const auto& c : cases) {
         const std::string pdf = m_dir / (std::string(c.name) + ".pdf");

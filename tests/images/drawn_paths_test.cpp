@@ -78,21 +78,68 @@ TEST(DrawnPathsEndToEnd, PaperLeftOutBoxesBehindTheirTextCoversInFront) {
     EXPECT_NE(pages[2].find("{\\sn fBehindDocument}{\\sv 0}"), std::string::npos);
 }
 
-// Ten pages of 2,000 short rules in two colours: every rule is drawn, in a
-// handful of shapes per page.
-TEST(DrawnPathsEndToEnd, ThousandsOfPathsInFewShapes) {
-    TempDir dir;
-    const std::string rtf = ConvertFlowing(
-        "0.3 setlinewidth\n"
-        "1 1 10 { pop\n"
-        "  0 1 1999 { /i exch def i 2 mod 0 0 setrgbcolor\n"
-        "    i 40 mod 14 mul 20 add i 40 idiv 14 mul 40 add moveto 10 0 rlineto stroke } for\n"
-        "  showpage } for\n",
-        dir);
-    const std::vector<std::string> pages = Pages(rtf);
-    ASSERT_EQ(pages.size(), 10u);
-    for (const std::string& page : pages) {
-        EXPECT_LE(CountOccurrences(page, "{\\shp"), static_cast<int>(kMaxPathsPerPage));
-        EXPECT_EQ(CountOccurrences(page, "16384;"), 2000);
+namespace {
+// The width in pixels of the PNG picture whose bytes start at `at` of a page
+// (the IHDR chunk follows the eight-byte signature).
+long PngWidth(const std::string& page, size_t at) { return std::stol(page.substr(at + 32, 8), nullptr, 16); }
+}  // namespace
+
+// Pages drawing more points than a page may carry as shapes show their
+// drawing as one picture behind their text; the others keep their shapes.
+// Each page has words, then rules behind them (two points each), then boxes
+// painted over the words (four points each, in front).
+TEST(DrawnPathsEndToEnd, DenseDrawingsBecomeOnePictureBehindTheText) {
+    struct Case {
+        int rules;
+        int greys;        // the rules' paints
+        int covers;       // boxes painted over the words
+        bool photo;       // a picture among the rules
+        int pictures;     // in the header
+        int behindPaths;  // sub-paths of shapes in the header
+        int frontPaths;   // sub-paths of shapes in the body
+    };
+    const Case cases[] = {
+        {2000, 2, 0, false, 1, 0, 0},    // 4,000 points: the drawing is a picture
+        {450, 3, 0, false, 0, 450, 0},   // 900 points: shapes
+        {600, 1, 240, false, 1, 0, 240}, // 1,200 points behind go, 960 in front stay
+        {100, 1, 260, false, 1, 0, 0},   // 1,040 points in front: all of it goes
+        {1000, 1, 0, true, 0, 1000, 0},  // the drawing would hide the photo
+    };
+    std::string ps = "/Helvetica findfont 14 scalefont setfont 0.3 setlinewidth\n";
+    for (const Case& c : cases) {
+        ps += "0 setgray 100 400 moveto (Words over the drawing) show\n";
+        ps += "0 1 " + std::to_string(c.rules - 1) + " { /i exch def i " + std::to_string(c.greys) +
+              " mod 0.2 mul setgray\n"
+              "  i 40 mod 14 mul 20 add i 40 idiv 14 mul 40 add moveto 10 0 rlineto stroke } for\n";
+        if (c.covers > 0)
+            ps += "0 0 1 setrgbcolor 0 1 " + std::to_string(c.covers - 1) + " { pop 96 390 200 30 rectfill } for\n";
+        if (c.photo) ps += "gsave 300 100 translate 50 50 scale 2 2 8 [2 0 0 2 0 0] {<00FF8040>} image grestore\n";
+        ps += "showpage\n";
     }
+    TempDir dir;
+    const std::string rtf = ConvertFlowing(ps, dir);
+    const std::vector<std::string> pages = Pages(rtf);
+    ASSERT_EQ(pages.size(), std::size(cases));
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const Case& c = cases[i];
+        const std::string& page = pages[i];
+        const std::string header = Header(page);
+        const std::string body =
+            page.substr(0, page.find("{\\header")) + page.substr(page.find("{\\header") + header.size());
+        SCOPED_TRACE("page " + std::to_string(i + 1));
+        EXPECT_EQ(CountOccurrences(header, "\\pngblip"), c.pictures);
+        EXPECT_EQ(CountOccurrences(body, "\\pngblip"), 0);
+        EXPECT_EQ(CountOccurrences(header, "16384;"), c.behindPaths);
+        EXPECT_EQ(CountOccurrences(body, "16384;"), c.frontPaths);
+        EXPECT_LE(CountOccurrences(page, "{\\shp"), static_cast<int>(kMaxPathsPerPage) + 1);
+        // The words stay text, whatever became of the drawing.
+        EXPECT_NE(body.find("Words over the drawing"), std::string::npos);
+    }
+    // The first page's picture is a PNG file covering the rules, from 20 to
+    // 576 points across, at 150 dots per inch (with the strokes' ends and a
+    // margin).
+    const size_t png = pages[0].find("89504E470D0A1A0A", pages[0].find("\\pngblip"));
+    ASSERT_NE(png, std::string::npos);
+    EXPECT_NEAR(PngWidth(pages[0], png), (576.15 - 19.85 + 4) * 150 / 72, 3);
+    EXPECT_NE(pages[0].find("\\shpfhdr1"), std::string::npos);
 }
