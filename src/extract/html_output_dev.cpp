@@ -692,9 +692,7 @@ void HtmlPageText::AttachCombiningMarks() {
         }
     }
     if (!any) return;
-    auto end = std::stable_partition(m_runs.begin(), m_runs.begin() + m_nRuns,
-                                     [](const HtmlRun& r) { return !r.m_text.empty(); });
-    m_nRuns = static_cast<int>(end - m_runs.begin());
+    KeepRunsWhere([](const HtmlRun& r) { return !r.m_text.empty(); });
 }
 
 void HtmlPageText::JoinTurnedWords() {
@@ -720,9 +718,7 @@ void HtmlPageText::JoinTurnedWords() {
         kept = i;
     }
     if (!any) return;
-    auto end = std::stable_partition(m_runs.begin(), m_runs.begin() + m_nRuns,
-                                     [](const HtmlRun& r) { return !r.m_text.empty(); });
-    m_nRuns = static_cast<int>(end - m_runs.begin());
+    KeepRunsWhere([](const HtmlRun& r) { return !r.m_text.empty(); });
 }
 
 bool HtmlPageText::SettleHiddenText() {
@@ -745,10 +741,7 @@ bool HtmlPageText::SettleHiddenText() {
     }
     if (!anyHidden) return false;
     if (!anyVisible) return true;
-    // Runs are reused objects: the dropped ones move behind the page's runs.
-    auto end = std::stable_partition(m_runs.begin(), m_runs.begin() + m_nRuns,
-                                     [](const HtmlRun& r) { return !r.m_bHidden; });
-    m_nRuns = static_cast<int>(end - m_runs.begin());
+    KeepRunsWhere([](const HtmlRun& r) { return !r.m_bHidden; });
     return false;
 }
 

@@ -4,6 +4,7 @@
 // stage reads back.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <cstdio>
@@ -131,6 +132,14 @@ public:
     bool SettleHiddenText();
 
 private:
+    // Keeps the page's runs for which `keep` holds, in their order. Runs are
+    // reused objects: the dropped ones move behind the page's runs.
+    template <typename Keep>
+    void KeepRunsWhere(Keep keep) {
+        auto end = std::stable_partition(m_runs.begin(), m_runs.begin() + m_nRuns, keep);
+        m_nRuns = static_cast<int>(end - m_runs.begin());
+    }
+
     XRef* m_pXRef = nullptr;
     // The values of a data line as bit patterns: -0.0 equals 0.0 but is
     // written "-000.00", so the values must match bit for bit.
