@@ -178,12 +178,12 @@ int CRtfPage::AddObjects(std::vector<std::unique_ptr<CRtfShpObject>>& objects) {
         m_pObjects.push_back(std::move(obj));
         ++added;
     }
-    // Thousands of small shapes (dotted rules, hatching, diagrams) make a
-    // document that word processors cannot open in reasonable time: the
-    // page's paths are merged into a bounded number of shapes, after a page
-    // of too many points has given its drawing to a picture.
+    // Shapes make a document that word processors open slowly, thousands
+    // of them (dotted rules, hatching, diagrams) one they never open: a
+    // page of too many points gives its drawing to a rendered picture, and
+    // the paths of any other page become vector pictures.
     TakeDenseDrawing(this, kMaxPathPointsPerPage);
-    MergePathShapes(this, kMaxPathsPerPage);
+    DrawPathsAsPictures(this);
     // What the page did not take is not placed anywhere; it goes now.
     objects.clear();
     return added;

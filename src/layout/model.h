@@ -50,10 +50,6 @@ struct CSize {
 // The default page box, used until the page XML gives a size.
 constexpr int32_t kDefaultPageWidth = 612;
 constexpr int32_t kDefaultPageHeight = 792;
-// Path shapes a page may hand to the document. Paths of one style are
-// merged into shared freeform shapes first; only what no merging brings
-// under this bound is left out (the smallest shapes first).
-constexpr size_t kMaxPathsPerPage = 40;
 // Points of drawn paths a page may hand to the document as shapes behind
 // its text, and in front of it: word processors spend their time on every
 // point of a freeform shape, however few the shapes. A page drawing more on
@@ -293,6 +289,7 @@ struct CPathPiece {
     std::vector<CPathPoint> m_points;
     bool m_bClosed = false;
     bool m_bLine = false;  // a thin rectangle drawn as a line in its fill colour
+    double m_fThickness = 0;  // that rectangle's thickness, page units
 };
 // How a drawn path is painted; paths that share it can share one shape.
 struct CPathStyle {
@@ -344,10 +341,20 @@ public:
 // style), in front of the text or behind it.
 std::string PathShapeText(const std::vector<const CPathPiece*>& pieces, const CPathStyle& style, int32_t shapeId,
                           int32_t zOrder, bool front);
-// Gathers the page's drawn paths into as few shapes as their styles and
-// drawing order allow, at most `maxShapes`, and stores each shape's text
-// in the first path it draws. Returns the number of shapes.
-size_t MergePathShapes(CRtfPage* page, size_t maxShapes);
+
+// A sub-path and how it is painted, for a picture of many.
+struct CPaintedPiece {
+    const CPathPiece* piece = nullptr;
+    const CPathStyle* style = nullptr;
+};
+// The pieces as one vector picture (an enhanced metafile), painted in the
+// order given: the RTF picture shape, in front of the text or behind it.
+// Empty when no piece has two points.
+std::string PathPictureText(const std::vector<CPaintedPiece>& pieces, int32_t shapeId, int32_t zOrder, bool front);
+// The page's drawn paths as at most two pictures, one behind the text and
+// one in front, each stored in the first path it draws. Returns the
+// number of pictures.
+size_t DrawPathsAsPictures(CRtfPage* page);
 
 // A part of a page whose drawing is shown as one picture: points of the
 // page as shown, origin at its bottom left corner.

@@ -261,10 +261,12 @@ bool CRtfLine::ParsePath(CRtfPage* page) {
                 double cx = (x0 + x1) / 2;
                 sub.m_points = {{cx, y0}, {cx, y1}};
                 sub.m_bLine = true;
+                sub.m_fThickness = x1 - x0;
             } else if (y1 - y0 < kThinRectangle) {
                 double cy = (y0 + y1) / 2;
                 sub.m_points = {{x0, cy}, {x1, cy}};
                 sub.m_bLine = true;
+                sub.m_fThickness = y1 - y0;
             } else {
                 sub.m_points.assign(p, p + 4);
                 sub.m_bClosed = true;

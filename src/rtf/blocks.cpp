@@ -1,7 +1,7 @@
 // The blocks of a flowing page as RTF. A column is written as one paragraph
-// of exact height per line, with empty fixed-height paragraphs filling the
-// vertical gaps, so that the lines land about where the PDF had them; a
-// one-row table as a borderless row of a tall cell and a stack cell.
+// of exact height per line, the vertical gaps above lines taken as space
+// before or line height, so that the lines land about where the PDF had
+// them; a one-row table as a borderless row of a tall cell and a stack cell.
 #include "rtf/blocks.h"
 
 #include <algorithm>
@@ -18,10 +18,13 @@ constexpr const char* kGapFormat = "\\fs18\\cf0";
 // Room added to the stack cell beyond its text.
 constexpr int32_t kCellSlack = 10;
 
-void AppendParagraph(std::string& out, int32_t indent, int32_t lineHeight, const std::string& text) {
+void AppendParagraph(std::string& out, int32_t indent, int32_t lineHeight, const std::string& text,
+                     int32_t spaceBefore = 0) {
     out += "\\pard\\li";
     out += std::to_string(indent);
-    out += "\\ri0\\sl-";
+    out += "\\ri0";
+    if (spaceBefore > 0) out += "\\sb" + std::to_string(spaceBefore);
+    out += "\\sl-";
     out += std::to_string(lineHeight);
     out += "\\slmult0 ";
     out += text;
@@ -50,16 +53,11 @@ std::string CellParagraph(int32_t lineHeight, const std::string& text) {
 void WriteParagraphs(CRtfParagraphs& block, std::string& out) {
     const int32_t x = block.m_rect.left;
     int32_t y = block.m_rect.top;
+    bool first = true;
     for (CRtfXmlText* text : block.m_texts) {
         const CRect& line = text->m_rcLine;
         const int32_t gap = line.top - y;
-        int32_t gapLines = 0;
-        if (gap > kGapLine) {
-            gapLines = gap / kGapLine;
-            // Gap paragraphs never get a negative indent: one unit at least.
-            const int32_t gapIndent = line.left < x ? ToTwips(1) : ToTwips(line.left - x);
-            for (int32_t i = 0; i < gapLines; ++i) AppendParagraph(out, gapIndent, ToTwips(kGapLine), kGapFormat);
-        }
+        const int32_t gapLines = gap > kGapLine ? gap / kGapLine : 0;
         const int32_t y0 = y + kGapLine * gapLines;
         // A line lying wholly above the cursor would ask for a negative
         // exact height, and "\sl--N" is not a control word a reader parses:
@@ -70,15 +68,31 @@ void WriteParagraphs(CRtfParagraphs& block, std::string& out) {
         const int32_t indent = std::max(line.left - x, 0);
 
         const std::string rtf = WriteFragment(*text, &block.m_rect);
+        const bool row = (text->m_nFlags & kTextTableRow) != 0;
+        // The gap above a line is space before the line's own paragraph
+        // rather than empty paragraphs: every paragraph costs the word
+        // processor layout time, and pages of manuals carry hundreds of
+        // gaps. Above the first line of a block it stays gap paragraphs,
+        // because word processors drop space before at the top of a column
+        // or page; a table row cannot carry it either.
+        int32_t before = 0;
+        if (row || first || rtf.empty()) {
+            // Gap paragraphs never get a negative indent: one unit at least.
+            const int32_t gapIndent = line.left < x ? ToTwips(1) : ToTwips(line.left - x);
+            for (int32_t i = 0; i < gapLines; ++i) AppendParagraph(out, gapIndent, ToTwips(kGapLine), kGapFormat);
+        } else {
+            before = kGapLine * gapLines;
+        }
         if (rtf.empty()) continue;
-        if (text->m_nFlags & kTextTableRow) {
+        first = false;
+        if (row) {
             out += "{\\trowd\\trleft";
             out += std::to_string(ToTwips(indent));
             out += "\\trkeep\\trftsWidth1\\trpaddl0\\trpaddr0\\trpaddfl3\\trpaddfr3 ";
             out += rtf;
             out += "\\row}";
         } else {
-            AppendParagraph(out, ToTwips(indent), ToTwips(height), rtf);
+            AppendParagraph(out, ToTwips(indent), ToTwips(height), rtf, ToTwips(before));
         }
     }
 }

@@ -128,7 +128,12 @@ std::string CRtfFile::BuildHeader() {
     out += BuildFontTable();
     out += BuildColorTable();
     out += BuildInfo();
-    out += "\\jexpand\\viewkind1\\viewscale100\n";
+    out += "\\jexpand\\viewkind1\\viewscale100";
+    // Every column of a section ends at an explicit column break, so
+    // balancing the columns cannot change where text falls; the word
+    // processor would still lay each multi-column section out again and
+    // again to balance it, which takes most of its time on manuals.
+    out += "\\nocolbal\n";
     return out;
 }
 

@@ -142,13 +142,13 @@ TEST(PictureFile, PictureShapeLandsWhereThePlacementPutsItWithEveryByte) {
 
 namespace {
 
-// A page whose drawn paths are the given path texts, merged as a page
-// merges them.
-struct MergedPage {
+// A page whose drawn paths are the given path texts, drawn as a page
+// draws them.
+struct DrawnPage {
     CRtfPage page{nullptr, 1};
     std::vector<CRtfLine*> lines;
-    size_t shapes = 0;
-    MergedPage(const std::vector<std::string>& paths, size_t maxShapes, const std::vector<bool>& front = {}) {
+    size_t pictures = 0;
+    DrawnPage(const std::vector<std::string>& paths, const std::vector<bool>& front = {}) {
         int z = 0;
         for (size_t i = 0; i < paths.size(); ++i) {
             auto line = std::make_unique<CRtfLine>();
@@ -159,7 +159,7 @@ struct MergedPage {
             lines.push_back(line.get());
             page.m_pObjects.push_back(std::move(line));
         }
-        shapes = MergePathShapes(&page, maxShapes);
+        pictures = DrawPathsAsPictures(&page);
     }
     std::string Behind() const {
         std::string out;
@@ -185,21 +185,34 @@ std::string Fill(const char* colour, double x, double y, double w, double h) {
     return buf;
 }
 
+int Count(const std::vector<qmtest::EmfRecord>& records, uint32_t type) {
+    int n = 0;
+    for (const auto& r : records) n += r.type == type ? 1 : 0;
+    return n;
+}
+
+// The shape box of the first picture shape in `rtf`: left, top, right, bottom.
+std::vector<int> ShapeBox(const std::string& rtf) {
+    std::vector<int> box;
+    for (const char* key : {"\\shpleft", "\\shptop", "\\shpright", "\\shpbottom"}) {
+        const size_t at = rtf.find(key);
+        box.push_back(at == std::string::npos ? -1 : std::atoi(rtf.c_str() + at + std::strlen(key)));
+    }
+    return box;
+}
+
 }  // namespace
 
-// Paths of one paint share a shape unless something drawn between them
-// paints over them in another colour; the page's bound forces
-// paint-by-paint shapes, and it is never passed.
-TEST(PathMerging, ShapesPerPaintWithinTheBound) {
+// However many paths and paints, a page draws them in one picture behind
+// its text, painted in the PDF's order: a pen or brush is made for each
+// change of paint, and every path is drawn once.
+TEST(PagePictures, AllPathsOfAPageInOnePictureInDrawingOrder) {
     const char* red = "1 0 0";
     const char* blue = "0 0 1";
-    std::vector<std::string> strokes, interleaved, apart, overlapping, many;
-    const std::vector<std::string> sandwich = {Stroke(red, 100, 100), Fill(blue, 90, 90, 40, 20), Stroke(red, 100, 105)};
+    std::vector<std::string> strokes, interleaved, many;
     for (int i = 0; i < 50; ++i) strokes.push_back(Stroke(red, 100, 100 + 2 * i));
     for (int i = 0; i < 50; ++i) interleaved.push_back(Stroke(i % 2 ? red : blue, 100, 100 + 2 * i));
-    apart = {Stroke(red, 10, 10), Stroke(red, 400, 600)};
-    overlapping = {Fill(red, 10, 10, 50, 50), Fill(red, 30, 30, 50, 50), Fill(red, 60, 10, 20, 20)};
-    // 2,000 strokes in 100 colours: far more shapes than the bound.
+    const std::vector<std::string> sandwich = {Stroke(red, 100, 100), Fill(blue, 90, 90, 40, 20), Stroke(red, 100, 105)};
     for (int i = 0; i < 2000; ++i) {
         char colour[32];
         std::snprintf(colour, sizeof colour, "%g 0 0", (i % 100) / 100.0);
@@ -208,42 +221,68 @@ TEST(PathMerging, ShapesPerPaintWithinTheBound) {
     struct Case {
         const char* what;
         const std::vector<std::string>* paths;
-        size_t bound;
-        size_t shapes;
-        int subPaths;  // sub-paths drawn in all
+        int pens, brushes;  // made
+        int strokes, fills;  // paths painted
     } cases[] = {
-        {"a run of one paint is one shape", &strokes, 40, 1, 50},
-        {"strokes of two paints in turn: one shape per paint", &interleaved, 40, 2, 50},
-        {"a fill painted between two strokes keeps them apart", &sandwich, 40, 3, 3},
-        {"over the bound the order gives way: one shape per paint", &sandwich, 2, 2, 3},
-        {"one paint far apart", &apart, 40, 1, 2},
-        {"overlapping fills stay apart, a touching one joins", &overlapping, 40, 2, 3},
-        {"overlapping fills merge when the bound needs it", &overlapping, 1, 1, 3},
-        {"more paints than the bound: the largest shapes stay", &many, 40, 40, 800},
+        {"a run of one paint: one pen", &strokes, 1, 0, 50, 0},
+        {"two paints in turn: a pen at every change", &interleaved, 50, 0, 50, 0},
+        {"a fill between two strokes stays between them", &sandwich, 2, 1, 2, 1},
+        {"2,000 strokes in 100 paints", &many, 2000, 0, 2000, 0},
     };
     for (const Case& c : cases) {
-        MergedPage page(*c.paths, c.bound);
-        const std::string rtf = page.Behind();
-        EXPECT_EQ(page.shapes, c.shapes) << c.what;
-        EXPECT_EQ(qmtest::CountOccurrences(rtf, "{\\shp{"), static_cast<int>(c.shapes)) << c.what;
-        EXPECT_EQ(qmtest::CountOccurrences(rtf, "16384;"), c.subPaths) << c.what;
+        DrawnPage page(*c.paths);
+        EXPECT_EQ(page.pictures, 1u) << c.what;
+        EXPECT_EQ(qmtest::CountOccurrences(page.Behind(), "{\\shp{"), 1) << c.what;
+        EXPECT_EQ(page.Front(), "") << c.what;
+        const auto pictures = qmtest::EmfPictures(page.Behind());
+        ASSERT_EQ(pictures.size(), 1u) << c.what;
+        const auto& emf = pictures[0];
+        ASSERT_FALSE(emf.empty()) << c.what << ": records do not add up";
+        EXPECT_EQ(Count(emf, 38), c.pens) << c.what;
+        EXPECT_EQ(Count(emf, 39), c.brushes) << c.what;
+        EXPECT_EQ(Count(emf, 64), c.strokes) << c.what;
+        EXPECT_EQ(Count(emf, 62), c.fills) << c.what;
+        // Every pen and brush made is deleted before the next of its kind.
+        EXPECT_GE(Count(emf, 40), c.pens + c.brushes - 2) << c.what;
     }
+    // The sandwich in order: stroke, fill, stroke.
+    DrawnPage page(sandwich);
+    std::vector<uint32_t> painted;
+    const auto pictures = qmtest::EmfPictures(page.Behind());
+    ASSERT_EQ(pictures.size(), 1u);
+    for (const auto& r : pictures[0])
+        if (r.type == 62 || r.type == 64) painted.push_back(r.type);
+    EXPECT_EQ(painted, (std::vector<uint32_t>{64, 62, 64}));
 }
 
-// One shape of several sub-paths: its vertices are relative to the box of
-// all of them, each sub-path moves, draws and ends on its own.
-TEST(PathMerging, SubPathsOfOneShape) {
-    MergedPage page({"0 0 m\n10 0 l\nS\n", "0 10 m\n10 10 l\n10 20 l\nh\nS\n"}, 40);
-    ASSERT_EQ(page.shapes, 1u);
+// The picture's box holds every point with room for the strokes, and its
+// points are twips from that box's corner, 20 twips in from its edges.
+TEST(PagePictures, PictureBoxAndPointsInTwips) {
+    DrawnPage page({"0 0 0 RG\n100 100 m\n110 100 l\nS\n"});
     const std::string rtf = page.Behind();
-    EXPECT_EQ(Prop(rtf, "pVerticies"), "8;5;(0,400);(200,400);(0,200);(200,200);(200,0);");
-    EXPECT_EQ(Prop(rtf, "pSegmentInfo"), "2;13;16384;45824;1;45824;32768;16384;45824;1;45824;1;45824;24577;32768");
+    EXPECT_EQ(ShapeBox(rtf), (std::vector<int>{1980, 8540, 2221, 8581}));
+    EXPECT_NE(rtf.find("\\shpfhdr1\\shpwr3\\shpwrk0\\shpfblwtxt1"), std::string::npos);
+    EXPECT_NE(rtf.find("\\emfblip\\picw425\\pich72\\picwgoal241\\pichgoal41"), std::string::npos);
+    const auto pictures = qmtest::EmfPictures(rtf);
+    ASSERT_EQ(pictures.size(), 1u);
+    const auto& emf = pictures[0];
+    ASSERT_FALSE(emf.empty());
+    // Header: bounds in device pixels of one twip each.
+    EXPECT_EQ(emf[0].words[2], 240u);
+    EXPECT_EQ(emf[0].words[3], 40u);
+    for (const auto& r : emf) {
+        if (r.type == 27) {
+            EXPECT_EQ(r.words, (std::vector<uint32_t>{20, 20}));
+        } else if (r.type == 6) {
+            EXPECT_EQ(r.words, (std::vector<uint32_t>{20, 20, 220, 20, 1, 220, 20}));
+        }
+    }
 }
 
 // The paper a PDF printer paints under everything is left out; a white
 // box that does not cover the page, or a page-sized one in front of the
-// text, is drawn. Paths drawn over text go in front of it.
-TEST(PathMerging, PaperLeftOutAndFrontKeptApart) {
+// text, is drawn. Paths drawn over text go in a picture in front of it.
+TEST(PagePictures, PaperLeftOutAndFrontKeptApart) {
     const std::string sheet = Fill("1 1 1", 0, 0, 612, 792);
     const std::string box = Fill("1 1 1", 10, 10, 100, 100);
     struct Case {
@@ -262,9 +301,10 @@ TEST(PathMerging, PaperLeftOutAndFrontKeptApart) {
         {"one paint behind and in front", {Stroke("0 0 0", 5, 5), Stroke("0 0 0", 5, 7)}, {false, true}, 1, 1},
     };
     for (const Case& c : cases) {
-        MergedPage page(c.paths, 40, c.front);
-        EXPECT_EQ(qmtest::CountOccurrences(page.Behind(), "{\\shp{"), c.behind) << c.what;
-        EXPECT_EQ(qmtest::CountOccurrences(page.Front(), "{\\shp{"), c.inFront) << c.what;
+        DrawnPage page(c.paths, c.front);
+        EXPECT_EQ(qmtest::CountOccurrences(page.Behind(), "\\emfblip"), c.behind) << c.what;
+        EXPECT_EQ(qmtest::CountOccurrences(page.Front(), "\\emfblip"), c.inFront) << c.what;
+        EXPECT_EQ(page.pictures, static_cast<size_t>(c.behind + c.inFront)) << c.what;
         if (c.inFront > 0) {
             EXPECT_EQ(Prop(page.Front(), "fBehindDocument"), "0") << c.what;
             EXPECT_NE(page.Front().find("\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt0"), std::string::npos) << c.what;

@@ -108,6 +108,44 @@ int CountOccurrences(const std::string& haystack, const std::string& needle) {
     return n;
 }
 
+std::vector<std::vector<EmfRecord>> EmfPictures(const std::string& rtf) {
+    std::vector<std::vector<EmfRecord>> pictures;
+    for (size_t at = rtf.find("\\emfblip"); at != std::string::npos; at = rtf.find("\\emfblip", at + 1)) {
+        // The hexadecimal bytes start after the picture's control words.
+        size_t i = rtf.find('\n', at);
+        std::string bytes;
+        int half = -1;
+        for (; i < rtf.size() && rtf[i] != '}'; ++i) {
+            const char c = rtf[i];
+            const int v = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            if (v < 0) continue;
+            if (half < 0) half = v;
+            else bytes += static_cast<char>(half * 16 + v), half = -1;
+        }
+        auto word = [&](size_t off) {
+            uint32_t w = 0;
+            for (int k = 3; k >= 0; --k) w = w * 256 + static_cast<unsigned char>(bytes[off + k]);
+            return w;
+        };
+        std::vector<EmfRecord> records;
+        size_t off = 0;
+        while (off + 8 <= bytes.size()) {
+            const uint32_t size = word(off + 4);
+            if (size < 8 || size % 4 != 0 || off + size > bytes.size()) break;
+            EmfRecord r;
+            r.type = word(off);
+            for (size_t k = off + 8; k < off + size; k += 4) r.words.push_back(word(k));
+            records.push_back(std::move(r));
+            off += size;
+        }
+        const bool whole = off == bytes.size() && !records.empty() && records.front().type == 1 &&
+                           records.front().words.size() >= 12 && records.front().words[10] == bytes.size() &&
+                           records.back().type == 14 && records.front().words[11] == records.size();
+        pictures.push_back(whole ? records : std::vector<EmfRecord>{});
+    }
+    return pictures;
+}
+
 std::vector<std::string> Workspaces(const std::string& tmpDir) {
     std::vector<std::string> found;
     std::error_code ec;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,16 @@ void WriteFile(const std::string& path, const std::string& text);
 void WriteScript(const std::string& path, const std::string& body);
 bool FileExists(const std::string& path);
 int CountOccurrences(const std::string& haystack, const std::string& needle);
+// A metafile picture of an RTF text, as its records: each record's type
+// and the 32-bit words that follow its size.
+struct EmfRecord {
+    uint32_t type = 0;
+    std::vector<uint32_t> words;
+};
+// The records of every \emfblip picture in `rtf`, one list per picture.
+// A picture whose records do not add up to the size its header gives, or
+// that does not end with its end record, comes back empty.
+std::vector<std::vector<EmfRecord>> EmfPictures(const std::string& rtf);
 // Entries of the quillmark-* workspaces under the given temp folder.
 std::vector<std::string> Workspaces(const std::string& tmpDir);
 // Empty when equal; else the first line where the texts differ.
