@@ -50,13 +50,14 @@ struct CSize {
 // The default page box, used until the page XML gives a size.
 constexpr int32_t kDefaultPageWidth = 612;
 constexpr int32_t kDefaultPageHeight = 792;
-// Points of drawn paths a page may hand to the document as shapes behind
-// its text, and in front of it: word processors spend their time on every
-// point of a freeform shape, however few the shapes. A page drawing more on
-// either side shows its drawing as a picture instead. Pictures of thin
-// rules look fainter than the rules themselves at small sizes, so only
-// dense drawings become pictures.
-constexpr size_t kMaxPathPointsPerPage = 1000;
+// Points of drawn paths a page may hand to the document as vector
+// pictures, behind its text and in front of it. A page drawing more on
+// either side (a plot of a million points) shows its drawing as a rendered
+// picture instead, which stays the same size however much is drawn.
+// Rendered thin rules look fainter than the rules themselves at small
+// sizes, and 20,000 points come to some 300 kB of metafile, so only very
+// dense drawings are rendered.
+constexpr size_t kMaxPathPointsPerPage = 20000;
 // Page dimensions larger than this are cut to it.
 constexpr int32_t kMaxPageExtent = 2375;
 

@@ -108,17 +108,17 @@ TEST_F(CliTest, PageRangesAreChecked) {
 // under text become underlined words, other paths a vector picture, and a
 // page of more points than a page may carry that way a rendered picture.
 TEST_F(CliTest, DrawnPathsBecomeUnderlinesOrShapes) {
-    const std::string hatching = "0 1 %d { 0.2 mul 72 add 600 moveto 0 10 rlineto stroke } for\n";
+    const std::string hatching = "0 1 %d { 0.05 mul 72 add 600 moveto 0 10 rlineto stroke } for\n";
     char many[2][128];
-    for (int i = 0; i < 2; ++i) std::snprintf(many[i], sizeof many[i], hatching.c_str(), 499 + i);
+    for (int i = 0; i < 2; ++i) std::snprintf(many[i], sizeof many[i], hatching.c_str(), 9999 + i);
     const struct { const char* name; std::string drawing; std::vector<std::string> in; int shapes; } cases[] = {
         {"rules", "72 697 moveto (Underlined words) stringwidth pop 72 add 697 lineto stroke\n"
                   "72 647 moveto (Only) stringwidth pop 72 add 647 lineto stroke\n",
          {"\\ul {Underlined words}\\ul0", "charscalex100 {Only partly underlined}"}, 1},  // the short rule is drawn
-        // Hatching is one vector picture up to 1,000 points; beyond, a
+        // Hatching is one vector picture up to 20,000 points; beyond, a
         // rendered one.
-        {"500-paths", many[0], {"\\emfblip"}, 1},
-        {"501-paths", many[1], {"\\pngblip"}, 0},
+        {"10000-paths", many[0], {"\\emfblip"}, 1},
+        {"10001-paths", many[1], {"\\pngblip"}, 0},
     };
     for (const auto& c : cases) {
         const std::string pdf = m_dir / (std::string(c.name) + ".pdf");

@@ -115,18 +115,18 @@ TEST(DrawnPathsEndToEnd, DenseDrawingsBecomeOnePictureBehindTheText) {
         int frontPaths;   // paths of the vector picture in the body
     };
     const Case cases[] = {
-        {2000, 2, 0, false, 1, 0, 0},    // 4,000 points: the drawing is a picture
-        {450, 3, 0, false, 0, 450, 0},   // 900 points: shapes
-        {600, 1, 240, false, 1, 0, 240}, // 1,200 points behind go, 960 in front stay
-        {100, 1, 260, false, 1, 0, 0},   // 1,040 points in front: all of it goes
-        {1000, 1, 0, true, 0, 1000, 0},  // the drawing would hide the photo
+        {40000, 2, 0, false, 1, 0, 0},       // 80,000 points: the drawing is rendered
+        {9000, 3, 0, false, 0, 9000, 0},     // 18,000 points: vector
+        {12000, 1, 4800, false, 1, 0, 4800}, // 24,000 points behind go, 19,200 in front stay
+        {2000, 1, 5200, false, 1, 0, 0},     // 20,800 points in front: all of it goes
+        {20000, 1, 0, true, 0, 20000, 0},    // the drawing would hide the photo
     };
     std::string ps = "/Helvetica findfont 14 scalefont setfont 0.3 setlinewidth\n";
     for (const Case& c : cases) {
         ps += "0 setgray 100 400 moveto (Words over the drawing) show\n";
         ps += "0 1 " + std::to_string(c.rules - 1) + " { /i exch def i " + std::to_string(c.greys) +
               " mod 0.2 mul setgray\n"
-              "  i 40 mod 14 mul 20 add i 40 idiv 14 mul 40 add moveto 10 0 rlineto stroke } for\n";
+              "  i 40 mod 14 mul 20 add i 40 idiv 0.7 mul 40 add moveto 10 0 rlineto stroke } for\n";
         if (c.covers > 0)
             ps += "0 0 1 setrgbcolor 0 1 " + std::to_string(c.covers - 1) + " { pop 96 390 200 30 rectfill } for\n";
         if (c.photo) ps += "gsave 300 100 translate 50 50 scale 2 2 8 [2 0 0 2 0 0] {<00FF8040>} image grestore\n";
