@@ -40,15 +40,19 @@ constexpr uint32_t kNullBrush = 0x80000005;  // stock objects
 constexpr uint32_t kNullPen = 0x80000008;
 constexpr uint32_t kWinding = 2;
 constexpr uint32_t kPenSolid = 0, kPenDash = 1;
+// Butt ends and mitred joins, as a PDF draws lines unless told otherwise;
+// a pen's default is round.
+constexpr uint32_t kPenFlatMitre = 0x0200 | 0x2000;
 constexpr uint32_t kPenHandle = 1, kBrushHandle = 2;
 
 // Logical units are twips from the picture's top left corner; the
 // reference device says so: 14,400 pixels to 254 millimetres.
 constexpr int32_t kDevicePixels = 14400;
 constexpr int32_t kDeviceMillimetres = 254;
-// Room around the paths' box, in twips, so that strokes on its edge are
-// not cut off by the picture's frame.
-constexpr int32_t kEdgeRoom = 20;
+// Room around the paths' box, in twips (12 points), so that strokes on its
+// edge are not cut off by the picture's frame: a viewer snaps the frame
+// to whole pixels, and at a small zoom a pixel is several points.
+constexpr int32_t kEdgeRoom = 240;
 // The width of a pen drawing a thin filled rectangle when the rectangle
 // has none: about half a point.
 constexpr int32_t kHairline = 10;
@@ -136,13 +140,17 @@ Paint PaintOf(const CPaintedPiece& p) {
     const CPathStyle& s = *p.style;
     if (p.piece->m_bLine) {
         // A thin filled rectangle: a line of its fill colour and thickness.
+        // Viewers draw a line at least a pixel wide at any zoom, where a
+        // filled rectangle thinner than a pixel fades to grey.
+        paint.penStyle = kPenSolid | kPenFlatMitre;
         paint.penWidth = std::max(ToTwips(p.piece->m_fThickness), 1);
-        if (p.piece->m_fThickness <= 0) paint.penWidth = s.m_bStroked ? std::max(EmuToTwips(s.m_nWidthEmu), 1) : kHairline;
+        if (ToTwips(p.piece->m_fThickness) < 1)
+            paint.penWidth = s.m_bStroked ? std::max(EmuToTwips(s.m_nWidthEmu), 1) : kHairline;
         paint.penColour = ColourRef(s.m_bFilled ? s.m_nFill : s.m_nStroke);
         return paint;
     }
     if (s.m_bStroked) {
-        paint.penStyle = s.m_nDashing != 0 ? kPenDash : kPenSolid;
+        paint.penStyle = (s.m_nDashing != 0 ? kPenDash : kPenSolid) | kPenFlatMitre;
         paint.penWidth = std::max(EmuToTwips(s.m_nWidthEmu), 1);
         paint.penColour = ColourRef(s.m_nStroke);
     }
@@ -155,7 +163,8 @@ Paint PaintOf(const CPaintedPiece& p) {
 
 }  // namespace
 
-std::string PathPictureText(const std::vector<CPaintedPiece>& pieces, int32_t shapeId, int32_t zOrder, bool front) {
+std::string PathPictureText(const std::vector<CPaintedPiece>& pieces, int32_t shapeId, int32_t zOrder, bool front,
+                            int32_t pageWidth, int32_t pageHeight) {
     double minX = 0, minY = 0, maxX = 0, maxY = 0;
     bool first = true;
     for (const CPaintedPiece& p : pieces) {
@@ -167,9 +176,14 @@ std::string PathPictureText(const std::vector<CPaintedPiece>& pieces, int32_t sh
         }
     }
     if (first) return {};
-    const int32_t left = ToTwips(minX) - kEdgeRoom, top = ToTwips(minY) - kEdgeRoom;
-    const int32_t width = ToTwips(maxX) - ToTwips(minX) + 2 * kEdgeRoom + 1;
-    const int32_t height = ToTwips(maxY) - ToTwips(minY) + 2 * kEdgeRoom + 1;
+    // The room stops at the page's edges (where the paths themselves do
+    // not reach past them).
+    const int32_t left = std::min(ToTwips(minX), std::max(ToTwips(minX) - kEdgeRoom, 0));
+    const int32_t top = std::min(ToTwips(minY), std::max(ToTwips(minY) - kEdgeRoom, 0));
+    const int32_t right = std::max(ToTwips(maxX), std::min(ToTwips(maxX) + kEdgeRoom, ToTwips(pageWidth)));
+    const int32_t bottom = std::max(ToTwips(maxY), std::min(ToTwips(maxY) + kEdgeRoom, ToTwips(pageHeight)));
+    const int32_t width = right - left + 1;
+    const int32_t height = bottom - top + 1;
 
     EmfWriter emf;
     emf.Record(kEmrSetPolyFillMode, {kWinding});

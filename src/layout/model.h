@@ -349,9 +349,11 @@ struct CPaintedPiece {
     const CPathStyle* style = nullptr;
 };
 // The pieces as one vector picture (an enhanced metafile), painted in the
-// order given: the RTF picture shape, in front of the text or behind it.
-// Empty when no piece has two points.
-std::string PathPictureText(const std::vector<CPaintedPiece>& pieces, int32_t shapeId, int32_t zOrder, bool front);
+// order given: the RTF picture shape, in front of the text or behind it,
+// on a page of the given size (page units). Empty when no piece has two
+// points.
+std::string PathPictureText(const std::vector<CPaintedPiece>& pieces, int32_t shapeId, int32_t zOrder, bool front,
+                            int32_t pageWidth, int32_t pageHeight);
 // The page's drawn paths as at most two pictures, one behind the text and
 // one in front, each stored in the first path it draws. Returns the
 // number of pictures.

@@ -50,7 +50,8 @@ size_t DrawPathsAsPictures(CRtfPage* page) {
     for (int side = 0; side < 2; ++side) {
         if (owner[side] == nullptr) continue;
         std::string& out = side == 1 ? owner[side]->m_strFront : owner[side]->m_strShape;
-        out = PathPictureText(layer[side], NextShapeId(page), owner[side]->m_nZOrder, side == 1);
+        out = PathPictureText(layer[side], NextShapeId(page), owner[side]->m_nZOrder, side == 1,
+                              static_cast<int32_t>(pageW), static_cast<int32_t>(pageH));
         if (!out.empty()) ++pictures;
     }
     return pictures;

@@ -321,11 +321,14 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
             text += objects;
             text += body.substr(at);
         } else {
-            text += objects;
+            // Elsewhere they close the page's body, after its text boxes: a
+            // picture written ahead of them made LibreOffice move the text
+            // boxes down, and fixed pages spilt onto the next.
             text += BuildPageSetup(page);
             text += BuildBehindText(behind);
             text += bookmark;
             text += body;
+            text += objects;
         }
         text += leftovers;
     }

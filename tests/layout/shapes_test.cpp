@@ -256,27 +256,31 @@ TEST(PagePictures, AllPathsOfAPageInOnePictureInDrawingOrder) {
 }
 
 // The picture's box holds every point with room for the strokes, and its
-// points are twips from that box's corner, 20 twips in from its edges.
+// points are twips from that box's corner, 12 points in from its edges
+// unless that would pass the page's edge.
 TEST(PagePictures, PictureBoxAndPointsInTwips) {
     DrawnPage page({"0 0 0 RG\n100 100 m\n110 100 l\nS\n"});
     const std::string rtf = page.Behind();
-    EXPECT_EQ(ShapeBox(rtf), (std::vector<int>{1980, 8540, 2221, 8581}));
+    EXPECT_EQ(ShapeBox(rtf), (std::vector<int>{1760, 8320, 2441, 8801}));
     EXPECT_NE(rtf.find("\\shpfhdr1\\shpwr3\\shpwrk0\\shpfblwtxt1"), std::string::npos);
-    EXPECT_NE(rtf.find("\\emfblip\\picw425\\pich72\\picwgoal241\\pichgoal41"), std::string::npos);
+    EXPECT_NE(rtf.find("\\emfblip\\picw1201\\pich848\\picwgoal681\\pichgoal481"), std::string::npos);
     const auto pictures = qmtest::EmfPictures(rtf);
     ASSERT_EQ(pictures.size(), 1u);
     const auto& emf = pictures[0];
     ASSERT_FALSE(emf.empty());
     // Header: bounds in device pixels of one twip each.
-    EXPECT_EQ(emf[0].words[2], 240u);
-    EXPECT_EQ(emf[0].words[3], 40u);
+    EXPECT_EQ(emf[0].words[2], 680u);
+    EXPECT_EQ(emf[0].words[3], 480u);
     for (const auto& r : emf) {
         if (r.type == 27) {
-            EXPECT_EQ(r.words, (std::vector<uint32_t>{20, 20}));
+            EXPECT_EQ(r.words, (std::vector<uint32_t>{240, 240}));
         } else if (r.type == 6) {
-            EXPECT_EQ(r.words, (std::vector<uint32_t>{20, 20, 220, 20, 1, 220, 20}));
+            EXPECT_EQ(r.words, (std::vector<uint32_t>{240, 240, 440, 240, 1, 440, 240}));
         }
     }
+    // A rule along the page's top left corner: the box stops at the edges.
+    DrawnPage corner({"0 0 0 RG\n0 528 m\n10 528 l\nS\n"});  // 528 points: the top of a default page
+    EXPECT_EQ(ShapeBox(corner.Behind()), (std::vector<int>{0, 0, 441, 241}));
 }
 
 // The paper a PDF printer paints under everything is left out; a white
@@ -310,4 +314,28 @@ TEST(PagePictures, PaperLeftOutAndFrontKeptApart) {
             EXPECT_NE(page.Front().find("\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt0"), std::string::npos) << c.what;
         }
     }
+}
+
+// A rule drawn as a thin filled rectangle is a line of its colour and
+// thickness (viewers keep a line a pixel wide at any zoom; a filled
+// rectangle thinner than a pixel fades), one of no thickness a hairline.
+TEST(PagePictures, ThinRulesAreLinesOfTheirThickness) {
+    DrawnPage page({Fill("0 0 1", 100, 100, 200, 0.6), Fill("0 0 1", 100, 200, 200, 0)});
+    const auto pictures = qmtest::EmfPictures(page.Behind());
+    ASSERT_EQ(pictures.size(), 1u);
+    std::vector<uint32_t> widths;
+    int lines = 0;
+    for (const auto& r : pictures[0]) {
+        if (r.type == 38) {
+            EXPECT_EQ(r.words[4], 0xFF0000u);  // blue, red in the low byte
+            widths.push_back(r.words[2]);
+        }
+        lines += r.type == 54 ? 1 : 0;
+    }
+    EXPECT_EQ(lines, 2);
+    // 0.6 points is 12 twips (give or take the rounding of page units); a
+    // hairline is 10.
+    ASSERT_EQ(widths.size(), 2u);
+    EXPECT_NEAR(static_cast<double>(widths[0]), 12, 1);
+    EXPECT_EQ(widths[1], 10u);
 }
