@@ -53,6 +53,8 @@ constexpr int32_t kDeviceMillimetres = 254;
 // edge are not cut off by the picture's frame: a viewer snaps the frame
 // to whole pixels, and at a small zoom a pixel is several points.
 constexpr int32_t kEdgeRoom = 240;
+// How far inside the paper's edges the frame ends, in twips.
+constexpr int32_t kPaperEdge = 5;
 // The width of a pen drawing a thin filled rectangle when the rectangle
 // has none: about half a point.
 constexpr int32_t kHairline = 10;
@@ -176,14 +178,16 @@ std::string PathPictureText(const std::vector<CPaintedPiece>& pieces, int32_t sh
         }
     }
     if (first) return {};
-    // The room stops at the page's edges (where the paths themselves do
-    // not reach past them).
-    const int32_t left = std::min(ToTwips(minX), std::max(ToTwips(minX) - kEdgeRoom, 0));
-    const int32_t top = std::min(ToTwips(minY), std::max(ToTwips(minY) - kEdgeRoom, 0));
-    const int32_t right = std::max(ToTwips(maxX), std::min(ToTwips(maxX) + kEdgeRoom, ToTwips(pageWidth)));
-    const int32_t bottom = std::max(ToTwips(maxY), std::min(ToTwips(maxY) + kEdgeRoom, ToTwips(pageHeight)));
-    const int32_t width = right - left + 1;
-    const int32_t height = bottom - top + 1;
+    // The frame stays on the page: LibreOffice pushes the text of a page
+    // down to make room for a picture that reaches the paper's right edge,
+    // even within two twips of it. Whatever the paths draw off the page is
+    // not seen.
+    const int32_t left = std::max(ToTwips(minX) - kEdgeRoom, 0);
+    const int32_t top = std::max(ToTwips(minY) - kEdgeRoom, 0);
+    const int32_t right = std::max(std::min(ToTwips(maxX) + kEdgeRoom, ToTwips(pageWidth) - kPaperEdge), left + 1);
+    const int32_t bottom = std::max(std::min(ToTwips(maxY) + kEdgeRoom, ToTwips(pageHeight) - kPaperEdge), top + 1);
+    const int32_t width = right - left;
+    const int32_t height = bottom - top;
 
     EmfWriter emf;
     emf.Record(kEmrSetPolyFillMode, {kWinding});
@@ -244,17 +248,16 @@ std::string PathPictureText(const std::vector<CPaintedPiece>& pieces, int32_t sh
     }
     const std::string bytes = emf.Finish(width, height);
 
-    // Pictures behind the text go into the page's header, the one place
-    // where word processors keep them behind the body text on every page.
+    // Unlike shapes, pictures stay behind the body text in the body.
     const int behind = front ? 0 : 1;
     char buf[512];
     std::string out;
     std::snprintf(buf, sizeof buf,
-                  "\n{\\shp{\\*\\shpinst\\shpleft%d\\shptop%d\\shpright%d\\shpbottom%d\\shpfhdr%d\\shpwr3\\shpwrk0"
+                  "\n{\\shp{\\*\\shpinst\\shpleft%d\\shptop%d\\shpright%d\\shpbottom%d\\shpfhdr0\\shpwr3\\shpwrk0"
                   "\\shpfblwtxt%d\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n"
                   "{\\sp{\\sn shapeType}{\\sv 75}}\n{\\sp{\\sn fLine}{\\sv 0}}\n{\\sp{\\sn fBehindDocument}{\\sv %d}}\n"
                   "{\\sp{\\sn pib}{\\sv {\\pict\\emfblip\\picw%d\\pich%d\\picwgoal%d\\pichgoal%d\n",
-                  left, top, left + width, top + height, behind, behind, shapeId, zOrder, behind,
+                  left, top, left + width, top + height, behind, shapeId, zOrder, behind,
                   static_cast<int32_t>(std::lround(width * 2540.0 / 1440.0)),
                   static_cast<int32_t>(std::lround(height * 2540.0 / 1440.0)), width, height);
     out += buf;

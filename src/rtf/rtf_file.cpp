@@ -277,6 +277,7 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
 
     std::string objects;
     std::string behind;
+    std::string pathsBehind, pathsFront;
     for (const auto& obj : page->m_pObjects) {
         if (!obj) continue;
         if (obj->m_nKind == CRtfShpObject::kImage) {
@@ -284,11 +285,16 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
                 (image->m_bDrawing ? behind : objects) += image->WriteRtf(page);
         } else if (obj->m_nKind == CRtfShpObject::kLine) {
             if (auto* line = dynamic_cast<CRtfLine*>(obj.get())) {
-                objects += line->m_strFront;
-                behind += line->m_strShape;
+                pathsFront += line->m_strFront;
+                pathsBehind += line->m_strShape;
             }
         }
     }
+    // The pictures of the drawn paths are pictures like the page's others,
+    // which LibreOffice keeps behind the text in the body too and stacks
+    // in the order written: the paths behind the text under the page's
+    // pictures, those in front over them.
+    objects = pathsBehind + objects + pathsFront;
 
     const std::string body =
         layout == kLayoutFlowing ? BuildFlowingBody(page, (flags & 2) != 0) : BuildFixedBody(page, layout);
@@ -320,10 +326,16 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
             text += bookmark;
             text += objects;
             text += body.substr(at);
+        } else if (layout == kLayoutFlowing) {
+            text += objects;
+            text += BuildPageSetup(page);
+            text += BuildBehindText(behind);
+            text += bookmark;
+            text += body;
         } else {
-            // Elsewhere they close the page's body, after its text boxes: a
-            // picture written ahead of them made LibreOffice move the text
-            // boxes down, and fixed pages spilt onto the next.
+            // A fixed page's close its body, after its text boxes: pictures
+            // written ahead of them made LibreOffice move the text boxes
+            // down, and the page spilt onto the next.
             text += BuildPageSetup(page);
             text += BuildBehindText(behind);
             text += bookmark;

@@ -1,6 +1,7 @@
 // Drawn paths end to end: pages made in PostScript, converted in FLOWING,
-// and where each page's shapes land in the RTF: behind the text in the
-// page's header, in front of it in the body, or left out.
+// and where each page's drawing lands in the RTF: a vector picture behind
+// the text, one in front of it, a rendered picture in the page's header,
+// or left out.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -66,22 +67,22 @@ TEST(DrawnPathsEndToEnd, PaperLeftOutBoxesBehindTheirTextCoversInFront) {
     // The paper is no shape; nothing needs a header yet.
     EXPECT_EQ(CountOccurrences(pages[0], "{\\shp"), 0) << pages[0];
     EXPECT_EQ(Header(pages[0]), "");
-    // The box drawn before its words is in the header, behind the text,
-    // filled in its colour.
+    // The box drawn before its words is a picture behind the text, filled
+    // in its colour; the page needs no header.
     EXPECT_EQ(CountOccurrences(pages[1], "{\\shp"), 1) << pages[1];
-    const auto behind = qmtest::EmfPictures(Header(pages[1]));
+    EXPECT_EQ(Header(pages[1]), "");
+    const auto behind = qmtest::EmfPictures(pages[1]);
     ASSERT_EQ(behind.size(), 1u);
     ASSERT_FALSE(behind[0].empty());
     EXPECT_TRUE(std::any_of(behind[0].begin(), behind[0].end(), [](const qmtest::EmfRecord& r) {
         return r.type == 39 && r.words.size() == 4 && r.words[2] == 16770764u;
     }));
-    EXPECT_NE(Header(pages[1]).find("\\shpfhdr1\\shpwr3\\shpwrk0\\shpfblwtxt1"), std::string::npos);
+    EXPECT_NE(pages[1].find("{\\sn fBehindDocument}{\\sv 1}"), std::string::npos);
     EXPECT_NE(pages[1].find("Boxed words"), std::string::npos);
-    // The box painted over words is in the body, in front; the page's
-    // header is empty, so that it does not show the previous page's box.
+    // The box painted over words is a picture in front of them.
     EXPECT_EQ(CountOccurrences(pages[2], "{\\shp"), 1) << pages[2];
-    EXPECT_EQ(Header(pages[2]), "{\\header\\pard\\plain\\sl-20\\slmult0\\fs2 \\par}");
-    EXPECT_GT(pages[2].find("\\emfblip"), pages[2].find("{\\header"));
+    EXPECT_EQ(Header(pages[2]), "");
+    EXPECT_EQ(qmtest::EmfPictures(pages[2]).size(), 1u);
     EXPECT_NE(pages[2].find("{\\sn fBehindDocument}{\\sv 0}"), std::string::npos);
 }
 
@@ -111,8 +112,8 @@ TEST(DrawnPathsEndToEnd, DenseDrawingsBecomeOnePictureBehindTheText) {
         int covers;       // boxes painted over the words
         bool photo;       // a picture among the rules
         int pictures;     // rendered, in the header
-        int behindPaths;  // paths of the vector picture in the header
-        int frontPaths;   // paths of the vector picture in the body
+        int behindPaths;  // paths of the vector picture behind the text
+        int frontPaths;   // paths of the vector picture in front of it
     };
     const Case cases[] = {
         {40000, 2, 0, false, 1, 0, 0},       // 80,000 points: the drawing is rendered
@@ -145,8 +146,8 @@ TEST(DrawnPathsEndToEnd, DenseDrawingsBecomeOnePictureBehindTheText) {
         SCOPED_TRACE("page " + std::to_string(i + 1));
         EXPECT_EQ(CountOccurrences(header, "\\pngblip"), c.pictures);
         EXPECT_EQ(CountOccurrences(body, "\\pngblip"), 0);
-        EXPECT_EQ(PathsDrawn(header), c.behindPaths);
-        EXPECT_EQ(PathsDrawn(body), c.frontPaths);
+        EXPECT_EQ(PathsDrawn(header), 0);
+        EXPECT_EQ(PathsDrawn(body), c.behindPaths + c.frontPaths);
         EXPECT_LE(CountOccurrences(page, "{\\shp"), 2);
         // The words stay text, whatever became of the drawing.
         EXPECT_NE(body.find("Words over the drawing"), std::string::npos);

@@ -261,16 +261,16 @@ TEST(PagePictures, AllPathsOfAPageInOnePictureInDrawingOrder) {
 TEST(PagePictures, PictureBoxAndPointsInTwips) {
     DrawnPage page({"0 0 0 RG\n100 100 m\n110 100 l\nS\n"});
     const std::string rtf = page.Behind();
-    EXPECT_EQ(ShapeBox(rtf), (std::vector<int>{1760, 8320, 2441, 8801}));
-    EXPECT_NE(rtf.find("\\shpfhdr1\\shpwr3\\shpwrk0\\shpfblwtxt1"), std::string::npos);
-    EXPECT_NE(rtf.find("\\emfblip\\picw1201\\pich848\\picwgoal681\\pichgoal481"), std::string::npos);
+    EXPECT_EQ(ShapeBox(rtf), (std::vector<int>{1760, 8320, 2440, 8800}));
+    EXPECT_NE(rtf.find("\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt1"), std::string::npos);
+    EXPECT_NE(rtf.find("\\emfblip\\picw1199\\pich847\\picwgoal680\\pichgoal480"), std::string::npos);
     const auto pictures = qmtest::EmfPictures(rtf);
     ASSERT_EQ(pictures.size(), 1u);
     const auto& emf = pictures[0];
     ASSERT_FALSE(emf.empty());
     // Header: bounds in device pixels of one twip each.
-    EXPECT_EQ(emf[0].words[2], 680u);
-    EXPECT_EQ(emf[0].words[3], 480u);
+    EXPECT_EQ(emf[0].words[2], 679u);
+    EXPECT_EQ(emf[0].words[3], 479u);
     for (const auto& r : emf) {
         if (r.type == 27) {
             EXPECT_EQ(r.words, (std::vector<uint32_t>{240, 240}));
@@ -278,9 +278,14 @@ TEST(PagePictures, PictureBoxAndPointsInTwips) {
             EXPECT_EQ(r.words, (std::vector<uint32_t>{240, 240, 440, 240, 1, 440, 240}));
         }
     }
-    // A rule along the page's top left corner: the box stops at the edges.
+    // A rule along the page's top left corner, and a box past its right
+    // and bottom edges: the frame stops at the paper's edges, just inside
+    // them on the right and bottom (a default page is 8,160 by 10,560
+    // twips).
     DrawnPage corner({"0 0 0 RG\n0 528 m\n10 528 l\nS\n"});  // 528 points: the top of a default page
-    EXPECT_EQ(ShapeBox(corner.Behind()), (std::vector<int>{0, 0, 441, 241}));
+    EXPECT_EQ(ShapeBox(corner.Behind()), (std::vector<int>{0, 0, 440, 240}));
+    DrawnPage past({Fill("0 0 0", 400, -10, 300, 100)});
+    EXPECT_EQ(ShapeBox(past.Behind()), (std::vector<int>{7760, 8520, 8155, 10555}));
 }
 
 // The paper a PDF printer paints under everything is left out; a white
