@@ -9,7 +9,7 @@
 //    whose data the device really writes into the page file (not for the
 //    bitmaps of Type 3 glyphs or pattern cells, which stay inside procedures).
 //  - Each stroke, fill and even-odd fill is captured as a drawn path
-//    (CRtfLine) in the text form that CRtfLine::BuildShape reads. Paths
+//    (CRtfLine) in the text form that CRtfLine::ParsePath reads. Paths
 //    and clips are not written into the file, which is only read for the
 //    pictures' code. A path that covers text or a picture drawn before it
 //    is marked as drawn in front of them.

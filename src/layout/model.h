@@ -309,8 +309,6 @@ class CRtfLine : public CRtfShpObject {
 public:
     CRtfLine() : CRtfShpObject(kLine) { QM_TAG_INIT(); }
 
-    // Builds and stores the RTF shape text from the path; whether it is not empty.
-    bool BuildShape(CRtfPage* page);
     // Reads the path into m_pieces and m_style without writing any shape;
     // whether it paints anything.
     bool ParsePath(CRtfPage* page);
@@ -337,11 +335,6 @@ public:
     // those behind it).
     std::string m_strFront;
 };
-
-// One freeform shape drawing every piece in `pieces` (sub-paths of one
-// style), in front of the text or behind it.
-std::string PathShapeText(const std::vector<const CPathPiece*>& pieces, const CPathStyle& style, int32_t shapeId,
-                          int32_t zOrder, bool front);
 
 // A sub-path and how it is painted, for a picture of many.
 struct CPaintedPiece {

@@ -1,9 +1,9 @@
-// Drawn paths and pictures as RTF shapes. A drawn path comes from the page
-// PostScript device as PostScript-like text (clip paths, graphics-state
-// operators, the path, the painting operator); BuildShape turns each of its
-// sub-paths into one freeform shape. A picture is written as a picture
-// shape carrying its JPEG data as hexadecimal text, which SetImageFile
-// read from the rendered picture.
+// Drawn paths and pictures. A drawn path comes from the page PostScript
+// device as PostScript-like text (clip paths, graphics-state operators, the
+// path, the painting operator); ParsePath reads its sub-paths and paint,
+// which the page then draws as vector pictures (page_paths.cpp). A picture
+// is written as a picture shape carrying its JPEG data as hexadecimal
+// text, which SetImageFile read from the rendered picture.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -101,95 +101,6 @@ CRect BoxOf(const SubPath& sub) {
 }
 
 }  // namespace
-
-std::string PathShapeText(const std::vector<const CPathPiece*>& pieces, const CPathStyle& style, int32_t shapeId,
-                          int32_t zOrder, bool front) {
-    double minX = 0, maxX = 0, minY = 0, maxY = 0;
-    bool first = true;
-    size_t points = 0, elements = 0;
-    for (const CPathPiece* piece : pieces) {
-        for (const Point& p : piece->m_points) {
-            if (first) minX = maxX = p.x, minY = maxY = p.y, first = false;
-            minX = std::min(minX, p.x);
-            maxX = std::max(maxX, p.x);
-            minY = std::min(minY, p.y);
-            maxY = std::max(maxY, p.y);
-        }
-        const size_t n = piece->m_points.size();
-        points += n;
-        elements += 2 * n + 1 + (piece->m_bClosed ? 1 : 0);
-    }
-    if (points == 0) return {};
-    const int32_t left = ToTwips(minX), top = ToTwips(minY), right = ToTwips(maxX), bottom = ToTwips(maxY);
-    char buf[256];
-
-    // Each sub-path is its own move-to ... end run of segments, so one
-    // shape draws any number of them.
-    std::string vertices = "8;" + std::to_string(points) + ";";
-    std::string segments = "2;" + std::to_string(elements) + ";";
-    for (const CPathPiece* piece : pieces) {
-        for (const Point& p : piece->m_points) {
-            std::snprintf(buf, sizeof buf, "(%d,%d);", ToTwips(p.x - minX), ToTwips(p.y - minY));
-            vertices += buf;
-        }
-        segments += "16384;";
-        for (size_t i = 0; i + 1 < piece->m_points.size(); ++i) segments += "45824;1;";
-        segments += "45824;";
-        if (piece->m_bClosed) segments += "24577;";
-        segments += "32768;";
-    }
-    segments.pop_back();
-
-    // Shapes behind the text are written into the page's header, the one
-    // place where word processors keep them behind the body text on every
-    // page (see CRtfFile::WritePage).
-    const int behind = front ? 0 : 1;
-    std::string out;
-    std::snprintf(buf, sizeof buf,
-                  "\n{\\shp{\\*\\shpinst\\shpleft%d\\shptop%d\\shpright%d\\shpbottom%d\\shpfhdr%d\\shpwr3\\shpwrk0"
-                  "\\shpfblwtxt%d\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n",
-                  left, top, right, bottom, behind, behind, shapeId, zOrder);
-    out += buf;
-    std::snprintf(buf, sizeof buf,
-                  "{\\sp{\\sn shapeType}{\\sv 0}}\n{\\sp{\\sn fFlipH}{\\sv 0}}\n{\\sp{\\sn fFlipV}{\\sv 0}}\n"
-                  "{\\sp{\\sn rotation}{\\sv 0}}\n{\\sp{\\sn geoRight}{\\sv %d}}\n{\\sp{\\sn geoBottom}{\\sv %d}}\n"
-                  "{\\sp{\\sn shapePath}{\\sv 4}}\n{\\sp{\\sn pVerticies}{\\sv ",
-                  right - left, bottom - top);
-    out += buf;
-    out += vertices;
-    out += "}}\n{\\sp{\\sn pSegmentInfo}{\\sv ";
-    out += segments;
-    std::snprintf(buf, sizeof buf, "}}\n{\\sp{\\sn fFillOK}{\\sv 1}}\n{\\sp{\\sn fFilled}{\\sv %d}}",
-                  style.m_bFilled ? 1 : 0);
-    out += buf;
-    if (style.m_bFilled) {
-        std::snprintf(buf, sizeof buf, "\n{\\sp{\\sn fillColor}{\\sv %d}}", style.m_nFill);
-        out += buf;
-    }
-    if (style.m_bStroked) {
-        std::snprintf(buf, sizeof buf,
-                      "\n{\\sp{\\sn lineWidth}{\\sv %d}}\n{\\sp{\\sn lineColor}{\\sv %d}}\n{\\sp{\\sn lineDashing}{\\sv "
-                      "%d}}",
-                      style.m_nWidthEmu, style.m_nStroke, style.m_nDashing);
-        out += buf;
-    }
-    int fLine = 0;
-    int32_t lineColour = 0;
-    if (pieces.front()->m_bLine) {
-        fLine = 1;
-        lineColour = style.m_nFill;
-    } else if (style.m_bStroked) {
-        fLine = 1;
-        lineColour = style.m_nStroke;
-    }
-    std::snprintf(buf, sizeof buf,
-                  "\n{\\sp{\\sn fLine}{\\sv %d}}{\\sp{\\sn lineColor}{\\sv %d}}\n{\\sp{\\sn lineType}{\\sv 0}}\n"
-                  "{\\sp{\\sn fArrowheadsOK}{\\sv 0}}\n{\\sp{\\sn fBehindDocument}{\\sv %d}}\n"
-                  "{\\sp{\\sn fLayoutInCell}{\\sv 1}}}}",
-                  fLine, lineColour, behind);
-    out += buf;
-    return out;
-}
 
 bool CRtfLine::ParsePath(CRtfPage* page) {
     m_pieces.clear();
@@ -303,17 +214,6 @@ bool CRtfLine::ParsePath(CRtfPage* page) {
         m_pieces.push_back(std::move(sub));
     }
     return !m_pieces.empty();
-}
-
-bool CRtfLine::BuildShape(CRtfPage* page) {
-    m_strShape.clear();
-    m_strFront.clear();
-    if (!ParsePath(page)) return false;
-    for (const CPathPiece& piece : m_pieces) {
-        std::string& out = m_bFront ? m_strFront : m_strShape;
-        out += PathShapeText({&piece}, m_style, NextShapeId(page), m_nZOrder, m_bFront);
-    }
-    return !m_strShape.empty() || !m_strFront.empty();
 }
 
 bool CRtfImage::SetImageFile(const std::string& path, bool keepGoing) {

@@ -1,9 +1,11 @@
-// Drawn paths as RTF freeform shapes, pictures as picture shapes carrying
-// the picture's bytes as hexadecimal text. The path text is what the page
+// Drawn paths read from their PostScript-like text and drawn as vector
+// pictures; pictures as picture shapes carrying the picture's bytes as
+// hexadecimal text. The path text is what the page
 // PostScript device records; the picture step hands both over, so no page
 // XML golden reaches them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "layout/model.h"
@@ -15,99 +17,93 @@ using qmtest::WriteFile;
 
 namespace {
 
-std::string Build(const std::string& path, bool* built = nullptr) {
-    CRtfPage page(nullptr, 1);
+// A path read as a page reads it.
+struct Parsed {
+    CRtfPage page{nullptr, 1};
     CRtfLine line;
-    line.m_strPath = path;
-    const bool ok = line.BuildShape(&page);
-    if (built != nullptr) *built = ok;
-    return line.m_strShape;
-}
-
-// The value of a shape property, "<none>" when the shape has none.
-std::string Prop(const std::string& shape, const std::string& name) {
-    const std::string key = "{\\sn " + name + "}{\\sv ";
-    size_t at = shape.find(key);
-    if (at == std::string::npos) return "<none>";
-    at += key.size();
-    return shape.substr(at, shape.find('}', at) - at);
-}
+    bool drawn = false;
+    explicit Parsed(const std::string& path) {
+        line.m_strPath = path;
+        drawn = line.ParsePath(&page);
+    }
+    // How far the path's points spread across, in twips.
+    int32_t WidthTwips() const {
+        double x0 = 1e300, x1 = -1e300;
+        for (const CPathPiece& p : line.m_pieces)
+            for (const CPathPoint& q : p.m_points) x0 = std::min(x0, q.x), x1 = std::max(x1, q.x);
+        return ToTwips(x1 - x0);
+    }
+};
 
 const char* kTriangle = "0 0 m\n100 0 l\n100 100 l\nh\n";
 
 }  // namespace
 
-// Out-of-range colour operands are clamped, as PostScript does; coordinates
-// and widths too large, or not numbers at all, give numbers a control word
-// can hold instead of undefined conversions (found by fuzzing).
-TEST(Shapes, PropertiesFromThePath) {
+// Paint, width and sub-paths from the path text. Out-of-range colour
+// operands are clamped, as PostScript does; coordinates and widths too
+// large, or not numbers at all, give numbers a picture can hold instead of
+// undefined conversions (found by fuzzing).
+TEST(Shapes, PaintAndSubPathsFromThePath) {
     const std::string t = kTriangle;
-    struct Case { std::string path; const char* property; const char* value; } cases[] = {
-        {"1 w\n0 0 m\n100 0 l\nS\n", "lineWidth", "12700"},  // one point
-        {"[0 3 -3 0 300 0] cm\n1 w\n0 0 m\n10 0 l\nS\n", "lineWidth", "25400"},
-        {t + "S\n", "pSegmentInfo", "2;8;16384;45824;1;45824;1;45824;24577;32768"},
-        // Relative to the box's top left corner, in twips, y downwards.
-        {t + "S\n", "pVerticies", "8;3;(0,2000);(2000,2000);(2000,0);"},
-        {"0 0 m\n100 0 l\n100 100 l\nS\n", "pSegmentInfo", "2;7;16384;45824;1;45824;1;45824;32768"},
-        {"0.5 g\n" + t + "f\n", "fillColor", "8355711"},
-        {"1 0 0 rg\n" + t + "f\n", "fillColor", "255"},
-        {"1 0 0 0 k\n" + t + "f\n", "fillColor", "16776960"},
-        {"1 0 0 rg\n" + t + "f\n", "lineWidth", "<none>"},  // a fill draws no outline
-        {"0 0 1 RG\n[3 2] 0 d\n0 0 m\n100 0 l\nS\n", "lineColor", "16711680"},
-        {"0 0 1 RG\n[3 2] 0 d\n0 0 m\n100 0 l\nS\n", "lineDashing", "6"},
-        {"0 0 1 RG\n0 0 m\n100 0 l\nS\n", "fFilled", "0"},
-        // A thin rectangle is a line in its fill colour, a wide one a closed shape.
-        {"1 0 0 rg\n10 100 200 0.5 re\nf\n", "pSegmentInfo", "2;5;16384;45824;1;45824;32768"},
-        {"1 0 0 rg\n10 100 200 0.5 re\nf\n", "lineColor", "255"},
-        {"10 100 200 50 re\nf\n", "pSegmentInfo", "2;10;16384;45824;1;45824;1;45824;1;45824;24577;32768"},
-        {"10 100 200 50 re\nf\n", "fLine", "0"},
-        {"0 0 500 500 k\n" + t + "f\n", "fillColor", "0"},
-        {"-3 -3 -3 0 k\n" + t + "f\n", "fillColor", "16777215"},
-        {"2 g\n" + t + "f\n", "fillColor", "16777215"},
-        {"-7 g\n" + t + "f\n", "fillColor", "0"},
-        {"300 -1 0.5 RG\n0 0 m\n10 0 l\nS\n", "lineColor", "8388863"},
-        {"1e300 w\n0 0 m\n10 0 l\nS\n", "lineWidth", "2147483647"},
-        {"nan w\n0 0 m\n10 0 l\nS\n", "lineWidth", "0"},
-        {"0 0 m\n1e300 0 l\nS\n", "geoRight", "133333333"},
-        {"[1e300 0 0 1e300 1e300 -1e300] cm\n0 0 m\n1 1 l\nS\n", "geoRight", "0"},
-        {"0 0 m\nnan inf l\n-inf 5 l\nS\n", "geoRight", "133333333"},
+    constexpr int32_t kAny = -1;
+    struct Case {
+        std::string path;
+        int32_t fill, stroke, widthEmu, dashing;  // kAny: not checked
+        int pieces, points;                       // of the first piece
+        bool closed, line;
+    } cases[] = {
+        {"1 w\n0 0 m\n100 0 l\nS\n", kAny, 0, 12700, 0, 1, 2, false, false},  // one point wide
+        {"[0 3 -3 0 300 0] cm\n1 w\n0 0 m\n10 0 l\nS\n", kAny, kAny, 25400, kAny, 1, 2, false, false},
+        {t + "S\n", kAny, kAny, kAny, kAny, 1, 3, true, false},
+        {"0 0 m\n100 0 l\n100 100 l\nS\n", kAny, kAny, kAny, kAny, 1, 3, false, false},
+        {"0.5 g\n" + t + "f\n", 8355711, kAny, kAny, kAny, 1, 3, true, false},
+        {"1 0 0 rg\n" + t + "f\n", 255, kAny, kAny, kAny, 1, 3, true, false},
+        {"1 0 0 0 k\n" + t + "f\n", 16776960, kAny, kAny, kAny, 1, 3, true, false},
+        {"0 0 1 RG\n[3 2] 0 d\n0 0 m\n100 0 l\nS\n", kAny, 16711680, kAny, 6, 1, 2, false, false},
+        // A thin rectangle is a line in its fill colour, a wide one a closed path.
+        {"1 0 0 rg\n10 100 200 0.5 re\nf\n", 255, kAny, kAny, kAny, 1, 2, false, true},
+        {"10 100 200 50 re\nf\n", kAny, kAny, kAny, kAny, 1, 4, true, false},
+        {"0 0 500 500 k\n" + t + "f\n", 0, kAny, kAny, kAny, 1, 3, true, false},
+        {"-3 -3 -3 0 k\n" + t + "f\n", 16777215, kAny, kAny, kAny, 1, 3, true, false},
+        {"2 g\n" + t + "f\n", 16777215, kAny, kAny, kAny, 1, 3, true, false},
+        {"-7 g\n" + t + "f\n", 0, kAny, kAny, kAny, 1, 3, true, false},
+        {"300 -1 0.5 RG\n0 0 m\n10 0 l\nS\n", kAny, 8388863, kAny, kAny, 1, 2, false, false},
+        {"1e300 w\n0 0 m\n10 0 l\nS\n", kAny, kAny, 2147483647, kAny, 1, 2, false, false},
+        {"nan w\n0 0 m\n10 0 l\nS\n", kAny, kAny, 0, kAny, 1, 2, false, false},
+        // The clip path is not drawn; each sub-path is a piece of its own.
+        {"0 0 500 500 re\nW\n0 0 m\n10 0 l\n0 20 m\n10 20 l\nS\n", kAny, kAny, kAny, kAny, 2, 2, false, false},
     };
     for (const Case& c : cases) {
-        bool built = false;
-        const std::string shape = Build(c.path, &built);
-        EXPECT_TRUE(built) << c.path;
-        EXPECT_EQ(Prop(shape, c.property), c.value) << c.path;
+        Parsed p(c.path);
+        ASSERT_TRUE(p.drawn) << c.path;
+        const CPathStyle& s = p.line.m_style;
+        EXPECT_TRUE(c.fill == kAny || s.m_nFill == c.fill) << c.path << ": fill " << s.m_nFill;
+        EXPECT_TRUE(c.stroke == kAny || s.m_nStroke == c.stroke) << c.path << ": stroke " << s.m_nStroke;
+        EXPECT_TRUE(c.widthEmu == kAny || s.m_nWidthEmu == c.widthEmu) << c.path << ": width " << s.m_nWidthEmu;
+        EXPECT_TRUE(c.dashing == kAny || s.m_nDashing == c.dashing) << c.path << ": dashing " << s.m_nDashing;
+        ASSERT_EQ(p.line.m_pieces.size(), static_cast<size_t>(c.pieces)) << c.path;
+        EXPECT_EQ(p.line.m_pieces[0].m_points.size(), static_cast<size_t>(c.points)) << c.path;
+        EXPECT_EQ(p.line.m_pieces[0].m_bClosed, c.closed) << c.path;
+        EXPECT_EQ(p.line.m_pieces[0].m_bLine, c.line) << c.path;
     }
+    // A fill draws no outline; a stroke fills nothing.
+    EXPECT_FALSE(Parsed("1 0 0 rg\n" + t + "f\n").line.m_style.m_bStroked);
+    EXPECT_FALSE(Parsed("0 0 m\n100 0 l\nS\n").line.m_style.m_bFilled);
+    // Coordinates are held within about seven kilometres, NaN and infinity
+    // included.
+    EXPECT_EQ(Parsed("0 0 m\n1e300 0 l\nS\n").WidthTwips(), 133333333);
+    EXPECT_EQ(Parsed("0 0 m\nnan inf l\n-inf 5 l\nS\n").WidthTwips(), 133333333);
+    EXPECT_EQ(Parsed("[1e300 0 0 1e300 1e300 -1e300] cm\n0 0 m\n1 1 l\nS\n").WidthTwips(), 0);
 }
 
 TEST(Shapes, WhatIsNotDrawn) {
-    bool built = true;
     // White with the even-odd rule, as PDF producers paint page backgrounds.
-    EXPECT_EQ(Build("1 g\n" + std::string(kTriangle) + "f*\n", &built), "");
-    EXPECT_FALSE(built);
-    EXPECT_NE(Build("1 g\n" + std::string(kTriangle) + "f\n"), "");
-    // The clip path is not drawn; each sub-path is a shape of its own.
-    const std::string shape = Build("0 0 500 500 re\nW\n0 0 m\n10 0 l\n0 20 m\n10 20 l\nS\n");
-    EXPECT_EQ(qmtest::CountOccurrences(shape, "{\\shp{"), 2);
+    EXPECT_FALSE(Parsed("1 g\n" + std::string(kTriangle) + "f*\n").drawn);
+    EXPECT_TRUE(Parsed("1 g\n" + std::string(kTriangle) + "f\n").drawn);
+    EXPECT_FALSE(Parsed("0 0 m\n10 10 l\n").drawn);  // neither stroked nor filled
     CRtfLine line;
     line.m_strPath = "0 0 m\n10 10 l\nS\n";
-    EXPECT_FALSE(line.BuildShape(nullptr));
-}
-
-TEST(Shapes, ShapeTextStartsAndEndsWithTheFreeformTemplate) {
-    CRtfPage page(nullptr, 1);
-    CRtfLine line;
-    line.m_nZOrder = 7;
-    line.m_strPath = "0 0 m\n100 0 l\nS\n";
-    ASSERT_TRUE(line.BuildShape(&page));
-    // (0,0) and (100,0) in points are page units (0,792) and (150,792).
-    const std::string& s = line.m_strShape;
-    EXPECT_EQ(s.find("\n{\\shp{\\*\\shpinst\\shpleft0\\shptop10560\\shpright2000\\shpbottom10560\\shpfhdr1"), 0u);
-    EXPECT_NE(s.find("\\shpz7\\shpbxpage\\shpbypage\n{\\sp{\\sn shapeType}{\\sv 0}}"), std::string::npos);
-    const std::string tail =
-        "\n{\\sp{\\sn fLine}{\\sv 1}}{\\sp{\\sn lineColor}{\\sv 0}}\n{\\sp{\\sn lineType}{\\sv 0}}\n{\\sp{\\sn "
-        "fArrowheadsOK}{\\sv 0}}\n{\\sp{\\sn fBehindDocument}{\\sv 1}}\n{\\sp{\\sn fLayoutInCell}{\\sv 1}}}}";
-    EXPECT_EQ(s.substr(s.size() - std::min(s.size(), tail.size())), tail);
+    EXPECT_FALSE(line.ParsePath(nullptr));
 }
 
 // Every byte of the picture, NUL and high bytes included, reaches the
@@ -315,7 +311,7 @@ TEST(PagePictures, PaperLeftOutAndFrontKeptApart) {
         EXPECT_EQ(qmtest::CountOccurrences(page.Front(), "\\emfblip"), c.inFront) << c.what;
         EXPECT_EQ(page.pictures, static_cast<size_t>(c.behind + c.inFront)) << c.what;
         if (c.inFront > 0) {
-            EXPECT_EQ(Prop(page.Front(), "fBehindDocument"), "0") << c.what;
+            EXPECT_NE(page.Front().find("{\\sn fBehindDocument}{\\sv 0}"), std::string::npos) << c.what;
             EXPECT_NE(page.Front().find("\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt0"), std::string::npos) << c.what;
         }
     }
