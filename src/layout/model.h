@@ -316,7 +316,7 @@ public:
     CRect m_rect;            // box of the last sub-path written
     int32_t m_nLineWidth = 0;  // points, truncated
     std::string m_strPath;   // the path as PostScript text
-    std::string m_strShape;  // the path's RTF shape text
+    std::string m_strShape;  // the page's picture of paths behind the text, on its first such path
     double m_d1 = 0.0;
     double m_d2 = 0.0;
     double m_fWidth = 612.0;
@@ -331,8 +331,8 @@ public:
     // Drawn where text or a picture was drawn before it: the PDF paints it
     // over them, so it goes in front of the text rather than behind.
     bool m_bFront = false;
-    // Shapes of the page written in front of the text (m_strShape holds
-    // those behind it).
+    // The page's picture of paths in front of the text, on the first path
+    // it draws (m_strShape holds the one behind it).
     std::string m_strFront;
 };
 
