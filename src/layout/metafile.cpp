@@ -9,9 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
-#include "layout/layout_document.h"
 #include "layout/model.h"
 
 namespace {
@@ -114,19 +112,6 @@ private:
     std::string m_bytes;
     uint32_t m_records = 0;
 };
-
-std::string Hex(const std::string& bytes) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size() * 2 + bytes.size() / 64 + 1);
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        out += kDigits[b >> 4];
-        out += kDigits[b & 0x0F];
-        if (i % 64 == 63) out += '\n';
-    }
-    return out;
-}
 
 struct Paint {
     uint32_t penStyle = 0;
@@ -261,7 +246,7 @@ std::string PathPictureText(const std::vector<CPaintedPiece>& pieces, int32_t sh
                   static_cast<int32_t>(std::lround(width * 2540.0 / 1440.0)),
                   static_cast<int32_t>(std::lround(height * 2540.0 / 1440.0)), width, height);
     out += buf;
-    out += Hex(bytes);
+    AppendHex(out, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     out += "}}}}}";
     return out;
 }

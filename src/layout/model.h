@@ -336,6 +336,12 @@ public:
     std::string m_strFront;
 };
 
+// The document's next \shplid number for a shape of `page`; a page outside
+// any document (made on its own) numbers nothing.
+int32_t NextPageShapeId(CRtfPage* page);
+// `bytes` as the hexadecimal digits of an RTF picture.
+void AppendHex(std::string& out, const unsigned char* bytes, size_t n);
+
 // A sub-path and how it is painted, for a picture of many.
 struct CPaintedPiece {
     const CPathPiece* piece = nullptr;

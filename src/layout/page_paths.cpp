@@ -1,7 +1,6 @@
 // The drawn paths of a page as at most two pictures: the paths behind the
 // text in one, those the PDF paints over text in another, each in the
 // order the PDF draws them (see metafile.cpp for why pictures).
-#include "layout/layout_document.h"
 #include "layout/model.h"
 
 namespace {
@@ -20,8 +19,6 @@ bool IsPaper(const CPathPiece& piece, const CPathStyle& s, double pageW, double 
     }
     return x1 - x0 >= kSheetShare * pageW && y1 - y0 >= kSheetShare * pageH;
 }
-
-int32_t NextShapeId(CRtfPage* page) { return page->m_pDoc ? page->m_pDoc->Context().NextShapeId() : 0; }
 
 }  // namespace
 
@@ -50,7 +47,7 @@ size_t DrawPathsAsPictures(CRtfPage* page) {
     for (int side = 0; side < 2; ++side) {
         if (owner[side] == nullptr) continue;
         std::string& out = side == 1 ? owner[side]->m_strFront : owner[side]->m_strShape;
-        out = PathPictureText(layer[side], NextShapeId(page), owner[side]->m_nZOrder, side == 1,
+        out = PathPictureText(layer[side], NextPageShapeId(page), owner[side]->m_nZOrder, side == 1,
                               static_cast<int32_t>(pageW), static_cast<int32_t>(pageH));
         if (!out.empty()) ++pictures;
     }

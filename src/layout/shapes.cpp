@@ -82,12 +82,6 @@ double Number(const std::string& token) {
     return std::atof(t.c_str());
 }
 
-// The document's next \shplid number; a page outside any document (made
-// on its own) numbers nothing.
-int32_t NextShapeId(CRtfPage* page) {
-    return page != nullptr && page->m_pDoc ? page->m_pDoc->Context().NextShapeId() : 0;
-}
-
 CRect BoxOf(const SubPath& sub) {
     double minX = sub.m_points[0].x, maxX = minX, minY = sub.m_points[0].y, maxY = minY;
     for (const Point& p : sub.m_points) {
@@ -216,21 +210,28 @@ bool CRtfLine::ParsePath(CRtfPage* page) {
     return !m_pieces.empty();
 }
 
+int32_t NextPageShapeId(CRtfPage* page) {
+    return page != nullptr && page->m_pDoc ? page->m_pDoc->Context().NextShapeId() : 0;
+}
+
+void AppendHex(std::string& out, const unsigned char* bytes, size_t n) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    out.reserve(out.size() + 2 * n);
+    for (size_t i = 0; i < n; ++i) {
+        out.push_back(kDigits[bytes[i] >> 4]);
+        out.push_back(kDigits[bytes[i] & 0x0F]);
+    }
+}
+
 bool CRtfImage::SetImageFile(const std::string& path, bool keepGoing) {
     m_strImagePath = path;
     if (keepGoing) return true;
     std::FILE* in = std::fopen(path.c_str(), "rb");
     if (in == nullptr) return false;
-    static const char kDigits[] = "0123456789ABCDEF";
     std::string hex;
     unsigned char chunk[32768];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
-        for (size_t i = 0; i < n; ++i) {
-            hex.push_back(kDigits[chunk[i] >> 4]);
-            hex.push_back(kDigits[chunk[i] & 0x0F]);
-        }
-    }
+    while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0) AppendHex(hex, chunk, n);
     const bool ok = std::ferror(in) == 0;
     std::fclose(in);
     if (!ok) return false;
@@ -287,7 +288,7 @@ std::string CRtfImage::WriteRtf(CRtfPage* page) {
     out += buf;
     std::snprintf(buf, sizeof buf,
                   "\\shpfhdr%d\\shpwr3\\shpwrk0\\shpfblwtxt1\\shplid%d\\shpz%d\\shpbxpage\\shpbypage\n",
-                  m_bDrawing ? 1 : 0, NextShapeId(page), m_nZOrder);
+                  m_bDrawing ? 1 : 0, NextPageShapeId(page), m_nZOrder);
     out += buf;
     out +=
         "{\\sp{\\sn shapeType}{\\sv 75}}\n{\\sp{\\sn fFlipH}{\\sv 0}}\n{\\sp{\\sn fFlipV}{\\sv 0}}\n"

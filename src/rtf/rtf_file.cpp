@@ -326,21 +326,17 @@ bool CRtfFile::WritePage(CRtfPage* page, int layout, int flags) {
             text += bookmark;
             text += objects;
             text += body.substr(at);
-        } else if (layout == kLayoutFlowing) {
-            text += objects;
-            text += BuildPageSetup(page);
-            text += BuildBehindText(behind);
-            text += bookmark;
-            text += body;
         } else {
-            // A fixed page's close its body, after its text boxes: pictures
-            // written ahead of them made LibreOffice move the text boxes
-            // down, and the page spilt onto the next.
+            // A fixed page's pictures close its body, after its text boxes:
+            // written ahead of them, they made LibreOffice move the text
+            // boxes down, and the page spilt onto the next.
+            const bool objectsLast = layout != kLayoutFlowing;
+            if (!objectsLast) text += objects;
             text += BuildPageSetup(page);
             text += BuildBehindText(behind);
             text += bookmark;
             text += body;
-            text += objects;
+            if (objectsLast) text += objects;
         }
         text += leftovers;
     }
