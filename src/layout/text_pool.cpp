@@ -11,6 +11,7 @@
 #include "layout/model.h"
 #include "layout/words.h"
 #include "platform/bidi.h"
+#include "platform/strings.h"
 
 namespace {
 
@@ -38,11 +39,24 @@ bool OverlapFillsLine(const CRect& overlap, const CRect& line) {
     return overlap.Height() / line.Height() >= 1;
 }
 
+// A text drawn twice (a bold overprint, a shadow) is the same text, or a
+// piece of it. Letters set into one another, as in a TeX logo whose small
+// raised A is kerned back under the L before it, are not: the A was lost.
+bool SameText(const CRtfXmlText& a, const CRtfXmlText& b) {
+    std::string ta, tb;
+    for (TRtfWord<void>* w : a.m_words) ta += w->m_strText;
+    for (TRtfWord<void>* w : b.m_words) tb += w->m_strText;
+    ta = qm::Trim(ta);
+    tb = qm::Trim(tb);
+    if (ta.empty() || tb.empty()) return true;
+    return ta.size() <= tb.size() ? tb.find(ta) != std::string::npos : ta.find(tb) != std::string::npos;
+}
+
 // One box holds the other: the two may be one text drawn twice. Measured
 // boxes decide, since the PDF's boxes of a text and of a bold overprint of
 // it rarely match exactly. The fragments keep their boxes as read.
 bool Contained(CLayoutDocument* doc, CRtfXmlText& f, CRtfXmlText& o, CRect& n, CRect& other, CRect& meet) {
-    if (!(meet == n || meet == other) || f.m_nRotation != o.m_nRotation) return false;
+    if (!(meet == n || meet == other) || f.m_nRotation != o.m_nRotation || !SameText(f, o)) return false;
     const CRect savedF = f.m_rect;
     const CRect savedO = o.m_rect;
     f.ShrinkToText(f.m_words, doc);
@@ -58,7 +72,7 @@ bool Contained(CLayoutDocument* doc, CRtfXmlText& f, CRtfXmlText& o, CRect& n, C
 // Most of the fragment lies under another text, before and after both are
 // measured. The measured boxes stay.
 bool Covered(CLayoutDocument* doc, CRtfXmlText& f, CRtfXmlText& o, CRect& n, CRect& other, CRect& meet) {
-    if (meet.IsRectEmpty() || Ratio(Area(meet), Area(n)) <= kCoveredShare) return false;
+    if (meet.IsRectEmpty() || Ratio(Area(meet), Area(n)) <= kCoveredShare || !SameText(f, o)) return false;
     f.ShrinkToText(f.m_words, doc);
     o.ShrinkToText(o.m_words, doc);
     n = f.m_rect;

@@ -221,7 +221,9 @@ std::string CRtfFile::BuildFixedBody(CRtfPage* page, int mode) {
             std::vector<ExactFrame> line = ExactFramesOf(*text);
             frames.insert(frames.end(), std::make_move_iterator(line.begin()), std::make_move_iterator(line.end()));
         }
-        return WriteExactBlocks(frames, page->m_pDoc ? &page->m_pDoc->Context() : nullptr);
+        return WriteExactBlocks(frames, page->m_pDoc ? &page->m_pDoc->Context() : nullptr,
+                                static_cast<int32_t>(page->PaperWidthTwips()),
+                                static_cast<int32_t>(page->PaperHeightTwips()));
     }
     std::string out;
     for (CRtfXmlText* text : page->m_pPool->m_main) out += WriteTextFor(mode, *text);

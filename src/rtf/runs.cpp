@@ -45,6 +45,9 @@ constexpr int32_t kFrameBandSlack = 2;
 // alone, and a page's white background shape hid the text boxes of every
 // page after the first.
 constexpr int64_t kTextBoxZ = int64_t{1} << 24;
+// How far inside the paper's right and bottom edges a frame's growth stops,
+// in twips.
+constexpr int32_t kPaperEdge = 5;
 // Coordinates beyond this many page units cannot be converted to twips in
 // 32 bits; no real page comes near it.
 constexpr double kMaxUnits = 150000000.0;
@@ -1059,20 +1062,48 @@ std::string WriteRotated(CRtfXmlText& text) {
 
 namespace {
 
+CRect Union(const CRect& a, const CRect& b) {
+    return CRect(std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                 std::max(a.bottom, b.bottom));
+}
+
 CRect Normalised(const CRect& r) {
     return CRect(std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
                  std::max(r.top, r.bottom));
 }
 
-// Whether `next` carries on the text of `prev` in the same frame: on the
-// same band of the page and no more than an em away.
+// Where a piece's baseline lies: a fifth of its box's height above its
+// bottom, about where a text font's descent ends.
+int32_t Baseline(const CRtfXmlText& text) {
+    const CRect& r = PrintBox(text);
+    return r.bottom - r.Height() / 5;
+}
+
+// Whether `next` carries on the text of `prev` in the same frame: no more
+// than an em away, and on the same band of the page or raised or lowered
+// within it, sharing half the height of the lower of the two. A TeX logo
+// (a small raised A, a lowered E, each kerned back under the letter
+// before) is one word on the page; a frame per letter broke every line
+// that named it into three frames.
 bool SharesFrame(const CRtfXmlText& prev, const CRtfXmlText& next) {
     const CRect& a = PrintBox(prev);
     const CRect& b = PrintBox(next);
-    if (std::abs(a.top - b.top) > kFrameBandSlack || std::abs(a.bottom - b.bottom) > kFrameBandSlack) return false;
-    const int32_t em = std::max<int32_t>(prev.m_nFontSize, 1) * 3 / 2;  // page units per point: 1.5
+    const int32_t em = std::max<int32_t>(std::max(prev.m_nFontSize, next.m_nFontSize), 1) * 3 / 2;  // 1.5 units a point
     const int32_t gap = b.left - a.right;
-    return gap >= -em && gap <= em;
+    if (gap > em) return false;
+    if (std::abs(a.top - b.top) <= kFrameBandSlack && std::abs(a.bottom - b.bottom) <= kFrameBandSlack)
+        return gap >= -em;
+    const int32_t overlap = std::min(a.bottom, b.bottom) - std::max(a.top, b.top);
+    const int32_t lower = std::min(a.Height(), b.Height());
+    return gap >= -em * 2 / 3 && b.right > a.right && lower > 0 && overlap * 2 >= lower;
+}
+
+// A piece set above or below the baseline of its frame's first piece is
+// raised or lowered by as much, in half points (1.5 page units a point).
+std::string ShiftOpen(const CRtfXmlText& first, const CRtfXmlText& piece) {
+    const int32_t rise = Baseline(first) - Baseline(piece);
+    if (std::abs(rise) <= kFrameBandSlack) return {};
+    return (rise > 0 ? "{\\up" : "{\\dn") + U(static_cast<uint32_t>(std::abs(rise)) * 4 / 3) + " ";
 }
 
 }  // namespace
@@ -1081,8 +1112,8 @@ std::vector<ExactFrame> ExactFramesOf(CRtfXmlText& text) {
     // Pieces of a line that continue each other share one frame. A frame
     // per piece, as the Windows program wrote them, gave pages of TeX output
     // (a piece per glyph or two) twenty thousand frames, and LibreOffice did
-    // not open such a document within minutes. Superscripts, tab stops and
-    // columns keep frames of their own.
+    // not open such a document within minutes. Tab stops and columns keep
+    // frames of their own.
     std::vector<CRtfXmlText*> pieces = LinePieces(text);
     // A line with right-to-left script is framed as it stands on the page,
     // each frame's text in reading order.
@@ -1101,16 +1132,24 @@ std::vector<ExactFrame> ExactFramesOf(CRtfXmlText& text) {
                                          pieces.begin() + static_cast<std::ptrdiff_t>(end));
         if (anyRight) OrderRightToLeftLine(framed);
         CRect r = Normalised(framed[0]->m_rect);
+        CRect band = r;
         CRunJoiner runs;
         runs.Add(framed[0]->m_words, 0, false);
         for (size_t k = 1; k < framed.size(); ++k) {
             const CRect b = Normalised(framed[k]->m_rect);
-            r = CRect(std::min(r.left, b.left), std::min(r.top, b.top), std::max(r.right, b.right),
-                      std::max(r.bottom, b.bottom));
+            r = Union(r, b);
             if (NeedsSpace(*framed[k - 1], *framed[k])) runs.Spaces(1);
-            runs.Add(framed[k]->m_words, 0, false);
+            const std::string shift = ShiftOpen(*framed[0], *framed[k]);
+            if (shift.empty()) {
+                band = Union(band, b);
+                runs.Add(framed[k]->m_words, 0, false);
+            } else {
+                runs.Raw(shift);
+                runs.Add(framed[k]->m_words, 0, false);
+                runs.Raw("}");
+            }
         }
-        frames.push_back({r, AddHyperlinks(*framed[0], runs.Take())});
+        frames.push_back({r, AddHyperlinks(*framed[0], runs.Take()), band});
         first = end;
     }
     return frames;
@@ -1127,15 +1166,23 @@ namespace {
 // paragraph: LibreOffice paints a paragraph frame white, so that the
 // table rules, boxes and pictures under a block of text vanished; a text
 // box that is not filled shows them, in Word as well.
-std::string TextBox(const CRect& r, double room, const std::string& paragraphs, CLayoutContext* context) {
+//
+// The frame's growth stops short of the paper's right and bottom edges: a
+// frame reaching past the paper (a block filling a page, grown by a
+// seventh) was moved up onto it, its text with it.
+std::string TextBox(const CRect& r, double room, const std::string& paragraphs, CLayoutContext* context,
+                    int32_t paperWidth = INT32_MAX, int32_t paperHeight = INT32_MAX) {
     const double left = std::max(0, r.left);
     const double top = std::max(0, r.top);
     const double width = static_cast<double>(r.Width());
     const double grown = std::min(width * kFrameGrowth, width + std::max(0.0, room));
-    const double height = static_cast<double>(r.Height()) * kFrameGrowth;
+    const double height = static_cast<double>(r.Height());
+    const int32_t right = std::min(Twips(left + grown), std::max(Twips(left + width), paperWidth - kPaperEdge));
+    const int32_t bottom =
+        std::min(Twips(top + height * kFrameGrowth), std::max(Twips(top + height), paperHeight - kPaperEdge));
     const int32_t id = context != nullptr ? context->NextTextShapeId() : 0;
     return "{\\shp{\\*\\shpinst\\shpleft" + U(Twips(left)) + "\\shptop" + U(Twips(top)) + "\\shpright" +
-           U(Twips(left + grown)) + "\\shpbottom" + U(Twips(top + height)) +
+           U(right) + "\\shpbottom" + U(bottom) +
            "\\shpfhdr0\\shpwr3\\shpwrk0\\shpfblwtxt0\\shplid" + D(id) + "\\shpz" + D(kTextBoxZ + id) +
            "\\shpbxpage\\shpbypage"
            "\n{\\sp{\\sn shapeType}{\\sv 202}}{\\sp{\\sn fFilled}{\\sv 0}}{\\sp{\\sn fLine}{\\sv 0}}"
@@ -1145,10 +1192,9 @@ std::string TextBox(const CRect& r, double room, const std::string& paragraphs, 
            paragraphs + "}}}\n";
 }
 
-CRect Union(const CRect& a, const CRect& b) {
-    return CRect(std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                 std::max(a.bottom, b.bottom));
-}
+// The stretch of a frame's baseline, which lines stack by: a lowered
+// piece reaching into the line below does not make its line taller.
+const CRect& BandOf(const ExactFrame& f) { return f.band.IsRectNull() ? f.box : f.band; }
 
 // Whether `f` goes on after `last` on the same line of text: to its right
 // and sharing at least half the height of the lower of the two. Pieces in
@@ -1162,7 +1208,7 @@ bool SameLine(const CRect& last, const CRect& f) {
 // A piece of a line set above or below the line's first piece is raised or
 // lowered by as much, in half points (1.5 page units to the point).
 std::string Shifted(const CRect& ref, const ExactFrame& f) {
-    const int32_t rise = ref.bottom - f.box.bottom;
+    const int32_t rise = ref.bottom - BandOf(f).bottom;
     if (std::abs(rise) <= kFrameBandSlack) return f.text;
     const int32_t halfPoints = std::abs(rise) * 4 / 3;
     return (rise > 0 ? "{\\up" : "{\\dn") + U(halfPoints) + " " + f.text + "}";
@@ -1182,26 +1228,31 @@ struct FrameBlock {
     // the next line below it, no more than a line's height lower and
     // within the block's stretch of the page.
     bool Takes(const ExactFrame& f) const {
-        if (SameLine(lines.back().back()->box, f.box)) return true;
+        const CRect& band = BandOf(f);
+        if (SameLine(BandOf(*lines.back().back()), band)) return true;
         const CRect& line = lineBoxes.back();
-        const int32_t pitch = std::max(line.Height(), f.box.Height());
-        return f.box.top >= line.bottom - kFrameBandSlack && f.box.top - line.bottom <= pitch &&
+        const int32_t pitch = std::max(line.Height(), band.Height());
+        // Lines of a paragraph may overlap by a few units: boxes run from
+        // the font's ascent to its descent, more than the line pitch, and a
+        // piece lowered by a unit or two is not shifted.
+        const int32_t overlap = std::max(kFrameBandSlack, line.Height() / 5);
+        return band.top >= line.bottom - overlap && band.top - line.bottom <= pitch &&
                f.box.left < box.right && f.box.right > box.left;
     }
 
     void Add(const ExactFrame& f) {
         if (lines.empty()) {
             lines.push_back({&f});
-            lineBoxes.push_back(f.box);
+            lineBoxes.push_back(BandOf(f));
             box = f.box;
             return;
         }
-        if (SameLine(lines.back().back()->box, f.box)) {
+        if (SameLine(BandOf(*lines.back().back()), BandOf(f))) {
             lines.back().push_back(&f);
-            lineBoxes.back() = Union(lineBoxes.back(), f.box);
+            lineBoxes.back() = Union(lineBoxes.back(), BandOf(f));
         } else {
             lines.push_back({&f});
-            lineBoxes.push_back(f.box);
+            lineBoxes.push_back(BandOf(f));
         }
         box = Union(box, f.box);
     }
@@ -1209,9 +1260,10 @@ struct FrameBlock {
     // One paragraph per line, all with the block's frame (which makes them
     // share it); space before and an exact line height put each line at its
     // own height, the indent and tab stops at its own places.
-    std::string Write(CLayoutContext* context) const {
+    std::string Write(CLayoutContext* context, int32_t paperWidth, int32_t paperHeight) const {
         if (lines.size() == 1 && lines[0].size() == 1)
-            return TextBox(lines[0][0]->box, room, "\\pard " + lines[0][0]->text + "\\par", context);
+            return TextBox(lines[0][0]->box, room, "\\pard " + lines[0][0]->text + "\\par", context, paperWidth,
+                           paperHeight);
         const int32_t left = std::max(0, box.left);
         std::vector<int32_t> tops, heights;
         for (const CRect& l : lineBoxes) {
@@ -1230,10 +1282,10 @@ struct FrameBlock {
             for (size_t k = 1; k < lines[i].size(); ++k)
                 out += "\\tx" + U(Twips(std::max(0, lines[i][k]->box.left - left)));
             out += " " + lines[i][0]->text;
-            for (size_t k = 1; k < lines[i].size(); ++k) out += "\\tab " + Shifted(lines[i][0]->box, *lines[i][k]);
+            for (size_t k = 1; k < lines[i].size(); ++k) out += "\\tab " + Shifted(BandOf(*lines[i][0]), *lines[i][k]);
             out += "\\par";
         }
-        return TextBox(box, room, out, context);
+        return TextBox(box, room, out, context, paperWidth, paperHeight);
     }
 };
 
@@ -1247,7 +1299,8 @@ std::string WriteExactFrames(CRtfXmlText& text) {
     return out;
 }
 
-std::string WriteExactBlocks(const std::vector<ExactFrame>& frames, CLayoutContext* context) {
+std::string WriteExactBlocks(const std::vector<ExactFrame>& frames, CLayoutContext* context, int32_t paperWidth,
+                             int32_t paperHeight) {
     // Consecutive paragraphs with the same frame share it. LibreOffice's time
     // to open a document grows far faster than its number of frames (8,000
     // frames over 80 pages took minutes, 1 frame per block of lines seconds),
@@ -1264,7 +1317,7 @@ std::string WriteExactBlocks(const std::vector<ExactFrame>& frames, CLayoutConte
         }
     }
     std::string out;
-    for (const FrameBlock& b : blocks) out += b.Write(context);
+    for (const FrameBlock& b : blocks) out += b.Write(context, paperWidth, paperHeight);
     return out;
 }
 

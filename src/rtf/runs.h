@@ -70,13 +70,18 @@ CRect RotatedShapeBox(const CRtfXmlText& text);
 // A frame of the exact layout before it is written: its box on the page
 // (page units, normalised) and its text, hyperlink fields made.
 struct ExactFrame {
-    CRect box;
+    CRect box;  // all its text, raised and lowered pieces included
     std::string text;
+    CRect band;  // the pieces on its first piece's baseline; empty: the box
 };
 std::vector<ExactFrame> ExactFramesOf(CRtfXmlText& text);
 std::string WriteExactFrames(CRtfXmlText& text);     // EXACT, each frame on its own
 // The frames of a page, the lines of each block of text sharing one frame;
 // the frames are text boxes numbered from `context` (may be null).
-std::string WriteExactBlocks(const std::vector<ExactFrame>& frames, CLayoutContext* context);
+// The frames stay on paper of `paperWidth` by `paperHeight` twips: the
+// word processor moves a frame that reaches past the paper back onto it,
+// text and all.
+std::string WriteExactBlocks(const std::vector<ExactFrame>& frames, CLayoutContext* context,
+                             int32_t paperWidth = INT32_MAX, int32_t paperHeight = INT32_MAX);
 std::string WriteParagraph(CRtfXmlText& text);       // NO IMAGES
 std::string WritePlainParagraph(CRtfXmlText& text);  // PlAIN TEXT
