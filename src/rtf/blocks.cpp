@@ -72,14 +72,16 @@ void WriteParagraphs(CRtfParagraphs& block, std::string& out) {
         // The gap above a line is space before the line's own paragraph
         // rather than empty paragraphs: every paragraph costs the word
         // processor layout time, and pages of manuals carry hundreds of
-        // gaps. Above the first line of a block it stays gap paragraphs,
+        // gaps. Above the first line of a block it stays an empty paragraph,
         // because word processors drop space before at the top of a column
         // or page; a table row cannot carry it either.
         int32_t before = 0;
         if (row || first || rtf.empty()) {
             // Gap paragraphs never get a negative indent: one unit at least.
             const int32_t gapIndent = line.left < x ? ToTwips(1) : ToTwips(line.left - x);
-            for (int32_t i = 0; i < gapLines; ++i) AppendParagraph(out, gapIndent, ToTwips(kGapLine), kGapFormat);
+            // One empty paragraph as tall as the gap, not a paragraph per
+            // gap line: a manual's pages carried thousands of them.
+            if (gapLines > 0) AppendParagraph(out, gapIndent, gapLines * ToTwips(kGapLine), kGapFormat);
         } else {
             before = kGapLine * gapLines;
         }
