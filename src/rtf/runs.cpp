@@ -531,6 +531,9 @@ constexpr double kRaisedShare = 0.58;
 constexpr int32_t kMinWiden = 60;
 constexpr int32_t kMinEndWiden = 10;
 constexpr double kUnitsPerPoint = 1.5;
+// Page units that the page's boxes and the word processor's measures may
+// be off by, for a line spread to its width.
+constexpr int32_t kSpreadSlack = 2;
 
 // One piece of a flowing line, in reading order.
 struct LinePiece {
@@ -670,6 +673,28 @@ LineFit NarrowestFit(const LayOutAt& layOut, double room) {
 LineFit FitLine(std::vector<LinePiece>& pieces, const LineMeasure& measure, int32_t origin, double room) {
     return NarrowestFit(
         [&](const LineFit& fit, double& total) { return LayOut(pieces, measure, fit, origin, total); }, room);
+}
+
+// The page's gaps between a line's words, widest and narrowest, are alike
+// enough to be spread evenly (a sentence's end may be set twice as wide),
+// at least one of them had to be widened, nothing is raised, and the line
+// set with plain spaces stays short of `width` by a margin for measuring:
+// the word processor would wrap a line longer than its paragraph.
+bool SpreadsEvenly(const std::vector<LinePiece>& pieces, double natural, int32_t width) {
+    int32_t narrowest = INT32_MAX;
+    int32_t widest = 0;
+    bool widened = false;
+    for (size_t k = 1; k < pieces.size(); ++k) {
+        // Raised text is measured in a size of its own, less surely.
+        if (pieces[k].raise != Raise::kNone) return false;
+        if (!pieces[k].gap) continue;
+        const int32_t gap = PrintLeft(*pieces[k].text) - PrintRight(*pieces[k - 1].text);
+        narrowest = std::min(narrowest, gap);
+        widest = std::max(widest, gap);
+        widened = widened || pieces[k].widen > 0;
+    }
+    if (!widened || widest > 2 * narrowest + kSpreadSlack) return false;
+    return natural + kSpreadSlack + width / 100.0 <= width;
 }
 
 // A line holding right-to-left script is laid out by the word processor
@@ -937,6 +962,7 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
     const int32_t end = column != nullptr ? std::min(right, column->right) : right;
     LineFit fit;
     bool measured = false;
+    double natural = 0;  // the line's width with one plain space a gap
     {
         const LineMeasure measure(DocumentOf(text));
         const double room = static_cast<double>(end) - origin;
@@ -946,8 +972,19 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
         if (LayOut(laid, measure, fit, origin, total)) {
             pieces = laid;
             measured = true;
+            natural = total;
+            for (const LinePiece& p : pieces) natural -= p.widen * kUnitsPerInch / kTwipsPerInch;
         }
     }
+
+    // A line that the word processor's font sets short, and whose gaps the
+    // page sets alike (a justified line, or one at its words' own spacing),
+    // is spread to its width by its paragraph, distributed and ending where
+    // the line ends, rather than by widened spaces: every widened space is
+    // a run of its own, and in a manual of justified text those runs took
+    // most of the time the word processor spent opening it.
+    const bool spread = measured && keep && column != nullptr && fit.scale == 1.0 && fit.size == 1.0 &&
+                        right <= column->right && SpreadsEvenly(pieces, natural, right - origin);
 
     CRunJoiner runs;
     for (const LinePiece& p : pieces) {
@@ -956,10 +993,9 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
         case Raise::kSuper: runs.Raw("{\\super " + FormatRuns(f.m_words, p.rise, false, fit) + "}"); break;
         case Raise::kSub: runs.Raw("{\\sub " + FormatRuns(f.m_words, 0, false, fit) + "}"); break;
         case Raise::kNone:
-            // Without preserved spacing a gap is one plain space, where a
-            // widened one would stand.
-            if (p.gap && !keep && measured && p.widen > 0) runs.Gap("{ }");
-            else if (p.gap && !keep) runs.Spaces(1);
+            // Without preserved spacing, and on a line spread to its width,
+            // a gap is one plain space.
+            if (p.gap && (!keep || spread)) runs.Spaces(1);
             else if (p.gap && !measured) runs.Spaces(p.spaces);
             else if (p.gap && p.widen > 0) runs.Gap("{\\expndtw" + D(p.widen) + "  }");  // a delimiter, a space
             else if (p.gap) runs.Spaces(1);
@@ -967,7 +1003,8 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
             break;
         }
     }
-    return AddHyperlinks(text, runs.Take());
+    const std::string spreadTo = spread ? "\\qd\\ri" + D(ToTwips(column->right - right)) + " " : std::string();
+    return spreadTo + AddHyperlinks(text, runs.Take());
 }
 
 int32_t TextAngle(const CRtfXmlText& text) {

@@ -86,8 +86,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, LayoutGolden, ::testing::ValuesIn(Goldens()),
                          });
 
 // Without preserved spacing a document differs from the stored one in the
-// character scaling (always 100) and the gap groups between the pieces of
-// a line (one plain space each, not a widened one), and in nothing else.
+// character scaling (always 100), the gaps between the pieces of a line
+// (one plain space each, not a widened one) and lines spread to their width
+// (set as they come), and in nothing else.
 TEST(PlainSpacing, DropsScalingAndGapWidthsOnly) {
     const fs::path dir = fs::path(QUILLMARK_SOURCE_DIR) / "tests/data/layout";
     const struct {
@@ -96,8 +97,10 @@ TEST(PlainSpacing, DropsScalingAndGapWidthsOnly) {
         std::vector<std::pair<std::string, std::string>> changes;
     } cases[] = {
         {"word_styles_and_scaling", kLayoutNoImages, {{R"(\\charscalex80 )", "\\charscalex100 "}}},
-        {"spacing_and_raised_pieces_of_a_line", kLayoutFlowing, {{R"(\{\\expndtw\d+  \})", "{ }"}}},
-        {"space_inside_word_of_zero_height_text", kLayoutFlowing, {{R"(\{\\expndtw\d+  \})", "{ }"}}},
+        {"spacing_and_raised_pieces_of_a_line",
+         kLayoutFlowing,
+         {{R"(\\qd\\ri\d+ )", ""}, {R"(\{\\expndtw\d+  \})", "{ }"}}},
+        {"space_inside_word_of_zero_height_text", kLayoutFlowing, {{R"(\\qd\\ri\d+ )", ""}}},
     };
     for (const auto& c : cases) {
         const std::string suffix = c.layout == kLayoutFlowing ? ".flowing.rtf" : ".no-images.rtf";
