@@ -543,7 +543,46 @@ struct LinePiece {
     bool gap = false;   // a space goes between the piece before and this one
     size_t spaces = 0;  // how many, where the line is not measured
     int32_t widen = 0;  // twips the one space of a measured line is widened by
+    bool leader = false;  // a piece of a leader's dots
+    size_t dots = 0;      // on a leader's first piece: how many dots it is written as,
+    int32_t spacing = 0;  // and the twips each of its characters is spaced out by
+    bool tab = false;     // the piece after a leader, reached by a tab at its place
 };
+
+// Whether a piece is nothing but the dots of a leader (". . .").
+bool IsLeaderDots(const CRtfXmlText& text) {
+    bool dot = false;
+    for (TRtfWord<void>* w : text.m_words)
+        for (char c : w->m_strText) {
+            if (c == '.') dot = true;
+            else if (c != ' ') return false;
+        }
+    return dot;
+}
+
+// The dots between a table of contents' or an index's entry and its page
+// number, a piece or two each on the page, become one run of as many dots
+// as fit before the number, and a tab to the number's place: each piece
+// would otherwise be written with a widened space of its own, tens of
+// thousands in a manual's index. Five dots in two pieces at least (not an
+// ellipsis), with text before and after them.
+void MarkLeaders(std::vector<LinePiece>& pieces) {
+    for (size_t first = 1; first + 1 < pieces.size();) {
+        size_t end = first;
+        size_t dots = 0;
+        while (end + 1 < pieces.size() && pieces[end].raise == Raise::kNone && IsLeaderDots(*pieces[end].text)) {
+            for (TRtfWord<void>* w : pieces[end].text->m_words)
+                dots += static_cast<size_t>(std::count(w->m_strText.begin(), w->m_strText.end(), '.'));
+            ++end;
+        }
+        if (dots >= 5 && end - first >= 2 && pieces[end].raise == Raise::kNone) {
+            for (size_t k = first; k < end; ++k) pieces[k].leader = true;
+            pieces[end].tab = true;
+            pieces[end].gap = false;
+        }
+        first = std::max(end, first + 1);
+    }
+}
 
 // The spaces that the Windows program put into a gap: two per point of the
 // size of the text before, a space being about half the size wide.
@@ -629,6 +668,36 @@ bool LayOut(std::vector<LinePiece>& pieces, const LineMeasure& measure, const Li
         if (pieces[k].gap) lastGap = k;
     for (size_t k = 0; k < pieces.size(); ++k) {
         LinePiece& p = pieces[k];
+        if (p.leader && pieces[k - 1].leader) continue;
+        if (p.leader) {
+            // As many dots, each with a space, as end a margin short of the
+            // tab's place.
+            size_t next = k;
+            while (next < pieces.size() && !pieces[next].tab) ++next;
+            if (next == pieces.size()) return false;
+            const double space = measure.Space(*pieces[k - 1].text, fit);
+            TRtfWord<void> dot = *p.text->m_words.GetHead();
+            dot.m_strText = ". ";
+            double unit = 0;
+            if (!measure.Word(dot, fit, false, false, unit) || unit <= 0) return false;
+            // Spaced out to the page's pitch of dots, where that is wider.
+            size_t count = 0;
+            for (size_t j = k; j < next; ++j)
+                for (TRtfWord<void>* w : pieces[j].text->m_words)
+                    count += static_cast<size_t>(std::count(w->m_strText.begin(), w->m_strText.end(), '.'));
+            const double pitch = static_cast<double>(PrintRight(*pieces[next - 1].text) - PrintLeft(*p.text)) /
+                                 static_cast<double>(std::max<size_t>(count, 1));
+            p.spacing = pitch > unit ? static_cast<int32_t>((pitch - unit) / 2 * kTwipsPerInch / kUnitsPerInch) : 0;
+            unit += 2.0 * p.spacing * kUnitsPerInch / kTwipsPerInch;
+            const double room = PrintLeft(*pieces[next].text) - origin - total - space - kSpreadSlack;
+            p.dots = room > unit ? std::min(count, static_cast<size_t>(room / unit)) : 0;
+            if (p.dots > 0) total += space + static_cast<double>(p.dots) * unit;
+            continue;
+        }
+        // A tab reaches its place; text already past it would send the tab
+        // on to the next stop.
+        if (p.tab && PrintLeft(*p.text) - origin < total) return false;
+        if (p.tab) total = PrintLeft(*p.text) - origin;
         if (p.gap) {
             const double space = measure.Space(*pieces[k - 1].text, fit);
             const double extra = PrintLeft(*p.text) - origin - total - space;
@@ -686,7 +755,7 @@ bool SpreadsEvenly(const std::vector<LinePiece>& pieces, double natural, int32_t
     bool widened = false;
     for (size_t k = 1; k < pieces.size(); ++k) {
         // Raised text is measured in a size of its own, less surely.
-        if (pieces[k].raise != Raise::kNone) return false;
+        if (pieces[k].raise != Raise::kNone || pieces[k].tab) return false;
         if (!pieces[k].gap) continue;
         const int32_t gap = PrintLeft(*pieces[k].text) - PrintRight(*pieces[k - 1].text);
         narrowest = std::min(narrowest, gap);
@@ -966,14 +1035,23 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
     {
         const LineMeasure measure(DocumentOf(text));
         const double room = static_cast<double>(end) - origin;
-        std::vector<LinePiece> laid = pieces;
-        fit = FitLine(laid, measure, origin, room);
-        double total = 0;
-        if (LayOut(laid, measure, fit, origin, total)) {
-            pieces = laid;
-            measured = true;
-            natural = total;
-            for (const LinePiece& p : pieces) natural -= p.widen * kUnitsPerInch / kTwipsPerInch;
+        // Leaders go where the line is measured in a column; one its text
+        // overruns is written as its dots.
+        std::vector<LinePiece> marked = pieces;
+        if (column != nullptr && keep) MarkLeaders(marked);
+        const bool leaders = std::any_of(marked.begin(), marked.end(), [](const LinePiece& p) { return p.tab; });
+        for (std::vector<LinePiece>* tried : {&marked, &pieces}) {
+            if (tried == &pieces && !leaders) break;
+            std::vector<LinePiece> laid = *tried;
+            fit = FitLine(laid, measure, origin, room);
+            double total = 0;
+            if (LayOut(laid, measure, fit, origin, total)) {
+                pieces = laid;
+                measured = true;
+                natural = total;
+                for (const LinePiece& p : pieces) natural -= p.widen * kUnitsPerInch / kTwipsPerInch;
+                break;
+            }
         }
     }
 
@@ -986,9 +1064,26 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
     const bool spread = measured && keep && column != nullptr && fit.scale == 1.0 && fit.size == 1.0 &&
                         right <= column->right && SpreadsEvenly(pieces, natural, right - origin);
 
+    std::string tabs;
     CRunJoiner runs;
     for (const LinePiece& p : pieces) {
         const CRtfXmlText& f = *p.text;
+        if (p.leader) {
+            if (p.dots > 0) {
+                TRtfWord<void> dots = *f.m_words.GetHead();
+                dots.m_strText.clear();
+                for (size_t d = 0; d < p.dots; ++d) dots.m_strText += d == 0 ? "." : " .";
+                runs.Spaces(1);
+                if (p.spacing > 0) runs.Raw("{\\expndtw" + D(p.spacing) + " ");
+                runs.Add(dots, 0, false, fit);
+                if (p.spacing > 0) runs.Raw("}");
+            }
+            continue;
+        }
+        if (p.tab) {
+            tabs += "\\tx" + D(ToTwips(PrintLeft(f) - column->left));
+            runs.Raw("\\tab ");
+        }
         switch (p.raise) {
         case Raise::kSuper: runs.Raw("{\\super " + FormatRuns(f.m_words, p.rise, false, fit) + "}"); break;
         case Raise::kSub: runs.Raw("{\\sub " + FormatRuns(f.m_words, 0, false, fit) + "}"); break;
@@ -1003,8 +1098,10 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
             break;
         }
     }
-    const std::string spreadTo = spread ? "\\qd\\ri" + D(ToTwips(column->right - right)) + " " : std::string();
-    return spreadTo + AddHyperlinks(text, runs.Take());
+    std::string head = spread ? "\\qd\\ri" + D(ToTwips(column->right - right)) : std::string();
+    head += tabs;
+    if (!head.empty()) head += " ";
+    return head + AddHyperlinks(text, runs.Take());
 }
 
 int32_t TextAngle(const CRtfXmlText& text) {
