@@ -549,6 +549,14 @@ struct LinePiece {
     bool tab = false;     // the piece after a leader, reached by a tab at its place
 };
 
+// How many full stops a piece holds.
+size_t DotCount(const CRtfXmlText& text) {
+    size_t dots = 0;
+    for (TRtfWord<void>* w : text.m_words)
+        dots += static_cast<size_t>(std::count(w->m_strText.begin(), w->m_strText.end(), '.'));
+    return dots;
+}
+
 // Whether a piece is nothing but the dots of a leader (". . .").
 bool IsLeaderDots(const CRtfXmlText& text) {
     bool dot = false;
@@ -570,11 +578,8 @@ void MarkLeaders(std::vector<LinePiece>& pieces) {
     for (size_t first = 1; first + 1 < pieces.size();) {
         size_t end = first;
         size_t dots = 0;
-        while (end + 1 < pieces.size() && pieces[end].raise == Raise::kNone && IsLeaderDots(*pieces[end].text)) {
-            for (TRtfWord<void>* w : pieces[end].text->m_words)
-                dots += static_cast<size_t>(std::count(w->m_strText.begin(), w->m_strText.end(), '.'));
-            ++end;
-        }
+        while (end + 1 < pieces.size() && pieces[end].raise == Raise::kNone && IsLeaderDots(*pieces[end].text))
+            dots += DotCount(*pieces[end++].text);
         if (dots >= 5 && end - first >= 2 && pieces[end].raise == Raise::kNone) {
             for (size_t k = first; k < end; ++k) pieces[k].leader = true;
             pieces[end].tab = true;
@@ -682,9 +687,7 @@ bool LayOut(std::vector<LinePiece>& pieces, const LineMeasure& measure, const Li
             if (!measure.Word(dot, fit, false, false, unit) || unit <= 0) return false;
             // Spaced out to the page's pitch of dots, where that is wider.
             size_t count = 0;
-            for (size_t j = k; j < next; ++j)
-                for (TRtfWord<void>* w : pieces[j].text->m_words)
-                    count += static_cast<size_t>(std::count(w->m_strText.begin(), w->m_strText.end(), '.'));
+            for (size_t j = k; j < next; ++j) count += DotCount(*pieces[j].text);
             const double pitch = static_cast<double>(PrintRight(*pieces[next - 1].text) - PrintLeft(*p.text)) /
                                  static_cast<double>(std::max<size_t>(count, 1));
             p.spacing = pitch > unit ? static_cast<int32_t>((pitch - unit) / 2 * kTwipsPerInch / kUnitsPerInch) : 0;
