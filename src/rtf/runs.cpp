@@ -1314,9 +1314,14 @@ std::string TextBox(const CRect& r, double room, const std::string& paragraphs, 
     const double width = static_cast<double>(r.Width());
     const double grown = std::min(width * kFrameGrowth, width + std::max(0.0, room));
     const double height = static_cast<double>(r.Height());
-    const int32_t right = std::min(Twips(left + grown), std::max(Twips(left + width), paperWidth - kPaperEdge));
-    const int32_t bottom =
-        std::min(Twips(top + height * kFrameGrowth), std::max(Twips(top + height), paperHeight - kPaperEdge));
+    // The growth ends at the paper's edge, the text's own extent wherever
+    // that lies (a paper size read from a broken file may be anything).
+    const auto grownTo = [](int32_t text, int32_t grownEnd, int32_t paper) {
+        return static_cast<int32_t>(
+            std::min<int64_t>(grownEnd, std::max<int64_t>(text, int64_t{paper} - kPaperEdge)));
+    };
+    const int32_t right = grownTo(Twips(left + width), Twips(left + grown), paperWidth);
+    const int32_t bottom = grownTo(Twips(top + height), Twips(top + height * kFrameGrowth), paperHeight);
     const int32_t id = context != nullptr ? context->NextTextShapeId() : 0;
     return "{\\shp{\\*\\shpinst\\shpleft" + U(Twips(left)) + "\\shptop" + U(Twips(top)) + "\\shpright" +
            U(right) + "\\shpbottom" + U(bottom) +
