@@ -536,8 +536,13 @@ public:
     // Page geometry setters with the reader's limits.
     void SetTop(int32_t v) { m_rect.top = v; }
     void SetLeft(int32_t v) { m_rect.left = v; }
-    void SetHeight(int32_t h) { m_rect.bottom = std::min(m_rect.top + h, kMaxPageExtent); }
-    void SetWidth(int32_t w) { m_rect.right = std::min(m_rect.left + w, kMaxPageExtent); }
+    // Summed in 64 bits: a page XML may give any top, left, height and width.
+    void SetHeight(int32_t h) {
+        m_rect.bottom = static_cast<int32_t>(std::clamp<int64_t>(int64_t{m_rect.top} + h, INT32_MIN, kMaxPageExtent));
+    }
+    void SetWidth(int32_t w) {
+        m_rect.right = static_cast<int32_t>(std::clamp<int64_t>(int64_t{m_rect.left} + w, INT32_MIN, kMaxPageExtent));
+    }
     static int32_t ClampMargin(int32_t v) { return (v >= 0 && v <= 50) ? v : 50; }
     void SetMarginLeft(int32_t v) { m_nMarginLeft = ClampMargin(v); }
     void SetMarginTop(int32_t v) { m_nMarginTop = ClampMargin(v); }
