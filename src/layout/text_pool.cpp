@@ -43,11 +43,13 @@ bool OverlapFillsLine(const CRect& overlap, const CRect& line) {
 // piece of it. Letters set into one another, as in a TeX logo whose small
 // raised A is kerned back under the L before it, are not: the A was lost.
 bool SameText(const CRtfXmlText& a, const CRtfXmlText& b) {
-    std::string ta, tb;
-    for (TRtfWord<void>* w : a.m_words) ta += w->m_strText;
-    for (TRtfWord<void>* w : b.m_words) tb += w->m_strText;
-    ta = qm::Trim(ta);
-    tb = qm::Trim(tb);
+    const auto textOf = [](const CRtfXmlText& t) {
+        std::string s;
+        for (TRtfWord<void>* w : t.m_words) s += w->m_strText;
+        return qm::Trim(s);
+    };
+    const std::string ta = textOf(a);
+    const std::string tb = textOf(b);
     if (ta.empty() || tb.empty()) return true;
     return ta.size() <= tb.size() ? tb.find(ta) != std::string::npos : ta.find(tb) != std::string::npos;
 }

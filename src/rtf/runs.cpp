@@ -1040,22 +1040,19 @@ std::string WriteLine(CRtfXmlText& text, const CRect* column) {
         const double room = static_cast<double>(end) - origin;
         // Leaders go where the line is measured in a column; one its text
         // overruns is written as its dots.
+        const auto measureLine = [&](std::vector<LinePiece> laid) {
+            fit = FitLine(laid, measure, origin, room);
+            double total = 0;
+            if (!LayOut(laid, measure, fit, origin, total)) return false;
+            pieces = std::move(laid);
+            natural = total;
+            for (const LinePiece& p : pieces) natural -= p.widen * kUnitsPerInch / kTwipsPerInch;
+            return true;
+        };
         std::vector<LinePiece> marked = pieces;
         if (column != nullptr && keep) MarkLeaders(marked);
         const bool leaders = std::any_of(marked.begin(), marked.end(), [](const LinePiece& p) { return p.tab; });
-        for (std::vector<LinePiece>* tried : {&marked, &pieces}) {
-            if (tried == &pieces && !leaders) break;
-            std::vector<LinePiece> laid = *tried;
-            fit = FitLine(laid, measure, origin, room);
-            double total = 0;
-            if (LayOut(laid, measure, fit, origin, total)) {
-                pieces = laid;
-                measured = true;
-                natural = total;
-                for (const LinePiece& p : pieces) natural -= p.widen * kUnitsPerInch / kTwipsPerInch;
-                break;
-            }
-        }
+        measured = (leaders && measureLine(std::move(marked))) || measureLine(pieces);
     }
 
     // A line that the word processor's font sets short, and whose gaps the
@@ -1235,10 +1232,10 @@ bool SharesFrame(const CRtfXmlText& prev, const CRtfXmlText& next) {
     return gap >= -em * 2 / 3 && b.right > a.right && lower > 0 && overlap * 2 >= lower;
 }
 
-// A piece set above or below the baseline of its frame's first piece is
-// raised or lowered by as much, in half points (1.5 page units a point).
-std::string ShiftOpen(const CRtfXmlText& first, const CRtfXmlText& piece) {
-    const int32_t rise = Baseline(first) - Baseline(piece);
+// The group that raises (or, for a negative `rise`, lowers) text by `rise`
+// page units, in half points (1.5 page units a point); none within a
+// band's slack.
+std::string RiseOpen(int32_t rise) {
     if (std::abs(rise) <= kFrameBandSlack) return {};
     return (rise > 0 ? "{\\up" : "{\\dn") + U(static_cast<uint32_t>(std::abs(rise)) * 4 / 3) + " ";
 }
@@ -1276,7 +1273,8 @@ std::vector<ExactFrame> ExactFramesOf(CRtfXmlText& text) {
             const CRect b = Normalised(framed[k]->m_rect);
             r = Union(r, b);
             if (NeedsSpace(*framed[k - 1], *framed[k])) runs.Spaces(1);
-            const std::string shift = ShiftOpen(*framed[0], *framed[k]);
+            // Raised or lowered from the baseline of the frame's first piece.
+            const std::string shift = RiseOpen(Baseline(*framed[0]) - Baseline(*framed[k]));
             if (shift.empty()) {
                 band = Union(band, b);
                 runs.Add(framed[k]->m_words, 0, false);
@@ -1350,10 +1348,8 @@ bool SameLine(const CRect& last, const CRect& f) {
 // A piece of a line set above or below the line's first piece is raised or
 // lowered by as much, in half points (1.5 page units to the point).
 std::string Shifted(const CRect& ref, const ExactFrame& f) {
-    const int32_t rise = ref.bottom - BandOf(f).bottom;
-    if (std::abs(rise) <= kFrameBandSlack) return f.text;
-    const int32_t halfPoints = std::abs(rise) * 4 / 3;
-    return (rise > 0 ? "{\\up" : "{\\dn") + U(halfPoints) + " " + f.text + "}";
+    const std::string open = RiseOpen(ref.bottom - BandOf(f).bottom);
+    return open.empty() ? f.text : open + f.text + "}";
 }
 
 // A block of the page's text: lines stacked one below the other in the
